@@ -1,0 +1,30 @@
+# One static library per source folder: every .cpp below the folder belongs to it, so adding a file needs no edit here.
+function(ox_add_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# One GoogleTest executable per test folder, each test registered with CTest.
+# GUI selects the test main that creates a QApplication (offscreen) instead of a QCoreApplication.
+function(ox_add_tests name dir)
+  cmake_parse_arguments(ARG "GUI" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  if(ARG_GUI)
+    target_link_libraries(${name} PRIVATE ox_test_main_gui)
+  else()
+    target_link_libraries(${name} PRIVATE ox_test_main_core)
+  endif()
+  target_link_libraries(${name} PRIVATE ox_test_support ${ARG_DEPS} GTest::gtest GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+      OX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" OX_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 300)
+endfunction()
