@@ -45,15 +45,15 @@ struct LoopbackServer::Private {
     }
     const Reply reply = handler ? handler(r) : Reply{404, "not found", "text/plain", {}};
     out.status = reply.status;
+    // An idle kept-alive connection would hold a worker, and stop() waits for each one: close after every answer.
+    out.set_header("Connection", "close");
     for (const auto& [name, value] : reply.headers) out.headers.emplace(name.toStdString(), value.toStdString());
     out.set_content(reply.body.toStdString(), reply.contentType.toStdString());
   }
 };
 
 LoopbackServer::LoopbackServer() : d(std::make_unique<Private>()) {
-  // An idle kept-alive connection holds a worker, and stop() waits for it: let such connections go at once.
   d->server.new_task_queue = [] { return new httplib::ThreadPool(32); };
-  d->server.set_keep_alive_timeout(0);
   const auto route = [this](const httplib::Request& in, httplib::Response& out) { d->serve(in, out); };
   const std::string all = "/.*";
   d->server.Get(all, route).Post(all, route).Put(all, route).Delete(all, route).Patch(all, route).Options(all, route);
