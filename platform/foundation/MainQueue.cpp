@@ -1,15 +1,18 @@
 #include "platform/foundation/MainQueue.h"
 
+#include "platform/foundation/Handoff.h"
 #include "platform/foundation/Log.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QThread>
 #include <QTimer>
 
 #include <chrono>
-#include <cmath>
+#include <functional>
 #include <limits>
+#include <utility>
 
 namespace ox {
 
@@ -17,6 +20,36 @@ namespace {
 
 // The longest single timer Qt accepts (its interval is an int of milliseconds); longer waits re-arm.
 constexpr qint64 kMaxTimerMs = std::numeric_limits<int>::max();
+
+const QEvent::Type kBlockEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+struct BlockEvent : QEvent {
+  explicit BlockEvent(std::function<void()> b) : QEvent(kBlockEventType), block(std::move(b)) {
+    detail::handoffRelease(this);
+  }
+  std::function<void()> block;
+};
+
+// Lives on the main thread and runs the blocks posted to it.
+class MainReceiver : public QObject {
+ public:
+  static MainReceiver* instance(QCoreApplication* app) {
+    static MainReceiver* const receiver = [app] {
+      auto* r = new MainReceiver;
+      r->moveToThread(app->thread());
+      return r;
+    }();
+    return receiver;
+  }
+
+ protected:
+  void customEvent(QEvent* event) override {
+    if (event->type() != kBlockEventType) return;
+    detail::handoffAcquire(event);
+    auto* e = static_cast<BlockEvent*>(event);
+    if (e->block) std::exchange(e->block, nullptr)();
+  }
+};
 
 void armTimer(QDeadlineTimer deadline, std::function<void()> block) {
   const qint64 leftNs = deadline.remainingTimeNSecs();
@@ -38,8 +71,8 @@ void dispatchMain(std::function<void()> block) {
     log(QStringLiteral("dispatchMain: no application, block dropped"));
     return;
   }
-  // A queued call is a posted event; posted events to one receiver keep their order.
-  QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
+  // Posted events to one receiver keep their order.
+  QCoreApplication::postEvent(MainReceiver::instance(app), new BlockEvent(std::move(block)));
 }
 
 void dispatchMainAfter(double seconds, std::function<void()> block) {

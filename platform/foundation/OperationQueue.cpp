@@ -1,8 +1,10 @@
 #include "platform/foundation/OperationQueue.h"
 
+#include "platform/foundation/Handoff.h"
 #include "platform/foundation/Log.h"
 
 #include <QThread>
+#include <QRunnable>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -30,6 +32,28 @@ struct ScopedCurrent {
     t_queue = savedQueue;
   }
 };
+
+// A pool task that tells ThreadSanitizer about the hand-off (see Handoff.h).
+class Task : public QRunnable {
+ public:
+  explicit Task(std::function<void()> fn) : m_fn(std::move(fn)) { detail::handoffRelease(this); }
+  void run() override {
+    detail::handoffAcquire(this);
+    m_fn();
+  }
+
+ private:
+  std::function<void()> m_fn;
+};
+
+void start(QThreadPool* pool, std::function<void()> fn) { pool->start(new Task(std::move(fn))); }
+
+bool tryStart(QThreadPool* pool, std::function<void()> fn) {
+  auto* task = new Task(std::move(fn));
+  if (pool->tryStart(task)) return true;
+  delete task;
+  return false;
+}
 
 int effectiveMax(int count) { return count >= 1 ? count : std::max(1, QThread::idealThreadCount()); }
 
@@ -156,7 +180,7 @@ void Operation::runBlocks(QThreadPool* helpers) {
   // Helpers only where a thread is free right now; this thread takes blocks as well, so the operation makes progress
   // even when no helper can start, and waits only for blocks already running elsewhere.
   auto recruit = [&] {
-    while (run->unclaimed(1) && helpers->tryStart([run] { run->work(); })) {
+    while (run->unclaimed(1) && tryStart(helpers, [run] { run->work(); })) {
     }
   };
   recruit();
@@ -203,7 +227,7 @@ void OperationQueueCore::pump() {
       continue;
     }
     running.push_back(op);
-    pool->start([this, op] {
+    start(pool.get(), [this, op] {
       {
         ScopedCurrent current(nullptr, this);
         op->runBlocks(helpers.get());
@@ -231,7 +255,7 @@ void OperationQueueCore::drop(const std::shared_ptr<Operation>& op) {
   if (draining) return;
   draining = true;
   // One thread runs the completions of dropped operations in order, however many were dropped at once.
-  pool->start([this] {
+  start(pool.get(), [this] {
     for (;;) {
       std::function<void()> next;
       {

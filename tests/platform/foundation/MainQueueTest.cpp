@@ -37,8 +37,10 @@ TEST(MainQueue, RunsLaterOnTheMainThreadInPostingOrder) {
         order.push_back(i);
       });
   });
+  // The main thread runs blocks while the poster is still posting.
+  const bool all = spinUntil([&] { return order.size() == kCount + 1; });
   poster.join();
-  ASSERT_TRUE(spinUntil([&] { return order.size() == kCount + 1; }));
+  ASSERT_TRUE(all);
   EXPECT_TRUE(allOnMain);
   EXPECT_EQ(order.front(), -1);
   for (int i = 0; i < kCount; ++i) ASSERT_EQ(order[i + 1], i);
