@@ -3,13 +3,14 @@
 #include "platform/foundation/Handoff.h"
 #include "platform/foundation/Log.h"
 
-#include <QThread>
 #include <QRunnable>
+#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <utility>
 
 namespace ox {
 
@@ -57,17 +58,23 @@ bool tryStart(QThreadPool* pool, std::function<void()> fn) {
 
 int effectiveMax(int count) { return count >= 1 ? count : std::max(1, QThread::idealThreadCount()); }
 
-// The blocks of one started operation, taken one by one by the thread running the operation and by helpers.
-struct BlockRun {
+// The blocks of one started operation, taken one by one by the thread running the operation and by helpers. Helpers
+// are recruited only where a thread is free right now; the operation's own thread takes blocks as well, so the
+// operation makes progress even when no helper can start, and waits only for blocks already running elsewhere.
+struct BlockRun : std::enable_shared_from_this<BlockRun> {
   std::vector<std::function<void()>> blocks;
   std::atomic<size_t> next{0};
   std::mutex mutex;
   std::condition_variable allDone;
   size_t done = 0;
+  QThreadPool* helpers = nullptr;
   const Operation* op = nullptr;
   const OperationQueueCore* queue = nullptr;
 
-  // Runs blocks until none is left to take; answers whether any was left when it started.
+  void recruit() {
+    while (next.load() + 1 < blocks.size() && tryStart(helpers, [self = shared_from_this()] { self->work(); })) {
+    }
+  }
   void work() {
     ScopedCurrent current(op, queue);
     for (;;) {
@@ -75,11 +82,19 @@ struct BlockRun {
       if (i >= blocks.size()) return;
       blocks[i]();
       blocks[i] = nullptr;  // free what the block holds as soon as it has run
-      std::lock_guard lock(mutex);
-      if (++done == blocks.size()) allDone.notify_all();
+      {
+        std::lock_guard lock(mutex);
+        if (++done == blocks.size()) allDone.notify_all();
+      }
+      recruit();
     }
   }
-  bool unclaimed(size_t atLeast) const { return next.load() + atLeast < blocks.size(); }
+  void runAndWait() {
+    recruit();
+    work();
+    std::unique_lock lock(mutex);
+    allDone.wait(lock, [&] { return done == blocks.size(); });
+  }
 };
 
 }  // namespace
@@ -130,12 +145,9 @@ void Operation::cancel() {
   std::shared_ptr<OperationQueueCore> queue;
   {
     std::lock_guard lock(m_mutex);
-    if (m_cancelled || m_state == State::Finished) {
-      m_cancelled = true;
-      return;
-    }
+    const bool first = !m_cancelled;
     m_cancelled = true;
-    if (m_state == State::Queued) queue = m_queue.lock();
+    if (first && m_state == State::Queued) queue = m_queue.lock();
   }
   if (!queue) return;
   std::lock_guard lock(queue->mutex);
@@ -170,36 +182,13 @@ void Operation::runBlocks(QThreadPool* helpers) {
   auto run = std::make_shared<BlockRun>();
   {
     std::lock_guard lock(m_mutex);
-    run->blocks = std::move(m_blocks);
-    m_blocks.clear();
+    run->blocks = std::exchange(m_blocks, {});
   }
+  if (run->blocks.empty()) return;
+  run->helpers = helpers;
   run->op = this;
   run->queue = t_queue;
-  if (run->blocks.empty()) return;
-
-  // Helpers only where a thread is free right now; this thread takes blocks as well, so the operation makes progress
-  // even when no helper can start, and waits only for blocks already running elsewhere.
-  auto recruit = [&] {
-    while (run->unclaimed(1) && tryStart(helpers, [run] { run->work(); })) {
-    }
-  };
-  recruit();
-  while (run->unclaimed(0)) {
-    const size_t i = run->next.fetch_add(1);
-    if (i >= run->blocks.size()) break;
-    {
-      ScopedCurrent current(this, t_queue);
-      run->blocks[i]();
-    }
-    run->blocks[i] = nullptr;
-    {
-      std::lock_guard lock(run->mutex);
-      if (++run->done == run->blocks.size()) run->allDone.notify_all();
-    }
-    recruit();
-  }
-  std::unique_lock lock(run->mutex);
-  run->allDone.wait(lock, [&] { return run->done == run->blocks.size(); });
+  run->runAndWait();
 }
 
 std::function<void()> Operation::finish() {

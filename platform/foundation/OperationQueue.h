@@ -60,7 +60,8 @@ class Operation : public std::enable_shared_from_this<Operation> {
 // Runs operations on a thread pool of its own, at most maxConcurrentOperationCount operations at once (the blocks
 // inside one operation are not counted: they run on a second pool of the queue, and the thread that runs the
 // operation takes blocks too, so an operation never waits for a thread that may not come). Completions do not hold a
-// place. The destructor cancels what waits and waits for everything, completions included.
+// place. The destructor cancels what waits and waits for everything, completions included (so never destroy a
+// queue from its own work).
 class OperationQueue {
  public:
   // maxConcurrent < 1: QThread::idealThreadCount().
