@@ -43,11 +43,11 @@ void registerServiceDefaults() {
   static std::once_flag once;
   std::call_once(once, [] {
     const QVariantMap defaults{
-        {kAPIHostKey, QStringLiteral("api.ombrix.varnel.net")},
-        {kStagingHostKey, QStringLiteral("staging-api.ombrix.varnel.net")},
-        {kMovieSearchHostKey, QStringLiteral("search-ombrix-movies.varnel.net")},
-        {kPopularListsHostKey, QStringLiteral("lists.varnel.net")},
-        {kDeveloperAccountKey, QStringLiteral("developer@varnel.net")},
+        {kAPIHostKey, QStringLiteral("api.ombrix.varnel.example")},
+        {kStagingHostKey, QStringLiteral("staging-api.ombrix.varnel.example")},
+        {kMovieSearchHostKey, QStringLiteral("search-ombrix-movies.varnel.example")},
+        {kPopularListsHostKey, QStringLiteral("lists.varnel.example")},
+        {kDeveloperAccountKey, QStringLiteral("developer@varnel.example")},
     };
     QVariantMap missing;
     for (auto it = defaults.begin(); it != defaults.end(); ++it)
