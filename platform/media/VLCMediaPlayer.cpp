@@ -154,12 +154,14 @@ void VLCMediaPlayer::handle(const Event& ev) {
     case libvlc_MediaPlayerEndReached:
       // libvlc's last time report falls short of the end; at the end the whole title has been played.
       vlcState_ = libvlc_Ended;
+      finished_ = true;
       if (length_ > 0) time_ = length_;
       position_ = 1;
       updateState();
       break;
     case libvlc_MediaPlayerEncounteredError:
       vlcState_ = libvlc_Error;
+      finished_ = true;
       updateState();
       break;
     case libvlc_MediaPlayerTimeChanged:
@@ -254,7 +256,8 @@ std::shared_ptr<VLCFrameSink> VLCMediaPlayer::frameSink() const { return video_ 
 void VLCMediaPlayer::play() {
   if (!mp_ || !media_) return;
   // After the end or an error libvlc keeps its finished input and would ignore play; start anew.
-  if (vlcState_ == libvlc_Ended || vlcState_ == libvlc_Error) libvlc_media_player_stop(mp_);
+  if (finished_) libvlc_media_player_stop(mp_);
+  finished_ = false;
   libvlc_media_player_play(mp_);
 }
 

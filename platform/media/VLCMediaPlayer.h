@@ -173,6 +173,7 @@ class VLCMediaPlayer : public QObject {
   VLCAudio audio_;
   VLCMediaPlayerState state_ = VLCMediaPlayerStateStopped;
   int vlcState_ = 0;     // last libvlc state event (libvlc_state_t numbering)
+  bool finished_ = false;  // libvlc ended or failed since the last play
   float cache_ = -1;     // input cache fill of this opening, -1 before the first buffering report
   qint64 time_ = 0;
   qint64 length_ = 0;
