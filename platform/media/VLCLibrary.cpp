@@ -2,8 +2,6 @@
 
 #include <vlc/vlc.h>
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <mutex>
 #include <vector>
 
@@ -59,13 +57,5 @@ libvlc_instance_t* VLCLibrary::sharedInstance() {
   // Kept for the life of the process: releasing it at exit races with plugin threads for no gain.
   return gInstance;
 }
-
-namespace media_detail {
-void postToMain(std::function<void()> fn) {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (!app) return;
-  QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
-}
-}  // namespace media_detail
 
 }  // namespace ox

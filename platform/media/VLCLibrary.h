@@ -1,6 +1,5 @@
 #pragma once
 #include <QStringList>
-#include <functional>
 
 struct libvlc_instance_t;
 
@@ -17,11 +16,5 @@ class VLCLibrary {
   // Every argument the instance is (or will be) created with.
   static QStringList arguments();
 };
-
-namespace media_detail {
-// Runs fn on the main thread's event loop, in posting order per thread. Safe from any thread; dropped when there is no
-// application object.
-void postToMain(std::function<void()> fn);
-}  // namespace media_detail
 
 }  // namespace ox

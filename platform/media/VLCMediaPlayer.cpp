@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "platform/foundation/MainQueue.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/media/VLCLibrary.h"
 #include "platform/media/VLCVideoOutput.h"
 
@@ -24,11 +26,6 @@ const libvlc_event_e kEvents[] = {
     libvlc_MediaPlayerEncounteredError, libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerPositionChanged,
     libvlc_MediaPlayerLengthChanged,
 };
-
-VLCMediaPlayer::NotificationPoster& notificationPoster() {
-  static VLCMediaPlayer::NotificationPoster poster;
-  return poster;
-}
 
 struct TrackList {
   QList<int> ids;
@@ -117,7 +114,7 @@ void VLCMediaPlayer::onEvent(const libvlc_event_t* e, void* opaque) {
       break;
   }
   std::weak_ptr<Token> token = *static_cast<std::weak_ptr<Token>*>(opaque);
-  media_detail::postToMain([token, ev] {
+  dispatchMain([token, ev] {
     if (auto t = token.lock()) t->player->handle(ev);
   });
 }
@@ -216,7 +213,7 @@ void VLCMediaPlayer::notify(bool timeChange) {
                           this};
   // Any of these may drop the player; stop as soon as it is gone.
   QPointer<VLCMediaPlayer> self(this);
-  if (timeChange && notificationPoster()) notificationPoster()(n.name, this);
+  if (timeChange) NotificationCenter::defaultCenter().post(n.name, this);
   if (!self) return;
   if (VLCMediaPlayerDelegate* d = delegate()) {
     if (timeChange)
@@ -230,8 +227,6 @@ void VLCMediaPlayer::notify(bool timeChange) {
   else
     emit stateChanged(int(state_));
 }
-
-void VLCMediaPlayer::setNotificationPoster(NotificationPoster poster) { notificationPoster() = std::move(poster); }
 
 void VLCMediaPlayer::setMedia(std::shared_ptr<VLCMedia> media) {
   media_ = std::move(media);

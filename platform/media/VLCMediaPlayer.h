@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 #include "platform/media/VLCFrameSink.h"
@@ -28,7 +27,8 @@ enum VLCMediaPlayerState : int {
   VLCMediaPlayerStatePaused = 6,
 };
 
-// Names of the notifications a player sends (the second also goes to the default notification centre).
+// Names of the notifications a player sends; time changes also go to the default notification centre, with the player
+// as their object.
 inline constexpr const char* VLCMediaPlayerStateChanged = "VLCMediaPlayerStateChanged";
 inline constexpr const char* VLCMediaPlayerTimeChanged = "VLCMediaPlayerTimeChanged";
 
@@ -140,10 +140,6 @@ class VLCMediaPlayer : public QObject {
   // Adds the subtitle file at path to the playing media and selects it. false when there is no media or the file
   // cannot be read.
   bool openVideoSubTitlesFromFile(const QString& path);
-
-  // Where "VLCMediaPlayerTimeChanged" goes besides the delegate: the program's default notification centre.
-  using NotificationPoster = std::function<void(const QString& name, VLCMediaPlayer* object)>;
-  static void setNotificationPoster(NotificationPoster poster);
 
  signals:
   // Main thread, after the delegate: the same changes for plain Qt listeners.

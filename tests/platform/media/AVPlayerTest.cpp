@@ -141,3 +141,12 @@ TEST(AVPlayer, UnplayableItemFailsWithRateZero) {
   EXPECT_EQ(w.ends, 0);
   EXPECT_EQ(w.failures, 1);
 }
+
+TEST(AVPlayer, OwnerMayDropThePlayerWhenTheItemEnds) {
+  REQUIRE_SAMPLES();
+  auto player = AVPlayer::playerWithURL(QUrl::fromLocalFile(s.tone));
+  QObject::connect(player.get(), &AVPlayer::didPlayToEndTime, [&] { player.reset(); });  // as a trailer view closes
+  player->play();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !player; }, 15000));
+  oxtest::spinFor(300);
+}

@@ -1,9 +1,10 @@
 #include "tests/platform/media/MediaSamples.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,9 @@
 namespace oxtest {
 
 namespace {
+// Bump when the samples change, so an older set in the build folder is made again.
+const char kStamp[] = "ready-1";
+
 // Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed.
 bool ffmpeg(const QList<QStringList>& commands) {
   std::vector<std::unique_ptr<QProcess>> runs;
@@ -31,38 +35,49 @@ bool ffmpeg(const QList<QStringList>& commands) {
   return ok;
 }
 
+bool generate(const MediaSamples& s) {
+  const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
+  const QStringList lavfi{"-f", "lavfi", "-i"};
+  QFile srt(s.subtitles);
+  if (!srt.open(QIODevice::WriteOnly) ||
+      srt.write("1\n00:00:00,000 --> 00:00:01,000\nFirst cue\n\n2\n00:00:01,000 --> 00:00:02,000\nSecond cue\n") <= 0)
+    return false;
+  srt.close();
+  return ffmpeg({
+      lavfi + QStringList{"testsrc=size=320x240:rate=25:duration=2"} + lavfi +
+          QStringList{"sine=frequency=440:duration=2"} + h264 + QStringList{"-c:a", "aac", "-shortest", s.clip},
+      lavfi + QStringList{"smptebars=size=320x240:rate=25:duration=2"} + lavfi +
+          QStringList{"sine=frequency=440:duration=2"} + lavfi + QStringList{"sine=frequency=880:duration=2"} +
+          QStringList{"-map", "0", "-map", "1", "-map", "2"} + h264 +
+          QStringList{"-c:a", "aac", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=fra", s.bars},
+      lavfi + QStringList{"smptebars=size=320x240:rate=25:duration=1", "-vf", "setsar=2"} + h264 +
+          QStringList{s.wide},
+      lavfi + QStringList{"sine=frequency=660:duration=1", "-c:a", "pcm_s16le", s.tone},
+  });
+}
+
 MediaSamples make() {
   ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")});
   MediaSamples s;
-  static QTemporaryDir dir;
-  if (!dir.isValid() || QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) return s;
-  const QString d = dir.path() + QLatin1Char('/');
+  // Made once per build folder and shared by the test processes, which CTest runs side by side.
+  const QString root = QStringLiteral(OX_BINARY_DIR "/test-media");
+  if (!QDir().mkpath(root) || QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) return s;
+  const QString d = root + QLatin1Char('/');
   s.clip = d + "clip.mkv";
   s.bars = d + "bars.mkv";
   s.wide = d + "wide.mkv";
   s.tone = d + "tone.wav";
   s.subtitles = d + "cues.srt";
   s.missing = d + "nothing-here.mkv";
-  const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
-  bool ok = ffmpeg({
-      QStringList{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=2", "-f", "lavfi", "-i",
-                               "sine=frequency=440:duration=2"} +
-                   h264 + QStringList{"-c:a", "aac", "-shortest", s.clip},
-      QStringList{"-f", "lavfi", "-i", "smptebars=size=320x240:rate=25:duration=2", "-f", "lavfi", "-i",
-                                "sine=frequency=440:duration=2", "-f", "lavfi", "-i", "sine=frequency=880:duration=2",
-                                "-map", "0", "-map", "1", "-map", "2"} +
-                    h264 +
-                    QStringList{"-c:a", "aac", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=fra",
-                                s.bars},
-      QStringList{"-f", "lavfi", "-i", "smptebars=size=320x240:rate=25:duration=1", "-vf", "setsar=2"} +
-                    h264 + QStringList{s.wide},
-      QStringList{"-f", "lavfi", "-i", "sine=frequency=660:duration=1", "-c:a", "pcm_s16le", s.tone},
-  });
-  QFile srt(s.subtitles);
-  ok = ok && srt.open(QIODevice::WriteOnly) &&
-       srt.write("1\n00:00:00,000 --> 00:00:01,000\nFirst cue\n\n2\n00:00:01,000 --> 00:00:02,000\nSecond cue\n") > 0;
-  srt.close();
-  s.ok = ok;
+  QLockFile lock(d + ".lock");
+  lock.setStaleLockTime(180000);
+  if (!lock.lock()) return s;
+  if (!QFile::exists(d + kStamp)) {
+    if (!generate(s)) return s;
+    QFile stamp(d + kStamp);
+    if (!stamp.open(QIODevice::WriteOnly)) return s;
+  }
+  s.ok = true;
   return s;
 }
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/media/VLCMediaPlayer.h"
 
+#include "platform/foundation/NotificationCenter.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -74,14 +76,15 @@ TEST(VLCMediaPlayer, GoodFileOpensPlaysEndsAndStopsWithTimesOnTheMainThread) {
   rec.expected = &player;
   player.setDelegate(&rec);
   QStringList posted;
-  VLCMediaPlayer::setNotificationPoster([&](const QString& name, VLCMediaPlayer* object) {
-    if (object == &player && onMainThread()) posted << name;
-  });
+  const auto token = NotificationCenter::defaultCenter().addObserver(
+      QStringLiteral("VLCMediaPlayerTimeChanged"), nullptr, [&](const Notification& n) {
+        if (n.object == &player && onMainThread()) posted << n.name;
+      });
   player.setMedia(VLCMedia::mediaWithPath(s.clip));
   EXPECT_EQ(player.state(), VLCMediaPlayerStateStopped);
   player.play();
   ASSERT_TRUE(oxtest::spinUntil([&] { return rec.saw(VLCMediaPlayerStateEnded) && rec.states.back() == 0; }, 20000));
-  VLCMediaPlayer::setNotificationPoster(nullptr);
+  NotificationCenter::defaultCenter().removeObserver(token);
 
   EXPECT_EQ(rec.states.front(), VLCMediaPlayerStateOpening);
   EXPECT_TRUE(rec.saw(VLCMediaPlayerStateBuffering));
@@ -273,6 +276,24 @@ TEST(VLCMediaPlayer, EventsAfterTheDelegateOrPlayerIsGoneAreDropped) {
   oxtest::spinFor(300);
   EXPECT_EQ(stateSignals, 0);
   EXPECT_FALSE(sink->latestFrame().isNull());
+}
+
+// A delegate that lets go of the player from inside its callback, as a closing controller's owner may.
+TEST(VLCMediaPlayer, PlayerMayBeDroppedFromItsOwnCallback) {
+  REQUIRE_SAMPLES();
+  struct Dropper : VLCMediaPlayerDelegate {
+    std::unique_ptr<VLCMediaPlayer> player;
+    void mediaPlayerTimeChanged(const VLCNotification&) override {}
+    void mediaPlayerStateChanged(const VLCNotification& n) override {
+      if (n.object->state() == VLCMediaPlayerStateError) player.reset();
+    }
+  } dropper;
+  dropper.player = std::make_unique<VLCMediaPlayer>(std::make_shared<VLCFrameSink>());
+  dropper.player->setDelegate(&dropper);
+  dropper.player->setMedia(VLCMedia::mediaWithPath(s.missing));
+  dropper.player->play();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !dropper.player; }, 15000));
+  oxtest::spinFor(300);  // the stopped state that followed the error goes nowhere
 }
 
 TEST(VLCMedia, OptionsPassThroughAndBadSourcesGiveNothing) {
