@@ -53,6 +53,10 @@ struct VLCNotification {
 // that is destroyed is simply no longer called.
 class VLCMediaPlayerDelegate {
  public:
+  VLCMediaPlayerDelegate() = default;
+  // A copy is another delegate, with a life of its own.
+  VLCMediaPlayerDelegate(const VLCMediaPlayerDelegate&) {}
+  VLCMediaPlayerDelegate& operator=(const VLCMediaPlayerDelegate&) { return *this; }
   virtual ~VLCMediaPlayerDelegate() = default;
   virtual void mediaPlayerTimeChanged(const VLCNotification& notification) = 0;
   virtual void mediaPlayerStateChanged(const VLCNotification& notification) = 0;
@@ -137,8 +141,8 @@ class VLCMediaPlayer : public QObject {
   // Microseconds; positive shows subtitles later.
   void setCurrentVideoSubTitleDelay(qint64 microseconds);
   qint64 currentVideoSubTitleDelay() const;
-  // Adds the subtitle file at path to the playing media and selects it. false when there is no media or the file
-  // cannot be read.
+  // Adds the subtitle file at path to the media and selects it; libvlc reads it in the background. false when there is
+  // no media, the file cannot be read, or libvlc refuses it.
   bool openVideoSubTitlesFromFile(const QString& path);
 
  signals:
@@ -168,9 +172,9 @@ class VLCMediaPlayer : public QObject {
   std::weak_ptr<int> delegateAlive_;
   VLCAudio audio_;
   VLCMediaPlayerState state_ = VLCMediaPlayerStateStopped;
-  int vlcState_ = 0;     // last libvlc state event (libvlc_state_t numbering)
+  int vlcState_ = 0;        // last libvlc state event (libvlc_state_t numbering)
   bool finished_ = false;  // libvlc ended or failed since the last play
-  float cache_ = -1;     // input cache fill of this opening, -1 before the first buffering report
+  float cache_ = -1;       // input cache fill of this opening, -1 before the first buffering report
   qint64 time_ = 0;
   qint64 length_ = 0;
   float position_ = 0;
