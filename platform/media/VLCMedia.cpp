@@ -36,7 +36,10 @@ void VLCMedia::addOptions(const QVariantMap& options) {
     const QVariant& v = it.value();
     const QString option = (v.isNull() || !v.isValid()) ? it.key() : it.key() + QLatin1Char('=') + v.toString();
     options_ << option;
-    libvlc_media_add_option(media_, option.toUtf8().constData());
+    // libvlc reads a media option as "name" or ":name" and silently drops the command-line form "--name".
+    QString forVlc = option;
+    if (forVlc.startsWith(QLatin1String("--"))) forVlc.replace(0, 2, QLatin1Char(':'));
+    libvlc_media_add_option(media_, forVlc.toUtf8().constData());
   }
 }
 

@@ -19,10 +19,10 @@ class VLCMedia {
   VLCMedia(const VLCMedia&) = delete;
   VLCMedia& operator=(const VLCMedia&) = delete;
 
-  // Each entry becomes one option string, handed to libvlc unchanged: the key alone when its value is null,
-  // otherwise "key=value".
+  // Each entry becomes one option string: the key alone when its value is null, otherwise "key=value". A leading
+  // "--" (the command-line form) reaches libvlc as ":", the form it reads for a media.
   void addOptions(const QVariantMap& options);
-  // The option strings added so far, in order.
+  // The option strings added so far, in order, as given.
   QStringList options() const { return options_; }
   // The URL the media plays (a file URL for a path).
   QUrl url() const { return url_; }

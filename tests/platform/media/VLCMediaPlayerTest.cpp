@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -311,6 +312,24 @@ TEST(VLCMedia, OptionsPassThroughAndBadSourcesGiveNothing) {
   auto path = VLCMedia::mediaWithPath(QStringLiteral("relative/movie.mkv"));
   ASSERT_TRUE(path);
   EXPECT_TRUE(path->url().isLocalFile());
+}
+
+TEST(VLCMedia, CommandLineFormOptionsTakeEffect) {
+  REQUIRE_SAMPLES();
+  VLCMediaPlayer player;
+  auto media = VLCMedia::mediaWithPath(s.clip);
+  media->addOptions({{QStringLiteral("--rate"), QStringLiteral("4")}});  // a 2 s title played in half a second
+  EXPECT_EQ(media->options(), QStringList{"--rate=4"});
+  player.setMedia(media);
+  QElapsedTimer t;
+  qint64 endedAt = -1;
+  QObject::connect(&player, &VLCMediaPlayer::stateChanged, [&](int state) {
+    if (state == VLCMediaPlayerStateEnded) endedAt = t.elapsed();
+  });
+  t.start();
+  player.play();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return endedAt >= 0; }, 15000));
+  EXPECT_LT(endedAt, 1500);
 }
 
 TEST(VLCMedia, LocalHttpStreamAddressPlays) {
