@@ -1,5 +1,7 @@
 #include "tests/platform/media/MediaSamples.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -56,8 +58,13 @@ bool generate(const MediaSamples& s) {
   });
 }
 
+// Sound goes nowhere in tests; set before any test makes the libvlc instance.
+struct HeadlessVlc : ::testing::Environment {
+  void SetUp() override { ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")}); }
+};
+[[maybe_unused]] ::testing::Environment* const gHeadlessVlc = ::testing::AddGlobalTestEnvironment(new HeadlessVlc);
+
 MediaSamples make() {
-  ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")});
   MediaSamples s;
   // Made once per build folder and shared by the test processes, which CTest runs side by side.
   const QString root = QStringLiteral(OX_BINARY_DIR "/test-media");

@@ -14,7 +14,6 @@ struct MediaSamples {
   QString missing;       // a path where nothing is
 };
 
-// Also routes libvlc's audio to its dummy output, before the first player exists.
 const MediaSamples& mediaSamples();
 
 }  // namespace oxtest
