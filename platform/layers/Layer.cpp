@@ -277,9 +277,10 @@ void Layer::removeFromSuperlayer() {
   LayerPtr parent = superlayer_.lock();
   superlayer_.reset();
   if (!parent) return;
-  LayerPtr keep = shared_from_this();
+  LayerPtr keep = weak_from_this().lock();  // the superlayer may hold the last reference
   auto& subs = parent->sublayers_;
-  subs.erase(std::remove(subs.begin(), subs.end(), keep), subs.end());
+  subs.erase(std::remove_if(subs.begin(), subs.end(), [this](const LayerPtr& s) { return s.get() == this; }),
+             subs.end());
   parent->setNeedsLayout();
   detail::markDirty();
 }
@@ -331,14 +332,15 @@ void Layer::markSubtreeFlag() {
 }
 
 void Layer::layoutIfNeeded() {
-  LayerPtr root = shared_from_this();
+  LayerPtr root = weak_from_this().lock();
+  if (!root) return;  // not owned yet (being built)
   while (auto p = root->superlayer()) root = p;
   detail::propagatePendingLayout();
   root->layoutTree();
 }
 
 void Layer::layoutTree() {
-  LayerPtr keep = shared_from_this();
+  LayerPtr keep = weak_from_this().lock();
   if (needsLayout_) {
     needsLayout_ = false;
     detail::removePendingLayout(this);
