@@ -104,6 +104,8 @@ QPainterPath roundedPath(const QRectF& r, double radius) {
 
 struct Renderer::Impl {
   QCache<CacheKey, QImage> cache{256 * 1024};  // cost in KiB
+  QHash<quint64, quint64> lastShape;           // per layer and image: the perspective shape of the last frame
+  quint64 salt = 0;                            // which replicator instance is being drawn
   QPainter* painter = nullptr;
   QRectF viewport;
   double time = 0;
@@ -177,6 +179,56 @@ struct Renderer::Impl {
     return b;
   }
 
+  // Images under perspective are costly to resample. A poster beside the cover-flow centre keeps the same shape
+  // while it slides; only its place changes. So an image drawn under the same perspective shape as in the frame
+  // before is warped once into a cached bitmap and then copied at its whole-pixel place.
+  void drawImageIn(const QTransform& content, const QRectF& target, const QImage& img, quint64 owner) {
+    if (content.type() != QTransform::TxProject || img.isNull()) {
+      painter->setTransform(content);
+      painter->drawImage(target, img);
+      return;
+    }
+    QTransform h = QTransform::fromScale(target.width() / img.width(), target.height() / img.height()) *
+                   QTransform::fromTranslate(target.x(), target.y()) * content;
+    if (!(h.m33() > 0)) {
+      painter->setTransform(content);
+      painter->drawImage(target, img);
+      return;
+    }
+    h = QTransform(h.m11() / h.m33(), h.m12() / h.m33(), h.m13() / h.m33(), h.m21() / h.m33(), h.m22() / h.m33(),
+                   h.m23() / h.m33(), h.m31() / h.m33(), h.m32() / h.m33(), 1.0);
+    const QPointF origin = h.map(QPointF(0, 0));
+    const QTransform shape = h * QTransform::fromTranslate(-origin.x(), -origin.y());
+    const QRectF box = shape.mapRect(QRectF(img.rect()));
+    auto q = [](double v, double unit) { return quint64(qint64(std::llround(v / unit))); };
+    const quint64 key = qHashMulti(0, q(shape.m11(), 1e-6), q(shape.m12(), 1e-6), q(shape.m21(), 1e-6),
+                                   q(shape.m22(), 1e-6), q(shape.m13(), 1e-10), q(shape.m23(), 1e-10),
+                                   q(box.width(), 1e-3), q(box.height(), 1e-3));
+    const quint64 slot = owner * 1000003ULL ^ quint64(img.cacheKey());
+    const bool stable = lastShape.value(slot, 0) == key;
+    if (lastShape.size() > 20000) lastShape.clear();
+    lastShape.insert(slot, key);
+    if (!stable || box.width() * box.height() > 4.0e6 || box.width() > 4096 || box.height() > 4096) {
+      painter->setTransform(content);
+      painter->drawImage(target, img);
+      return;
+    }
+    const QPoint corner(int(std::floor(box.x())), int(std::floor(box.y())));
+    const QImage warped = cached(CacheKey{img.cacheKey(), int(box.width()), int(box.height()), 0, key}, [&] {
+      QImage out(int(std::ceil(box.right())) - corner.x() + 1, int(std::ceil(box.bottom())) - corner.y() + 1,
+                 QImage::Format_ARGB32_Premultiplied);
+      out.fill(Qt::transparent);
+      QPainter w(&out);
+      w.setRenderHints(QPainter::SmoothPixmapTransform | QPainter::Antialiasing);
+      w.setTransform(shape * QTransform::fromTranslate(-corner.x(), -corner.y()));
+      w.drawImage(0, 0, img);
+      return out;
+    });
+    painter->setTransform(QTransform());
+    painter->drawImage(QPoint(int(std::lround(origin.x())) + corner.x(), int(std::lround(origin.y())) + corner.y()),
+                       warped);
+  }
+
   void drawShadow(Layer* l, const LayerState& s, const QTransform& content, double opacity, const QImage& text) {
     const QRectF b = s.bounds;
     const int radius = int(std::ceil(std::max(0.0, s.shadowRadius)));
@@ -243,13 +295,14 @@ struct Renderer::Impl {
       const QRectF target = gravityRect(l->contentsGravity(), b, points);
       const QRectF onScreen = content.mapRect(target);
       const QImage shown = contentsFor(img, onScreen.size(), tint);
-      painter->drawImage(target, shown);
+      drawImageIn(content, target, shown, l->uniqueId() * 7919 + salt);
       drew = true;
     }
     if (!text.isNull()) {
-      painter->drawImage(b, text);
+      drawImageIn(content, b, text, l->uniqueId() * 7919 + salt);
       drew = true;
     }
+    painter->setTransform(content);
     l->drawInContext(*painter, s);
     if (drew) ++stats.drawn;
   }
@@ -354,7 +407,10 @@ struct Renderer::Impl {
             inst = &about;
           }
         }
+        const quint64 outerSalt = salt;
+        salt = salt * 31 + quint64(i) + 1;
         for (const auto& c : children) drawLayer(c.layer, c.state, &s, inst, H, opacity, t);
+        salt = outerSalt;
       }
     }
     if (s.masksToBounds) painter->restore();

@@ -193,3 +193,35 @@ TEST_F(RendererTest, RendersAnyInstantOfAnAnimation) {
   EXPECT_TRUE(near(at(draw(t0 + 1.0), 50, 50), Qt::black));
   EXPECT_FALSE(renderer.animating());
 }
+
+TEST_F(RendererTest, PerspectiveImagesKeepTheirWarpWhileTheyOnlyMove) {
+  LayerPtr stage = box(QRectF(0, 0, 200, 100), QColor());
+  Transform3D p;
+  p.m34 = -1.0 / 300;
+  stage->setSublayerTransform(p);
+  LayerPtr card = Layer::layer();
+  card->setFrame(QRectF(60, 20, 80, 60));
+  QImage pic(80, 60, QImage::Format_RGB32);
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 80; ++x) pic.setPixelColor(x, y, QColor(x * 3, y * 4, 128));
+  card->setContents(pic);
+  card->setTransform(Transform3D::makeRotation(0.6, 0, 1, 0));
+  stage->addSublayer(card);
+  root->addSublayer(stage);
+  const QImage direct = draw();  // first sight of this shape: drawn directly
+  EXPECT_EQ(renderer.lastStats().cacheMisses, 0);
+  const QImage reused = draw();  // same shape again: warped once into the cache
+  EXPECT_EQ(renderer.lastStats().cacheMisses, 1);
+  // The stage moves by whole points: the same warp, copied to the new place.
+  stage->setPosition(stage->position() + QPointF(7, 0));
+  const QImage moved = draw(clock.now() + 1);
+  EXPECT_EQ(renderer.lastStats().cacheHits, 1);
+  double diff = 0, shifted = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 193; ++x) {
+      diff += std::abs(direct.pixelColor(x, y).red() - reused.pixelColor(x, y).red());
+      shifted += std::abs(direct.pixelColor(x, y).red() - moved.pixelColor(x + 7, y).red());
+    }
+  EXPECT_LT(diff / (200 * 100), 2.0);
+  EXPECT_LT(shifted / (193 * 100), 2.0);
+}
