@@ -1,22 +1,8 @@
 #include "app/CALayer_Transitions.h"
 
-#include <QCoreApplication>
-#include <QTimer>
-#include <chrono>
-
+#include "core/OXTools.h"
 #include "platform/layers/Transaction.h"
 
-namespace {
-
-// The delayed main-queue block: `delay` seconds from now, never inside the call.
-void performBlockAfterDelay(std::function<void()> block, double delay) {
-  if (!QCoreApplication::instance() || !block) return;
-  const auto ns = std::chrono::nanoseconds(delay > 0 ? qint64(delay * 1e9) : 0);
-  QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(ns), Qt::PreciseTimer,
-                     QCoreApplication::instance(), std::move(block));
-}
-
-}  // namespace
 
 void setAnimationToOpacity(const ox::LayerPtr& layer, float opacity, float time) {
   if (!layer) return;

@@ -1,6 +1,6 @@
 #include "app/MyLayoutManager.h"
 
-#include "app/OXMainScreenFrame.h"
+#include "core/OXPreferencesValues.h"
 #include "platform/layers/Layer.h"
 #include "platform/layers/Transaction.h"
 
@@ -12,7 +12,7 @@ std::shared_ptr<MyLayoutManager> MyLayoutManager::layoutManagerWithImageSize(con
 }
 
 MyLayoutManager::MyLayoutManager(const QSizeF& size) : imageSize_(size) {
-  offSetFactor_ = OXMainScreenFrame().width() * 0.045;
+  offSetFactor_ = OXPreferencesValues::sharePreferences()->mainScreenFrame().width() * 0.045;
   const double tilt = double(0.15f);
   leftTransform_ = Transform3D::rotate(Transform3D::makeRotation(tilt, 1, 0, 0), 0.5, 0, 1, 0);
   rightTransform_ = Transform3D::rotate(Transform3D::makeRotation(tilt, 1, 0, 0), -0.5, 0, 1, 0);

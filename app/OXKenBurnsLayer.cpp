@@ -1,12 +1,11 @@
 #include "app/OXKenBurnsLayer.h"
 
-#include <QCoreApplication>
-#include <QTimer>
 #include <climits>
 #include <cstdlib>
 
 #include "app/CALayer_Transitions.h"
-#include "app/OXMainScreenFrame.h"
+#include "core/OXPreferencesValues.h"
+#include "core/OXTools.h"
 #include "platform/layers/LayoutManager.h"
 #include "platform/layers/Transaction.h"
 
@@ -17,7 +16,7 @@ namespace {
 
 const float kCrossFadeTime = 2.0f;
 const float kMotionTime = 16.0f;
-const int kFollowUpDelayMs = 1000;
+const double kFollowUpDelay = 1.0;  // seconds
 
 void centreOnSuperlayer(ox::Layer& l) {
   l.addConstraint(ox::Constraint(ConstraintAttribute::MidX, "superlayer", ConstraintAttribute::MidX));
@@ -31,7 +30,7 @@ OXKenBurnsLayer::OXKenBurnsLayer() : random_([] { return std::rand(); }) {}
 std::shared_ptr<OXKenBurnsLayer> OXKenBurnsLayer::layer() {
   std::shared_ptr<OXKenBurnsLayer> l(new OXKenBurnsLayer());
   l->setLayoutManager(ox::ConstraintLayoutManager::layoutManager());
-  const QRectF screen = OXMainScreenFrame();
+  const QRectF screen = OXPreferencesValues::sharePreferences()->mainScreenFrame();
   l->setFrame(QRectF(0, 0, screen.width(), screen.height()));
   centreOnSuperlayer(*l);
   l->setupLayer();
@@ -43,7 +42,7 @@ std::shared_ptr<OXKenBurnsLayer> OXKenBurnsLayer::self() {
 }
 
 void OXKenBurnsLayer::setupLayer() {
-  const QRectF screen = OXMainScreenFrame();
+  const QRectF screen = OXPreferencesValues::sharePreferences()->mainScreenFrame();
   const QRectF frame(0, 0, screen.width(), screen.height());
   backdropHomeA_ = ox::Layer::layer();
   backdropHomeA_->setName("backdrop_A");
@@ -86,7 +85,7 @@ Transform3D OXKenBurnsLayer::zoomWithPan(double tx, double ty) {
   return Transform3D::translate(Transform3D::makeScale(z, z, z), tx, ty, 0);
 }
 
-double OXKenBurnsLayer::panDistance() const { return double(0.0765f) * OXMainScreenFrame().height(); }
+double OXKenBurnsLayer::panDistance() const { return double(0.0765f) * OXPreferencesValues::sharePreferences()->mainScreenFrame().height(); }
 
 void OXKenBurnsLayer::kenburns(quint64 c) {
   const ox::LayerPtr target = backActiveA_ ? backdropHomeA_ : backdropHomeB_;
@@ -118,10 +117,9 @@ void OXKenBurnsLayer::kenburns(quint64 c) {
 
 void OXKenBurnsLayer::performAfterDelay(void (OXKenBurnsLayer::*op)(const ox::LayerPtr&), const ox::LayerPtr& layer) {
   std::shared_ptr<OXKenBurnsLayer> keep = self();
-  if (!QCoreApplication::instance() || !keep) return;
+  if (!keep) return;
   // Holds this layer and the picture layer until it has run; never cancelled.
-  QTimer::singleShot(kFollowUpDelayMs, Qt::PreciseTimer, QCoreApplication::instance(),
-                     [keep, layer, op] { ((*keep).*op)(layer); });
+  performBlockAfterDelay([keep, layer, op] { ((*keep).*op)(layer); }, kFollowUpDelay);
 }
 
 void OXKenBurnsLayer::applyIdentityTransformToLayer(const ox::LayerPtr& layer) {

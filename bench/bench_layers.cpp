@@ -7,7 +7,7 @@
 
 #include <QGuiApplication>
 
-#include "app/OXMainScreenFrame.h"
+#include "core/OXPreferencesValues.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "tools/frames/Scenes.h"
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   scenes::registerFonts(QStringLiteral(OX_SOURCE_DIR));
-  OXSetMainScreenFrame(QRectF(QPointF(0, 0), kScreen));
+  OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(QRectF(QPointF(0, 0), kScreen).toRect());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "app/MyLayoutManager.h"
-#include "app/OXMainScreenFrame.h"
+#include "core/OXPreferencesValues.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "platform/layers/ReplicatorLayer.h"
@@ -46,8 +46,8 @@ struct Row {
 
 class CoverFlowTest : public ::testing::Test {
  protected:
-  void SetUp() override { OXSetMainScreenFrame(QRectF(0, 0, 1920, 1080)); }
-  void TearDown() override { OXSetMainScreenFrame(std::nullopt); }
+  void SetUp() override { OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(QRectF(0, 0, 1920, 1080).toRect()); }
+  void TearDown() override { OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(std::nullopt); }
   ManualClock clock{10.0};
   const double f = 1920 * 0.045;  // offSetFactor
   const double step = 322 * 0.42;
@@ -68,7 +68,7 @@ TEST_F(CoverFlowTest, FixedFieldsAndSidePerspective) {
   EXPECT_DOUBLE_EQ(p.m32, 0.10000000149011612 / -300);
   EXPECT_DOUBLE_EQ(p.m34, 0.36000001430511475 / -300);
   EXPECT_NEAR(p.m34, -0.0012, 1e-9);
-  OXSetMainScreenFrame(QRectF(0, 0, 0, 0));
+  OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(QRectF(0, 0, 0, 0).toRect());
   EXPECT_EQ(MyLayoutManager(kPoster).offSetFactor(), 0);
 }
 

@@ -4,7 +4,7 @@
 
 #include "app/CALayer_Transitions.h"
 #include "app/OXKenBurnsLayer.h"
-#include "app/OXMainScreenFrame.h"
+#include "core/OXPreferencesValues.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/LayoutManager.h"
 #include "platform/layers/Renderer.h"
@@ -24,7 +24,7 @@ QImage solid(const QColor& c, int w = 1920, int h = 1080) {
 class KenBurnsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    OXSetMainScreenFrame(QRectF(0, 0, 1920, 1080));
+    OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(QRectF(0, 0, 1920, 1080).toRect());
     root->setAnchorPoint(QPointF(0, 0));
     root->setBounds(QRectF(0, 0, 1920, 1080));
     root->setBackgroundColor(Qt::black);
@@ -34,7 +34,7 @@ class KenBurnsTest : public ::testing::Test {
     root->addSublayer(kb);
     Transaction::flush();
   }
-  void TearDown() override { OXSetMainScreenFrame(std::nullopt); }
+  void TearDown() override { OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(std::nullopt); }
 
   ManualClock clock{20.0};
   LayerPtr root = Layer::layer();

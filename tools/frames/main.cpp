@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <cstdio>
 
-#include "app/OXMainScreenFrame.h"
+#include "core/OXPreferencesValues.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "playback/OXEpisodeLayoutManager.h"
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
   g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("frames");
   QDir().mkpath(g_out);
   if (!scenes::registerFonts(QStringLiteral(OX_SOURCE_DIR))) std::fprintf(stderr, "fonts missing\n");
-  OXSetMainScreenFrame(QRectF(QPointF(0, 0), kScreen));
+  OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(QRectF(QPointF(0, 0), kScreen).toRect());
   ox::ManualClock clock(100.0);
   coverFlow();
   kenBurnsCrossFade();
