@@ -26,7 +26,7 @@ struct Checker {
   const uint8_t* offsetTable = nullptr;
   uint64_t offsetWidth = 0, refWidth = 0, objectCount = 0;
   uint64_t budget = 0;
-  std::vector<uint8_t> state;   // 0 not seen, 1 on the current path, 2 checked
+  std::vector<uint8_t> state;   // 0 not seen, 1 on the current path, 2 checked, 3 checked text holding a NUL
   std::vector<uint64_t> cost;   // expanded size of a checked object
   QString error;
 
@@ -54,6 +54,12 @@ struct Checker {
     return true;
   }
 
+  bool hasNul(uint64_t pos, uint64_t n, uint64_t unit) {
+    for (uint64_t i = 0; i < n; ++i)
+      if (bigEndian(bytes + pos + i * unit, unit) == 0) return true;
+    return false;
+  }
+
   bool visit(uint64_t index, int depth, bool mustBeText, uint64_t& expanded) {
     if (index >= objectCount) return fail("object reference out of range");
     if (state[index] == 1) return fail("reference cycle");
@@ -62,9 +68,10 @@ struct Checker {
     const uint8_t type = bytes[pos] >> 4, info = bytes[pos] & 0x0F;
     ++pos;
     if (mustBeText && type != 0x5 && type != 0x6) return fail("dictionary key is not text");
-    if (state[index] == 2) {
+    if (state[index] >= 2) {
       expanded = cost[index];
-      return true;
+      // libplist asserts (and so aborts) when it lists a dictionary key with a NUL inside.
+      return !(mustBeText && state[index] == 3) || fail("dictionary key holds a NUL");
     }
     if (depth > kMaxDepth) return fail("nesting too deep");
     uint64_t total = kNodeCost, n = 0;
@@ -89,6 +96,11 @@ struct Checker {
       case 0x6:  // UTF-16 text, which becomes up to three UTF-8 bytes per unit
         if (!readCount(pos, info, n) || !fits(pos, n, type == 0x6 ? 2 : 1)) return false;
         total += n * (type == 0x6 ? 3 : 1);
+        if (type != 0x4 && hasNul(pos, n, type == 0x6 ? 2 : 1)) {
+          state[index] = 3;
+          cost[index] = expanded = total;
+          return !mustBeText || fail("dictionary key holds a NUL");
+        }
         break;
       case 0xA:    // array: n references
       case 0xD: {  // dictionary: n key references, then n value references

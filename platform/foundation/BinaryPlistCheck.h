@@ -10,8 +10,9 @@ namespace ox {
 // next one twice expand to billions of nodes).
 //
 // Sound means: header, trailer and offset table in range; every object reachable from the top well formed and inside
-// the object area; dictionary keys are text; no reference cycles; nesting at most 32 deep; and the tree libplist would
-// build stays within a budget proportional to the input. Answers an empty text when sound, else the reason.
+// the object area; dictionary keys are text without NUL (libplist aborts on those); no reference cycles; nesting at
+// most 32 deep; and the tree libplist would build stays within a budget proportional to the input. Answers an empty
+// text when sound, else the reason.
 QString checkBinaryPlist(const QByteArray& bytes);
 
 }  // namespace ox

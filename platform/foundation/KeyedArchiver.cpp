@@ -328,7 +328,9 @@ struct Reader {
     return {};
   }
 
-  QVariant field(plist_t dict, const QString& key) { return value(plist_dict_get_item(dict, archiveKey(key).constData())); }
+  QVariant field(plist_t dict, const QString& key) {
+    return value(plist_dict_get_item(dict, archiveKey(key).constData()));
+  }
   QVariant value(plist_t node);
   QVariant object(uint64_t uid);
   QVariant build(plist_t node);

@@ -255,7 +255,8 @@ TEST_F(KeyedArchiverPythonFiles, ReadsAnArchiveOfAnIndependentWriter) {
 
 TEST_F(KeyedArchiverPythonFiles, HostileArchivesGiveAnEmptyResultAndOneLogLine) {
   for (const char* name : {"cyclic.bin", "two_cycle.bin", "deep_objects.bin", "bad_uid.bin", "wrong_kind.bin",
-                           "unknown_class.bin", "plist_deep.bin", "plist_fanout.bin", "plist_cycle.bin"}) {
+                           "unknown_class.bin", "nul_key.bin", "plist_deep.bin", "plist_fanout.bin",
+                           "plist_cycle.bin"}) {
     ::testing::internal::CaptureStderr();
     ox::KeyedUnarchiver u(file(name));
     const QVariant root = u.decodeObject(QStringLiteral("root"));

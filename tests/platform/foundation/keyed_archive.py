@@ -180,6 +180,7 @@ def write(folder):
         "bad_uid.bin": bad_uid(),
         "wrong_kind.bin": wrong_kind(),
         "unknown_class.bin": unknown_class(),
+        "nul_key.bin": Writer().archive({"root": UID(0), "a\x00b": 1}),
         # Property-list level: 200,000 nested arrays; 40 arrays that each hold the next one twice (2^40 copies);
         # an array that holds itself.
         "plist_deep.bin": raw_bplist([raw_array([i + 1]) for i in range(200000)] + [b"\x08"]),
