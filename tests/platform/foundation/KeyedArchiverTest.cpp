@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <plist/plist.h>
 #include <algorithm>
 #include <sys/stat.h>
 
@@ -123,6 +124,27 @@ TEST(KeyedArchiver, RoundTripsEveryKindOfValue) {
   EXPECT_TRUE(u.decodeString(QStringLiteral("int64")).isEmpty());
   EXPECT_TRUE(u.decodeList(QStringLiteral("values")).isEmpty());
   EXPECT_EQ(ox::unarchiveRootObject(ox::archivedDataWithRootObject(QStringLiteral("x"))), QStringLiteral("x"));
+}
+
+TEST(KeyedArchiver, RoundTripsLargeArchivesAndReadsLibplistOutput) {
+  // Past 65,535 objects references and UIDs take four bytes.
+  QVariantList big;
+  for (int i = 0; i < 70000; ++i) big.append(QStringLiteral("s%1").arg(i));
+  EXPECT_EQ(ox::unarchiveRootObject(ox::archivedDataWithRootObject(big)), QVariant(big));
+
+  // libplist's own writer uses three-byte offsets for a file of this size.
+  const QVariantList small = big.mid(0, 6000);
+  plist_t tree = nullptr;
+  const QByteArray ours = ox::archivedDataWithRootObject(small);
+  plist_from_bin(ours.constData(), uint32_t(ours.size()), &tree);
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(tree, &bytes, &length);
+  const QByteArray theirs(bytes, qsizetype(length));
+  plist_to_bin_free(bytes);
+  plist_free(tree);
+  ASSERT_EQ(theirs[theirs.size() - 26], 3);
+  EXPECT_EQ(ox::unarchiveRootObject(theirs), QVariant(small));
 }
 
 TEST(KeyedArchiver, KeepsObjectIdentity) {
