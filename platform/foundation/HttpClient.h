@@ -1,0 +1,48 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+namespace ox {
+
+// The one HTTP stack of the system: libcurl, synchronous on the calling thread. Asynchronous work runs the same call
+// on an operation queue. Redirects are followed (at most 10, http and https only), no cookies are kept, answers
+// compressed with gzip, deflate, brotli or zstd are decoded, and loopback never goes through a proxy.
+struct HttpRequest {
+  QByteArray method = "GET";  // "GET", "POST", "PUT", "DELETE"; a GET that carries a form or body is sent as POST
+  QUrl url;
+  // Sent in this order as application/x-www-form-urlencoded UTF-8 (unless a Content-Type header is given).
+  QList<QPair<QString, QString>> form;
+  QByteArray body;  // raw body, used when form is empty
+  QByteArray contentType;
+  QList<QPair<QByteArray, QByteArray>> headers;
+  enum class Auth { None, BasicPreemptive, BasicOnChallenge } auth = Auth::None;
+  QString user, password;
+  // Always set on the handle; zero or less means the default, so no transfer can hang for ever.
+  int connectTimeoutMs = 10000;
+  int totalTimeoutMs = 60000;
+  // When set, a 2xx body streams to a temporary file in the same folder, which replaces the path only after the
+  // complete answer arrived; otherwise the old file stays, the temporary file is removed, and any other answer's body
+  // lands in HttpResponse::body as usual.
+  QString downloadPath;
+};
+
+struct HttpResponse {
+  bool transportOk = false;  // a complete answer arrived (any status)
+  int status = 0;
+  QByteArray body;  // at most 256 MiB; a longer answer fails the transfer
+  QList<QPair<QByteArray, QByteArray>> headers;  // of the final answer, in arrival order
+  QString error;  // why the transfer failed; empty when transportOk
+  bool isSuccess() const { return transportOk && status >= 200 && status < 300; }
+  QByteArray header(const QByteArray& name) const;  // case-insensitive, first match; empty when absent
+};
+
+// Thread-safe: each calling thread keeps its own handle (and with it its kept-alive connections).
+HttpResponse httpPerform(const HttpRequest& request);
+HttpResponse httpGet(const QUrl& url, int totalTimeoutMs = 60000);
+// curl_global_init exactly once. Programs call it at start before any thread; httpPerform calls it lazily too.
+void httpGlobalInit();
+
+}  // namespace ox

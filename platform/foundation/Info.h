@@ -1,0 +1,21 @@
+#pragma once
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+namespace ox {
+
+// The program's information values ("CFBundleName", "CFBundleVersion", "SUFeedURL", service hosts, ...).
+// Each program registers its values at start; tests and the demo redirect some of them through environment variables.
+// Thread-safe.
+void registerInfoValues(const QVariantMap& values);  // merged over what is already registered
+void registerInfoEnvironmentOverride(const QString& key, const QString& envVarName);
+// The registered environment variable's text when that variable is set and not empty, else the program's value
+// (an invalid QVariant when there is none).
+QVariant infoValue(const QString& key);
+
+// Application Support: the XDG data home (Qt's generic data location), so the system's "Ombrix" folder lands at
+// $XDG_DATA_HOME/Ombrix. The folder is not created here.
+QString applicationSupportDirectory();
+
+}  // namespace ox
