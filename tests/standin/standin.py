@@ -305,6 +305,7 @@ class Catalogue:
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True  # headers and body go out as separate writes
     service = "?"
     state = None
     verbose = False
@@ -524,7 +525,7 @@ def tvdb_series(s, full=True):
 def tvdb_episode(e):
     pairs = [("id", e["id"]), ("Combined_episodenumber", e["episode"]), ("Combined_season", e["season"]),
              ("DVD_chapter", ""), ("DVD_discid", ""), ("Director", piped(e["director"])),
-             ("EpImgFlag", e["imgFlag"] if e.get("filename") else ""), ("EpisodeName", e["title"]),
+             ("EpImgFlag", e["imgFlag"]), ("EpisodeName", e["title"]),
              ("EpisodeNumber", e["episode"]), ("FirstAired", e.get("firstAired", "")),
              ("GuestStars", piped(e["guestStars"])), ("IMDB_ID", e["imdb"]), ("Language", "en"),
              ("Overview", e["overview"]), ("ProductionCode", ""), ("Rating", e["rating"]), ("RatingCount", "9"),
@@ -979,10 +980,8 @@ def main():
             pass
     except KeyboardInterrupt:
         pass
+    # The servers' threads are daemons: leaving main ends them without waiting for their polling loops.
     state.release.set()
-    for server in servers.values():
-        server.shutdown()
-        server.server_close()
     shutil.rmtree(state.scratch, ignore_errors=True)
 
 
