@@ -1,0 +1,93 @@
+#pragma once
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class QThreadPool;
+
+namespace ox {
+
+class OperationQueue;
+struct OperationQueueCore;
+
+// A unit of work made of execution blocks that run concurrently with each other once the operation starts. Create
+// with std::make_shared and hand to an OperationQueue; an operation runs at most once, on one queue.
+//
+// Finished means every block has returned (or, for an operation cancelled before it started, that it was dropped).
+// The completion block runs exactly once after that, on a background thread, also for a dropped operation; it is
+// not part of the wait: waitUntilFinished and the queue's waits may return before it has run (signal from the
+// completion itself to wait for its effects).
+class Operation : public std::enable_shared_from_this<Operation> {
+ public:
+  Operation() = default;
+  explicit Operation(std::function<void()> block);
+  Operation(const Operation&) = delete;
+  Operation& operator=(const Operation&) = delete;
+
+  // Ignored once the operation has started.
+  void addExecutionBlock(std::function<void()> block);
+  // Replaces any earlier completion; ignored once the completion has been taken to run.
+  void setCompletionBlock(std::function<void()> block);
+
+  // Not yet started: the blocks will not run. Already running: the blocks run to their end (only the flag is set).
+  void cancel();
+  bool isCancelled() const;
+  bool isFinished() const;
+  // Blocks until finished. Called from one of the operation's own blocks it returns at once (it would never end).
+  void waitUntilFinished();
+
+ private:
+  friend class OperationQueue;
+  friend struct OperationQueueCore;
+  enum class State { Idle, Queued, Executing, Finished };
+
+  void runBlocks(QThreadPool* helpers);
+  // Marks the operation finished and answers the completion to run (once; empty afterwards).
+  std::function<void()> finish();
+
+  mutable std::mutex m_mutex;
+  std::condition_variable m_finishedCv;
+  State m_state = State::Idle;
+  bool m_cancelled = false;
+  std::vector<std::function<void()>> m_blocks;
+  std::function<void()> m_completion;
+  std::weak_ptr<OperationQueueCore> m_queue;
+};
+
+// Runs operations on a thread pool of its own, at most maxConcurrentOperationCount operations at once (the blocks
+// inside one operation are not counted: they run on a second pool of the queue, and the thread that runs the
+// operation takes blocks too, so an operation never waits for a thread that may not come). Completions do not hold a
+// place. The destructor cancels what waits and waits for everything, completions included (so never destroy a
+// queue from its own work).
+class OperationQueue {
+ public:
+  // maxConcurrent < 1: QThread::idealThreadCount().
+  explicit OperationQueue(int maxConcurrent = -1);
+  ~OperationQueue();
+  OperationQueue(const OperationQueue&) = delete;
+  OperationQueue& operator=(const OperationQueue&) = delete;
+
+  // An operation already queued, running or finished is ignored (with a log line); one cancelled before being added
+  // finishes at once (its completion runs).
+  void addOperation(std::shared_ptr<Operation> op);
+  void addOperationWithBlock(std::function<void()> block);
+
+  // count < 1: QThread::idealThreadCount(). Answers the limit in force.
+  void setMaxConcurrentOperationCount(int count);
+  int maxConcurrentOperationCount() const;
+
+  // Waiting operations are dropped (their completions run); running ones are marked cancelled and run to their end.
+  void cancelAllOperations();
+  // Blocks until no operation waits or runs. Called from a block of this queue it returns at once.
+  void waitUntilAllOperationsAreFinished();
+  // Operations waiting or running.
+  int operationCount() const;
+
+ private:
+  std::shared_ptr<OperationQueueCore> m_core;
+};
+
+}  // namespace ox
