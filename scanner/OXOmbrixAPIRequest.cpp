@@ -4,6 +4,9 @@
 #include <QJsonObject>
 #include <QThreadPool>
 
+#include "core/OXEpisode.h"
+#include "core/OXFile.h"
+#include "core/OXMovie.h"
 #include "platform/foundation/HttpClient.h"
 
 namespace {
@@ -41,6 +44,17 @@ QThreadPool& messagePool() {
     return p;
   }();
   return *pool;
+}
+
+QString pathExtension(const QString& path) {
+  const QString name = path.section(QLatin1Char('/'), -1);
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  return dot > 0 ? name.mid(dot + 1) : QString();
+}
+
+QString fileKeys(OXFile& file) {
+  return QStringList{file.crc32(), file.md5(), file.sha1(), file.os(), file.sizeStr(), pathExtension(file.filePath())}
+      .join(QLatin1Char('.'));
 }
 
 }  // namespace
@@ -126,6 +140,31 @@ QVariant OXOmbrixAPIRequest::requestEpisodeShowID(quint64 showId, quint64 season
 
 QVariant OXOmbrixAPIRequest::requestMoviesHash(const QString& hash) const { return requestHash(hash, 1); }
 QVariant OXOmbrixAPIRequest::requestEpisodeHash(const QString& hash) const { return requestHash(hash, 3); }
+
+QString OXOmbrixAPIRequest::composeMessage(const ox::CodingPtr& record) {
+  if (const auto movie = std::dynamic_pointer_cast<OXMovie>(record)) {
+    const auto file = movie->file();
+    return file ? fileKeys(*file) + QLatin1Char('.') + movie->imdb() : QString();
+  }
+  if (const auto episode = std::dynamic_pointer_cast<OXEpisode>(record)) {
+    const auto file = episode->file();
+    return file ? fileKeys(*file) + QLatin1Char('.') + QString::number(episode->episodeID()) : QString();
+  }
+  return {};
+}
+
+void OXOmbrixAPIRequest::sendMessageToQueue(const ox::CodingPtr& record) {
+  QString queue;
+  if (std::dynamic_pointer_cast<OXMovie>(record)) queue = QStringLiteral("MovieHashes");
+  else if (std::dynamic_pointer_cast<OXEpisode>(record)) queue = QStringLiteral("EpisodeHashes");
+  else return;
+  const QString message = composeMessage(record);
+  if (message.isNull()) return;  // a record without its file has nothing to report
+  sendMessage(queue, message);
+}
+
+void OXOmbrixAPIRequest::sendMessageToMovieQueue(const ox::CodingPtr& record) const { sendMessageToQueue(record); }
+void OXOmbrixAPIRequest::sendMessageToEpisodeQueue(const ox::CodingPtr& record) const { sendMessageToQueue(record); }
 
 void OXOmbrixAPIRequest::sendMessage(const QString& queueName, const QString& message) {
   const QUrl url = queueURL(queueName, message);

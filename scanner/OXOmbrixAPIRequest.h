@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/OXServiceHosts.h"
+#include "platform/foundation/KeyedArchiver.h"
 
 // Requests to the cloud search domain (CloudSearch 2013-01-01) and the cloud message queues (SQS 2009-02-01).
 // A search is a synchronous GET whose JSON object answer comes back as a QVariantMap; anything else (transport
@@ -28,7 +29,15 @@ class OXOmbrixAPIRequest {
   QVariant requestMoviesHash(const QString& hash) const;
   QVariant requestEpisodeHash(const QString& hash) const;
 
-  // Sends one message to the queue "MovieHashes" or "EpisodeHashes" without waiting; failures are not reported.
+  // The match message of an OXMovie ("crc32.md5.sha1.os.size.extension.imdb") or an OXEpisode (the same six file
+  // keys, then the episode id); none for any other object or a record without its file.
+  static QString composeMessage(const ox::CodingPtr& record);
+  // Sends the match message of an OXMovie to "MovieHashes", of an OXEpisode to "EpisodeHashes"; anything else sends
+  // nothing. Returns at once.
+  static void sendMessageToQueue(const ox::CodingPtr& record);
+  void sendMessageToMovieQueue(const ox::CodingPtr& record) const;
+  void sendMessageToEpisodeQueue(const ox::CodingPtr& record) const;
+  // Sends one message text to a queue without waiting; failures are not reported.
   static void sendMessage(const QString& queueName, const QString& message);
   // Waits (at most timeoutMs) until every message sent so far has finished; for orderly shutdown and tests.
   static bool waitForMessages(int timeoutMs);

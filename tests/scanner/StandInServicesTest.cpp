@@ -5,6 +5,7 @@
 #include <QUrlQuery>
 
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "scanner/XMLReader.h"
 #include "tests/support/StandIn.h"
 
@@ -103,7 +104,11 @@ TEST_F(StandInServices, ContentBucket) {
   EXPECT_TRUE(image.body.startsWith("\x89PNG"));
   EXPECT_EQ(ox::httpGet(url("bucket", "/previews/tt9000001.wav")).body.left(4), "RIFF");
   const ox::HttpResponse trailers = ox::httpGet(url("bucket", "/trailers_en.ox"));
-  EXPECT_TRUE(trailers.body.startsWith("bplist00"));
+  const QVariantList hits = ox::unarchiveRootObject(trailers.body, "listS3").toList();
+  ASSERT_EQ(hits.size(), 10);
+  EXPECT_EQ(hits.first().toMap().value("id"), "tt9000001");
+  EXPECT_EQ(retrieveForPath(hits.first(), "fields.title"), "The Glass Harbour");
+  EXPECT_EQ(retrieveForPath(hits.first(), "fields.trailers").toList().size(), 1);
   EXPECT_EQ(ox::httpGet(url("bucket", "/missing.txt")).status, 404);
   EXPECT_EQ(ox::httpGet(url("scrape", "/api/673xrasg?apikey=a07c5e19d2b84f63e1905c2d7b6a48f1")).status, 200);
 }
