@@ -521,6 +521,26 @@ quint64 OXLibrary::hoursFromLastUpdateHomeBackdrops() const {
   return hoursSince(lastHomeBackdropUpdate_);
 }
 
+QDateTime OXLibrary::lastHomeBackdropUpdate() const {
+  std::lock_guard hold(lock_);
+  return lastHomeBackdropUpdate_;
+}
+
+void OXLibrary::setLastHomeBackdropUpdate(const QDateTime& date) {
+  std::lock_guard hold(lock_);
+  lastHomeBackdropUpdate_ = date;
+}
+
+QDateTime OXLibrary::lastTrailersUpdate() const {
+  std::lock_guard hold(lock_);
+  return lastTrailersUpdate_;
+}
+
+void OXLibrary::setLastTrailersUpdate(const QDateTime& date) {
+  std::lock_guard hold(lock_);
+  lastTrailersUpdate_ = date;
+}
+
 void OXLibrary::homeBackdropsUpdated() {
   std::lock_guard hold(lock_);
   lastHomeBackdropUpdate_ = QDateTime::currentDateTimeUtc();

@@ -80,6 +80,11 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   void homeBackdropsUpdated();
   quint64 hoursFromLastUpdateTrailers() const;
   void trailersUpdated();
+  // The two stamps as they are (the epoch when never set), and set to a given time.
+  QDateTime lastHomeBackdropUpdate() const;
+  void setLastHomeBackdropUpdate(const QDateTime& date);
+  QDateTime lastTrailersUpdate() const;
+  void setLastTrailersUpdate(const QDateTime& date);
 
   static QVariant posterContent(const QVariantMap& movie);
   static QVariant backdropsContent(const QVariantMap& movie);

@@ -1,0 +1,208 @@
+// Resource downloads of the engine: the trailer list, the home backdrops, and a poster, a backdrop and a theme-music
+// preview for every movie and show. Every download goes to a temporary file that replaces the target only after a
+// complete 2xx answer, so an error page never stands in for an image or a list.
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringDecoder>
+
+#include "core/OXMovie.h"
+#include "core/OXServiceHosts.h"
+#include "core/OXShow.h"
+#include "platform/foundation/HttpClient.h"
+#include "scanner/OXCoreLibrary.h"
+
+namespace {
+
+const QString kTrailersFolder = QStringLiteral("Trailers");
+const QString kTrailersFile = QStringLiteral("trailers_en.ox");
+
+bool fetchInto(const QUrl& source, const QString& target) {
+  if (!source.isValid() || target.isEmpty()) return false;
+  ox::HttpRequest request;
+  request.url = source;
+  request.downloadPath = target;
+  return ox::httpPerform(request).isSuccess();
+}
+
+QUrl sizeVariant(const QUrl& url, const QString& segment) {
+  if (url.isEmpty()) return {};
+  static const QRegularExpression original(QStringLiteral("/original/"),
+                                           QRegularExpression::CaseInsensitiveOption);
+  QString text = QString::fromLatin1(url.toEncoded());
+  text.replace(original, segment);
+  const QUrl result = QUrl::fromEncoded(text.toLatin1(), QUrl::StrictMode);
+  return result.isValid() ? result : QUrl();
+}
+
+enum Wanted { kPoster, kBackdrop, kSoundtrack };
+
+}  // namespace
+
+QString OXCoreLibrary::bucketURL(const QString& object) const {
+  return OXServiceHosts::baseURL(OXService::Bucket) + QLatin1Char('/') + object;
+}
+
+QString OXCoreLibrary::fileNameForURL(const QUrl& url) {
+  if (!url.isValid()) return {};
+  const QByteArray path = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveQuery |
+                                        QUrl::RemoveFragment);
+  const QString name = QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1));
+  const QString decoded = QUrl::fromPercentEncoding(name.toLatin1());
+  if (name.isEmpty() || decoded.isEmpty() || decoded == QLatin1String(".") || decoded == QLatin1String("..") ||
+      decoded.contains(QLatin1Char('/')) || decoded.contains(QLatin1Char('\\')) || decoded.contains(QChar(0)))
+    return {};
+  return name;
+}
+
+QUrl OXCoreLibrary::get75ModeFromURL(const QUrl& url) { return sizeVariant(url, QStringLiteral("/w75/")); }
+QUrl OXCoreLibrary::get500ModeFromURL(const QUrl& url) { return sizeVariant(url, QStringLiteral("/w500/")); }
+QUrl OXCoreLibrary::get1920ModeFromURL(const QUrl& url) { return sizeVariant(url, QStringLiteral("/w1920/")); }
+
+void OXCoreLibrary::updateTrailers() {
+  const QString path = library_->pathWithFolder(kTrailersFolder, kTrailersFile);
+  if (path.isEmpty()) return;
+  if (QFileInfo::exists(path) && library_->hoursFromLastUpdateTrailers() < 121) return;
+  fetchInto(QUrl(bucketURL(kTrailersFile)), path);
+  library_->trailersUpdated();
+}
+
+void OXCoreLibrary::updateHomeBackdrops() {
+  if (library_->hoursFromLastUpdateHomeBackdrops() < 25) return;
+  updateHomeBackdropsFromURL(QUrl(bucketURL(QStringLiteral("homeBackdropsMovies.txt"))),
+                             QStringLiteral("homeMoviesBackdrops"));
+  updateHomeBackdropsFromURL(QUrl(bucketURL(QStringLiteral("homeBackdropsShows.txt"))),
+                             QStringLiteral("homeShowsBackdrops"));
+  library_->homeBackdropsUpdated();
+}
+
+void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QString& folderName) {
+  const QString folder = library_->pathWithFolder(folderName, {});
+  if (folder.isEmpty()) return;
+  const ox::HttpResponse response = ox::httpGet(listURL);
+  // No list, no comparison: the backdrops on disk stay what the home screen shows.
+  if (!response.isSuccess()) return;
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  const QString text = utf8.decode(response.body);
+  if (utf8.hasError()) return;
+
+  QSet<QString> keep;
+  std::vector<std::shared_ptr<ox::Operation>> operations;
+  for (const QString& piece : text.split(QLatin1Char(','))) {
+    const QUrl url = QUrl::fromEncoded(piece.trimmed().toUtf8(), QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative()) continue;
+    const QString name = fileNameForURL(url);
+    if (name.isEmpty() || keep.contains(name)) continue;
+    keep.insert(name);
+    const QString target = QDir(folder).filePath(name);
+    const QUrl source = get1920ModeFromURL(url);
+    operations.push_back(std::make_shared<ox::Operation>([source, target] {
+      if (!QFileInfo::exists(target)) fetchInto(source, target);
+    }));
+  }
+  // The scan queue's thread waits on the download queue's own threads, never on its own.
+  for (const auto& op : operations) resourcesDownloadQueue_.addOperation(op);
+  for (const auto& op : operations) op->waitUntilFinished();
+
+  QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  while (it.hasNext()) {
+    const QFileInfo entry(it.next());
+    if (keep.contains(entry.fileName())) continue;
+    if (entry.isDir() && !entry.isSymLink())
+      QDir(entry.filePath()).removeRecursively();
+    else
+      QFile::remove(entry.filePath());
+  }
+}
+
+void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target) {
+  resourcesDownloadQueue_.addOperationWithBlock([source, target] {
+    if (!QFileInfo::exists(target)) fetchInto(source, target);
+  });
+}
+
+void OXCoreLibrary::downloadPoster(const QUrl& url, const QString& folderName) {
+  const QString name = fileNameForURL(url);
+  const QString folder = library_->pathWithFolder(folderName, {});
+  if (name.isEmpty() || folder.isEmpty()) return;
+  queueDownload(get500ModeFromURL(url), QDir(folder).filePath(name));
+}
+
+void OXCoreLibrary::downloadBackdrop(const QUrl& url, const QString& folderName) {
+  const QString name = fileNameForURL(url);
+  const QString folder = library_->pathWithFolder(folderName, {});
+  if (name.isEmpty() || folder.isEmpty()) return;
+  queueDownload(get1920ModeFromURL(url), QDir(folder).filePath(name));
+}
+
+void OXCoreLibrary::waitForDownloads() { resourcesDownloadQueue_.waitUntilAllOperationsAreFinished(); }
+
+QList<ox::CodingPtr> OXCoreLibrary::allContents() const {
+  QList<ox::CodingPtr> contents;
+  for (const auto& movie : library_->movieList()) contents << movie;
+  for (const auto& show : library_->showList()) contents << show;
+  return contents;
+}
+
+QStringList OXCoreLibrary::wantedURLs(const QList<ox::CodingPtr>& contents, int which) {
+  QStringList urls;
+  const auto pick = [which](const auto& record) {
+    return which == kPoster ? record->poster() : which == kBackdrop ? record->backdrops() : record->soundtrack();
+  };
+  for (const auto& content : contents) {
+    QUrl url;
+    if (const auto movie = std::dynamic_pointer_cast<OXMovie>(content))
+      url = pick(movie);
+    else if (const auto show = std::dynamic_pointer_cast<OXShow>(content))
+      url = pick(show);
+    if (!url.isEmpty()) urls << QString::fromUtf8(url.toEncoded());
+  }
+  return urls;
+}
+
+QStringList OXCoreLibrary::allPostersToDownload() const { return wantedURLs(allContents(), kPoster); }
+QStringList OXCoreLibrary::allBackdropsToDownload() const { return wantedURLs(allContents(), kBackdrop); }
+QStringList OXCoreLibrary::allSoundtracksToDownload() const { return wantedURLs(allContents(), kSoundtrack); }
+
+void OXCoreLibrary::synchroniseFolder(const QString& folderName, const QStringList& wanted,
+                                      QUrl (*source)(const QUrl&)) {
+  const QString folder = library_->pathWithFolder(folderName, {});
+  if (folder.isEmpty()) return;
+  const QStringList present =
+      QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  QSet<QString> wantedNames;
+  for (const QString& text : wanted) wantedNames.insert(fileNameForURL(QUrl::fromEncoded(text.toUtf8())));
+  for (const QString& name : present)
+    if (!wantedNames.contains(name)) {
+      const QString path = QDir(folder).filePath(name);
+      if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
+        QDir(path).removeRecursively();
+      else
+        QFile::remove(path);
+    }
+  const QSet<QString> presentNames(present.cbegin(), present.cend());
+  QSet<QString> queued;  // two entries sharing one image fetch it once
+  for (const QString& text : wanted) {
+    const QUrl url = QUrl::fromEncoded(text.toUtf8());
+    const QString name = fileNameForURL(url);
+    if (name.isEmpty() || presentNames.contains(name) || queued.contains(name)) continue;
+    const QUrl from = source ? source(url) : url;
+    if (!from.isValid() || from.isEmpty()) continue;
+    queued.insert(name);
+    queueDownload(from, QDir(folder).filePath(name));
+  }
+}
+
+void OXCoreLibrary::updatePosters() {
+  synchroniseFolder(QStringLiteral("posters"), allPostersToDownload(), &OXCoreLibrary::get500ModeFromURL);
+}
+
+void OXCoreLibrary::updateBackdrops() {
+  synchroniseFolder(QStringLiteral("backdrops"), allBackdropsToDownload(), &OXCoreLibrary::get1920ModeFromURL);
+}
+
+void OXCoreLibrary::updateSoundtracks() {
+  synchroniseFolder(QStringLiteral("soundtrack.preview"), allSoundtracksToDownload(), nullptr);
+}

@@ -1,0 +1,321 @@
+// The engine against the stand-in content bucket: whole cycles, what they fetch and keep, their ages, and the
+// commands that change folders and languages while cycles run.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+
+#include "platform/foundation/UserDefaults.h"
+#include "platform/system/PowerAssertion.h"
+#include "scanner/OXCoreLibrary.h"
+#include "tests/support/StandIn.h"
+#include "tests/support/TestUtil.h"
+
+namespace {
+
+class ScreenSaver : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+ public slots:
+  uint Inhibit(const QString&, const QString&) { return 7; }
+  void UnInhibit(uint) {}
+};
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class CoreLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(standIn().isRunning());
+    standIn().clear();
+    ox::UserDefaults::setValue("lastHashScanTimestamp", QDateTime::currentDateTimeUtc());
+    library = OXLibrary::libraryWithSupportFolder(support.path());
+    // Streamer refresh not due, so a cycle posts one scanning state of its own.
+    library->setLastStreamersUpdate(QDateTime::currentDateTimeUtc());
+    movies = support.filePath("Movies");
+    QDir().mkpath(movies);
+    tokens << ox::NotificationCenter::defaultCenter().addObserver(OXCoreLibrary::kStopScanningState, nullptr,
+                                                                   [this](const ox::Notification&) { ++stops; });
+  }
+  void TearDown() override {
+    for (auto t : tokens) ox::NotificationCenter::defaultCenter().removeObserver(t);
+  }
+  static oxtest::StandIn& standIn() { return oxtest::StandIn::shared(); }
+
+  // Identification as the stand-in's catalogue has it: "tt…" names a movie whose images live in the bucket.
+  OXCoreLibrary::Identification identification() {
+    OXCoreLibrary::Identification id;
+    std::weak_ptr<OXLibrary> store = library;
+    const QString bucket = standIn().baseUrl("bucket");
+    id.scanPath = [store, bucket, this](const QString& path, int type, const OXCoreLibrary::DelegatePtr&) {
+      ++identified;
+      auto lib = store.lock();
+      auto file = OXFile::initWithType(type);
+      file->setFilePath(path);
+      const QString code = QFileInfo(path).completeBaseName();
+      if (!code.startsWith("tt")) return lib->addUnknown(file);
+      auto movie = OXMovie::initWithDictionary(
+          {{"id", code},
+           {"fields", QVariantMap{{"title", code},
+                                  {"poster", bucket + "/images/original/poster_" + code + ".png"},
+                                  {"image", bucket + "/images/original/backdrop_" + code + ".png"},
+                                  {"soundtrack", bucket + "/previews/" + code + ".wav"}}}});
+      movie->setFile(file);
+      lib->addContent(movie);
+    };
+    return id;
+  }
+
+  void runCycle(OXCoreLibrary& engine) {
+    const int before = stops;
+    engine.updateLibrary();
+    ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating() && stops > before; }, 20000));
+    engine.waitForDownloads();
+  }
+
+  QStringList bucketPaths() {
+    QStringList paths;
+    for (const QVariant& r : standIn().requests("bucket")) paths << r.toMap().value("path").toString();
+    return paths;
+  }
+
+  QString file(const QString& rel) const { return support.filePath("Ombrix/" + rel); }
+
+  QTemporaryDir support;
+  std::shared_ptr<OXLibrary> library;
+  QString movies;
+  std::atomic<int> identified{0};
+  int stops = 0;
+  QList<ox::NotificationCenter::Token> tokens;
+};
+
+}  // namespace
+
+TEST_F(CoreLibrary, CyclesFetchEachResourceOnceFindNewFilesAndPurgeRemovedFolders) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  ScreenSaver saver;
+  const bool served = bus.isConnected() && bus.registerObject("/org/freedesktop/ScreenSaver", &saver,
+                                                              QDBusConnection::ExportAllSlots) &&
+                      bus.registerService("org.freedesktop.ScreenSaver");
+  ASSERT_TRUE(writeFile(movies + "/tt9000001.mkv", "a"));
+  ASSERT_TRUE(writeFile(movies + "/tt9000002.mkv", "b"));
+  ASSERT_TRUE(writeFile(movies + "/Home Video.mkv", "c"));
+  OXCoreLibrary engine(library, false, identification());
+  engine.addURLsToRootList({QUrl::fromLocalFile(movies + "/")}, 1);
+  const quint64 granted = ox::PowerAssertion::grantedCount(), released = ox::PowerAssertion::releasedCount();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating() && stops == 1; }, 20000));
+  engine.waitForDownloads();
+
+  EXPECT_EQ(identified.load(), 3);
+  EXPECT_EQ(library->movieList().size(), 2);
+  EXPECT_EQ(library->unknownMovieList().size(), 1);
+  EXPECT_TRUE(QFileInfo::exists(file("library.bin")));
+  EXPECT_TRUE(QFileInfo::exists(file("Trailers/trailers_en.ox")));
+  EXPECT_EQ(QDir(file("homeMoviesBackdrops")).entryList(QDir::Files).size(), 10);
+  EXPECT_EQ(QDir(file("homeShowsBackdrops")).entryList(QDir::Files).size(), 6);
+  QStringList paths = bucketPaths();
+  EXPECT_EQ(paths.count("/trailers_en.ox"), 1);
+  EXPECT_EQ(paths.count("/homeBackdropsMovies.txt"), 1);
+  EXPECT_EQ(paths.size(), 19) << paths.join(" ").toStdString();
+  if (served) {
+    EXPECT_EQ(ox::PowerAssertion::grantedCount() - granted, 1u);
+    EXPECT_EQ(ox::PowerAssertion::releasedCount() - released, 1u);
+  }
+
+  // Images follow the library as it stood when the cycle began: the next cycle fetches those of the new movies.
+  standIn().clear();
+  runCycle(engine);
+  EXPECT_EQ(identified.load(), 3);
+  for (const char* name : {"posters/poster_tt9000001.png", "posters/poster_tt9000002.png",
+                           "backdrops/backdrop_tt9000002.png", "soundtrack.preview/tt9000001.wav"})
+    EXPECT_TRUE(QFileInfo::exists(file(name))) << name;
+  paths = bucketPaths();
+  EXPECT_EQ(paths.count("/images/w500/poster_tt9000001.png"), 1);
+  EXPECT_EQ(paths.count("/images/w1920/backdrop_tt9000002.png"), 1);
+  EXPECT_EQ(paths.count("/previews/tt9000002.wav"), 1);
+  EXPECT_EQ(paths.size(), 6) << paths.join(" ").toStdString();
+
+  // Nothing new: nothing fetched, nothing identified again.
+  standIn().clear();
+  runCycle(engine);
+  EXPECT_EQ(identified.load(), 3);
+  EXPECT_TRUE(bucketPaths().isEmpty()) << bucketPaths().join(" ").toStdString();
+
+  // A file added between cycles is found.
+  ASSERT_TRUE(writeFile(movies + "/tt9000003.mkv", "d"));
+  runCycle(engine);
+  EXPECT_EQ(library->movieList().size(), 3);
+  EXPECT_EQ(identified.load(), 4);
+
+  // The folder removed: its entries and their images go; out-of-range positions are ignored.
+  engine.removeFolderAtIndexes({0, 1, 9}, 1);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating() && stops == 5; }, 20000));
+  EXPECT_TRUE(library->movieList().isEmpty());
+  EXPECT_TRUE(library->unknownMovieList().isEmpty());
+  EXPECT_TRUE(QDir(file("posters")).isEmpty());
+  EXPECT_TRUE(QDir(file("soundtrack.preview")).isEmpty());
+  if (served) {
+    EXPECT_EQ(ox::PowerAssertion::grantedCount() - granted, 5u);
+    EXPECT_EQ(ox::PowerAssertion::releasedCount() - released, 5u);
+    bus.unregisterService("org.freedesktop.ScreenSaver");
+    bus.unregisterObject("/org/freedesktop/ScreenSaver");
+  }
+}
+
+TEST_F(CoreLibrary, ErrorAnswersNeverReplaceFilesAndUnsafeNamesAreNotFetched) {
+  OXCoreLibrary engine(library, false, {});
+  const QString trailers = file("Trailers/trailers_en.ox");
+  ASSERT_TRUE(writeFile(trailers, "good list"));
+  const QString kept = file("homeMoviesBackdrops/kept.png");
+  ASSERT_TRUE(writeFile(kept, "backdrop"));
+  library->setLastTrailersUpdate(QDateTime::currentDateTimeUtc().addSecs(-121 * 3600));
+  library->setLastHomeBackdropUpdate(QDateTime::currentDateTimeUtc().addSecs(-25 * 3600));
+  standIn().answer("bucket", 404, "<Error/>", -1, "trailers_en.ox", "application/xml");
+  standIn().fault("bucket", "500", -1, "homeBackdrops");
+  engine.updateTrailers();
+  engine.updateHomeBackdrops();
+  EXPECT_EQ(readFile(trailers), "good list");
+  EXPECT_EQ(library->hoursFromLastUpdateTrailers(), 0u);  // stamped although the fetch failed
+  EXPECT_EQ(readFile(kept), "backdrop");                  // no list, nothing deleted
+
+  const QString bucket = standIn().baseUrl("bucket");
+  engine.downloadPoster(QUrl(bucket + "/images/original/missing_tt1.png"), "posters");
+  engine.downloadPoster(QUrl(bucket + "/images/original/..%2Fescape.png"), "posters");
+  engine.downloadPoster(QUrl(bucket + "/images/original/%2E%2E"), "posters");
+  engine.downloadPoster(QUrl(bucket + "/images/original/"), "posters");
+  engine.waitForDownloads();
+  EXPECT_TRUE(QDir(file("posters")).isEmpty());
+  EXPECT_FALSE(QFileInfo::exists(file("escape.png")));
+  EXPECT_EQ(bucketPaths().filter("/images/").size(), 1);
+
+  EXPECT_EQ(OXCoreLibrary::fileNameForURL(QUrl("http://h/a/b%20c.png")), "b%20c.png");
+  EXPECT_EQ(OXCoreLibrary::fileNameForURL(QUrl("http://h/a/.")), "");
+  EXPECT_EQ(OXCoreLibrary::get1920ModeFromURL(QUrl("http://h/ORIGINAL/x/Original/p.png")),
+            QUrl("http://h/w1920/x/w1920/p.png"));
+  EXPECT_EQ(OXCoreLibrary::get75ModeFromURL(QUrl("http://h/w500/p.png")), QUrl("http://h/w500/p.png"));
+  EXPECT_TRUE(OXCoreLibrary::get500ModeFromURL(QUrl()).isEmpty());
+}
+
+TEST_F(CoreLibrary, AgesAtTheirEdges) {
+  OXCoreLibrary engine(library, false, {});
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  ASSERT_TRUE(writeFile(file("Trailers/trailers_en.ox"), "old"));
+  library->setLastTrailersUpdate(now.addSecs(-120 * 3600));
+  engine.updateTrailers();
+  EXPECT_EQ(readFile(file("Trailers/trailers_en.ox")), "old");
+  library->setLastTrailersUpdate(now.addSecs(-121 * 3600));
+  engine.updateTrailers();
+  EXPECT_NE(readFile(file("Trailers/trailers_en.ox")), "old");
+
+  library->setLastHomeBackdropUpdate(now.addSecs(-24 * 3600));
+  engine.updateHomeBackdrops();
+  EXPECT_EQ(bucketPaths().filter("homeBackdrops").size(), 0);
+  library->setLastHomeBackdropUpdate(now.addSecs(-25 * 3600));
+  engine.updateHomeBackdrops();
+  EXPECT_EQ(bucketPaths().filter("homeBackdrops").size(), 2);
+
+  int scanning = 0;
+  auto token = ox::NotificationCenter::defaultCenter().addObserver(OXCoreLibrary::kScanningState, nullptr,
+                                                                    [&](const ox::Notification&) { ++scanning; });
+  library->setLastStreamersUpdate(now.addSecs(-259200 + 2));  // just inside the 72 hours
+  engine.updateStreamers();
+  EXPECT_EQ(scanning, 0);
+  library->setLastStreamersUpdate(now.addSecs(-259260));
+  engine.updateStreamers();
+  EXPECT_EQ(scanning, 1);
+  EXPECT_LE(library->lastStreamersUpdate().secsTo(QDateTime::currentDateTimeUtc()), 5);
+  ox::NotificationCenter::defaultCenter().removeObserver(token);
+}
+
+TEST_F(CoreLibrary, OneCycleAtATimeWithOneFollowUp) {
+  ASSERT_TRUE(writeFile(movies + "/tt9000001.mkv", "a"));
+  std::atomic<bool> release{false};
+  auto id = identification();
+  auto scan = id.scanPath;
+  id.scanPath = [&, scan](const QString& p, int t, const OXCoreLibrary::DelegatePtr& d) {
+    while (!release.load()) QThread::msleep(2);
+    scan(p, t, d);
+  };
+  OXCoreLibrary engine(library, false, id);
+  engine.addURLsToRootList({QUrl::fromLocalFile(movies + "/")}, 1);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return library->lastTrailersUpdate().secsTo(QDateTime::currentDateTimeUtc()) < 60; }));
+  for (int i = 0; i < 5; ++i) engine.updateLibrary();
+  engine.disableSubtitleLanguage("English");
+  oxtest::spinFor(100);
+  EXPECT_TRUE(engine.isUpdating());
+  release = true;
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating(); }, 20000));
+  oxtest::spinFor(200);
+  EXPECT_EQ(stops, 2);  // the running cycle and one follow-up
+  EXPECT_EQ(identified.load(), 1);
+}
+
+TEST_F(CoreLibrary, CommandsAndTables) {
+  OXCoreLibrary engine(library, false, {});
+  QVariantList languages = library->subtitleLanguages();
+  languages << QVariantMap{{"LanguageName", "English"}, {"enable", false}};
+  library->setSubtitleLanguages(languages);
+  engine.disableSubtitleLanguage("English");
+  for (const QVariant& v : library->subtitleLanguages()) {
+    if (v.toMap().value("LanguageName") == "English") {
+      EXPECT_FALSE(v.toMap().value("enable").toBool());
+    }
+  }
+  engine.enableSubtitleLanguage("English");
+  int english = 0;
+  for (const QVariant& v : library->subtitleLanguages())
+    if (v.toMap().value("LanguageName") == "English") english += v.toMap().value("enable").toBool();
+  EXPECT_EQ(english, 2);
+
+  QStringList folders;
+  for (const char* n : {"A", "B", "C"}) {
+    QDir().mkpath(support.filePath(n));
+    folders << support.filePath(n);
+  }
+  for (const QString& f : folders) library->rootList()->addURLs({QUrl::fromLocalFile(f + "/")}, 3);
+  engine.addURLsToRootList({QUrl::fromLocalFile(folders[0] + "/")}, 3);  // already there: no cycle
+  EXPECT_FALSE(engine.isUpdating());
+  engine.removeFolderAtIndexes({1, 3, 4}, 3);
+  ASSERT_EQ(library->rootList()->episodePaths().size(), 1);
+  EXPECT_EQ(OXRootList::canonicalFolderPath(library->rootList()->episodePaths()[0]),
+            QDir::cleanPath(folders[1]));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating(); }, 20000));
+
+  const QList<QPair<int, int>> table = {{0, 300}, {1, 300}, {2, 900}, {3, 3600}, {5, 86400}, {6, 300}, {-1, 300}};
+  for (const auto& [index, seconds] : table) {  // NOLINT
+    ox::UserDefaults::setValue("refreshTime", index);
+    engine.timeRefreshUpdated();
+    EXPECT_EQ(engine.timerInterval(), seconds) << index;
+  }
+  ox::UserDefaults::remove("refreshTime");
+  ox::NotificationCenter::defaultCenter().post("timeRefreshUpdated");
+  EXPECT_EQ(engine.timerInterval(), 300);
+
+  const QVariantMap show{{"id", 1}, {"title", "t"}, {"genre", {}}, {"poster", {}}, {"image", {}},
+                         {"rating", 1}, {"runtime", 1}, {"soundtrack", {}}, {"year", 1}, {"episodes", QVariantList{}}};
+  EXPECT_FALSE(OXCoreLibrary::checkFormat(show, 2));  // lacks "image_ipad"
+  QVariantMap withIpad = show;
+  withIpad.insert("image_ipad", QVariant());
+  EXPECT_TRUE(OXCoreLibrary::checkFormat(withIpad, 2));
+  EXPECT_TRUE(OXCoreLibrary::checkFormat(QVariantMap{{"episode", 1}, {"season", 1}, {"title", ""}, {"image", ""},
+                                                     {"links", ""}, {"showid", 1}}, 3));
+  EXPECT_FALSE(OXCoreLibrary::checkFormat(QVariant(), 1));
+  EXPECT_TRUE(OXCoreLibrary::checkFormat(QVariant(), 4));
+}
+
+#include "OXCoreLibraryTest.moc"
