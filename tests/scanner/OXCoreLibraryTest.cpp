@@ -265,6 +265,32 @@ TEST_F(CoreLibrary, OneCycleAtATimeWithOneFollowUp) {
   EXPECT_EQ(identified.load(), 1);
 }
 
+TEST_F(CoreLibrary, DailyHashPassOverTheUnknownFiles) {
+  ASSERT_TRUE(writeFile(movies + "/Home Video.mkv", "c"));
+  ASSERT_TRUE(writeFile(movies + "/Garden.mkv", "c"));
+  std::atomic<int> hashed{0}, reidentified{0};
+  auto id = identification();
+  id.scanHash = [&](const std::shared_ptr<OXFile>&, int type, const OXCoreLibrary::DelegatePtr&) {
+    EXPECT_EQ(type, 1);
+    ++hashed;
+  };
+  id.findUnknownEpisodesBySameFolder = [&](const OXCoreLibrary::DelegatePtr&) { ++reidentified; };
+  OXCoreLibrary engine(library, false, id);
+  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+  // A day ago, to the second: not yet due.
+  ox::UserDefaults::setValue("lastHashScanTimestamp", QDateTime::currentDateTimeUtc().addSecs(-86400 + 5));
+  runCycle(engine);
+  EXPECT_EQ(library->unknownMovieList().size(), 2);
+  EXPECT_EQ(hashed.load(), 0);
+  ox::UserDefaults::remove("lastHashScanTimestamp");
+  runCycle(engine);
+  EXPECT_EQ(hashed.load(), 2);
+  EXPECT_EQ(reidentified.load(), 2);  // every cycle
+  EXPECT_LE(ox::UserDefaults::value("lastHashScanTimestamp").toDateTime().secsTo(QDateTime::currentDateTimeUtc()), 5);
+  runCycle(engine);
+  EXPECT_EQ(hashed.load(), 2);
+}
+
 TEST_F(CoreLibrary, CommandsAndTables) {
   OXCoreLibrary engine(library, false, {});
   QVariantList languages = library->subtitleLanguages();
