@@ -171,7 +171,9 @@ void OXCoreLibrary::addScanBlocks(const QStringList& paths, int type) {
   }
   if (!op || !identification_.scanPath) return;
   const auto scan = identification_.scanPath;
-  for (const QString& path : paths) op->addExecutionBlock([scan, path, type, delegate] { scan(path, type, delegate); });
+  const auto library = library_;
+  for (const QString& path : paths)
+    op->addExecutionBlock([scan, path, type, library, delegate] { scan(path, type, library, delegate); });
 }
 
 void OXCoreLibrary::scanUnknowns() {
@@ -196,12 +198,12 @@ void OXCoreLibrary::completeIdentification(const DelegatePtr& delegate) {
     ox::UserDefaults::synchronize();
     if (identification_.scanHash) {
       for (const auto& file : library_->unknownMovieList())
-        identification_.scanHash(file, OXFile::kTypeMovie, delegate);
+        identification_.scanHash(file, OXFile::kTypeMovie, library_, delegate);
       for (const auto& file : library_->unknownEpisodeList())
-        identification_.scanHash(file, OXFile::kTypeEpisode, delegate);
+        identification_.scanHash(file, OXFile::kTypeEpisode, library_, delegate);
     }
   }
-  if (identification_.findUnknownEpisodesBySameFolder) identification_.findUnknownEpisodesBySameFolder(delegate);
+  if (identification_.findUnknownEpisodesBySameFolder) identification_.findUnknownEpisodesBySameFolder(library_, delegate);
   // After whatever the re-identification queued on the main queue, so the save includes it.
   std::weak_ptr<int> alive = life_;
   ox::dispatchMain([this, alive] {

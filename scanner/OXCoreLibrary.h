@@ -31,12 +31,15 @@ class OXCoreLibrary {
   // How files are identified; the identification front end fills it (see defaultIdentification). A hook left
   // empty passes its files over.
   struct Identification {
-    // One new file of `type` (1 movie, 3 episode), on an identification thread.
-    std::function<void(const QString& path, int type, const DelegatePtr& delegate)> scanPath;
+    using Library = std::shared_ptr<OXLibrary>;
+    // One new file of `type` (1 movie, 3 episode) into `library`, on an identification thread.
+    std::function<void(const QString& path, int type, const Library& library, const DelegatePtr& delegate)> scanPath;
     // One unknown file again, in hash mode (no request is sent), on the completion thread.
-    std::function<void(const std::shared_ptr<OXFile>& file, int type, const DelegatePtr& delegate)> scanHash;
+    std::function<void(const std::shared_ptr<OXFile>& file, int type, const Library& library,
+                       const DelegatePtr& delegate)>
+        scanHash;
     // Unknown episodes identified again from the shows of their folder, on the completion thread.
-    std::function<void(const DelegatePtr& delegate)> findUnknownEpisodesBySameFolder;
+    std::function<void(const Library& library, const DelegatePtr& delegate)> findUnknownEpisodesBySameFolder;
   };
   static Identification defaultIdentification();
 

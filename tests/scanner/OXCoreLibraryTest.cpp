@@ -60,11 +60,10 @@ class CoreLibrary : public ::testing::Test {
   // Identification as the stand-in's catalogue has it: "tt…" names a movie whose images live in the bucket.
   OXCoreLibrary::Identification identification() {
     OXCoreLibrary::Identification id;
-    std::weak_ptr<OXLibrary> store = library;
     const QString bucket = standIn().baseUrl("bucket");
-    id.scanPath = [store, bucket, this](const QString& path, int type, const OXCoreLibrary::DelegatePtr&) {
+    id.scanPath = [bucket, this](const QString& path, int type, const std::shared_ptr<OXLibrary>& lib,
+                                 const OXCoreLibrary::DelegatePtr&) {
       ++identified;
-      auto lib = store.lock();
       auto file = OXFile::initWithType(type);
       file->setFilePath(path);
       const QString code = QFileInfo(path).completeBaseName();
@@ -247,9 +246,10 @@ TEST_F(CoreLibrary, OneCycleAtATimeWithOneFollowUp) {
   std::atomic<bool> release{false};
   auto id = identification();
   auto scan = id.scanPath;
-  id.scanPath = [&, scan](const QString& p, int t, const OXCoreLibrary::DelegatePtr& d) {
+  id.scanPath = [&, scan](const QString& p, int t, const std::shared_ptr<OXLibrary>& l,
+                          const OXCoreLibrary::DelegatePtr& d) {
     while (!release.load()) QThread::msleep(2);
-    scan(p, t, d);
+    scan(p, t, l, d);
   };
   OXCoreLibrary engine(library, false, id);
   engine.addURLsToRootList({QUrl::fromLocalFile(movies + "/")}, 1);
@@ -270,11 +270,14 @@ TEST_F(CoreLibrary, DailyHashPassOverTheUnknownFiles) {
   ASSERT_TRUE(writeFile(movies + "/Garden.mkv", "c"));
   std::atomic<int> hashed{0}, reidentified{0};
   auto id = identification();
-  id.scanHash = [&](const std::shared_ptr<OXFile>&, int type, const OXCoreLibrary::DelegatePtr&) {
+  id.scanHash = [&](const std::shared_ptr<OXFile>&, int type, const std::shared_ptr<OXLibrary>&,
+                    const OXCoreLibrary::DelegatePtr&) {
     EXPECT_EQ(type, 1);
     ++hashed;
   };
-  id.findUnknownEpisodesBySameFolder = [&](const OXCoreLibrary::DelegatePtr&) { ++reidentified; };
+  id.findUnknownEpisodesBySameFolder = [&](const std::shared_ptr<OXLibrary>&, const OXCoreLibrary::DelegatePtr&) {
+    ++reidentified;
+  };
   OXCoreLibrary engine(library, false, id);
   library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
   // A day ago, to the second: not yet due.
