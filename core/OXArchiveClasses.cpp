@@ -12,6 +12,7 @@
 namespace {
 
 QVariant textObject(const QString& s) { return s.isNull() ? QVariant() : QVariant(s); }
+QVariant dataObject(const QByteArray& b) { return b.isNull() ? QVariant() : QVariant(b); }
 QVariant urlObject(const QUrl& u) { return u.isEmpty() ? QVariant() : QVariant(u); }
 QVariant fileObject(const std::shared_ptr<OXFile>& f) { return f ? ox::wrapCoding(f) : QVariant(); }
 QVariant listObject(const QStringList& l) {
@@ -29,6 +30,18 @@ QStringList stringList(const ox::Decoder& d, const QString& key) {
 }  // namespace
 
 // ---- OXFile -----------------------------------------------------------------------------------------------
+
+void OXFile::encodeWithCoder(ox::Coder& c) const {
+  std::lock_guard lock(mutex_);
+  c.encodeObject(dataObject(partialDataCRC32_), QStringLiteral("partialDataCRC32"));
+  c.encodeObject(dataObject(partialDataMD5_), QStringLiteral("partialDataMD5"));
+  c.encodeObject(dataObject(partialDataSHA1_), QStringLiteral("partialDataSHA1"));
+  c.encodeObject(textObject(filePath_), QStringLiteral("filePath"));
+  c.encodeObject(textObject(fulltext_), QStringLiteral("fulltext"));
+  c.encodeObject(textObject(sizeStr_), QStringLiteral("sizeStr"));
+  c.encodeInt64(type_, QStringLiteral("type"));
+  c.encodeBool(isHashDataEnable_, QStringLiteral("isHashDataEnable"));
+}
 
 std::shared_ptr<OXFile> OXFile::initWithCoder(const ox::Decoder& d) {
   auto f = std::make_shared<OXFile>();
