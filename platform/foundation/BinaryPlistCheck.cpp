@@ -11,6 +11,10 @@ constexpr int kMaxDepth = 32;
 constexpr uint64_t kHeaderSize = 8;    // "bplist00"
 constexpr uint64_t kTrailerSize = 32;
 constexpr uint64_t kNodeCost = 64;     // what libplist spends on one node, roughly, besides its payload
+// The expanded tree may cost 64 units per input byte (one node per byte: a sound file, whose shared objects are
+// small texts and numbers, comes to about 13) plus a fixed allowance for small files (256 Ki nodes).
+constexpr uint64_t kBudgetPerByte = 64;
+constexpr uint64_t kBudgetBase = uint64_t(16) << 20;
 
 uint64_t bigEndian(const uint8_t* at, uint64_t width) {
   uint64_t value = 0;
@@ -18,7 +22,9 @@ uint64_t bigEndian(const uint8_t* at, uint64_t width) {
   return value;
 }
 
-bool isPowerWidth(uint64_t width) { return width == 1 || width == 2 || width == 4 || width == 8; }
+// Integer widths libplist reads as we do: it writes three-byte offsets, references and UIDs itself, but misreads
+// five to seven bytes.
+bool isReadableWidth(uint64_t width) { return width == 1 || width == 2 || width == 3 || width == 4 || width == 8; }
 
 struct Checker {
   const uint8_t* bytes = nullptr;
@@ -89,7 +95,7 @@ struct Checker {
         if (info != 3 || !fits(pos, 8, 1)) return fail("malformed date");
         break;
       case 0x8:  // UID of 1, 2, 4 or 8 bytes
-        if (!isPowerWidth(info + 1u) || !fits(pos, info + 1u, 1)) return fail("malformed UID");
+        if (!isReadableWidth(info + 1u) || !fits(pos, info + 1u, 1)) return fail("malformed UID");
         break;
       case 0x4:  // data
       case 0x5:  // ASCII text
@@ -144,14 +150,14 @@ QString checkBinaryPlist(const QByteArray& data) {
   const uint64_t topObject = bigEndian(trailer + 16, 8);
   const uint64_t tableOffset = bigEndian(trailer + 24, 8);
   const uint64_t tableRoom = size - kTrailerSize;
-  if (!isPowerWidth(c.offsetWidth) || !isPowerWidth(c.refWidth)) return QStringLiteral("unsupported integer widths");
+  if (!isReadableWidth(c.offsetWidth) || !isReadableWidth(c.refWidth)) return QStringLiteral("unsupported integer widths");
   if (c.objectCount == 0 || topObject >= c.objectCount) return QStringLiteral("top object out of range");
   if (tableOffset < kHeaderSize || tableOffset > tableRoom ||
       c.objectCount > (tableRoom - tableOffset) / c.offsetWidth)
     return QStringLiteral("offset table out of range");
   c.objectsEnd = tableOffset;
   c.offsetTable = c.bytes + tableOffset;
-  c.budget = 16 * size + (uint64_t(64) << 20);
+  c.budget = kBudgetPerByte * size + kBudgetBase;
   c.state.assign(c.objectCount, 0);
   c.cost.assign(c.objectCount, 0);
   uint64_t expanded = 0;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
+#include <limits>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "platform/foundation/BinaryPlistCheck.h"
+#include "platform/foundation/BinaryPlistWriter.h"
 #include "platform/foundation/Log.h"
 
 namespace ox {
@@ -39,6 +41,20 @@ QString textOf(plist_t node) {
   uint64_t length = 0;
   const char* text = plist_get_string_ptr(node, &length);
   return text ? QString::fromUtf8(text, qsizetype(length)) : QString();
+}
+
+// The elements of an array in one pass: libplist 2.2 finds an element by its index by walking from the first one.
+std::vector<plist_t> elements(plist_t array) {
+  std::vector<plist_t> out;
+  plist_array_iter it = nullptr;
+  plist_array_new_iter(array, &it);
+  for (plist_t element = nullptr;;) {
+    plist_array_next_item(array, it, &element);
+    if (!element) break;
+    out.push_back(element);
+  }
+  std::free(it);
+  return out;
 }
 
 plist_t item(plist_t dict, const char* key) {
@@ -109,9 +125,10 @@ struct Writer {
   QHash<QString, uint64_t> classes;     // one class dictionary per class
   std::unordered_map<const Coding*, uint64_t> codings;
   std::vector<CodingPtr> kept;          // keeps encoded objects (and so their addresses) alive until the end
+  uint64_t count = 0;                   // entries of "$objects"
   bool finished = false;
 
-  Writer() { plist_array_append_item(objects, plist_new_string("$null")); }
+  Writer() { append(plist_new_string("$null")); }
   ~Writer() {
     if (!finished) {
       plist_free(objects);
@@ -121,7 +138,7 @@ struct Writer {
 
   uint64_t append(plist_t node) {
     plist_array_append_item(objects, node);
-    return plist_array_get_size(objects) - 1;
+    return count++;
   }
   static void set(plist_t dict, const QString& key, plist_t value) {
     plist_dict_set_item(dict, archiveKey(key).constData(), value);
@@ -292,11 +309,7 @@ QByteArray KeyedArchiver::finish() {
   plist_dict_set_item(root, "$version", plist_new_uint(100000));
   plist_dict_set_item(root, "$top", d->top);
   plist_dict_set_item(root, "$objects", d->objects);
-  char* bytes = nullptr;
-  uint32_t length = 0;
-  plist_to_bin(root, &bytes, &length);
-  QByteArray out(bytes, bytes ? qsizetype(length) : 0);
-  plist_to_bin_free(bytes);
+  const QByteArray out = writeBinaryPlist(root);
   plist_free(root);
   d->kept.clear();
   d->codings.clear();
@@ -311,8 +324,7 @@ namespace {
 struct Reader {
   plist_t root = nullptr;
   plist_t top = nullptr;
-  plist_t objects = nullptr;
-  uint64_t count = 0;
+  std::vector<plist_t> objects;   // "$objects", by UID
   std::vector<QVariant> decoded;  // one decoded value per UID, so that an object referenced twice is one object
   std::vector<uint8_t> state;     // 0 not decoded, 1 being decoded (seeing it again is a cycle), 2 decoded
   int depth = 0;
@@ -348,7 +360,7 @@ class ObjectDecoder final : public Decoder {
   QVariant decodeObject(const QString& key) const override { return a.usable() ? a.field(dict, key) : QVariant(); }
   qint64 decodeInt64(const QString& key) const override;
   double decodeDouble(const QString& key) const override;
-  float decodeFloat(const QString& key) const override { return float(decodeDouble(key)); }
+  float decodeFloat(const QString& key) const override;
   bool decodeBool(const QString& key) const override { return decodeDouble(key) != 0.0; }
 
  private:
@@ -380,8 +392,16 @@ double toDouble(const QVariant& v) {
   }
 }
 
+// Out of a float's range is infinity, as the platform's conversion gives (a plain cast would be undefined).
+float toFloat(double d) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  return d > kMax ? kInf : d < -kMax ? -kInf : float(d);
+}
+
 qint64 ObjectDecoder::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
 double ObjectDecoder::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }
+float ObjectDecoder::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
 
 // A value stored under a key: a UID names an object; numbers, booleans, text and data stand as they are.
 QVariant Reader::value(plist_t node) {
@@ -422,13 +442,13 @@ QVariant Reader::value(plist_t node) {
 QVariant Reader::object(uint64_t uid) {
   if (failed) return {};
   if (uid == 0) return {};  // "$null"
-  if (uid >= count) return fail(QStringLiteral("UID %1 out of range").arg(uid));
+  if (uid >= objects.size()) return fail(QStringLiteral("UID %1 out of range").arg(uid));
   if (state[uid] == 2) return decoded[uid];
   if (state[uid] == 1) return fail(QStringLiteral("object %1 contains itself").arg(uid));
   if (depth >= kMaxObjectDepth) return fail(QStringLiteral("objects nested too deep"));
   state[uid] = 1;
   ++depth;
-  QVariant v = build(plist_array_get_item(objects, uint32_t(uid)));
+  QVariant v = build(objects[uid]);
   --depth;
   state[uid] = 2;
   if (failed) return {};
@@ -453,7 +473,7 @@ QVariant Reader::build(plist_t node) {
   plist_t classRef = plist_dict_get_item(node, "$class");
   if (plist_get_node_type(classRef) != PLIST_UID) return fail(QStringLiteral("an object without a class"));
   plist_get_uid_val(classRef, &classUid);
-  plist_t classDict = classUid < count ? plist_array_get_item(objects, uint32_t(classUid)) : nullptr;
+  plist_t classDict = classUid < objects.size() ? objects[classUid] : nullptr;
   plist_t className = item(classDict, "$classname");
   if (plist_get_node_type(className) != PLIST_STRING) return fail(QStringLiteral("a malformed class reference"));
   const QString name = textOf(className);
@@ -474,17 +494,15 @@ bool Reader::uidList(plist_t array, QVariantList& out) {
     fail(QStringLiteral("a malformed collection"));
     return false;
   }
-  const uint32_t n = plist_array_get_size(array);
-  out.reserve(n);
-  for (uint32_t i = 0; i < n && !failed; ++i) {
-    plist_t ref = plist_array_get_item(array, i);
+  for (plist_t ref : elements(array)) {
     if (plist_get_node_type(ref) != PLIST_UID) {
       fail(QStringLiteral("a collection element is not a UID"));
       return false;
     }
     out.append(value(ref));
+    if (failed) return false;
   }
-  return !failed;
+  return true;
 }
 
 QVariant Reader::buildBuiltin(const QString& name, plist_t dict, bool& known) {
@@ -550,19 +568,19 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data) : d(std::make_unique<Im
   plist_from_bin(data.constData(), uint32_t(data.size()), &d->root);
   plist_t archiver = item(d->root, "$archiver");
   plist_t version = item(d->root, "$version");
+  plist_t objects = item(d->root, "$objects");
   d->top = item(d->root, "$top");
-  d->objects = item(d->root, "$objects");
   uint64_t versionValue = 0;
   if (plist_get_node_type(version) == PLIST_UINT) plist_get_uint_val(version, &versionValue);
   if (plist_get_node_type(archiver) != PLIST_STRING || textOf(archiver) != QLatin1String("NSKeyedArchiver") ||
       versionValue != 100000 || plist_get_node_type(d->top) != PLIST_DICT ||
-      plist_get_node_type(d->objects) != PLIST_ARRAY) {
+      plist_get_node_type(objects) != PLIST_ARRAY) {
     d->fail(QStringLiteral("not a keyed archive"));
     return;
   }
-  d->count = plist_array_get_size(d->objects);
-  d->decoded.resize(d->count);
-  d->state.assign(d->count, 0);
+  d->objects = elements(objects);
+  d->decoded.resize(d->objects.size());
+  d->state.assign(d->objects.size(), 0);
   d->valid = true;
 }
 
@@ -598,7 +616,7 @@ QVariant KeyedUnarchiver::decodeObject(const QString& key) const {
 }
 qint64 KeyedUnarchiver::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
 double KeyedUnarchiver::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }
-float KeyedUnarchiver::decodeFloat(const QString& key) const { return float(decodeDouble(key)); }
+float KeyedUnarchiver::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
 bool KeyedUnarchiver::decodeBool(const QString& key) const { return decodeDouble(key) != 0.0; }
 
 QByteArray archivedDataWithRootObject(const QVariant& value, const QString& key) {
@@ -615,6 +633,7 @@ QVariant unarchiveRootObject(const QByteArray& data, const QString& key) {
 // Files
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+  if (path.isEmpty()) return false;
   const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
   QByteArray temp = target + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());

@@ -89,6 +89,8 @@ QStringList corpus() {
       "05 - Low Tide.avi", "3x07.avi", "Harbour Lights 105.avi", "Harbour.Lights.1x02.Low.Tide.avi",
       "Show s 123e4", "Show s.2Xe4", "Show T01 E02", "show t.1_e2", "a 2 x 05", "a 2 - 05", "a1.2",
       "Show S02\u00A0E05", "Show S02\u2003E05", "Show S02\u0085E05", "Show 2\u3000x\u30005", "Show 2\tx\n5",
+      "Show S02\u200BE05", "Show S02\u180EE05", "Show S02\u1680E05", "Show S02\u2028E05", "Show S02\u205FE05",
+      "Show S02\uFEFFE05", "Show S02\u000BE05", "Show S02\u001CE05",
       "Show s:1?e3", "Show s/1[e3", "Show s 1^e3", "Show s 1`e3", "Movie (1999)", "Movie.2001.1999",
       "x3000", "a1900b", "\xF0\x9F\x8E\xAC" "s 12e3",  // a character outside the BMP before the marker
   };

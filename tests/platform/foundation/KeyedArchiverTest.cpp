@@ -9,7 +9,9 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <plist/plist.h>
 #include <algorithm>
+#include <limits>
 #include <sys/stat.h>
 
 #include "platform/foundation/KeyedArchiver.h"
@@ -113,6 +115,7 @@ TEST(KeyedArchiver, RoundTripsEveryKindOfValue) {
   EXPECT_EQ(u.decodeInt64(QStringLiteral("int64")), -5);
   EXPECT_EQ(u.decodeDouble(QStringLiteral("double")), 1e300);
   EXPECT_EQ(u.decodeFloat(QStringLiteral("float")), 0.25f);
+  EXPECT_EQ(u.decodeFloat(QStringLiteral("double")), std::numeric_limits<float>::infinity());
   EXPECT_TRUE(u.decodeBool(QStringLiteral("bool")));
   EXPECT_TRUE(u.containsValue(QStringLiteral("nil")));
   EXPECT_FALSE(u.decodeObject(QStringLiteral("nil")).isValid());
@@ -123,6 +126,27 @@ TEST(KeyedArchiver, RoundTripsEveryKindOfValue) {
   EXPECT_TRUE(u.decodeString(QStringLiteral("int64")).isEmpty());
   EXPECT_TRUE(u.decodeList(QStringLiteral("values")).isEmpty());
   EXPECT_EQ(ox::unarchiveRootObject(ox::archivedDataWithRootObject(QStringLiteral("x"))), QStringLiteral("x"));
+}
+
+TEST(KeyedArchiver, RoundTripsLargeArchivesAndReadsLibplistOutput) {
+  // Past 65,535 objects references and UIDs take four bytes.
+  QVariantList big;
+  for (int i = 0; i < 70000; ++i) big.append(QStringLiteral("s%1").arg(i));
+  EXPECT_EQ(ox::unarchiveRootObject(ox::archivedDataWithRootObject(big)), QVariant(big));
+
+  // libplist's own writer uses three-byte offsets for a file of this size.
+  const QVariantList small = big.mid(0, 6000);
+  plist_t tree = nullptr;
+  const QByteArray ours = ox::archivedDataWithRootObject(small);
+  plist_from_bin(ours.constData(), uint32_t(ours.size()), &tree);
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(tree, &bytes, &length);
+  const QByteArray theirs(bytes, qsizetype(length));
+  plist_to_bin_free(bytes);
+  plist_free(tree);
+  ASSERT_EQ(theirs[theirs.size() - 26], 3);
+  EXPECT_EQ(ox::unarchiveRootObject(theirs), QVariant(small));
 }
 
 TEST(KeyedArchiver, KeepsObjectIdentity) {

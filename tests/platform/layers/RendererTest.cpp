@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include "platform/layers/Layer.h"
+#include "platform/layers/LayerClock.h"
+#include "platform/layers/Renderer.h"
+#include "platform/layers/ReplicatorLayer.h"
+#include "platform/layers/Transaction.h"
+
+using namespace ox;
+
+namespace {
+
+LayerPtr box(const QRectF& frame, const QColor& color) {
+  LayerPtr l = Layer::layer();
+  l->setFrame(frame);
+  if (color.isValid()) l->setBackgroundColor(color);
+  return l;
+}
+
+QColor at(const QImage& img, int x, int yUp) { return img.pixelColor(x, img.height() - 1 - yUp); }
+
+bool near(const QColor& a, const QColor& b, int tol = 3) {
+  return std::abs(a.red() - b.red()) <= tol && std::abs(a.green() - b.green()) <= tol &&
+         std::abs(a.blue() - b.blue()) <= tol && std::abs(a.alpha() - b.alpha()) <= tol;
+}
+
+// Height of the run of pixels of roughly `c` in column x.
+int columnRun(const QImage& img, int x, const QColor& c) {
+  int n = 0;
+  for (int y = 0; y < img.height(); ++y)
+    if (near(img.pixelColor(x, y), c, 40)) ++n;
+  return n;
+}
+
+class RendererTest : public ::testing::Test {
+ protected:
+  ManualClock clock{50.0};
+  Renderer renderer;
+  LayerPtr root = box(QRectF(0, 0, 200, 100), Qt::black);
+  QImage draw(double t) { return renderer.renderToImage(root, QSize(200, 100), t); }
+  QImage draw() { return draw(clock.now()); }
+};
+
+}  // namespace
+
+TEST_F(RendererTest, OriginIsBottomLeftAndZPositionOrdersSiblings) {
+  LayerPtr red = box(QRectF(10, 10, 20, 20), Qt::red);
+  LayerPtr top = box(QRectF(20, 20, 20, 20), Qt::green);
+  top->setZPosition(1);
+  root->addSublayer(top);
+  root->addSublayer(red);  // added later, but lower in z
+  const QImage img = draw();
+  EXPECT_TRUE(near(at(img, 15, 15), Qt::red));
+  EXPECT_TRUE(near(at(img, 25, 25), Qt::green));
+  EXPECT_TRUE(near(at(img, 15, 85), Qt::black));
+  // Equal z keeps sublayer order.
+  top->setZPosition(0);  // animates: look after it has settled
+  EXPECT_TRUE(near(at(draw(clock.now() + 1), 25, 25), Qt::red));
+}
+
+TEST_F(RendererTest, HiddenTransparentAndOffCanvasLayersAreSkipped) {
+  LayerPtr hidden = box(QRectF(0, 0, 50, 50), Qt::red);
+  hidden->setHidden(true);
+  LayerPtr clear = box(QRectF(50, 0, 50, 50), Qt::red);
+  clear->setOpacity(0);
+  LayerPtr half = box(QRectF(100, 0, 50, 50), Qt::white);
+  half->setOpacity(0.5);
+  root->addSublayer(hidden);
+  root->addSublayer(clear);
+  root->addSublayer(half);
+  for (int i = 0; i < 100; ++i) root->addSublayer(box(QRectF(5000 + i * 10, 0, 10, 10), Qt::blue));
+  const QImage img = draw();
+  EXPECT_TRUE(near(at(img, 25, 25), Qt::black));
+  EXPECT_TRUE(near(at(img, 75, 25), Qt::black));
+  EXPECT_TRUE(near(at(img, 125, 25), QColor(128, 128, 128), 2));
+  EXPECT_EQ(renderer.lastStats().culled, 100);
+  EXPECT_EQ(renderer.lastStats().drawn, 2);  // root and the half-transparent box
+}
+
+TEST_F(RendererTest, BoundsMaskingWithCornerRadiusAndMaskLayers) {
+  LayerPtr clip = box(QRectF(0, 0, 100, 100), QColor());
+  clip->setCornerRadius(20);
+  clip->setMasksToBounds(true);
+  clip->addSublayer(box(QRectF(-50, -50, 300, 300), Qt::red));
+  root->setBackgroundColor(QColor());
+  root->addSublayer(clip);
+
+  LayerPtr masked = box(QRectF(110, 0, 80, 80), Qt::green);
+  LayerPtr mask = box(QRectF(0, 0, 40, 80), Qt::white);  // keeps the left half
+  masked->setMask(mask);
+  root->addSublayer(masked);
+
+  const QImage img = draw();
+  EXPECT_EQ(at(img, 1, 1).alpha(), 0);
+  EXPECT_EQ(at(img, 98, 98).alpha(), 0);
+  EXPECT_TRUE(near(at(img, 50, 50), Qt::red));
+  EXPECT_TRUE(near(at(img, 50, 1), Qt::red));
+  EXPECT_EQ(at(img, 150, 50).alpha(), 0);  // outside the clip entirely
+  EXPECT_TRUE(near(at(img, 120, 40), Qt::green));
+  EXPECT_EQ(at(img, 170, 40).alpha(), 0);
+}
+
+TEST_F(RendererTest, SublayerPerspectiveMakesTheNearEdgeTaller) {
+  LayerPtr stage = box(QRectF(0, 0, 200, 100), QColor());
+  Transform3D p;
+  p.m34 = -1.0 / 300;
+  stage->setSublayerTransform(p);
+  LayerPtr card = box(QRectF(60, 20, 80, 60), Qt::white);
+  card->setTransform(Transform3D::makeRotation(0.6, 0, 1, 0));  // right edge swings away from the viewer
+  stage->addSublayer(card);
+  root->addSublayer(stage);
+  const QImage img = draw();
+  int left = 0, right = 0;
+  for (int x = 0; x < 200; ++x) {
+    const int run = columnRun(img, x, Qt::white);
+    if (run > 0 && left == 0) left = run;
+    if (run > 0) right = run;
+  }
+  EXPECT_GT(left, 60);   // nearer than the plane: larger
+  EXPECT_LT(right, 60);  // farther: smaller
+}
+
+TEST_F(RendererTest, ContentsGravityAndCachedDownscaling) {
+  QImage pic(400, 200, QImage::Format_RGB32);
+  QPainter p(&pic);
+  p.fillRect(0, 0, 200, 200, Qt::green);
+  p.fillRect(200, 0, 200, 200, Qt::blue);
+  p.end();
+  LayerPtr fill = box(QRectF(60, 0, 80, 80), QColor());
+  fill->setContents(pic);
+  fill->setContentsGravity(Gravity::ResizeAspectFill);
+  root->addSublayer(fill);
+  QImage img = draw();
+  // Aspect fill: 160 x 80 centred on the layer, overflowing it (no masking).
+  EXPECT_TRUE(near(at(img, 25, 40), Qt::green, 10));
+  EXPECT_TRUE(near(at(img, 175, 40), Qt::blue, 10));
+  EXPECT_TRUE(near(at(img, 15, 40), Qt::black));
+  fill->setMasksToBounds(true);
+  img = draw();
+  EXPECT_TRUE(near(at(img, 25, 40), Qt::black));
+  EXPECT_GE(renderer.lastStats().cacheHits, 1);  // the scaled copy made by the first frame
+
+  fill->setContentsGravity(Gravity::Center);
+  fill->setMasksToBounds(false);
+  fill->setContentsScale(4);  // 100 x 50 points
+  img = draw();
+  EXPECT_TRUE(near(at(img, 60, 40), Qt::green, 10));
+  EXPECT_TRUE(near(at(img, 45, 40), Qt::black));
+  EXPECT_TRUE(near(at(img, 145, 40), Qt::blue, 10));
+}
+
+TEST_F(RendererTest, ReplicatorDrawsTintedMirroredInstances) {
+  LayerPtr holder = box(QRectF(100, 50, 0, 0), QColor());
+  auto rep = ReplicatorLayer::layer();
+  rep->setInstanceCount(2);
+  rep->setInstanceTransform(Transform3D::translate(Transform3D::makeScale(1, -1, 1), 0, 22, 0));
+  rep->setInstanceRedOffset(-0.86);
+  rep->setInstanceGreenOffset(-0.86);
+  rep->setInstanceBlueOffset(-0.86);
+  LayerPtr image = Layer::layer();
+  image->setBounds(QRectF(0, 0, 40, 20));
+  QImage pic(40, 20, QImage::Format_RGB32);
+  pic.fill(Qt::white);
+  for (int x = 0; x < 40; ++x) pic.setPixelColor(x, 0, Qt::red);  // top row red
+  image->setContents(pic);
+  rep->addSublayer(image);
+  holder->addSublayer(rep);
+  root->addSublayer(holder);
+  const QImage img = draw();
+  EXPECT_TRUE(near(at(img, 100, 55), Qt::white));
+  // The copy sits 2 points below, mirrored and dimmed to 14 %.
+  EXPECT_TRUE(near(at(img, 100, 35), QColor(36, 36, 36), 4));
+  EXPECT_TRUE(near(at(img, 100, 39), QColor(0, 0, 0), 1));  // the 2-point gap
+  EXPECT_TRUE(near(at(img, 100, 59), Qt::red, 8));
+  EXPECT_TRUE(near(at(img, 100, 18), QColor(36, 0, 0), 8));  // mirrored: the red row is at the bottom
+}
+
+TEST_F(RendererTest, RendersAnyInstantOfAnAnimation) {
+  LayerPtr fade = box(QRectF(0, 0, 100, 100), Qt::white);
+  root->addSublayer(fade);
+  Transaction::flush();
+  const double t0 = clock.now();
+  Transaction::begin();
+  Transaction::setAnimationDuration(1.0);
+  Transaction::setAnimationTimingFunction(TimingFunction::linear());
+  fade->setOpacity(0.0);
+  Transaction::commit();
+  EXPECT_TRUE(near(at(draw(t0), 50, 50), Qt::white));
+  EXPECT_TRUE(near(at(draw(t0 + 0.25), 50, 50), QColor(191, 191, 191), 2));
+  EXPECT_TRUE(renderer.animating());
+  EXPECT_TRUE(near(at(draw(t0 + 1.0), 50, 50), Qt::black));
+  EXPECT_FALSE(renderer.animating());
+}
+
+TEST_F(RendererTest, PerspectiveImagesKeepTheirWarpWhileTheyOnlyMove) {
+  LayerPtr stage = box(QRectF(0, 0, 200, 100), QColor());
+  Transform3D p;
+  p.m34 = -1.0 / 300;
+  stage->setSublayerTransform(p);
+  LayerPtr card = Layer::layer();
+  card->setFrame(QRectF(60, 20, 80, 60));
+  QImage pic(80, 60, QImage::Format_RGB32);
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 80; ++x) pic.setPixelColor(x, y, QColor(x * 3, y * 4, 128));
+  card->setContents(pic);
+  card->setTransform(Transform3D::makeRotation(0.6, 0, 1, 0));
+  stage->addSublayer(card);
+  root->addSublayer(stage);
+  const QImage direct = draw();  // first sight of this shape: drawn directly
+  EXPECT_EQ(renderer.lastStats().cacheMisses, 0);
+  const QImage reused = draw();  // same shape again: warped once into the cache
+  EXPECT_EQ(renderer.lastStats().cacheMisses, 1);
+  // The stage moves by whole points: the same warp, copied to the new place.
+  stage->setPosition(stage->position() + QPointF(7, 0));
+  const QImage moved = draw(clock.now() + 1);
+  EXPECT_EQ(renderer.lastStats().cacheHits, 1);
+  double diff = 0, shifted = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 193; ++x) {
+      diff += std::abs(direct.pixelColor(x, y).red() - reused.pixelColor(x, y).red());
+      shifted += std::abs(direct.pixelColor(x, y).red() - moved.pixelColor(x + 7, y).red());
+    }
+  EXPECT_LT(diff / (200 * 100), 2.0);
+  EXPECT_LT(shifted / (193 * 100), 2.0);
+}

@@ -1,0 +1,97 @@
+#include "tests/platform/media/MediaSamples.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <memory>
+#include <vector>
+
+#include "platform/media/VLCLibrary.h"
+
+namespace oxtest {
+
+namespace {
+// Bump when the samples change, so an older set in the build folder is made again.
+const char kStamp[] = "ready-1";
+
+// Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed.
+bool ffmpeg(const QList<QStringList>& commands) {
+  std::vector<std::unique_ptr<QProcess>> runs;
+  for (const QStringList& args : commands) {
+    runs.push_back(std::make_unique<QProcess>());
+    runs.back()->start(QStringLiteral("ffmpeg"), QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args);
+  }
+  bool ok = true;
+  for (auto& p : runs) {
+    if (!p->waitForFinished(60000)) {
+      p->kill();
+      p->waitForFinished();
+      ok = false;
+    }
+    ok = ok && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+  }
+  return ok;
+}
+
+bool generate(const MediaSamples& s) {
+  const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
+  const QStringList lavfi{"-f", "lavfi", "-i"};
+  QFile srt(s.subtitles);
+  if (!srt.open(QIODevice::WriteOnly) ||
+      srt.write("1\n00:00:00,000 --> 00:00:01,000\nFirst cue\n\n2\n00:00:01,000 --> 00:00:02,000\nSecond cue\n") <= 0)
+    return false;
+  srt.close();
+  return ffmpeg({
+      lavfi + QStringList{"testsrc=size=320x240:rate=25:duration=2"} + lavfi +
+          QStringList{"sine=frequency=440:duration=2"} + h264 + QStringList{"-c:a", "aac", "-shortest", s.clip},
+      lavfi + QStringList{"smptebars=size=320x240:rate=25:duration=2"} + lavfi +
+          QStringList{"sine=frequency=440:duration=2"} + lavfi + QStringList{"sine=frequency=880:duration=2"} +
+          QStringList{"-map", "0", "-map", "1", "-map", "2"} + h264 +
+          QStringList{"-c:a", "aac", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=fra", s.bars},
+      lavfi + QStringList{"smptebars=size=320x240:rate=25:duration=1", "-vf", "setsar=2"} + h264 +
+          QStringList{s.wide},
+      lavfi + QStringList{"sine=frequency=660:duration=1", "-c:a", "pcm_s16le", s.tone},
+  });
+}
+
+// Sound goes nowhere in tests; set before any test makes the libvlc instance.
+struct HeadlessVlc : ::testing::Environment {
+  void SetUp() override { ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")}); }
+};
+[[maybe_unused]] ::testing::Environment* const gHeadlessVlc = ::testing::AddGlobalTestEnvironment(new HeadlessVlc);
+
+MediaSamples make() {
+  MediaSamples s;
+  // Made once per build folder and shared by the test processes, which CTest runs side by side.
+  const QString root = QStringLiteral(OX_BINARY_DIR "/test-media");
+  if (!QDir().mkpath(root) || QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) return s;
+  const QString d = root + QLatin1Char('/');
+  s.clip = d + "clip.mkv";
+  s.bars = d + "bars.mkv";
+  s.wide = d + "wide.mkv";
+  s.tone = d + "tone.wav";
+  s.subtitles = d + "cues.srt";
+  s.missing = d + "nothing-here.mkv";
+  QLockFile lock(d + ".lock");
+  lock.setStaleLockTime(180000);
+  if (!lock.lock()) return s;
+  if (!QFile::exists(d + kStamp)) {
+    if (!generate(s)) return s;
+    QFile stamp(d + kStamp);
+    if (!stamp.open(QIODevice::WriteOnly)) return s;
+  }
+  s.ok = true;
+  return s;
+}
+}  // namespace
+
+const MediaSamples& mediaSamples() {
+  static const MediaSamples samples = make();
+  return samples;
+}
+
+}  // namespace oxtest

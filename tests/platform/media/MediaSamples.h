@@ -1,0 +1,19 @@
+#pragma once
+#include <QString>
+
+namespace oxtest {
+
+// Small media files made with ffmpeg once per test run, in a temporary folder removed at exit.
+struct MediaSamples {
+  bool ok = false;       // false when ffmpeg is missing or failed; tests then skip
+  QString clip;          // 2 s, 320x240 test pattern at 25 fps with a 440 Hz tone
+  QString bars;          // 2 s, 320x240 colour bars with two audio tracks (eng 440 Hz, fra 880 Hz)
+  QString wide;          // 1 s, 320x240 colour bars stored with pixels twice as wide as high
+  QString tone;          // 1 s, audio only
+  QString subtitles;     // an .srt file of two cues
+  QString missing;       // a path where nothing is
+};
+
+const MediaSamples& mediaSamples();
+
+}  // namespace oxtest

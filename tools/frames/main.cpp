@@ -1,0 +1,175 @@
+// Saves a few rendered frames of the layer engine as PNG files, for a person to look at:
+//   ox-frames [output folder]      (default: ./frames)
+// Each frame is drawn at a chosen instant of its animation on the engine's manual clock.
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <cstdio>
+
+#include "core/OXPreferencesValues.h"
+#include "platform/layers/LayerClock.h"
+#include "platform/layers/Renderer.h"
+#include "playback/OXEpisodeLayoutManager.h"
+#include "playback/RollLayout.h"
+#include "tools/frames/Scenes.h"
+
+namespace {
+
+const QSizeF kScreen(1920, 1080);
+QString g_out;
+ox::Renderer g_renderer;
+
+void save(const QImage& img, const QString& name) {
+  const QString path = QDir(g_out).filePath(name);
+  if (img.save(path))
+    std::printf("%s\n", qPrintable(path));
+  else
+    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+}
+
+QImage render(const ox::LayerPtr& root, double t, QSize size = kScreen.toSize()) {
+  return g_renderer.renderToImage(root, size, t, Qt::black);
+}
+
+void coverFlow() {
+  scenes::CoverFlow c = scenes::buildCoverFlow(kScreen, 15, 15, scenes::paintBackdrop(1920, 1080, 3));
+  c.select(7);
+  ox::Transaction::flush();
+  const double t0 = ox::LayerClock::now();
+  save(render(c.root, t0 + 1), "coverflow.png");
+  c.select(8);
+  save(render(c.root, t0 + 0.1), "coverflow_slide_0.1s.png");
+}
+
+void kenBurnsCrossFade() {
+  scenes::Home h = scenes::buildHome(kScreen);
+  h.kenburns->setRandomSource([] { return 2; });  // case 3: pan across
+  h.kenburns->nextWithImage(scenes::paintBackdrop(1920, 1080, 1));
+  ox::LayerClock::advance(9);
+  ox::Transaction::flush();
+  const double t0 = ox::LayerClock::now();
+  h.kenburns->nextWithImage(scenes::paintBackdrop(1920, 1080, 6));
+  save(render(h.root, t0 + 1.0), "kenburns_crossfade_1s.png");
+}
+
+void posterMasks() {
+  const int w = 161, h = 238;
+  QImage sheet(3 * (w * 2 + 40) + 40, h * 2 + 80, QImage::Format_ARGB32_Premultiplied);
+  sheet.fill(QColor(90, 90, 100));
+  QPainter p(&sheet);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  const QImage mask = OXPosterMaskCornerRadius(QRectF(0, 0, w, h)).imageWithSubviews();
+  const QImage frame = OXPosterMaskView(QRectF(0, 0, w, h)).imageWithSubviews();
+  const QImage poster = scenes::paintPoster(w, h, 4, "Glass Harbour");
+  int x = 40;
+  for (const QImage& img : {mask, frame, poster}) {
+    p.drawImage(QRectF(x, 40, w * 2, h * 2), img);  // doubled, so the corners and outlines can be seen
+    x += w * 2 + 40;
+  }
+  p.end();
+  save(sheet, "poster_masks.png");
+}
+
+void text() {
+  ox::LayerPtr root = scenes::screenRoot(QSizeF(1200, 420));
+  root->setBackgroundColor(QColor(30, 30, 36));
+  auto title = scenes::text("Twelve Movies \u2014 \u00c9t\u00e9 \u00e0 Z\u00fcrich", "oxfont-Regular", 64);
+  auto stars = scenes::text("11112", "OmbrixeGlyph", 80);
+  auto starsBack = scenes::text("11111", "OmbrixeGlyph", 80);
+  starsBack->setForegroundColor(QColor(255, 255, 255, 128));
+  auto symbols = scenes::text("3 4 5", "OmbrixeGlyph", 80);
+  auto clock = scenes::text("9:41 PM", "oxfont-Regular", 40);
+  clock->setShadowOpacity(1);
+  clock->setShadowRadius(2);
+  clock->setShadowOffset(QSizeF(0, 0));
+  clock->setShadowColor(Qt::black);
+  const QPointF places[] = {{40, 300}, {40, 170}, {40, 170}, {520, 170}, {40, 40}};
+  int i = 0;
+  for (const auto& t : {title, starsBack, stars, symbols, clock}) {
+    t->setAnchorPoint(QPointF(0, 0));
+    t->setBounds(QRectF(QPointF(0, 0), t->preferredFrameSize()));
+    t->setPosition(places[i++]);
+    root->addSublayer(t);
+  }
+  save(render(root, ox::LayerClock::now(), QSize(1200, 420)), "text.png");
+}
+
+void drumRolls() {
+  const QSize size(900, 600);
+  ox::LayerPtr root = scenes::screenRoot(QSizeF(size));
+  root->setBackgroundColor(QColor(20, 20, 24));
+  auto makeRoll = [&](const ox::LayoutManagerPtr& manager, double x, const QStringList& labels) {
+    ox::LayerPtr roll = ox::Layer::layer();
+    roll->setBounds(QRectF(0, 0, 400, 560));
+    roll->setPosition(QPointF(x, 300));
+    roll->setLayoutManager(manager);
+    for (const QString& label : labels) {
+      ox::LayerPtr row = ox::Layer::layer();
+      row->setBounds(QRectF(0, 0, 380, 60));
+      auto t = scenes::text(label, "oxfont-Regular", 38);
+      t->setAlignmentMode(ox::TextAlignment::Center);
+      t->setBounds(QRectF(0, 0, 380, 50));
+      t->setPosition(QPointF(190, 30));
+      row->addSublayer(t);
+      row->setValue("__holderLayer", QVariant::fromValue(ox::LayerPtr(t)));
+      roll->addSublayer(row);
+    }
+    root->addSublayer(roll);
+    return roll;
+  };
+  ox::LayerPtr audio = makeRoll(RollLayout::layoutManagerWithImageSize(QSizeF(380, 300)), 230,
+                                {"Off", "English", "Fran\u00e7ais", "Deutsch", "Espa\u00f1ol"});
+  audio->setValue("selectedIndex", qint64(2));
+  audio->setValue("type", qint32(-1));  // this column has no focus
+  const QVariantMap params{{"_textZero", "No delay"}, {"textPrevious", "s. before"}, {"textNext", "s. after"},
+                           {"step", 0.1}};
+  ox::LayerPtr delay = makeRoll(OXInfiniteRollLayout::layoutManagerWithImageSize(QSizeF(380, 300), params), 670,
+                                {"", "", "", "", "", "", ""});
+  delay->setValue("selectedIndex", qint64(4));  // one step later
+  ox::Transaction::flush();
+  ox::LayerClock::advance(0.3);  // the relabelling runs when the move is over
+  delay->setNeedsLayout();
+  ox::Transaction::flush();
+  save(render(root, ox::LayerClock::now() + 1, size), "drum_rolls.png");
+}
+
+void episodeCarousel() {
+  const QSize size(1600, 400);
+  ox::LayerPtr root = scenes::screenRoot(QSizeF(size));
+  root->setBackgroundColor(QColor(15, 15, 20));
+  ox::LayerPtr menu = ox::Layer::layer();
+  menu->setFrame(QRectF(0, 0, 1600, 400));
+  menu->setLayoutManager(OXEpisodeLayoutManager::layoutManager());
+  for (int i = 0; i < 7; ++i) {
+    ox::LayerPtr thumb = ox::Layer::layer();
+    thumb->setBounds(QRectF(0, 0, 320, 180));
+    thumb->setContentsGravity(ox::Gravity::ResizeAspectFill);
+    thumb->setContents(scenes::paintBackdrop(640, 360, 10 + i));
+    thumb->setBorderColor(Qt::white);
+    thumb->setBorderWidth(i == 3 ? 4 : 0);
+    menu->addSublayer(thumb);
+  }
+  menu->setValue("selectedIndex", 3.0f);
+  root->addSublayer(menu);
+  ox::Transaction::flush();
+  save(render(root, ox::LayerClock::now() + 1, size), "episode_carousel.png");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("frames");
+  QDir().mkpath(g_out);
+  if (!scenes::registerFonts(QStringLiteral(OX_SOURCE_DIR))) std::fprintf(stderr, "fonts missing\n");
+  OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(QRectF(QPointF(0, 0), kScreen).toRect());
+  ox::ManualClock clock(100.0);
+  coverFlow();
+  kenBurnsCrossFade();
+  posterMasks();
+  text();
+  drumRolls();
+  episodeCarousel();
+  return 0;
+}
