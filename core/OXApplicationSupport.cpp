@@ -8,6 +8,7 @@
 #include <QImageWriter>
 
 #include "core/OXPropertyList.h"
+#include "core/OXServiceHosts.h"
 #include "platform/foundation/Info.h"
 #include "platform/foundation/KeyedArchiver.h"
 
@@ -17,16 +18,6 @@ QString replaceOriginal(const QUrl& url, const QString& size) {
   if (url.isEmpty()) return {};
   QString text = url.toString(QUrl::FullyEncoded);
   return text.replace(QStringLiteral("/original/"), size, Qt::CaseInsensitive);
-}
-
-// The TheTVDB site address as its client forms it: "http://" and the host of the information value "OXTVDbHost"
-// (an address with its own scheme is taken as it is).
-QString tvdbSiteAddress() {
-  QString host = ox::infoValue(QStringLiteral("OXTVDbHost")).toString().trimmed();
-  if (host.isEmpty()) host = QStringLiteral("thetvdb.com");
-  if (!host.contains(QLatin1String("://"))) host.prepend(QStringLiteral("http://"));
-  while (host.endsWith(QLatin1Char('/'))) host.chop(1);
-  return host;
 }
 
 // An image URL's cache name: its last path component without the extension.
@@ -152,7 +143,8 @@ QString OXApplicationSupport::get780ModeFromURL(const QUrl& url) { return replac
 QString OXApplicationSupport::get1920ModeFromURL(const QUrl& url) {
   if (url.isEmpty()) return {};
   const QString text = url.toString(QUrl::FullyEncoded);
-  if (text.contains(tvdbSiteAddress(), Qt::CaseSensitive)) return text;
+  // The unencrypted site address, as the TheTVDB client forms it.
+  if (text.contains(OXServiceHosts::baseURL(OXService::TVDb), Qt::CaseSensitive)) return text;
   return replaceOriginal(url, QStringLiteral("/w1920/"));
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/foundation/BinaryPlistCheck.h"
+#include "platform/foundation/BinaryPlistWriter.h"
 
 namespace {
 
@@ -131,11 +132,7 @@ QVariant fromNode(plist_t node) {
 QByteArray propertyListData(const QVariant& value) {
   plist_t root = toNode(value);
   if (!root) return {};
-  char* bytes = nullptr;
-  uint32_t length = 0;
-  plist_to_bin(root, &bytes, &length);
-  QByteArray out(bytes, bytes ? qsizetype(length) : 0);
-  plist_to_bin_free(bytes);
+  const QByteArray out = ox::writeBinaryPlist(root);
   plist_free(root);
   return out;
 }
