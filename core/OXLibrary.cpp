@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "core/OXArchiveClasses.h"
+#include "core/OXDetachedCopy.h"
 #include "core/OXFolderWalk.h"
 #include "platform/foundation/Info.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -109,10 +110,10 @@ void OXLibrary::PathIndexed<T>::removeEvery(const std::shared_ptr<T>& item) {
 }
 
 template <class T>
-void OXLibrary::PathIndexed<T>::reset(const QList<std::shared_ptr<T>>& list) {
-  items = list;
+void OXLibrary::PathIndexed<T>::reset(QList<std::shared_ptr<T>> list) {
+  items = std::move(list);
   paths.clear();
-  for (const auto& item : list) ++paths[filePathOf(item)];
+  for (const auto& item : items) ++paths[filePathOf(item)];
 }
 
 // ---------------------------------------------------------------------------------------------------------------------
@@ -229,19 +230,19 @@ void OXLibrary::readLibraryFile() {
   adopt(rootList);
   std::lock_guard hold(lock_);
   rootList_ = rootList;
-  movieList_.reset(movies);
-  showList_ = shows;
-  episodeList_.reset(episodes);
-  unknownMovieList_.reset(unknownMovies);
-  unknownEpisodeList_.reset(unknownEpisodes);
+  movieList_.reset(std::move(movies));
+  showList_ = std::move(shows);
+  episodeList_.reset(std::move(episodes));
+  unknownMovieList_.reset(std::move(unknownMovies));
+  unknownEpisodeList_.reset(std::move(unknownEpisodes));
   unknownEpisodeToReSearch_.reset({});
   subtitleLanguages_ = languages;
-  cacheShow_ = cache;
+  cacheShow_ = std::move(cache);
   lastHomeBackdropUpdate_ = homeBackdrops;
   lastTrailersUpdate_ = trailers;
-  moviesStreamers_ = moviesStreamers;
-  showsStreamers_ = showsStreamers;
-  episodesStreamers_ = episodesStreamers;
+  moviesStreamers_ = std::move(moviesStreamers);
+  showsStreamers_ = std::move(showsStreamers);
+  episodesStreamers_ = std::move(episodesStreamers);
   lastStreamersUpdate_ = streamersDate;
   listenSoundtracks_ = listen;
 }
@@ -263,21 +264,20 @@ bool OXLibrary::saveLibrary() {
   QDateTime homeBackdrops, trailers, streamersDate;
   bool listen = true;
   {
-    // The lists are shared, not copied, here: a change made after this point detaches the store's own.
     std::lock_guard hold(lock_);
     rootList = rootList_;
-    unknownMovies = unknownMovieList_.items;
-    unknownEpisodes = unknownEpisodeList_.items;
-    movies = movieList_.items;
-    shows = showList_;
-    episodes = episodeList_.items;
+    unknownMovies = detachedCopy(unknownMovieList_.items);
+    unknownEpisodes = detachedCopy(unknownEpisodeList_.items);
+    movies = detachedCopy(movieList_.items);
+    shows = detachedCopy(showList_);
+    episodes = detachedCopy(episodeList_.items);
     languages = subtitleLanguages_;
     homeBackdrops = lastHomeBackdropUpdate_;
     trailers = lastTrailersUpdate_;
-    cache = cacheShow_;
-    moviesStreamers = moviesStreamers_;
-    showsStreamers = showsStreamers_;
-    episodesStreamers = episodesStreamers_;
+    cache = detachedCopy(cacheShow_);
+    moviesStreamers = detachedCopy(moviesStreamers_);
+    showsStreamers = detachedCopy(showsStreamers_);
+    episodesStreamers = detachedCopy(episodesStreamers_);
     streamersDate = lastStreamersUpdate_;
     listen = listenSoundtracks_;
   }
@@ -335,27 +335,27 @@ bool OXLibrary::isLibraryEmpty() const {
 
 OXLibrary::MovieList OXLibrary::movieList() const {
   std::lock_guard hold(lock_);
-  return movieList_.items;
+  return detachedCopy(movieList_.items);
 }
 OXLibrary::ShowList OXLibrary::showList() const {
   std::lock_guard hold(lock_);
-  return showList_;
+  return detachedCopy(showList_);
 }
 OXLibrary::EpisodeList OXLibrary::episodeList() const {
   std::lock_guard hold(lock_);
-  return episodeList_.items;
+  return detachedCopy(episodeList_.items);
 }
 OXLibrary::FileList OXLibrary::unknownMovieList() const {
   std::lock_guard hold(lock_);
-  return unknownMovieList_.items;
+  return detachedCopy(unknownMovieList_.items);
 }
 OXLibrary::FileList OXLibrary::unknownEpisodeList() const {
   std::lock_guard hold(lock_);
-  return unknownEpisodeList_.items;
+  return detachedCopy(unknownEpisodeList_.items);
 }
 OXLibrary::FileList OXLibrary::unknownEpisodeToReSearch() const {
   std::lock_guard hold(lock_);
-  return unknownEpisodeToReSearch_.items;
+  return detachedCopy(unknownEpisodeToReSearch_.items);
 }
 
 bool OXLibrary::showAlreadyExistInList(const std::shared_ptr<OXShow>& show) const {
@@ -471,15 +471,15 @@ void OXLibrary::updateStreamers() { loadStreamers(); }
 
 OXLibrary::MovieList OXLibrary::moviesToStreams() const {
   std::lock_guard hold(lock_);
-  return moviesStreamers_;
+  return detachedCopy(moviesStreamers_);
 }
 OXLibrary::ShowList OXLibrary::showsToStreams() const {
   std::lock_guard hold(lock_);
-  return showsStreamers_;
+  return detachedCopy(showsStreamers_);
 }
 OXLibrary::EpisodeList OXLibrary::episodesToStreams() const {
   std::lock_guard hold(lock_);
-  return episodesStreamers_;
+  return detachedCopy(episodesStreamers_);
 }
 
 void OXLibrary::addStreamContent(const ox::CodingPtr& record) {
@@ -637,12 +637,13 @@ void OXLibrary::setRootList(std::shared_ptr<OXRootList> rootList) {
 
 OXLibrary::ShowCache OXLibrary::cacheShow() const {
   std::lock_guard hold(lock_);
-  return cacheShow_;
+  return detachedCopy(cacheShow_);
 }
 
 void OXLibrary::setCacheShow(const ShowCache& cache) {
+  ShowCache copy = detachedCopy(cache);
   std::lock_guard hold(lock_);
-  cacheShow_ = cache;
+  cacheShow_.swap(copy);
 }
 
 std::shared_ptr<OXShow> OXLibrary::cachedShow(const QString& fulltext) const {

@@ -157,7 +157,7 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
     bool holds(const QString& path) const { return paths.contains(path); }
     void append(const std::shared_ptr<T>& item, const QString& path);
     void removeEvery(const std::shared_ptr<T>& item);
-    void reset(const QList<std::shared_ptr<T>>& list);
+    void reset(QList<std::shared_ptr<T>> list);
   };
 
   QString storeFolder_;  // ".../Ombrix"

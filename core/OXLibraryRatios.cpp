@@ -1,6 +1,7 @@
 // The watched-ratio store of OXLibrary: "ratios.bin", whose root key "ratioList" holds one entry per title.
 #include <QFile>
 
+#include "core/OXDetachedCopy.h"
 #include "core/OXLibrary.h"
 #include "platform/foundation/KeyedArchiver.h"
 
@@ -45,12 +46,13 @@ bool OXLibrary::saveRatios() {
 
 QVariantMap OXLibrary::ratioList() const {
   std::lock_guard hold(ratioLock_);
-  return ratioList_;
+  return detachedCopy(ratioList_);
 }
 
 void OXLibrary::setRatioList(const QVariantMap& ratios) {
+  QVariantMap copy = detachedCopy(ratios);
   std::lock_guard hold(ratioLock_);
-  ratioList_ = ratios;
+  ratioList_.swap(copy);
 }
 
 float OXLibrary::ratioForIMDB(const QString& imdb) const {

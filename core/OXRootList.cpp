@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include "core/OXDetachedCopy.h"
 #include "core/OXFolderWalk.h"
 #include "core/OXLibrary.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -72,22 +73,24 @@ std::shared_ptr<OXLibrary> OXRootList::library() const {
 
 QList<QUrl> OXRootList::moviePaths() const {
   std::lock_guard hold(mutex_);
-  return moviePaths_;
+  return detachedCopy(moviePaths_);
 }
 
 void OXRootList::setMoviePaths(const QList<QUrl>& paths) {
+  QList<QUrl> copy = detachedCopy(paths);
   std::lock_guard hold(mutex_);
-  moviePaths_ = paths;
+  moviePaths_.swap(copy);
 }
 
 QList<QUrl> OXRootList::episodePaths() const {
   std::lock_guard hold(mutex_);
-  return episodePaths_;
+  return detachedCopy(episodePaths_);
 }
 
 void OXRootList::setEpisodePaths(const QList<QUrl>& paths) {
+  QList<QUrl> copy = detachedCopy(paths);
   std::lock_guard hold(mutex_);
-  episodePaths_ = paths;
+  episodePaths_.swap(copy);
 }
 
 quint64 OXRootList::numberOfMovieRootPaths() const { return quint64(moviePaths().size()); }

@@ -1,9 +1,15 @@
-// Saves a library over and over, one more movie each time, announcing each save on standard output:
-//   "begin <movies>" before the save and "saved <movies>" after it. The crash test kills it in the middle.
-// Usage: ox_test_library_writer <support folder> <first movie count> <episode count>
+// Saves a library over and over, one more movie each time. Before each save it prints "ready <movies>" and waits
+// for a line on standard input; after it, it prints "saved <movies> <milliseconds>". The crash test kills it in the
+// middle of a save.
+// Usage: ox_test_library_writer <support folder> <first movie count> <episode count> [cut]
+// With "cut", the files it may write are limited to half the size of its first save once that is done, so the
+// system kills it (SIGXFSZ) in the middle of writing the second.
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QVariantMap>
 #include <cstdio>
+#include <sys/resource.h>
 
 #include "core/OXLibrary.h"
 
@@ -38,12 +44,24 @@ int main(int argc, char** argv) {
   const int episodes = std::atoi(argv[3]);
   for (int i = 0; i < first; ++i) library->addContent(movie(i));
   for (int i = 0; i < episodes; ++i) library->addContent(episode(i));
+  const bool cut = argc > 4 && qstrcmp(argv[4], "cut") == 0;
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
   for (int n = first;; ++n) {
-    std::printf("begin %d\n", n);
+    std::printf("ready %d\n", n);
     std::fflush(stdout);
+    char go[16];
+    if (!std::fgets(go, sizeof go, stdin)) return 0;
+    QElapsedTimer clock;
+    clock.start();
     if (!library->saveLibrary()) return 1;
-    std::printf("saved %d\n", n);
+    std::printf("saved %d %lld\n", n, static_cast<long long>(clock.elapsed()));
     std::fflush(stdout);
+    if (cut && n == first) {
+      const auto half = rlim_t(QFileInfo(library->pathWithFolder({}, "library.bin")).size() / 2);
+      const rlimit limit{half, half};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     library->addContent(movie(n));
   }
 }
