@@ -371,21 +371,29 @@ bool OXLibrary::showAlreadyExistInList(const std::shared_ptr<OXShow>& show) cons
   return false;
 }
 
-void OXLibrary::addContent(const ox::CodingPtr& record) {
+bool OXLibrary::addContent(const ox::CodingPtr& record) {
   if (auto movie = std::dynamic_pointer_cast<OXMovie>(record)) {
     const QString path = filePathOf(movie);
     std::lock_guard hold(lock_);
-    if (!movieList_.holds(path)) movieList_.append(movie, path);
-  } else if (auto episode = std::dynamic_pointer_cast<OXEpisode>(record)) {
+    if (movieList_.holds(path)) return false;
+    movieList_.append(movie, path);
+    return true;
+  }
+  if (auto episode = std::dynamic_pointer_cast<OXEpisode>(record)) {
     const QString path = filePathOf(episode);
     std::lock_guard hold(lock_);
-    if (!episodeList_.holds(path)) episodeList_.append(episode, path);
-  } else if (auto show = std::dynamic_pointer_cast<OXShow>(record)) {
+    if (episodeList_.holds(path)) return false;
+    episodeList_.append(episode, path);
+    return true;
+  }
+  if (auto show = std::dynamic_pointer_cast<OXShow>(record)) {
     std::lock_guard hold(lock_);
     for (const auto& s : showList_)
-      if (s->showID() == show->showID()) return;
+      if (s->showID() == show->showID()) return false;
     showList_ << show;
+    return true;
   }
+  return false;
 }
 
 void OXLibrary::removeContent(const ox::CodingPtr& record) {

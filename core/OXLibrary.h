@@ -91,8 +91,9 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   QVariantList getMovieListJSON() const;
 
   bool showAlreadyExistInList(const std::shared_ptr<OXShow>& show) const;
-  // A movie or episode whose file path is listed already, or a show whose showID is, is not added.
-  void addContent(const ox::CodingPtr& record);
+  // A movie or episode whose file path is listed already, or a show whose showID is, is not added. Answers whether
+  // the record was added.
+  bool addContent(const ox::CodingPtr& record);
   // Removes that very object (every occurrence); a file record goes from both unknown lists.
   void removeContent(const ox::CodingPtr& record);
   // The duplicate test (equal file path) and the append are one step.

@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <random>
+
+#include "scanner/OXOmbrixOSXAPI.h"
+#include "scanner/TVDb.h"
+#include "tests/support/StandIn.h"
+
+namespace {
+
+using Order = OXOmbrixOSXAPI::Order;
+
+std::shared_ptr<OXMovie> movie(const QString& id, quint64 year, float score, quint64 popularity) {
+  return OXMovie::initWithDictionary({{"id", id},
+                                      {"fields", QVariantMap{{"year", QString::number(year)},
+                                                             {"_score", QString::number(score)},
+                                                             {"extpopularity", QString::number(popularity)}}}});
+}
+
+std::shared_ptr<OXShow> show(quint64 year, quint64 popularity, float score, float rating, quint64 id = 100) {
+  return OXShow::initWithDictionary({{"id", QStringLiteral("s_%1").arg(id)},
+                                     {"fields", QVariantMap{{"year", QString::number(year)},
+                                                            {"extpopularity", QString::number(popularity)},
+                                                            {"_score", QString::number(score)},
+                                                            {"rating", QString::number(rating)}}}});
+}
+
+QByteArray answerWith(const QVariantList& hits) {
+  return QJsonDocument::fromVariant(QVariantMap{{"hits", QVariantMap{{"found", hits.size()}, {"hit", hits}}}}).toJson();
+}
+
+QVariantMap movieHit(const QString& id, int year, double score) {
+  return {{"id", id}, {"fields", QVariantMap{{"year", QString::number(year)}, {"_score", QString::number(score)}}}};
+}
+
+class FrontEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(standIn().isRunning());
+    standIn().clear();
+    TVDbClient::sharedInstance().setApiKey("4C7A19E2B05D83F6");
+  }
+  static oxtest::StandIn& standIn() { return oxtest::StandIn::shared(); }
+  OXOmbrixOSXAPI api;
+};
+
+}  // namespace
+
+TEST(FrontEndRules, AnswerCheck) {
+  const auto check = &OXOmbrixOSXAPI::checkIntegrityResultAndGetHits;
+  const QVariantList one{QVariantMap{{"id", "tt1"}}};
+  EXPECT_EQ(check(QVariantMap{{"hits", QVariantMap{{"hit", one}}}}), one);
+  EXPECT_EQ(check(QVariantMap{{"hits", QVariantMap{{"hit", QVariantList{}}}}}), QVariantList{});
+  EXPECT_FALSE(check(QVariant()));
+  EXPECT_FALSE(check(QVariantMap{{"error", "x"}, {"hits", QVariantMap{{"hit", one}}}}));
+  EXPECT_FALSE(check(QVariantMap{{"hits", one}}));
+  EXPECT_FALSE(check(QVariantMap{{"hits", QVariantMap{{"hit", "text"}}}}));
+}
+
+TEST(FrontEndRules, MovieRanking) {
+  // 21 years apart the later film leads whatever its standing; 20 years apart the value decides.
+  EXPECT_EQ(OXOmbrixOSXAPI::compareMovies(*movie("a", 1950, 9, 900), *movie("b", 1971, 1, 0)), Order::SecondFirst);
+  EXPECT_EQ(OXOmbrixOSXAPI::compareMovies(*movie("a", 1971, 1, 0), *movie("b", 1950, 9, 900)), Order::FirstFirst);
+  EXPECT_EQ(OXOmbrixOSXAPI::compareMovies(*movie("a", 1950, 9, 900), *movie("b", 1970, 1, 0)), Order::FirstFirst);
+  EXPECT_EQ(OXOmbrixOSXAPI::compareMovies(*movie("a", 0, 9, 900), *movie("b", 2020, 1, 0)), Order::FirstFirst);
+  // 7.5 + 0.01 x 300 = 10.5 against 9.0 + 0.01 x 100 = 10.0.
+  EXPECT_EQ(OXOmbrixOSXAPI::compareMovies(*movie("a", 2000, 7.5f, 300), *movie("b", 2000, 9.0f, 100)),
+            Order::FirstFirst);
+  EXPECT_EQ(OXOmbrixOSXAPI::compareMovies(*movie("a", 2000, 8, 200), *movie("b", 2001, 9, 100)), Order::Same);
+}
+
+TEST(FrontEndRules, ShowRanking) {
+  const auto cmp = [](const std::shared_ptr<OXShow>& a, const std::shared_ptr<OXShow>& b) {
+    return OXOmbrixOSXAPI::compareShows(*a, *b);
+  };
+  // Popularity 500 against 0 wins against a far better score, a later year and a higher rating.
+  EXPECT_EQ(cmp(show(2000, 500, 1, 1), show(2020, 0, 100, 9)), Order::FirstFirst);
+  EXPECT_EQ(cmp(show(2020, 0, 100, 9), show(2000, 500, 1, 1)), Order::SecondFirst);
+  // A: popularity 1 point; B: score 1 and the tied rating 1. Six years ahead is worth 1 point to A, five nothing.
+  EXPECT_EQ(cmp(show(2010, 200, 1, 5), show(2004, 100, 2, 5)), Order::Same);
+  EXPECT_EQ(cmp(show(2009, 200, 1, 5), show(2004, 100, 2, 5)), Order::SecondFirst);
+  // 300 against 100 is 1 + 3 points, matching B's score, rating and ten years (2 points); 250 against 100 only 1.
+  EXPECT_EQ(cmp(show(2000, 300, 1, 5), show(2010, 100, 2, 6)), Order::Same);
+  EXPECT_EQ(cmp(show(2000, 250, 1, 5), show(2010, 100, 2, 6)), Order::SecondFirst);
+  // Ties in every step give B 3 points, whichever show is compared second; ratings 6.5 and 6.6 both round to 7.
+  const auto x = show(2000, 100, 2, 6.5f, 1);
+  const auto y = show(2000, 100, 2, 6.6f, 2);
+  EXPECT_EQ(cmp(x, y), Order::SecondFirst);
+  EXPECT_EQ(cmp(y, x), Order::SecondFirst);
+}
+
+TEST(FrontEndRules, SortsFinishAndRepeatThemselves) {
+  std::mt19937 random(20260612);
+  auto pick = [&](int n) { return int(random() % unsigned(n)); };
+  for (int round = 0; round < 400; ++round) {
+    const int n = pick(41);
+    OXOmbrixOSXAPI::MovieList movies, movieCopies;
+    OXOmbrixOSXAPI::ShowList shows, showCopies;
+    // Few distinct values, so ties, year gaps and zeros are frequent.
+    for (int i = 0; i < n; ++i) {
+      const quint64 year = pick(3) == 0 ? 0 : 1950 + 10 * quint64(pick(8));
+      const float score = float(pick(4));
+      const quint64 popularity = quint64(pick(3) * 150);
+      movies << movie(QString::number(i), year, score, popularity);
+      movieCopies << movie(QString::number(i), year, score, popularity);
+      shows << show(year, popularity, score, float(pick(10)), quint64(i));
+      showCopies << show(year, popularity, score, shows.last()->rating(), quint64(i));
+    }
+    const auto sortedMovies = OXOmbrixOSXAPI::sortMovieContents(movies);
+    const auto sortedShows = OXOmbrixOSXAPI::sortShowContents(shows);
+    ASSERT_EQ(sortedMovies.size(), n);
+    ASSERT_EQ(sortedShows.size(), n);
+    // A permutation of the input, and the same order for equal input.
+    QStringList ids, copyIds, inputIds;
+    for (const auto& m : sortedMovies) ids << m->imdb();
+    for (const auto& m : OXOmbrixOSXAPI::sortMovieContents(movieCopies)) copyIds << m->imdb();
+    for (const auto& m : movies) inputIds << m->imdb();
+    EXPECT_EQ(ids, copyIds);
+    ids.sort();
+    inputIds.sort();
+    EXPECT_EQ(ids, inputIds);
+    QList<quint64> showIds, showCopyIds;
+    for (const auto& s : sortedShows) showIds << s->showID();
+    for (const auto& s : OXOmbrixOSXAPI::sortShowContents(showCopies)) showCopyIds << s->showID();
+    EXPECT_EQ(showIds, showCopyIds);
+    std::sort(showIds.begin(), showIds.end());
+    for (int i = 0; i < n; ++i) EXPECT_EQ(showIds[i], quint64(i));
+  }
+  // Without years the movie rule is a plain value order, which the sort must then give.
+  OXOmbrixOSXAPI::MovieList undated;
+  for (int i = 0; i < 30; ++i) undated << movie(QString::number(i), 0, float(pick(10)), quint64(pick(500)));
+  const auto sorted = OXOmbrixOSXAPI::sortMovieContents(undated);
+  for (int i = 1; i < sorted.size(); ++i)
+    EXPECT_NE(OXOmbrixOSXAPI::compareMovies(*sorted[i - 1], *sorted[i]), Order::SecondFirst);
+  // Even a rule that answers at random leaves a permutation.
+  QList<int> numbers;
+  for (int i = 0; i < 100; ++i) numbers << i;
+  QList<int> shuffled = oxMergeSort(numbers, [&](int, int) { return pick(2) == 0; });
+  std::sort(shuffled.begin(), shuffled.end());
+  EXPECT_EQ(shuffled, numbers);
+}
+
+TEST(FrontEndRules, EpisodeHitLeavesOutMissingValues) {
+  TVDbEpisode full;
+  full.setEpisodeId(4342);
+  full.setTitle("Pilot");
+  full.setBannerThumbnail("http://tvdb.test/banners/_cache/episodes/812/4342.jpg");
+  full.setPremiereDate(QDate(2009, 9, 15).startOfDay());
+  EXPECT_EQ(OXOmbrixOSXAPI::episodeHit(full, 812, 1, 2),
+            (QVariantMap{{"id", "e_4342"},
+                         {"fields", QVariantMap{{"episode", "2"},
+                                                {"image", "http://tvdb.test/banners/_cache/episodes/812/4342.jpg"},
+                                                {"season", "1"},
+                                                {"showid", "812"},
+                                                {"title", "Pilot"},
+                                                {"year", "2009"}}}}));
+  TVDbEpisode bare;
+  bare.setEpisodeId(7);
+  EXPECT_EQ(OXOmbrixOSXAPI::episodeHit(bare, 5, 3, 4),
+            (QVariantMap{{"id", "e_7"}, {"fields", QVariantMap{{"episode", "4"}, {"season", "3"}, {"showid", "5"}}}}));
+}
+
+TEST_F(FrontEnd, FullTextSearchesRankTheServiceAnswer) {
+  // The service lists the 1971 film first (more popular); the ranking puts the 2016 one first (45 years later).
+  const auto movies = api.searchMovieFullTextAndStart("harbour lights", 0);
+  ASSERT_EQ(movies.size(), 2);
+  EXPECT_EQ(movies[0]->imdb(), "tt9000010");
+  EXPECT_EQ(api.searchMovieFullTextAndYear("harbour lights", 1971)->imdb(), "tt9000009");
+  EXPECT_EQ(api.searchMovieFullTextAndYear("harbour lights", 0)->imdb(), "tt9000010");
+  const auto shows = api.searchShowFullText("orbit station", 0);
+  ASSERT_EQ(shows.size(), 2);
+  EXPECT_EQ(shows[0]->showID(), 4402u);
+  const QStringList paths{standIn().requests("search")[0].toMap().value("path").toString(),
+                          standIn().requests("search").last().toMap().value("path").toString()};
+  EXPECT_EQ(paths[0],
+            "/2013-01-01/search?q=harbour+lights&return=_all_fields,_score&sort=extpopularity+desc&size=20"
+            "&fq=type:'m'&start=0");
+  EXPECT_TRUE(paths[1].startsWith("/2013-01-01/search?q=orbit+station&")) << paths[1].toStdString();
+  EXPECT_TRUE(paths[1].endsWith("&fq=type:'s'&start=0"));
+
+  // Unusable answers give nothing; a hit the record refuses is skipped.
+  standIn().answer("search", 200, R"({"error": "x", "hits": {"hit": [{"id": "tt1", "fields": {}}]}})", 1);
+  EXPECT_TRUE(api.searchMovieFullTextAndStart("harbour lights", 0).isEmpty());
+  standIn().fault("search", "garbage", 1);
+  EXPECT_FALSE(api.searchMovieFullTextAndYear("harbour lights", 0));
+  standIn().answer("search", 200,
+                   answerWith({QVariantMap{{"id", "s"}, {"fields", QVariantMap{}}},
+                               QVariantMap{{"id", "s_9"}, {"fields", QVariantMap{}}}}),
+                   1);
+  ASSERT_EQ(api.searchShowFullText("x", 0).size(), 1);
+}
+
+TEST_F(FrontEnd, YearPreference) {
+  const QByteArray ranked = answerWith({movieHit("tt1", 2005, 3), movieHit("tt2", 1999, 2), movieHit("tt3", 1999, 1)});
+  standIn().answer("search", 200, ranked, 3);
+  EXPECT_EQ(api.searchMovieFullTextAndYear("q", 1999)->imdb(), "tt2");
+  EXPECT_EQ(api.searchMovieFullTextAndYear("q", 1980)->imdb(), "tt1");
+  EXPECT_EQ(api.searchMovieFullTextAndYear("q", 0)->imdb(), "tt1");
+  standIn().answer("search", 200, answerWith({}), 1);
+  EXPECT_FALSE(api.searchMovieFullTextAndYear("q", 1999));
+}
+
+TEST_F(FrontEnd, EpisodeLookUpAndHashSearches) {
+  const auto lantern = show(2009, 640, 1, 8.7f, 812);
+  const auto pilot = api.episodeForShow(lantern, 1, 2);
+  ASSERT_TRUE(pilot);
+  EXPECT_EQ(pilot->episodeID(), 4342u);
+  EXPECT_EQ(pilot->showID(), 812u);
+  EXPECT_EQ(pilot->seasonNumber(), 1u);
+  EXPECT_EQ(pilot->episodeNumber(), 2u);
+  EXPECT_EQ(pilot->title(), "Pilot");
+  EXPECT_EQ(pilot->imageThumb(), standIn().baseUrl("tvdb") + "/banners/_cache/episodes/812/4342.jpg");
+  EXPECT_FALSE(pilot->file());
+  EXPECT_EQ(standIn().requests("tvdb").last().toMap().value("path"), "/api/4C7A19E2B05D83F6/series/812/default/1/2");
+  EXPECT_TRUE(api.episodeForShow(lantern, 1, 4)->imageThumb().isEmpty());  // TheTVDB has no image for it
+  EXPECT_FALSE(api.episodeForShow(lantern, 9, 9));
+  standIn().fault("tvdb", "500", 1);
+  EXPECT_FALSE(api.episodeForShow(lantern, 1, 2));
+
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Harbour.Lights.1971.mkv");
+  QFile out(path);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.resize(5 << 20));
+  out.close();
+  auto file = OXFile::initWithType(OXFile::kTypeMovie);
+  file->setFilePath(path);
+  standIn().clear();
+  EXPECT_FALSE(api.searchMovieHash(file));
+  EXPECT_FALSE(api.searchEpisodeHash(file));
+  EXPECT_TRUE(standIn().requests("search").isEmpty());
+
+  // A confirmed match goes to the queue of its kind; a show sends nothing.
+  auto harbour = movie("tt9000009", 1971, 1, 1);
+  harbour->setFile(file);
+  pilot->setFile(file);
+  api.manualMatch(lantern);
+  api.manualMatch(harbour);
+  api.manualMatch(pilot);
+  api.sendMessageToMovieQueue(harbour);  // does nothing
+  ASSERT_TRUE(OXOmbrixAPIRequest::waitForMessages(10000));
+  QStringList queues;
+  for (const QVariant& seen : standIn().waitForRequests("queue", 2)) queues << seen.toMap().value("queue").toString();
+  queues.sort();
+  EXPECT_EQ(queues, QStringList({"EpisodeHashes", "MovieHashes"}));
+}
