@@ -689,6 +689,13 @@ QVariantList OXLibrary::subtitleLanguages() const {
   return subtitleLanguages_;
 }
 
+void OXLibrary::changeSubtitleLanguages(const std::function<void(QVariantList&)>& change) {
+  std::lock_guard hold(lock_);
+  QVariantList languages = subtitleLanguages_;
+  change(languages);
+  subtitleLanguages_ = languages;
+}
+
 void OXLibrary::setSubtitleLanguages(const QVariantList& languages) {
   std::lock_guard hold(lock_);
   subtitleLanguages_ = languages;

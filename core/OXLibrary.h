@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -128,6 +129,8 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   void setCachedShow(const QString& fulltext, const std::shared_ptr<OXShow>& show);
   QVariantList subtitleLanguages() const;
   void setSubtitleLanguages(const QVariantList& languages);
+  // Copies the list, changes the copy and puts it in place as one step under the lock.
+  void changeSubtitleLanguages(const std::function<void(QVariantList&)>& change);
   QVariantMap ratioList() const;
   void setRatioList(const QVariantMap& ratios);
   StreamerList streamers() const;

@@ -239,14 +239,14 @@ namespace {
 
 // Every entry named `name` takes "enable" = `enable`; the list is changed as a copy and put back whole.
 void switchLanguage(OXLibrary* library, const QString& name, bool enable) {
-  QVariantList languages = library->subtitleLanguages();
-  for (QVariant& entry : languages) {
-    QVariantMap map = entry.toMap();
-    if (map.value(QStringLiteral("LanguageName")).toString() != name) continue;
-    map.insert(QStringLiteral("enable"), enable);
-    entry = map;
-  }
-  library->setSubtitleLanguages(languages);
+  library->changeSubtitleLanguages([&](QVariantList& languages) {
+    for (QVariant& entry : languages) {
+      QVariantMap map = entry.toMap();
+      if (map.value(QStringLiteral("LanguageName")).toString() != name) continue;
+      map.insert(QStringLiteral("enable"), enable);
+      entry = map;
+    }
+  });
   library->saveLibrary();
 }
 
