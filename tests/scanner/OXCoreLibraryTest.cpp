@@ -294,6 +294,23 @@ TEST_F(CoreLibrary, DailyHashPassOverTheUnknownFiles) {
   EXPECT_EQ(hashed.load(), 2);
 }
 
+TEST_F(CoreLibrary, StreamerRefreshKeepsEntriesWithTheirKeys) {
+  OXCoreLibrary engine(library, false, {});
+  const QString bundle = support.filePath("Ombrix/streamers/Catalogue.bundle");
+  ASSERT_TRUE(QDir().mkpath(bundle));
+  ASSERT_TRUE(QFile::copy(OX_TEST_STREAMER_CATALOGUE, bundle + "/catalogue.so"));
+  library->setLastStreamersUpdate({});
+  engine.updateStreamers();
+  ASSERT_EQ(library->moviesToStreams().size(), 1);
+  EXPECT_EQ(library->moviesToStreams()[0]->title(), "Quiet Orchard");
+  ASSERT_EQ(library->showsToStreams().size(), 1);
+  EXPECT_EQ(library->showsToStreams()[0]->showID(), 812u);
+  QList<quint64> episodes;
+  for (const auto& e : library->episodesToStreams()) episodes << e->episodeID();
+  EXPECT_EQ(episodes, (QList<quint64>{1, 2, 3}));  // the id-less show's episode stays; the other show's goes
+  EXPECT_EQ(stops, 1);
+}
+
 TEST_F(CoreLibrary, CommandsAndTables) {
   OXCoreLibrary engine(library, false, {});
   QVariantList languages = library->subtitleLanguages();
