@@ -231,10 +231,10 @@ TEST_F(CoreLibrary, AgesAtTheirEdges) {
   int scanning = 0;
   auto token = ox::NotificationCenter::defaultCenter().addObserver(OXCoreLibrary::kScanningState, nullptr,
                                                                     [&](const ox::Notification&) { ++scanning; });
-  library->setLastStreamersUpdate(now.addSecs(-259200 + 2));  // just inside the 72 hours
+  library->setLastStreamersUpdate(QDateTime::currentDateTimeUtc().addSecs(-259200 + 60));  // inside the 72 hours
   engine.updateStreamers();
   EXPECT_EQ(scanning, 0);
-  library->setLastStreamersUpdate(now.addSecs(-259260));
+  library->setLastStreamersUpdate(QDateTime::currentDateTimeUtc().addSecs(-259201));
   engine.updateStreamers();
   EXPECT_EQ(scanning, 1);
   EXPECT_LE(library->lastStreamersUpdate().secsTo(QDateTime::currentDateTimeUtc()), 5);
