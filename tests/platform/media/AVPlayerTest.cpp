@@ -126,6 +126,27 @@ TEST(AVPlayer, EndlessLoopKeepsPlayingUntilPaused) {
   EXPECT_EQ(w.ends, ends);
 }
 
+// The main loop hears of libvlc's states late. A pause sent while libvlc has already finished the round (the dummy
+// sound output plays the tone in milliseconds, so it has while the main thread sleeps) reaches no input that could
+// hold it; the player must still end up paused rather than left at the end.
+TEST(AVPlayer, PauseAfterLibvlcFinishedTheRoundHoldsTheNextRound) {
+  REQUIRE_SAMPLES();
+  auto player = AVPlayer::playerWithURL(QUrl::fromLocalFile(s.tone));
+  Watch w(player.get());
+  player->setNumberOfLoops(-1);
+  player->play();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return w.ends >= 1; }, 20000));
+  QThread::msleep(400);
+  player->pause();
+  EXPECT_TRUE(oxtest::spinUntil([&] { return player->mediaPlayer()->state() == VLCMediaPlayerStatePaused; }, 5000));
+  const int ends = w.ends;
+  oxtest::spinFor(1000);
+  EXPECT_EQ(w.ends, ends);
+  EXPECT_EQ(player->rate(), 0.0f);
+  player->play();
+  EXPECT_TRUE(oxtest::spinUntil([&] { return w.ends > ends; }, 10000));
+}
+
 TEST(AVPlayer, UnplayableItemFailsWithRateZero) {
   REQUIRE_SAMPLES();
   EXPECT_FALSE(AVPlayer::playerWithURL(QUrl()));
