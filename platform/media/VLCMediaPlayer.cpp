@@ -12,6 +12,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/media/VLCLibrary.h"
 #include "platform/media/VLCVideoOutput.h"
+#include "platform/media/VLCVideoView.h"
 
 namespace ox {
 
@@ -81,6 +82,10 @@ VLCMediaPlayer::VLCMediaPlayer(std::shared_ptr<VLCFrameSink> sink) : token_(std:
   eventContext_ = new std::weak_ptr<Token>(token_);
   libvlc_event_manager_t* em = libvlc_media_player_event_manager(mp_);
   for (libvlc_event_e type : kEvents) libvlc_event_attach(em, type, &VLCMediaPlayer::onEvent, eventContext_);
+}
+
+std::shared_ptr<VLCMediaPlayer> VLCMediaPlayer::initWithVideoView(const std::shared_ptr<VLCVideoView>& videoView) {
+  return std::make_shared<VLCMediaPlayer>(videoView ? videoView->frameSink() : nullptr);
 }
 
 VLCMediaPlayer::~VLCMediaPlayer() {

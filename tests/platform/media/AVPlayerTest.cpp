@@ -6,7 +6,7 @@
 #include <QThread>
 #include <algorithm>
 
-#include "tests/platform/media/MediaSamples.h"
+#include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
 using namespace ox;

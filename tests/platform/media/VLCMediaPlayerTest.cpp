@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "tests/platform/media/MediaSamples.h"
+#include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
 using namespace ox;
