@@ -4,6 +4,7 @@
 
 #include "core/OXEpisode.h"
 #include "core/OXFile.h"
+#include "core/OXMediaFields.h"
 #include "core/OXMovie.h"
 #include "core/OXRecordValues.h"
 #include "core/OXShow.h"
@@ -11,6 +12,7 @@
 namespace {
 
 QVariant textObject(const QString& s) { return s.isNull() ? QVariant() : QVariant(s); }
+QVariant dataObject(const QByteArray& b) { return b.isNull() ? QVariant() : QVariant(b); }
 QVariant urlObject(const QUrl& u) { return u.isEmpty() ? QVariant() : QVariant(u); }
 QVariant fileObject(const std::shared_ptr<OXFile>& f) { return f ? ox::wrapCoding(f) : QVariant(); }
 QVariant listObject(const QStringList& l) {
@@ -29,6 +31,18 @@ QStringList stringList(const ox::Decoder& d, const QString& key) {
 
 // ---- OXFile -----------------------------------------------------------------------------------------------
 
+void OXFile::encodeWithCoder(ox::Coder& c) const {
+  std::lock_guard lock(mutex_);
+  c.encodeObject(dataObject(partialDataCRC32_), QStringLiteral("partialDataCRC32"));
+  c.encodeObject(dataObject(partialDataMD5_), QStringLiteral("partialDataMD5"));
+  c.encodeObject(dataObject(partialDataSHA1_), QStringLiteral("partialDataSHA1"));
+  c.encodeObject(textObject(filePath_), QStringLiteral("filePath"));
+  c.encodeObject(textObject(fulltext_), QStringLiteral("fulltext"));
+  c.encodeObject(textObject(sizeStr_), QStringLiteral("sizeStr"));
+  c.encodeInt64(type_, QStringLiteral("type"));
+  c.encodeBool(isHashDataEnable_, QStringLiteral("isHashDataEnable"));
+}
+
 std::shared_ptr<OXFile> OXFile::initWithCoder(const ox::Decoder& d) {
   auto f = std::make_shared<OXFile>();
   f->partialDataCRC32_ = d.decodeData(QStringLiteral("partialDataCRC32"));
@@ -46,10 +60,9 @@ std::shared_ptr<OXFile> OXFile::initWithCoder(const ox::Decoder& d) {
   return f;
 }
 
-// ---- OXMovie ----------------------------------------------------------------------------------------------
+// ---- OXMediaFields (shared by OXMovie and OXShow) ---------------------------------------------------------
 
-void OXMovie::encodeWithCoder(ox::Coder& c) const {
-  c.encodeObject(textObject(imdb_), QStringLiteral("imdb"));
+void OXMediaFields::encodeMediaFields(ox::Coder& c) const {
   c.encodeObject(textObject(title_), QStringLiteral("title"));
   c.encodeInt64(qint64(year_), QStringLiteral("year"));
   c.encodeInt64(qint64(runtime_), QStringLiteral("runtime"));
@@ -60,6 +73,26 @@ void OXMovie::encodeWithCoder(ox::Coder& c) const {
   c.encodeObject(urlObject(backdrops_), QStringLiteral("backdrops"));
   c.encodeInt64(qint64(popularity_), QStringLiteral("popularity"));
   c.encodeFloat(score_, QStringLiteral("score"));
+}
+
+void OXMediaFields::decodeMediaFields(const ox::Decoder& d) {
+  title_ = d.decodeString(QStringLiteral("title"));
+  year_ = unsignedInt(d, QStringLiteral("year"));
+  runtime_ = unsignedInt(d, QStringLiteral("runtime"));
+  genres_ = stringList(d, QStringLiteral("genres"));
+  rating_ = d.decodeFloat(QStringLiteral("rating"));
+  soundtrack_ = d.decodeUrl(QStringLiteral("soundtrack"));
+  poster_ = d.decodeUrl(QStringLiteral("poster"));
+  backdrops_ = d.decodeUrl(QStringLiteral("backdrops"));
+  popularity_ = unsignedInt(d, QStringLiteral("popularity"));
+  score_ = d.decodeFloat(QStringLiteral("score"));
+}
+
+// ---- OXMovie ----------------------------------------------------------------------------------------------
+
+void OXMovie::encodeWithCoder(ox::Coder& c) const {
+  c.encodeObject(textObject(imdb_), QStringLiteral("imdb"));
+  encodeMediaFields(c);
   c.encodeObject(fileObject(file()), QStringLiteral("file"));
   c.encodeObject(listObject(links()), QStringLiteral("links"));
   c.encodeObject(listObject(trailers_), QStringLiteral("trailers"));
@@ -68,16 +101,7 @@ void OXMovie::encodeWithCoder(ox::Coder& c) const {
 std::shared_ptr<OXMovie> OXMovie::initWithCoder(const ox::Decoder& d) {
   std::shared_ptr<OXMovie> m(new OXMovie);
   m->imdb_ = d.decodeString(QStringLiteral("imdb"));
-  m->title_ = d.decodeString(QStringLiteral("title"));
-  m->year_ = unsignedInt(d, QStringLiteral("year"));
-  m->runtime_ = unsignedInt(d, QStringLiteral("runtime"));
-  m->genres_ = stringList(d, QStringLiteral("genres"));
-  m->rating_ = d.decodeFloat(QStringLiteral("rating"));
-  m->soundtrack_ = d.decodeUrl(QStringLiteral("soundtrack"));
-  m->poster_ = d.decodeUrl(QStringLiteral("poster"));
-  m->backdrops_ = d.decodeUrl(QStringLiteral("backdrops"));
-  m->popularity_ = unsignedInt(d, QStringLiteral("popularity"));
-  m->score_ = d.decodeFloat(QStringLiteral("score"));
+  m->decodeMediaFields(d);
   m->file_ = d.decodeCoding<OXFile>(QStringLiteral("file"));
   m->links_ = stringList(d, QStringLiteral("links"));
   m->trailers_ = stringList(d, QStringLiteral("trailers"));
@@ -88,31 +112,13 @@ std::shared_ptr<OXMovie> OXMovie::initWithCoder(const ox::Decoder& d) {
 
 void OXShow::encodeWithCoder(ox::Coder& c) const {
   c.encodeInt64(qint64(showID_), QStringLiteral("showID"));
-  c.encodeObject(textObject(title_), QStringLiteral("title"));
-  c.encodeInt64(qint64(year_), QStringLiteral("year"));
-  c.encodeInt64(qint64(runtime_), QStringLiteral("runtime"));
-  c.encodeObject(listObject(genres_), QStringLiteral("genres"));
-  c.encodeFloat(rating_, QStringLiteral("rating"));
-  c.encodeObject(urlObject(soundtrack_), QStringLiteral("soundtrack"));
-  c.encodeObject(urlObject(poster_), QStringLiteral("poster"));
-  c.encodeObject(urlObject(backdrops_), QStringLiteral("backdrops"));
-  c.encodeInt64(qint64(popularity_), QStringLiteral("popularity"));
-  c.encodeFloat(score_, QStringLiteral("score"));
+  encodeMediaFields(c);
 }
 
 std::shared_ptr<OXShow> OXShow::initWithCoder(const ox::Decoder& d) {
   std::shared_ptr<OXShow> s(new OXShow);
   s->showID_ = unsignedInt(d, QStringLiteral("showID"));
-  s->title_ = d.decodeString(QStringLiteral("title"));
-  s->year_ = unsignedInt(d, QStringLiteral("year"));
-  s->runtime_ = unsignedInt(d, QStringLiteral("runtime"));
-  s->genres_ = stringList(d, QStringLiteral("genres"));
-  s->rating_ = d.decodeFloat(QStringLiteral("rating"));
-  s->soundtrack_ = d.decodeUrl(QStringLiteral("soundtrack"));
-  s->poster_ = d.decodeUrl(QStringLiteral("poster"));
-  s->backdrops_ = d.decodeUrl(QStringLiteral("backdrops"));
-  s->popularity_ = unsignedInt(d, QStringLiteral("popularity"));
-  s->score_ = d.decodeFloat(QStringLiteral("score"));
+  s->decodeMediaFields(d);
   return s;
 }
 

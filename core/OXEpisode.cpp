@@ -44,24 +44,3 @@ std::shared_ptr<OXEpisode> OXEpisode::initWithStreamerDictionary(const QVariantM
   }
   return e;
 }
-
-void OXEpisode::addLinks(const QStringList& links) {
-  std::lock_guard lock(mutex_);
-  for (const QString& link : links)
-    if (!links_.contains(link)) links_ << link;
-}
-
-std::shared_ptr<OXFile> OXEpisode::file() const {
-  std::lock_guard lock(mutex_);
-  return file_;
-}
-
-void OXEpisode::setFile(std::shared_ptr<OXFile> file) {
-  std::lock_guard lock(mutex_);
-  file_ = std::move(file);
-}
-
-QStringList OXEpisode::links() const {
-  std::lock_guard lock(mutex_);
-  return links_;
-}

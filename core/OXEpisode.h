@@ -2,13 +2,12 @@
 #include <QStringList>
 #include <QVariantMap>
 #include <memory>
-#include <mutex>
 
-#include "core/OXFile.h"
+#include "core/OXFileAndLinks.h"
 #include "platform/foundation/KeyedArchiver.h"
 
 // One identified episode. Fixed after construction but for its file reference and its stream links.
-class OXEpisode final : public ox::Coding {
+class OXEpisode final : public ox::Coding, public OXFileAndLinks {
  public:
   QString description() const;
   // From one cloud search hit; empty without "fields" or with an "id" shorter than 3 characters.
@@ -16,7 +15,6 @@ class OXEpisode final : public ox::Coding {
   // From one streamer plug-in entry; always a record. A magnet first link gives a path-less file record
   // titled with the link's display name.
   static std::shared_ptr<OXEpisode> initWithStreamerDictionary(const QVariantMap& entry);
-  void addLinks(const QStringList& links);
   static std::shared_ptr<OXEpisode> initWithCoder(const ox::Decoder& coder);
   void encodeWithCoder(ox::Coder& coder) const override;
   QString archiveClassName() const override { return QStringLiteral("OXEpisode"); }
@@ -28,9 +26,6 @@ class OXEpisode final : public ox::Coding {
   quint64 showID() const { return showID_; }
   quint64 seasonNumber() const { return seasonNumber_; }
   quint64 episodeNumber() const { return episodeNumber_; }
-  std::shared_ptr<OXFile> file() const;
-  void setFile(std::shared_ptr<OXFile> file);
-  QStringList links() const;
 
  private:
   OXEpisode() = default;
@@ -41,7 +36,4 @@ class OXEpisode final : public ox::Coding {
   quint64 showID_ = 0;
   quint64 seasonNumber_ = 0;
   quint64 episodeNumber_ = 0;
-  mutable std::mutex mutex_;
-  std::shared_ptr<OXFile> file_;
-  QStringList links_;
 };

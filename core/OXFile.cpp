@@ -232,19 +232,6 @@ QByteArray OXFile::subdataWithRange(quint64 offset, quint64 length) const {
   return readRange(filePath(), offset, length);
 }
 
-void OXFile::encodeWithCoder(ox::Coder& coder) const {
-  std::lock_guard lock(mutex_);
-  const auto object = [](const auto& v) { return v.isNull() ? QVariant() : QVariant(v); };
-  coder.encodeObject(object(partialDataCRC32_), QStringLiteral("partialDataCRC32"));
-  coder.encodeObject(object(partialDataMD5_), QStringLiteral("partialDataMD5"));
-  coder.encodeObject(object(partialDataSHA1_), QStringLiteral("partialDataSHA1"));
-  coder.encodeObject(object(filePath_), QStringLiteral("filePath"));
-  coder.encodeObject(object(fulltext_), QStringLiteral("fulltext"));
-  coder.encodeObject(object(sizeStr_), QStringLiteral("sizeStr"));
-  coder.encodeInt64(type_, QStringLiteral("type"));
-  coder.encodeBool(isHashDataEnable_, QStringLiteral("isHashDataEnable"));
-}
-
 // ---- OSHashAlgorithm --------------------------------------------------------------------------------------
 
 QString OSHashAlgorithm::stringForHash(quint64 hash) { return QString::number(hash, 16); }

@@ -6,16 +6,6 @@ QString OXShow::description() const {
   return QStringLiteral("%1 (%2)").arg(title_.isNull() ? QStringLiteral("(null)") : title_).arg(showID_);
 }
 
-// The fields a show reads the same way from a search hit and from a streamer entry.
-void OXShow::readMediaFields(const QVariantMap& from) {
-  year_ = oxvalue::integer(from.value(QStringLiteral("year")));
-  runtime_ = oxvalue::integer(from.value(QStringLiteral("runtime")));
-  rating_ = oxvalue::floating(from.value(QStringLiteral("rating")));
-  soundtrack_ = oxvalue::url(from.value(QStringLiteral("soundtrack")));
-  poster_ = oxvalue::url(from.value(QStringLiteral("poster")));
-  backdrops_ = oxvalue::url(from.value(QStringLiteral("image")));
-}
-
 std::shared_ptr<OXShow> OXShow::initWithDictionary(const QVariantMap& hit) {
   bool hasFields = false;
   const QVariantMap fields = oxvalue::map(hit.value(QStringLiteral("fields")), &hasFields);

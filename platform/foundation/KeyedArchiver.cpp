@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
+#include <limits>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -359,7 +360,7 @@ class ObjectDecoder final : public Decoder {
   QVariant decodeObject(const QString& key) const override { return a.usable() ? a.field(dict, key) : QVariant(); }
   qint64 decodeInt64(const QString& key) const override;
   double decodeDouble(const QString& key) const override;
-  float decodeFloat(const QString& key) const override { return float(decodeDouble(key)); }
+  float decodeFloat(const QString& key) const override;
   bool decodeBool(const QString& key) const override { return decodeDouble(key) != 0.0; }
 
  private:
@@ -391,8 +392,16 @@ double toDouble(const QVariant& v) {
   }
 }
 
+// Out of a float's range is infinity, as the platform's conversion gives (a plain cast would be undefined).
+float toFloat(double d) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  return d > kMax ? kInf : d < -kMax ? -kInf : float(d);
+}
+
 qint64 ObjectDecoder::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
 double ObjectDecoder::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }
+float ObjectDecoder::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
 
 // A value stored under a key: a UID names an object; numbers, booleans, text and data stand as they are.
 QVariant Reader::value(plist_t node) {
@@ -607,7 +616,7 @@ QVariant KeyedUnarchiver::decodeObject(const QString& key) const {
 }
 qint64 KeyedUnarchiver::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
 double KeyedUnarchiver::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }
-float KeyedUnarchiver::decodeFloat(const QString& key) const { return float(decodeDouble(key)); }
+float KeyedUnarchiver::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
 bool KeyedUnarchiver::decodeBool(const QString& key) const { return decodeDouble(key) != 0.0; }
 
 QByteArray archivedDataWithRootObject(const QVariant& value, const QString& key) {
@@ -624,6 +633,7 @@ QVariant unarchiveRootObject(const QByteArray& data, const QString& key) {
 // Files
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+  if (path.isEmpty()) return false;
   const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
   QByteArray temp = target + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());

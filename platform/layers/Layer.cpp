@@ -117,6 +117,11 @@ AnimValue interpolateValue(const AnimValue& from, const AnimValue& to, double p)
   return to;
 }
 
+AnimValue LayerAnimation::valueAt(double t) const {
+  const double p = duration > 0 ? std::clamp((t - beginTime) / duration, 0.0, 1.0) : 1.0;
+  return interpolateValue(from, to, timing.valueAt(p));
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 
 Layer::Layer() : uid_(g_nextUid++) { createdGeneration_ = detail::flushGeneration(); }
@@ -137,10 +142,7 @@ void Layer::changeAnimatable(LayerKey key, const AnimValue& value) {
   if (animate) {
     from = stateValue(model_, key);
     for (const auto& a : animations_)
-      if (a.key == key && now < a.endTime()) {
-        const double p = a.duration > 0 ? std::clamp((now - a.beginTime) / a.duration, 0.0, 1.0) : 1.0;
-        from = interpolateValue(a.from, a.to, a.timing.valueAt(p));
-      }
+      if (a.key == key && now < a.endTime()) from = a.valueAt(now);
   }
   setStateValue(model_, key, value);
   std::erase_if(animations_, [&](const LayerAnimation& a) { return a.key == key || a.endTime() <= now; });
@@ -155,11 +157,8 @@ void Layer::changeAnimatable(LayerKey key, const AnimValue& value) {
 
 LayerState Layer::presentation(double t) const {
   LayerState s = model_;
-  for (const auto& a : animations_) {
-    if (t >= a.endTime()) continue;
-    const double p = a.duration > 0 ? std::clamp((t - a.beginTime) / a.duration, 0.0, 1.0) : 1.0;
-    setStateValue(s, a.key, interpolateValue(a.from, a.to, a.timing.valueAt(p)));
-  }
+  for (const auto& a : animations_)
+    if (t < a.endTime()) setStateValue(s, a.key, a.valueAt(t));
   return s;
 }
 

@@ -88,6 +88,8 @@ struct LayerAnimation {
   TimingFunction timing;
   quint64 id = 0;
   double endTime() const { return beginTime + duration; }
+  // The animated value at time t (clamped to the animation's span).
+  AnimValue valueAt(double t) const;
 };
 
 // A layer of the scene tree, in the platform's geometry: origin bottom left, y growing upward. Sublayers are owned

@@ -152,11 +152,12 @@ struct Renderer::Impl {
       QImage out = scale ? img.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : img;
       out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
       if (!tint.isWhite()) {
+        const QImage shape = out;  // the multiply fill covers transparent pixels too; this gives their alpha back
         QPainter p(&out);
         p.setCompositionMode(QPainter::CompositionMode_Multiply);
         p.fillRect(out.rect(), QColor::fromRgbF(float(tint.r), float(tint.g), float(tint.b)));
         p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        p.drawImage(0, 0, img.scaled(w, h));
+        p.drawImage(0, 0, shape);
       }
       return out;
     });

@@ -19,6 +19,14 @@ bool gTried = false;
 // draw its own messages, or read a user's VLC settings. Players without a sink decode into the dummy output.
 const char* const kBaseArguments[] = {"--intf=dummy", "--no-xlib", "--no-video-title-show", "--no-osd",
                                       "--vout=vdummy", "--ignore-config", "--quiet"};
+
+QStringList argumentsWith(const QStringList& extra) {
+  QStringList all;
+  for (const char* a : kBaseArguments) all << QString::fromLatin1(a);
+  all += extra;
+  all += qEnvironmentVariable("OX_VLC_ARGS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  return all;
+}
 }  // namespace
 
 void VLCLibrary::setExtraArguments(const QStringList& arguments) {
@@ -31,22 +39,19 @@ void VLCLibrary::setExtraArguments(const QStringList& arguments) {
 }
 
 QStringList VLCLibrary::arguments() {
-  QStringList all;
-  for (const char* a : kBaseArguments) all << QString::fromLatin1(a);
+  QStringList extra;
   {
     std::lock_guard<std::mutex> lock(gMutex);
-    all += gExtra;
+    extra = gExtra;
   }
-  const QString env = qEnvironmentVariable("OX_VLC_ARGS");
-  all += env.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-  return all;
+  return argumentsWith(extra);
 }
 
 libvlc_instance_t* VLCLibrary::sharedInstance() {
-  const QStringList args = arguments();
   std::lock_guard<std::mutex> lock(gMutex);
   if (gTried) return gInstance;
   gTried = true;
+  const QStringList args = argumentsWith(gExtra);
   std::vector<QByteArray> bytes;
   std::vector<const char*> argv;
   bytes.reserve(args.size());

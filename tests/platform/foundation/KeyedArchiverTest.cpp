@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <plist/plist.h>
 #include <algorithm>
+#include <limits>
 #include <sys/stat.h>
 
 #include "platform/foundation/KeyedArchiver.h"
@@ -114,6 +115,7 @@ TEST(KeyedArchiver, RoundTripsEveryKindOfValue) {
   EXPECT_EQ(u.decodeInt64(QStringLiteral("int64")), -5);
   EXPECT_EQ(u.decodeDouble(QStringLiteral("double")), 1e300);
   EXPECT_EQ(u.decodeFloat(QStringLiteral("float")), 0.25f);
+  EXPECT_EQ(u.decodeFloat(QStringLiteral("double")), std::numeric_limits<float>::infinity());
   EXPECT_TRUE(u.decodeBool(QStringLiteral("bool")));
   EXPECT_TRUE(u.containsValue(QStringLiteral("nil")));
   EXPECT_FALSE(u.decodeObject(QStringLiteral("nil")).isValid());
