@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -272,7 +273,7 @@ void VLCMediaPlayer::stop() {
 bool VLCMediaPlayer::isPlaying() const { return mp_ && libvlc_media_player_is_playing(mp_); }
 
 void VLCMediaPlayer::setPosition(float position) {
-  if (!mp_) return;
+  if (!mp_ || !std::isfinite(position)) return;
   position = std::clamp(position, 0.0f, 1.0f);
   libvlc_media_player_set_position(mp_, position);
   position_ = position;
