@@ -1,0 +1,123 @@
+// Saving and loading "library.bin" for a large library: 5,000 movies, 500 shows and 20,000 episodes, each movie and
+// episode with its file record (not sampled). Reports the time per save or load and the file's size.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+#include "core/OXLibrary.h"
+
+namespace {
+
+constexpr int kMovies = 5000;
+constexpr int kShows = 500;
+constexpr int kEpisodes = 20000;
+
+std::shared_ptr<OXFile> videoFile(qint32 type, const QString& path) {
+  auto f = OXFile::initWithType(type);
+  f->setFilePath(path);
+  return f;
+}
+
+std::shared_ptr<OXMovie> movie(int i) {
+  const QVariantMap fields{{"title", QStringLiteral("Quiet Orchard %1").arg(i)},
+                           {"year", 1950 + i % 70},
+                           {"runtime", 90 + i % 60},
+                           {"rating", 5.0 + (i % 50) / 10.0},
+                           {"genre", QVariantList{"Drama", "Mystery"}},
+                           {"poster", QStringLiteral("https://img.example/t/p/original/poster%1.jpg").arg(i)},
+                           {"image", QStringLiteral("https://img.example/t/p/original/backdrop%1.jpg").arg(i)},
+                           {"soundtrack", QStringLiteral("https://audio.example/preview%1.m4a").arg(i)},
+                           {"extpopularity", i},
+                           {"trailers", QVariantList{QStringLiteral("https://video.example/trailer%1").arg(i)}}};
+  auto m = OXMovie::initWithDictionary({{"id", QStringLiteral("tt%1").arg(i, 7, 10, QLatin1Char('0'))}, {"fields", fields}});
+  m->setFile(videoFile(OXFile::kTypeMovie, QStringLiteral("/srv/media/Movies/Quiet.Orchard.%1.1080p.mkv").arg(i)));
+  return m;
+}
+
+std::shared_ptr<OXShow> show(int i) {
+  const QVariantMap fields{{"title", QStringLiteral("Salt Roads %1").arg(i)},
+                           {"year", 1990 + i % 30},
+                           {"genre", QVariantList{"Drama"}},
+                           {"poster", QStringLiteral("https://img.example/t/p/original/show%1.jpg").arg(i)}};
+  return OXShow::initWithDictionary({{"id", QStringLiteral("s_%1").arg(70000 + i)}, {"fields", fields}});
+}
+
+std::shared_ptr<OXEpisode> episode(int i) {
+  const int showIndex = i % kShows;
+  const int number = i / kShows;  // 40 episodes per show
+  const QVariantMap fields{{"title", QStringLiteral("Episode %1").arg(number + 1)},
+                           {"showid", 70000 + showIndex},
+                           {"season", 1 + number / 10},
+                           {"episode", 1 + number % 10},
+                           {"image", QStringLiteral("http://thetvdb.com/banners/episodes/%1.jpg").arg(i)}};
+  auto e = OXEpisode::initWithDictionary({{"id", QStringLiteral("e_%1").arg(300000 + i)}, {"fields", fields}});
+  e->setFile(videoFile(OXFile::kTypeEpisode, QStringLiteral("/srv/media/Shows/Salt.Roads.%1.S%2E%3.mkv")
+                                                 .arg(showIndex)
+                                                 .arg(1 + number / 10, 2, 10, QLatin1Char('0'))
+                                                 .arg(1 + number % 10, 2, 10, QLatin1Char('0'))));
+  return e;
+}
+
+struct Fixture {
+  QTemporaryDir dir;
+  std::shared_ptr<OXLibrary> library;
+  Fixture() {
+    library = OXLibrary::libraryWithSupportFolder(dir.path());
+    for (int i = 0; i < kMovies; ++i) library->addContent(movie(i));
+    for (int i = 0; i < kShows; ++i) library->addContent(show(i));
+    for (int i = 0; i < kEpisodes; ++i) library->addContent(episode(i));
+    library->saveLibrary();
+  }
+  double fileSize() const { return double(QFileInfo(library->pathWithFolder({}, "library.bin")).size()); }
+};
+
+Fixture& fixture() {
+  static Fixture* f = new Fixture;
+  return *f;
+}
+
+void BM_SaveLibrary(benchmark::State& state) {
+  Fixture& f = fixture();
+  for (auto _ : state) benchmark::DoNotOptimize(f.library->saveLibrary());
+  state.counters["file_bytes"] = f.fileSize();
+  state.counters["records"] = kMovies + kShows + kEpisodes;
+}
+BENCHMARK(BM_SaveLibrary)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_LoadLibrary(benchmark::State& state) {
+  Fixture& f = fixture();
+  f.library->saveLibrary();
+  for (auto _ : state) {
+    f.library->loadLibrary();
+    if (f.library->episodeList().size() != kEpisodes) state.SkipWithError("library read back incomplete");
+  }
+  state.counters["file_bytes"] = f.fileSize();
+}
+BENCHMARK(BM_LoadLibrary)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Identification adds one record at a time; the duplicate test must not scan the list.
+void BM_AddEpisodes(benchmark::State& state) {
+  QTemporaryDir dir;
+  std::vector<std::shared_ptr<OXEpisode>> episodes;
+  for (int i = 0; i < kEpisodes; ++i) episodes.push_back(episode(i));
+  for (auto _ : state) {
+    const auto library = OXLibrary::libraryWithSupportFolder(dir.path());
+    for (const auto& e : episodes) library->addContent(e);
+    benchmark::DoNotOptimize(library->episodeList().size());
+  }
+  state.SetItemsProcessed(state.iterations() * kEpisodes);
+}
+BENCHMARK(BM_AddEpisodes)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

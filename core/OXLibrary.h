@@ -1,0 +1,192 @@
+#pragma once
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+#include <memory>
+#include <mutex>
+
+#include "core/OXEpisode.h"
+#include "core/OXFile.h"
+#include "core/OXMovie.h"
+#include "core/OXRootList.h"
+#include "core/OXShow.h"
+#include "core/OXStreamerPlugin.h"
+
+// The process-wide library store: recognised movies, shows and episodes, the files that could not be recognised,
+// the chosen folders, subtitle languages, the theme-music setting, download dates, the show cache of
+// identification, the streamer titles and plug-ins, and the watched ratios. Its files live in the "Ombrix" folder
+// of Application Support: "library.bin" (written by the helper) and "ratios.bin" (written by Ombrix).
+//
+// Every piece of state is guarded, so any thread may use any operation. List getters hand out fixed copies; a
+// change copies the list, changes it and swaps it in under the lock, so readers keep what they were given. Saves are
+// serialised: a snapshot is taken, encoded and written under one save lock, so an older snapshot never lands after
+// a newer one, and files are replaced atomically. A damaged "library.bin" or "ratios.bin" is moved aside with the
+// suffix ".corrupt" and the store goes on empty.
+class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
+ public:
+  using MovieList = QList<std::shared_ptr<OXMovie>>;
+  using ShowList = QList<std::shared_ptr<OXShow>>;
+  using EpisodeList = QList<std::shared_ptr<OXEpisode>>;
+  using FileList = QList<std::shared_ptr<OXFile>>;
+  using ShowCache = QMap<QString, std::shared_ptr<OXShow>>;
+  using StreamerList = QList<std::shared_ptr<OXStreamerPlugin>>;
+
+  // The process's store, created (and loaded) once on first use, whichever threads ask at the same time. Its
+  // "libraryChanged" is posted after it is published, so an observer may ask for it.
+  static OXLibrary* shareLibrary();
+  // A store of its own whose "Ombrix" folder lies in `supportFolder` (Application Support when empty), loaded as
+  // the shared one is. For tools and tests.
+  static std::shared_ptr<OXLibrary> libraryWithSupportFolder(const QString& supportFolder);
+
+  OXLibrary(const OXLibrary&) = delete;
+  OXLibrary& operator=(const OXLibrary&) = delete;
+
+  // Reads "library.bin" (defaults for what it lacks), then posts "libraryChanged".
+  void loadLibrary();
+  bool saveLibrary();
+  void loadRatios();
+  bool saveRatios();
+  // Empties the library in memory (lists, folders, ratios, dates); languages, show cache, streamer titles, the
+  // theme-music setting and the re-search list stay. Saves and posts nothing.
+  void clearLibrary();
+  // No movie and no episode (shows and unknown files do not count).
+  bool isLibraryEmpty() const;
+
+  MovieList movieList() const;
+  ShowList showList() const;
+  EpisodeList episodeList() const;
+  FileList unknownMovieList() const;
+  FileList unknownEpisodeList() const;
+  FileList unknownEpisodeToReSearch() const;
+
+  // Streamer plug-ins: (re)loads the bundles of the "streamers" folder whose initializeClass answers YES.
+  void updateStreamers();
+  void loadStreamers();
+  static QStringList getAllStreamerFilesFromPath(const QString& path);
+  MovieList moviesToStreams() const;
+  ShowList showsToStreams() const;
+  EpisodeList episodesToStreams() const;
+  // Merges a streamer title: a movie or episode already listed (same imdb / episodeID) gets the new links
+  // appended; a show already listed (same showID) stays as it is.
+  void addStreamContent(const ox::CodingPtr& record);
+  void clearStreamsData();
+
+  quint64 hoursFromLastUpdateHomeBackdrops() const;
+  void homeBackdropsUpdated();
+  quint64 hoursFromLastUpdateTrailers() const;
+  void trailersUpdated();
+
+  static QVariant posterContent(const QVariantMap& movie);
+  static QVariant backdropsContent(const QVariantMap& movie);
+  QVariantList getMovieListJSON() const;
+
+  bool showAlreadyExistInList(const std::shared_ptr<OXShow>& show) const;
+  // A movie or episode whose file path is listed already, or a show whose showID is, is not added.
+  void addContent(const ox::CodingPtr& record);
+  // Removes that very object (every occurrence); a file record goes from both unknown lists.
+  void removeContent(const ox::CodingPtr& record);
+  // The duplicate test (equal file path) and the append are one step.
+  void addUnknownEpisodeToReSearch(const std::shared_ptr<OXFile>& file);
+  void removeUnknownEpisodeToReSearch(const std::shared_ptr<OXFile>& file);
+  void clearUnknownEpisodeToReSearch();
+  // Kind 1 to the unknown movies, kind 3 to the unknown episodes, unless a file of equal path is there.
+  void addUnknown(const std::shared_ptr<OXFile>& file);
+  void removeUnknown(const std::shared_ptr<OXFile>& file);
+
+  // Watched ratios, keyed "imdbCode|<code>" and "episodeID|<id>"; a store writes "ratios.bin" at once.
+  float ratioForIMDB(const QString& imdb) const;
+  void setRatioForIMDB(float ratio, const QString& imdb);
+  float ratioForEpisodeID(quint64 episodeID) const;
+  void setRatioEpisodeID(float ratio, quint64 episodeID);
+
+  // The 33 subtitle languages {"LanguageName", "enable"}, six of them enabled.
+  static QVariantList defaultLanguagesDictionary();
+  QStringList getHomeMovieImagesPath() const;
+  QStringList getHomeShowImagesPath() const;
+  static QStringList getAllImageFilesFromPath(const QString& path);
+  // The store folder, then the sub-folder (left out when empty), created when missing, then the file name (left
+  // out when empty). Empty when the folder cannot be created.
+  QString pathWithFolder(const QString& folder, const QString& filename) const;
+
+  std::shared_ptr<OXRootList> rootList() const;
+  void setRootList(std::shared_ptr<OXRootList> rootList);
+  ShowCache cacheShow() const;
+  void setCacheShow(const ShowCache& cache);
+  // One entry of the show cache, read or set under the lock (the cache is keyed by a file's title text).
+  std::shared_ptr<OXShow> cachedShow(const QString& fulltext) const;
+  void setCachedShow(const QString& fulltext, const std::shared_ptr<OXShow>& show);
+  QVariantList subtitleLanguages() const;
+  void setSubtitleLanguages(const QVariantList& languages);
+  QVariantMap ratioList() const;
+  void setRatioList(const QVariantMap& ratios);
+  StreamerList streamers() const;
+  void setStreamers(const StreamerList& streamers);
+  // Invalid when the streamer titles were never refreshed.
+  QDateTime lastStreamersUpdate() const;
+  void setLastStreamersUpdate(const QDateTime& date);
+  bool listenSoundtracks() const;
+  void setListenSoundtracks(bool listen);
+
+ private:
+  friend class OXRootList;
+
+  explicit OXLibrary(const QString& supportFolder);
+  static std::shared_ptr<OXLibrary> create(const QString& supportFolder, bool announce);
+  void init(bool announce);
+  void readLibraryFile();
+  // Drops the shows no episode refers to, deciding and removing under one hold.
+  void removeShowsWithoutEpisodes();
+  void adopt(const std::shared_ptr<OXRootList>& rootList);
+  // Keeps a damaged store file beside it with the suffix ".corrupt" and logs a line.
+  static void moveAside(const QString& path);
+  // The whole file; nothing when there is none. What is there but cannot be read is moved aside.
+  static QByteArray readStoreFile(const QString& path);
+  static QDateTime referenceDate();
+  static quint64 hoursSince(const QDateTime& date);
+
+  // A list with the count of its records per file path, so the duplicate test of an addition needs no scan.
+  // Paths are taken when a record is added; listed records are not re-filed (their file is set before).
+  template <class T>
+  struct PathIndexed {
+    QList<std::shared_ptr<T>> items;
+    QHash<QString, qsizetype> paths;
+    bool holds(const QString& path) const { return paths.contains(path); }
+    void append(const std::shared_ptr<T>& item, const QString& path);
+    void removeEvery(const std::shared_ptr<T>& item);
+    void reset(QList<std::shared_ptr<T>> list);
+  };
+
+  QString storeFolder_;  // ".../Ombrix"
+
+  // Content, folders, languages, show cache, dates and streamer titles.
+  mutable std::mutex lock_;
+  std::shared_ptr<OXRootList> rootList_;
+  PathIndexed<OXMovie> movieList_;
+  ShowList showList_;
+  PathIndexed<OXEpisode> episodeList_;
+  PathIndexed<OXFile> unknownMovieList_;
+  PathIndexed<OXFile> unknownEpisodeList_;
+  PathIndexed<OXFile> unknownEpisodeToReSearch_;
+  QVariantList subtitleLanguages_;
+  ShowCache cacheShow_;
+  QDateTime lastHomeBackdropUpdate_;
+  QDateTime lastTrailersUpdate_;
+  MovieList moviesStreamers_;
+  ShowList showsStreamers_;
+  EpisodeList episodesStreamers_;
+  QDateTime lastStreamersUpdate_;
+  bool listenSoundtracks_ = true;
+  StreamerList streamers_;
+
+  mutable std::mutex ratioLock_;
+  QVariantMap ratioList_;
+
+  // Held for the whole of a save: snapshot, encoding and writing.
+  std::mutex saveLock_;
+  std::mutex ratioSaveLock_;
+};
