@@ -7,7 +7,8 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
-#include "core/OXPropertyList.h"
+#include "platform/foundation/PropertyList.h"
+#include "core/OXServiceHosts.h"
 #include "platform/foundation/Info.h"
 #include "platform/foundation/KeyedArchiver.h"
 
@@ -17,16 +18,6 @@ QString replaceOriginal(const QUrl& url, const QString& size) {
   if (url.isEmpty()) return {};
   QString text = url.toString(QUrl::FullyEncoded);
   return text.replace(QStringLiteral("/original/"), size, Qt::CaseInsensitive);
-}
-
-// The TheTVDB site address as its client forms it: "http://" and the host of the information value "OXTVDbHost"
-// (an address with its own scheme is taken as it is).
-QString tvdbSiteAddress() {
-  QString host = ox::infoValue(QStringLiteral("OXTVDbHost")).toString().trimmed();
-  if (host.isEmpty()) host = QStringLiteral("thetvdb.com");
-  if (!host.contains(QLatin1String("://"))) host.prepend(QStringLiteral("http://"));
-  while (host.endsWith(QLatin1Char('/'))) host.chop(1);
-  return host;
 }
 
 // An image URL's cache name: its last path component without the extension.
@@ -90,13 +81,13 @@ QString OXApplicationSupport::topMovieCachePath() const {
 
 void OXApplicationSupport::saveTopMovieCache(const QVariantList& list) const {
   const QString path = topMovieCachePath();
-  const QByteArray bytes = propertyListData(list);
+  const QByteArray bytes = ox::propertyListData(list);
   if (!path.isEmpty() && !bytes.isEmpty()) ox::writeFileAtomically(path, bytes);
 }
 
 QVariantList OXApplicationSupport::getTopMovieTodayCache() const {
   const QString path = topMovieCachePath();
-  return path.isEmpty() ? QVariantList() : propertyListValue(readFile(path)).toList();
+  return path.isEmpty() ? QVariantList() : ox::propertyListValue(readFile(path)).toList();
 }
 
 void OXApplicationSupport::saveImage(const QImage& image, const QUrl& url, const QString& subFolder) const {
@@ -134,7 +125,7 @@ void OXApplicationSupport::saveLibrary(const QVariantList& list) const {
   const QString path =
       createAndGetPathWithFilename(QFileInfo(folderBaseName_).fileName() + QStringLiteral("Library"),
                                    QStringLiteral("Library"));
-  const QByteArray bytes = propertyListData(list);
+  const QByteArray bytes = ox::propertyListData(list);
   if (!path.isEmpty() && !bytes.isEmpty()) ox::writeFileAtomically(path, bytes);
 }
 
@@ -143,7 +134,7 @@ QVariantList OXApplicationSupport::loadLibrary() const {
   const QString path =
       createAndGetPathWithFilename(QFileInfo(folderBaseName_).fileName() + QStringLiteral("Library"),
                                    QStringLiteral("Library"));
-  return path.isEmpty() ? QVariantList() : propertyListValue(readFile(path)).toList();
+  return path.isEmpty() ? QVariantList() : ox::propertyListValue(readFile(path)).toList();
 }
 
 QString OXApplicationSupport::get500ModeFromURL(const QUrl& url) { return replaceOriginal(url, QStringLiteral("/w500/")); }
@@ -152,7 +143,8 @@ QString OXApplicationSupport::get780ModeFromURL(const QUrl& url) { return replac
 QString OXApplicationSupport::get1920ModeFromURL(const QUrl& url) {
   if (url.isEmpty()) return {};
   const QString text = url.toString(QUrl::FullyEncoded);
-  if (text.contains(tvdbSiteAddress(), Qt::CaseSensitive)) return text;
+  // The unencrypted site address, as the TheTVDB client forms it.
+  if (text.contains(OXServiceHosts::baseURL(OXService::TVDb), Qt::CaseSensitive)) return text;
   return replaceOriginal(url, QStringLiteral("/w1920/"));
 }
 

@@ -28,14 +28,6 @@ void registerLibraryArchiveClasses() {
   });
 }
 
-// The whole file, or nothing when it is missing or cannot be read.
-QByteArray readWholeFile(const QString& path) {
-  if (path.isEmpty()) return {};
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll();
-}
-
 template <class T>
 QList<std::shared_ptr<T>> decodeRecords(const ox::Decoder& d, const QString& key) {
   QList<std::shared_ptr<T>> out;
@@ -172,6 +164,19 @@ void OXLibrary::moveAside(const QString& path) {
                 .arg(path));
 }
 
+QByteArray OXLibrary::readStoreFile(const QString& path) {
+  if (path.isEmpty()) return {};
+  const QFileInfo info(path);
+  if (!info.exists() && !info.isSymLink()) return {};
+  QFile file(path);
+  // Something there that cannot be read would otherwise stay, and a later save would replace it or fail on it.
+  if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+    moveAside(path);
+    return {};
+  }
+  return file.readAll();
+}
+
 QDateTime OXLibrary::referenceDate() { return QDateTime::fromSecsSinceEpoch(0, Qt::UTC); }
 
 void OXLibrary::adopt(const std::shared_ptr<OXRootList>& rootList) { rootList->setLibrary(weak_from_this()); }
@@ -192,7 +197,7 @@ void OXLibrary::readLibraryFile() {
   QDateTime streamersDate;
   bool listen = true;
 
-  const QByteArray data = readWholeFile(path);
+  const QByteArray data = readStoreFile(path);
   if (!data.isEmpty()) {
     const ox::KeyedUnarchiver archive(data);
     if (!archive.isValid()) {

@@ -145,6 +145,8 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   void adopt(const std::shared_ptr<OXRootList>& rootList);
   // Keeps a damaged store file beside it with the suffix ".corrupt" and logs a line.
   static void moveAside(const QString& path);
+  // The whole file; nothing when there is none. What is there but cannot be read is moved aside.
+  static QByteArray readStoreFile(const QString& path);
   static QDateTime referenceDate();
   static quint64 hoursSince(const QDateTime& date);
 

@@ -1,6 +1,4 @@
 // The watched-ratio store of OXLibrary: "ratios.bin", whose root key "ratioList" holds one entry per title.
-#include <QFile>
-
 #include "core/OXDetachedCopy.h"
 #include "core/OXLibrary.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -18,18 +16,13 @@ QString episodeKey(quint64 episodeID) { return QStringLiteral("episodeID|%1").ar
 void OXLibrary::loadRatios() {
   QVariantMap ratios;
   const QString path = pathWithFolder({}, kRatiosFile);
-  QFile file(path);
-  if (!path.isEmpty() && file.open(QIODevice::ReadOnly)) {
-    const QByteArray data = file.readAll();
-    file.close();
-    if (!data.isEmpty()) {
-      const ox::KeyedUnarchiver archive(data);
-      if (archive.isValid()) {
-        ratios = archive.decodeMap(kRatioList);
-      } else {
-        moveAside(path);
-      }
-    }
+  const QByteArray data = readStoreFile(path);
+  if (!data.isEmpty()) {
+    const ox::KeyedUnarchiver archive(data);
+    if (archive.isValid())
+      ratios = archive.decodeMap(kRatioList);
+    else
+      moveAside(path);
   }
   std::lock_guard hold(ratioLock_);
   ratioList_ = ratios;

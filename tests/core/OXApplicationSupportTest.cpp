@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "core/OXApplicationSupport.h"
+#include "core/OXServiceHosts.h"
 #include "platform/foundation/Info.h"
 #include "tests/core/CorePrinters.h"
 #include "tests/core/LibraryTestUtil.h"
@@ -26,11 +27,17 @@ TEST(ImageSizes, OriginalBecomesTheAskedSizeButTheTvdbKeepsItsOwn) {
   EXPECT_TRUE(OXApplicationSupport::get500ModeFromURL(QUrl()).isNull());
   EXPECT_TRUE(OXApplicationSupport::get1920ModeFromURL(QUrl()).isNull());
 
+  // TheTVDB's images, at whatever address its client uses (a stand-in here, the site itself by default).
+  const QUrl standIn(OXServiceHosts::baseURL(OXService::TVDb) + "/banners/original/81189.jpg");
+  EXPECT_EQ(OXApplicationSupport::get1920ModeFromURL(standIn), standIn.toString());
+  const QByteArray saved = qgetenv("OMBRIX_TVDB_URL");
+  qputenv("OMBRIX_TVDB_URL", "thetvdb.com");
   const QUrl tvdb("http://thetvdb.com/banners/original/81189.jpg");
   EXPECT_EQ(OXApplicationSupport::get1920ModeFromURL(tvdb), tvdb.toString());
   EXPECT_EQ(OXApplicationSupport::get500ModeFromURL(tvdb), "http://thetvdb.com/banners/w500/81189.jpg");
   EXPECT_EQ(OXApplicationSupport::get1920ModeFromURL(QUrl("https://thetvdb.com/banners/original/1.jpg")),
             "https://thetvdb.com/banners/w1920/1.jpg");
+  qputenv("OMBRIX_TVDB_URL", saved);
 }
 
 class PlayerCache : public ::testing::Test {

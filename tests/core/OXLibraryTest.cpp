@@ -321,6 +321,21 @@ TEST_F(Library, ADamagedLibraryFileIsMovedAsideAndTheStoreGoesOnEmpty) {
   EXPECT_TRUE(mixed->showList().isEmpty());
 }
 
+TEST_F(Library, SomethingUnreadableInThePlaceOfAStoreFileIsMovedAsideSoSavesWork) {
+  ASSERT_TRUE(QDir().mkpath(storePath("library.bin/inside")));
+  ASSERT_TRUE(QDir().mkpath(storePath("ratios.bin")));
+  const auto library = open();
+  EXPECT_TRUE(library->isLibraryEmpty());
+  EXPECT_TRUE(QFileInfo(storePath("library.bin.corrupt/inside")).isDir());
+  EXPECT_TRUE(QFileInfo(storePath("ratios.bin.corrupt")).isDir());
+  library->addContent(movie("tt1", "/m/a.mkv"));
+  EXPECT_TRUE(library->saveLibrary());
+  library->setRatioForIMDB(0.25f, "tt1");
+  const auto reopened = open();
+  EXPECT_EQ(reopened->movieList().size(), 1);
+  EXPECT_EQ(reopened->ratioForIMDB("tt1"), 0.25f);
+}
+
 TEST_F(Library, PosterAndBackdropEntriesOfACloudMovie) {
   EXPECT_EQ(OXLibrary::posterContent({{"poster", "p.jpg"}, {"posters", "q.jpg"}}), "p.jpg");
   EXPECT_EQ(OXLibrary::posterContent({{"posters", "q.jpg"}}), "q.jpg");
