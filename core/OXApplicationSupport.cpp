@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
-#include "core/OXPropertyList.h"
+#include "platform/foundation/PropertyList.h"
 #include "core/OXServiceHosts.h"
 #include "platform/foundation/Info.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -81,13 +81,13 @@ QString OXApplicationSupport::topMovieCachePath() const {
 
 void OXApplicationSupport::saveTopMovieCache(const QVariantList& list) const {
   const QString path = topMovieCachePath();
-  const QByteArray bytes = propertyListData(list);
+  const QByteArray bytes = ox::propertyListData(list);
   if (!path.isEmpty() && !bytes.isEmpty()) ox::writeFileAtomically(path, bytes);
 }
 
 QVariantList OXApplicationSupport::getTopMovieTodayCache() const {
   const QString path = topMovieCachePath();
-  return path.isEmpty() ? QVariantList() : propertyListValue(readFile(path)).toList();
+  return path.isEmpty() ? QVariantList() : ox::propertyListValue(readFile(path)).toList();
 }
 
 void OXApplicationSupport::saveImage(const QImage& image, const QUrl& url, const QString& subFolder) const {
@@ -125,7 +125,7 @@ void OXApplicationSupport::saveLibrary(const QVariantList& list) const {
   const QString path =
       createAndGetPathWithFilename(QFileInfo(folderBaseName_).fileName() + QStringLiteral("Library"),
                                    QStringLiteral("Library"));
-  const QByteArray bytes = propertyListData(list);
+  const QByteArray bytes = ox::propertyListData(list);
   if (!path.isEmpty() && !bytes.isEmpty()) ox::writeFileAtomically(path, bytes);
 }
 
@@ -134,7 +134,7 @@ QVariantList OXApplicationSupport::loadLibrary() const {
   const QString path =
       createAndGetPathWithFilename(QFileInfo(folderBaseName_).fileName() + QStringLiteral("Library"),
                                    QStringLiteral("Library"));
-  return path.isEmpty() ? QVariantList() : propertyListValue(readFile(path)).toList();
+  return path.isEmpty() ? QVariantList() : ox::propertyListValue(readFile(path)).toList();
 }
 
 QString OXApplicationSupport::get500ModeFromURL(const QUrl& url) { return replaceOriginal(url, QStringLiteral("/w500/")); }

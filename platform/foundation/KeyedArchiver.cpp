@@ -1,4 +1,5 @@
 #include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/PropertyList.h"
 
 #include <plist/plist.h>
 
@@ -25,7 +26,6 @@
 namespace ox {
 namespace {
 
-constexpr qint64 kReferenceDateMSecs = 978307200000LL;  // 2001-01-01 00:00:00 UTC, the platform's date origin
 constexpr int kMaxObjectDepth = 256;                     // objects nested through UIDs
 
 // Keys of the archive's own ("$class", "$classname", ...) begin with "$"; a caller's key that does too gets one more.
@@ -227,7 +227,7 @@ uint64_t Writer::encode(const QVariant& v) {
       if (!date.isValid()) return 0;
       plist_t dict = objectDict(uid);
       set(dict, QStringLiteral("NS.time"),
-          plist_new_real(double(date.toMSecsSinceEpoch() - kReferenceDateMSecs) / 1000.0));
+          plist_new_real(double(date.toMSecsSinceEpoch() - kPlistReferenceDateMSecs) / 1000.0));
       finishObject(dict, {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
       return uid;
     }
@@ -412,28 +412,12 @@ QVariant Reader::value(plist_t node) {
       plist_get_uid_val(node, &uid);
       return object(uid);
     }
-    case PLIST_BOOLEAN: {
-      uint8_t b = 0;
-      plist_get_bool_val(node, &b);
-      return bool(b);
-    }
-    case PLIST_UINT: {
-      uint64_t n = 0;
-      plist_get_uint_val(node, &n);
-      return qint64(n);
-    }
-    case PLIST_REAL: {
-      double r = 0;
-      plist_get_real_val(node, &r);
-      return r;
-    }
+    case PLIST_BOOLEAN:
+    case PLIST_UINT:
+    case PLIST_REAL:
     case PLIST_STRING:
-      return textOf(node);
-    case PLIST_DATA: {
-      uint64_t length = 0;
-      const char* bytes = plist_get_data_ptr(node, &length);
-      return QByteArray(bytes, bytes ? qsizetype(length) : 0);
-    }
+    case PLIST_DATA:
+      return plistScalar(node);
     default:
       return fail(QStringLiteral("a value of an unexpected kind"));
   }
@@ -539,7 +523,7 @@ QVariant Reader::buildBuiltin(const QString& name, plist_t dict, bool& known) {
     if ((v.typeId() != QMetaType::Double && v.typeId() != QMetaType::LongLong) || !std::isfinite(seconds) ||
         std::fabs(seconds) > 1e12)
       return fail(QStringLiteral("a malformed date"));
-    return QDateTime::fromMSecsSinceEpoch(kReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)),
+    return QDateTime::fromMSecsSinceEpoch(kPlistReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)),
                                           Qt::UTC);
   }
   if (name == QLatin1String("NSURL")) {

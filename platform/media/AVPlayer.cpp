@@ -93,8 +93,11 @@ void AVPlayer::onState(int state) {
       const bool again = loops_ < 0 || played_ <= loops_;
       if (!again) rate_ = 0;
       emit didPlayToEndTime();
-      if (!self || !again || rate_ == 0) return;
+      if (!self || !again) return;
       player_->play();  // from the start
+      // A pause asked for while libvlc was already finishing the round never reached an input that could hold it;
+      // the next round starts held at its beginning, as the pause meant, instead of the item being left ended.
+      if (rate_ == 0) player_->pause();
       break;
     }
     case VLCMediaPlayerStateError:

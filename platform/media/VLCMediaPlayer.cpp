@@ -7,11 +7,13 @@
 #include <QPointer>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/media/VLCLibrary.h"
 #include "platform/media/VLCVideoOutput.h"
+#include "platform/media/VLCVideoView.h"
 
 namespace ox {
 
@@ -81,6 +83,10 @@ VLCMediaPlayer::VLCMediaPlayer(std::shared_ptr<VLCFrameSink> sink) : token_(std:
   eventContext_ = new std::weak_ptr<Token>(token_);
   libvlc_event_manager_t* em = libvlc_media_player_event_manager(mp_);
   for (libvlc_event_e type : kEvents) libvlc_event_attach(em, type, &VLCMediaPlayer::onEvent, eventContext_);
+}
+
+std::shared_ptr<VLCMediaPlayer> VLCMediaPlayer::initWithVideoView(const std::shared_ptr<VLCVideoView>& videoView) {
+  return std::make_shared<VLCMediaPlayer>(videoView ? videoView->frameSink() : nullptr);
 }
 
 VLCMediaPlayer::~VLCMediaPlayer() {
@@ -267,7 +273,7 @@ void VLCMediaPlayer::stop() {
 bool VLCMediaPlayer::isPlaying() const { return mp_ && libvlc_media_player_is_playing(mp_); }
 
 void VLCMediaPlayer::setPosition(float position) {
-  if (!mp_) return;
+  if (!mp_ || !std::isfinite(position)) return;
   position = std::clamp(position, 0.0f, 1.0f);
   libvlc_media_player_set_position(mp_, position);
   position_ = position;

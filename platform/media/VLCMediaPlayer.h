@@ -15,6 +15,7 @@ namespace ox {
 
 class VLCMediaPlayer;
 class VLCVideoOutput;
+class VLCVideoView;
 
 // Player states, numbered as playback reads them.
 enum VLCMediaPlayerState : int {
@@ -92,6 +93,8 @@ class VLCMediaPlayer : public QObject {
  public:
   // Pictures go to sink through libvlc's video callbacks; without a sink video is decoded and dropped.
   explicit VLCMediaPlayer(std::shared_ptr<VLCFrameSink> sink = {});
+  // A player whose pictures the view shows; the view may go first (pictures are then dropped).
+  static std::shared_ptr<VLCMediaPlayer> initWithVideoView(const std::shared_ptr<VLCVideoView>& videoView);
   ~VLCMediaPlayer() override;
 
   void setMedia(std::shared_ptr<VLCMedia> media);

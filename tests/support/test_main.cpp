@@ -17,7 +17,9 @@
 #ifdef OX_TEST_TSAN
 // Qt is not instrumented: its thread pool and event queues move data under futex-based locks that ThreadSanitizer
 // cannot see, so memory touched inside Qt's own code would be reported as racing. Races in our code still are.
-extern "C" const char* __tsan_default_options() { return "ignore_noninstrumented_modules=1"; }
+// QProcess spawns with a vfork-style clone, after which the sanitizer takes the process for a forked child of many
+// threads and would refuse new threads; the stand-in helper spawns from a throw-away thread for that reason.
+extern "C" const char* __tsan_default_options() { return "ignore_noninstrumented_modules=1 die_after_fork=0"; }
 #endif
 
 // Every test executable owns the Qt application of the process, so that main-queue work and timers run

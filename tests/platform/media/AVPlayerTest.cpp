@@ -6,7 +6,7 @@
 #include <QThread>
 #include <algorithm>
 
-#include "tests/platform/media/MediaSamples.h"
+#include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
 using namespace ox;
@@ -124,6 +124,27 @@ TEST(AVPlayer, EndlessLoopKeepsPlayingUntilPaused) {
   const int ends = w.ends;
   oxtest::spinFor(1500);
   EXPECT_EQ(w.ends, ends);
+}
+
+// The main loop hears of libvlc's states late. A pause sent while libvlc has already finished the round (the dummy
+// sound output plays the tone in milliseconds, so it has while the main thread sleeps) reaches no input that could
+// hold it; the player must still end up paused rather than left at the end.
+TEST(AVPlayer, PauseAfterLibvlcFinishedTheRoundHoldsTheNextRound) {
+  REQUIRE_SAMPLES();
+  auto player = AVPlayer::playerWithURL(QUrl::fromLocalFile(s.tone));
+  Watch w(player.get());
+  player->setNumberOfLoops(-1);
+  player->play();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return w.ends >= 1; }, 20000));
+  QThread::msleep(400);
+  player->pause();
+  EXPECT_TRUE(oxtest::spinUntil([&] { return player->mediaPlayer()->state() == VLCMediaPlayerStatePaused; }, 5000));
+  const int ends = w.ends;
+  oxtest::spinFor(1000);
+  EXPECT_EQ(w.ends, ends);
+  EXPECT_EQ(player->rate(), 0.0f);
+  player->play();
+  EXPECT_TRUE(oxtest::spinUntil([&] { return w.ends > ends; }, 10000));
 }
 
 TEST(AVPlayer, UnplayableItemFailsWithRateZero) {

@@ -11,9 +11,10 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
-#include "tests/platform/media/MediaSamples.h"
+#include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
 using namespace ox;
@@ -243,6 +244,8 @@ TEST(VLCMediaPlayer, PauseSeeksAndJumpsStayInsideTheTitle) {
   player.shortJumpBackward();  // 10 s back from 1 s: the start
   EXPECT_EQ(player.time().intValue(), 0);
   player.setPosition(3.0f);
+  EXPECT_FLOAT_EQ(player.position(), 1.0f);
+  player.setPosition(std::nanf(""));  // a damaged stored ratio moves nothing
   EXPECT_FLOAT_EQ(player.position(), 1.0f);
   player.setPosition(0.0f);
 

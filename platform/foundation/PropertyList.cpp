@@ -1,16 +1,47 @@
-#include "core/OXPropertyList.h"
-
-#include <plist/plist.h>
+#include "platform/foundation/PropertyList.h"
 
 #include <QDateTime>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/foundation/BinaryPlistCheck.h"
 #include "platform/foundation/BinaryPlistWriter.h"
 
-namespace {
+namespace ox {
 
-constexpr qint64 kReferenceDateMSecs = 978307200000LL;  // 2001-01-01 00:00:00 UTC, the format's date origin
+QVariant plistScalar(plist_t node) {
+  switch (plist_get_node_type(node)) {
+    case PLIST_STRING: {
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return text ? QString::fromUtf8(text, qsizetype(length)) : QString();
+    }
+    case PLIST_DATA: {
+      uint64_t length = 0;
+      const char* data = plist_get_data_ptr(node, &length);
+      return QByteArray(data, data ? qsizetype(length) : 0);
+    }
+    case PLIST_BOOLEAN: {
+      uint8_t b = 0;
+      plist_get_bool_val(node, &b);
+      return bool(b);
+    }
+    case PLIST_UINT: {
+      uint64_t n = 0;
+      plist_get_uint_val(node, &n);
+      return qint64(n);
+    }
+    case PLIST_REAL: {
+      double d = 0;
+      plist_get_real_val(node, &d);
+      return d;
+    }
+    default:
+      return {};
+  }
+}
+
+namespace {
 
 plist_t toNode(const QVariant& v) {
   switch (v.typeId()) {
@@ -33,7 +64,7 @@ plist_t toNode(const QVariant& v) {
     case QMetaType::QDateTime: {
       const QDateTime date = v.toDateTime();
       if (!date.isValid()) return nullptr;
-      const qint64 ms = date.toMSecsSinceEpoch() - kReferenceDateMSecs;
+      const qint64 ms = date.toMSecsSinceEpoch() - kPlistReferenceDateMSecs;
       const qint64 sec = qint64(std::floor(double(ms) / 1000.0));
       return plist_new_date(int32_t(sec), int32_t((ms - sec * 1000) * 1000));
     }
@@ -71,40 +102,21 @@ plist_t toNode(const QVariant& v) {
 
 QVariant fromNode(plist_t node) {
   switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-      uint64_t length = 0;
-      const char* text = plist_get_string_ptr(node, &length);
-      return QString::fromUtf8(text, qsizetype(length));
-    }
-    case PLIST_DATA: {
-      uint64_t length = 0;
-      const char* data = plist_get_data_ptr(node, &length);
-      return QByteArray(data, qsizetype(length));
-    }
-    case PLIST_BOOLEAN: {
-      uint8_t b = 0;
-      plist_get_bool_val(node, &b);
-      return bool(b);
-    }
-    case PLIST_UINT: {
-      uint64_t n = 0;
-      plist_get_uint_val(node, &n);
-      return qint64(n);
-    }
-    case PLIST_REAL: {
-      double d = 0;
-      plist_get_real_val(node, &d);
-      return d;
-    }
     case PLIST_DATE: {
       int32_t sec = 0, usec = 0;
       plist_get_date_val(node, &sec, &usec);
-      return QDateTime::fromMSecsSinceEpoch(kReferenceDateMSecs + qint64(sec) * 1000 + usec / 1000, Qt::UTC);
+      return QDateTime::fromMSecsSinceEpoch(kPlistReferenceDateMSecs + qint64(sec) * 1000 + usec / 1000, Qt::UTC);
     }
     case PLIST_ARRAY: {
       QVariantList list;
-      const uint32_t n = plist_array_get_size(node);
-      for (uint32_t i = 0; i < n; ++i) list << fromNode(plist_array_get_item(node, i));
+      plist_array_iter it = nullptr;
+      plist_array_new_iter(node, &it);
+      for (plist_t element = nullptr;;) {
+        plist_array_next_item(node, it, &element);
+        if (!element) break;
+        list << fromNode(element);
+      }
+      free(it);
       return list;
     }
     case PLIST_DICT: {
@@ -123,7 +135,7 @@ QVariant fromNode(plist_t node) {
       return map;
     }
     default:
-      return {};
+      return plistScalar(node);
   }
 }
 
@@ -132,14 +144,14 @@ QVariant fromNode(plist_t node) {
 QByteArray propertyListData(const QVariant& value) {
   plist_t root = toNode(value);
   if (!root) return {};
-  const QByteArray out = ox::writeBinaryPlist(root);
+  const QByteArray out = writeBinaryPlist(root);
   plist_free(root);
   return out;
 }
 
 QVariant propertyListValue(const QByteArray& bytes) {
   // libplist trusts its input; the check keeps damaged files from crashing or exhausting the reader.
-  if (bytes.isEmpty() || !ox::checkBinaryPlist(bytes).isEmpty()) return {};
+  if (bytes.isEmpty() || !checkBinaryPlist(bytes).isEmpty()) return {};
   plist_t root = nullptr;
   plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &root);
   if (!root) return {};
@@ -147,3 +159,5 @@ QVariant propertyListValue(const QByteArray& bytes) {
   plist_free(root);
   return out;
 }
+
+}  // namespace ox

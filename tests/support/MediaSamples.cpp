@@ -1,6 +1,4 @@
-#include "tests/platform/media/MediaSamples.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/MediaSamples.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,13 +8,11 @@
 #include <memory>
 #include <vector>
 
-#include "platform/media/VLCLibrary.h"
-
 namespace oxtest {
 
 namespace {
 // Bump when the samples change, so an older set in the build folder is made again.
-const char kStamp[] = "ready-1";
+const char kStamp[] = "ready-2";
 
 // Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed.
 bool ffmpeg(const QList<QStringList>& commands) {
@@ -55,14 +51,9 @@ bool generate(const MediaSamples& s) {
       lavfi + QStringList{"smptebars=size=320x240:rate=25:duration=1", "-vf", "setsar=2"} + h264 +
           QStringList{s.wide},
       lavfi + QStringList{"sine=frequency=660:duration=1", "-c:a", "pcm_s16le", s.tone},
+      lavfi + QStringList{"testsrc=size=320x240:rate=25", "-frames:v", "1"} + h264 + QStringList{s.frame},
   });
 }
-
-// Sound goes nowhere in tests; set before any test makes the libvlc instance.
-struct HeadlessVlc : ::testing::Environment {
-  void SetUp() override { ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")}); }
-};
-[[maybe_unused]] ::testing::Environment* const gHeadlessVlc = ::testing::AddGlobalTestEnvironment(new HeadlessVlc);
 
 MediaSamples make() {
   MediaSamples s;
@@ -74,6 +65,7 @@ MediaSamples make() {
   s.bars = d + "bars.mkv";
   s.wide = d + "wide.mkv";
   s.tone = d + "tone.wav";
+  s.frame = d + "frame.mkv";
   s.subtitles = d + "cues.srt";
   s.missing = d + "nothing-here.mkv";
   QLockFile lock(d + ".lock");

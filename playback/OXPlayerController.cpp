@@ -1,0 +1,176 @@
+#include "playback/OXPlayerController.h"
+
+#include <QUrl>
+
+#include "core/OXEpisode.h"
+#include "core/OXTools.h"
+#include "platform/foundation/Log.h"
+
+using namespace ox;
+
+namespace {
+constexpr qsizetype kLongestEpisodeTitle = 40;
+// What marks a trailer of the movie record as one on the video site.
+const char kTrailerHost[] = "youtube.com";
+
+const char* stateName(int state) {
+  switch (state) {
+    case VLCMediaPlayerStateStopped: return "VLCMediaPlayerStateStopped";
+    case VLCMediaPlayerStateOpening: return "VLCMediaPlayerStateOpening";
+    case VLCMediaPlayerStateBuffering: return "VLCMediaPlayerStateBuffering";
+    case VLCMediaPlayerStateEnded: return "VLCMediaPlayerStateEnded";
+    case VLCMediaPlayerStateError: return "VLCMediaPlayerStateError";
+    case VLCMediaPlayerStatePlaying: return "VLCMediaPlayerStatePlaying";
+    case VLCMediaPlayerStatePaused: return "VLCMediaPlayerStatePaused";
+    default: return nullptr;
+  }
+}
+}  // namespace
+
+QString OXPlayerController::displayTitle(const CodingPtr& data) {
+  if (auto movie = std::dynamic_pointer_cast<OXMovie>(data)) return movie->title();
+  if (auto episode = std::dynamic_pointer_cast<OXEpisode>(data)) {
+    QString title = episode->title();
+    if (title.size() > kLongestEpisodeTitle) title.truncate(kLongestEpisodeTitle);
+    return QStringLiteral("%1x%2 - %3").arg(episode->seasonNumber()).arg(episode->episodeNumber()).arg(title);
+  }
+  return QString();
+}
+
+std::shared_ptr<OXPlayerController> OXPlayerController::initWithData(const CodingPtr& data, float option,
+                                                                     const QVariantList& subtitles) {
+  return start(data, option, subtitles, nullptr);
+}
+
+std::shared_ptr<OXPlayerController> OXPlayerController::initWithData(const CodingPtr& data, float option,
+                                                                     const QVariantList& subtitles,
+                                                                     const QString& andAddressPort) {
+  return start(data, option, subtitles, &andAddressPort);
+}
+
+std::shared_ptr<OXPlayerController> OXPlayerController::start(const CodingPtr& data, float option,
+                                                              const QVariantList& subtitles, const QString* address) {
+  std::shared_ptr<OXPlayerController> c(new OXPlayerController);
+  c->subtitleArray_ = subtitles;
+  const QString title = displayTitle(data);
+  if (address) {
+    c->videoPlayerCore_ = OXVideoPlayer::initWithLocalStreaming(*address);
+  } else {
+    std::shared_ptr<OXFile> file;
+    if (auto movie = std::dynamic_pointer_cast<OXMovie>(data))
+      file = movie->file();
+    else if (auto episode = std::dynamic_pointer_cast<OXEpisode>(data))
+      file = episode->file();
+    const QString path = file ? file->filePath() : QString();
+    if (!path.isEmpty()) c->videoPlayerCore_ = OXVideoPlayer::initWithSource(path);
+  }
+  if (!c->videoPlayerCore_) {
+    // Nothing to play: the caller hears so once it has set its delegate, rather than waiting for a start that
+    // never comes.
+    ox::log(QStringLiteral("OXPlayerController: nothing to play for \"%1\"").arg(title));
+    c->ratio_ = option;
+    c->closeOnNextTurn();
+    return c;
+  }
+  std::shared_ptr<VLCMediaPlayer> player = c->videoPlayerCore_->player();
+  player->setDelegate(c.get());
+  player->play();
+  c->videoPlayerOSD_ = OSDWindow::initWithTitle(title, player);
+  c->ratio_ = option;
+  return c;
+}
+
+std::shared_ptr<OXPlayerController> OXPlayerController::initWithTrailers(const std::shared_ptr<OXMovie>& movie,
+                                                                         float option, const QVariantList& subtitles) {
+  if (!movie) return nullptr;
+  QString trailer;
+  for (const QString& t : movie->trailers()) {
+    if (t.contains(QLatin1String(kTrailerHost))) {
+      trailer = t;
+      break;
+    }
+  }
+  if (trailer.isEmpty()) return nullptr;
+  ox::log(QStringLiteral("urlTrailerStr : %1").arg(trailer));
+  const QUrl url(trailer);
+  if (!url.isValid()) return nullptr;
+  std::shared_ptr<OXPlayerController> c(new OXPlayerController);
+  c->subtitleArray_ = subtitles;
+  c->ratio_ = option;
+  // The site's stream addresses cannot be resolved here: the answer is always "no video".
+  c->closeOnNextTurn();
+  return c;
+}
+
+OXPlayerController::~OXPlayerController() {
+  if (closed_) return;
+  // Dropped without close: the windows must not stay on screen with a player running on.
+  if (videoPlayerCore_) {
+    if (auto player = videoPlayerCore_->player()) {
+      player->setDelegate(nullptr);
+      player->stop();
+    }
+    videoPlayerCore_->close();
+  }
+  if (videoPlayerOSD_) videoPlayerOSD_->close();
+}
+
+void OXPlayerController::closeOnNextTurn() {
+  std::weak_ptr<OXPlayerController> weak = weak_from_this();
+  performBlockAfterDelay(
+      [weak] {
+        if (auto self = weak.lock()) self->close(true);
+      },
+      0);
+}
+
+void OXPlayerController::mediaPlayerTimeChanged(const VLCNotification& notification) {
+  if (!videoPlayerCore_ || loaded_ || closed_ || !notification.object) return;
+  loaded_ = true;
+  VLCMediaPlayer* player = notification.object;
+  std::shared_ptr<OXPlayerController> keep = shared_from_this();
+  player->setPosition(ratio_);
+  videoPlayerCore_->orderFront();
+  videoPlayerOSD_->makeKeyAndOrderFront();
+  videoPlayerOSD_->makeMainWindow();
+  if (delegate_) delegate_->videoDidLoaded();
+  if (closed_) return;  // the delegate closed at once
+  std::shared_ptr<OXVideoOSD> osd = videoPlayerOSD_->osd();
+  player->setDelegate(osd.get());
+  osd->createOptionsRoll(subtitleArray_);
+  osd->mediaPlayerTimeChanged(notification);
+}
+
+void OXPlayerController::mediaPlayerStateChanged(const VLCNotification& notification) {
+  if (closed_ || !notification.object) return;
+  ox::log(QStringLiteral("mediaPlayerStateChanged"));
+  const int state = notification.object->state();
+  if (const char* name = stateName(state)) ox::log(QString::fromLatin1(name));
+  switch (state) {
+    case VLCMediaPlayerStateStopped:
+    case VLCMediaPlayerStatePaused:
+    // Over before it showed anything: unplayable, or nothing to show.
+    case VLCMediaPlayerStateEnded:
+    case VLCMediaPlayerStateError:
+      close(true);
+      break;
+    default:
+      break;
+  }
+}
+
+void OXPlayerController::close(bool error) {
+  if (closed_) return;
+  closed_ = true;
+  // The delegate may drop the controller when told; it stays alive until this call is done.
+  std::shared_ptr<OXPlayerController> keep = shared_from_this();
+  if (videoPlayerCore_) {
+    if (auto player = videoPlayerCore_->player()) {
+      player->stop();
+      player->setDelegate(nullptr);
+    }
+    videoPlayerCore_->close();
+  }
+  if (videoPlayerOSD_) videoPlayerOSD_->close();
+  if (delegate_) delegate_->videoDidClosedWithError(error);
+}

@@ -1,0 +1,104 @@
+#include "scanner/OXScanRoot.h"
+
+#include <mutex>
+
+namespace {
+
+// Held while an item is added and announced, so that a show found by two files at once is announced once, and
+// before any episode of it, whichever thread announces the episode.
+std::mutex& announceMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+}  // namespace
+
+OXScanRoot::OXScanRoot(std::shared_ptr<OXFile> file, qint32 type) : file_(std::move(file)), contentType_(type) {}
+
+bool OXScanRoot::isInsideBundle(const QString& path) { return path.contains(QStringLiteral(".ite/")); }
+
+std::unique_ptr<OXScanRoot> OXScanRoot::initWithPath(const QString& path, qint32 type) {
+  if (path.isEmpty() || isInsideBundle(path)) return nullptr;
+  auto file = OXFile::initWithType(type);
+  file->setFilePath(path);
+  return std::unique_ptr<OXScanRoot>(new OXScanRoot(std::move(file), type));
+}
+
+std::unique_ptr<OXScanRoot> OXScanRoot::initWithFile(const std::shared_ptr<OXFile>& file, qint32 type) {
+  if (!file) return nullptr;
+  const QString path = file->filePath();
+  if (path.isEmpty() || isInsideBundle(path)) return nullptr;
+  return std::unique_ptr<OXScanRoot>(new OXScanRoot(file, type));
+}
+
+std::shared_ptr<OXLibrary> OXScanRoot::library() const {
+  return library_ ? library_ : OXLibrary::shareLibrary()->shared_from_this();
+}
+
+void OXScanRoot::runScan() {
+  if (!hashMode_ && searchFullText()) return;
+  if (searchHash()) return;
+  addToUnknownList();
+}
+
+bool OXScanRoot::searchHash() { return false; }
+
+bool OXScanRoot::searchFullText() {
+  for (quint64 dropped = 0; dropped <= 1; ++dropped) {
+    const QString query = file_->queryDeletingLastWords(dropped);
+    // A title that is empty (or too short to lose a word) is not searched.
+    if (query.isEmpty()) return false;
+    ox::CodingPtr hit;
+    if (contentType_ == OXFile::kTypeEpisode)
+      hit = searchEpisodeAndShowFullText(query);
+    else if (contentType_ == OXFile::kTypeMovie)
+      hit = ombrixAPI_.searchMovieFullTextAndYear(query, file_->parseYear());
+    if (hit) {
+      addToList(hit);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::shared_ptr<OXEpisode> OXScanRoot::searchEpisodeAndShowFullText(const QString& query) {
+  const auto lib = library();
+  OXOmbrixOSXAPI::ShowList candidates;
+  if (const auto cached = lib->cachedShow(query))
+    candidates << cached;
+  else
+    // The show search always takes the whole title; only the cache look-up uses the shortened one.
+    candidates = ombrixAPI_.searchShowFullText(file_->fulltext(), 0);
+  const quint64 season = file_->parseSeasonNumber();
+  const quint64 episode = file_->parseEpisodeNumber();
+  for (const auto& show : candidates) {
+    if (auto found = ombrixAPI_.episodeForShow(show, season, episode)) {
+      lib->setCachedShow(file_->fulltext(), show);
+      addToList(show);
+      return found;
+    }
+  }
+  return nullptr;
+}
+
+void OXScanRoot::addToList(const ox::CodingPtr& item) {
+  if (!item) return;
+  if (const auto movie = std::dynamic_pointer_cast<OXMovie>(item)) movie->setFile(file_);
+  if (const auto episode = std::dynamic_pointer_cast<OXEpisode>(item)) episode->setFile(file_);
+  const auto lib = library();
+  std::lock_guard hold(announceMutex());
+  if (const auto show = std::dynamic_pointer_cast<OXShow>(item); show && lib->showAlreadyExistInList(show)) return;
+  // Only what the library really took is announced.
+  if (!lib->addContent(item)) return;
+  if (const auto delegate = delegate_.lock()) delegate->contentAdded(item);
+}
+
+void OXScanRoot::addToUnknownList() {
+  const auto lib = library();
+  if (contentType_ == OXFile::kTypeMovie) {
+    lib->addUnknown(file_);
+    if (const auto delegate = delegate_.lock()) delegate->unknownAdded(file_);
+  } else {
+    lib->addUnknownEpisodeToReSearch(file_);
+  }
+}
