@@ -119,7 +119,6 @@ void BM_ScanCycle2000NewFiles(benchmark::State& state) {
   state.counters["filesIdentified"] = found;
   state.counters["filesIdentifiedPerSecond"] = benchmark::Counter(found, benchmark::Counter::kIsIterationInvariantRate);
   state.counters["peakRSS_MiB"] = double(peakResidentKiB()) / 1024.0;
-  state.counters["identificationPluggedIn"] = OXCoreLibrary::defaultIdentification().scanPath ? 1 : 0;
 }
 BENCHMARK(BM_ScanCycle2000NewFiles)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 

@@ -1,8 +1,7 @@
 #include "scanner/OXCoreLibrary.h"
 
-// The identification front end plugs in here: one file by path, one unknown file in hash mode, and the unknown
-// episodes of a folder. Built without it, the hooks stay empty and new files wait for a build that has it.
-#if __has_include("scanner/OXScanRoot.h") && __has_include("scanner/OXScanEpisodesUnknown.h")
+// Identification as the engine uses it: one file by path, one unknown file in hash mode, and the unknown episodes
+// of a folder.
 #include "scanner/OXScanEpisodesUnknown.h"
 #include "scanner/OXScanRoot.h"
 
@@ -33,6 +32,3 @@ OXCoreLibrary::Identification OXCoreLibrary::defaultIdentification() {
   };
   return id;
 }
-#else
-OXCoreLibrary::Identification OXCoreLibrary::defaultIdentification() { return {}; }
-#endif

@@ -40,5 +40,6 @@ video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E01.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E02.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern Street - 1x03.mkv"
 
-"$build/tools/ox-demo" "$scratch/support" "$demo/Movies" "$demo/TV Shows"
+OX_DEMO_TVDB_API_KEY=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["tvdbApiKey"])' \
+  "$root/tests/standin/catalogue.json") "$build/tools/ox-demo" "$scratch/support" "$demo/Movies" "$demo/TV Shows"
 exec 3>&-

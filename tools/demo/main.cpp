@@ -11,6 +11,7 @@
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/MainQueue.h"
 #include "scanner/OXCoreLibrary.h"
+#include "scanner/TVDb.h"
 
 namespace {
 
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
   const QString movies = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
   const QString shows = QDir(QString::fromLocal8Bit(argv[3])).absolutePath();
 
+  // The helper sets TheTVDB's key at start; the demo takes it from its environment.
+  TVDbClient::sharedInstance().setApiKey(qEnvironmentVariable("OX_DEMO_TVDB_API_KEY"));
   auto library = OXLibrary::libraryWithSupportFolder(support);
   library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
   library->rootList()->addURLs({QUrl::fromLocalFile(shows + "/")}, 3);
@@ -71,9 +74,9 @@ int main(int argc, char** argv) {
     std::printf("  %s\n", qPrintable(QFileInfo(f->filePath()).fileName()));
   const qsizetype waiting =
       library->rootList()->getMovieFilesNotScanned().size() + library->rootList()->getEpisodeFilesNotScanned().size();
-  if (waiting > 0 && !OXCoreLibrary::defaultIdentification().scanPath)
-    std::printf("  (%lld files wait: identification is not part of this build yet)\n", (long long)waiting);
-  std::printf("Downloaded pictures and lists:\n");
+  if (waiting > 0) std::printf("  (%lld files not scanned)\n", (long long)waiting);
+  std::printf("Downloaded pictures and lists (a cycle fetches images for the titles it starts with, so those of\n"
+              "titles it finds come with the next one):\n");
   for (const char* folder : {"posters", "backdrops", "soundtrack.preview", "homeMoviesBackdrops",
                              "homeShowsBackdrops", "Trailers"})
     std::printf("  %-20s %d files\n", folder, countFiles(QDir(store).filePath(QString::fromLatin1(folder))));
