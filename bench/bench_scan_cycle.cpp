@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -15,6 +17,7 @@
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/UserDefaults.h"
 #include "scanner/OXCoreLibrary.h"
+#include "scanner/TVDb.h"
 #include "tests/support/StandIn.h"
 
 namespace {
@@ -87,6 +90,10 @@ void BM_ScanCycle2000NewFiles(benchmark::State& state) {
     return;
   }
   ox::UserDefaults::setValue(QStringLiteral("lastHashScanTimestamp"), QDateTime::currentDateTimeUtc());
+  QFile catalogue(QStringLiteral(OX_SOURCE_DIR "/tests/standin/catalogue.json"));
+  catalogue.open(QIODevice::ReadOnly);
+  TVDbClient::sharedInstance().setApiKey(
+      QJsonDocument::fromJson(catalogue.readAll()).object().value(QStringLiteral("tvdbApiKey")).toString());
   QRandomGenerator rng(20261209);
   const QStringList names = generateNames(rng);
   double found = 0;
