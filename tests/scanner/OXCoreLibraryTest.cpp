@@ -14,6 +14,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/PowerAssertion.h"
 #include "scanner/OXCoreLibrary.h"
+#include "scanner/OXCoreLibraryDelegate.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
 
@@ -309,6 +310,39 @@ TEST_F(CoreLibrary, StreamerRefreshKeepsEntriesWithTheirKeys) {
   for (const auto& e : library->episodesToStreams()) episodes << e->episodeID();
   EXPECT_EQ(episodes, (QList<quint64>{1, 2, 3}));  // the id-less show's episode stays; the other show's goes
   EXPECT_EQ(stops, 1);
+}
+
+namespace {
+struct Recorder : OXCoreLibraryDelegate {
+  std::mutex m;
+  QStringList seen;
+  void unknownAdded(const std::shared_ptr<OXFile>& f) override {
+    std::lock_guard h(m);
+    seen << "unknown " + QFileInfo(f->filePath()).fileName();
+  }
+  void removeUnknown(const std::shared_ptr<OXFile>&) override {}
+  void contentAdded(const ox::CodingPtr& item) override {
+    std::lock_guard h(m);
+    if (auto movie = std::dynamic_pointer_cast<OXMovie>(item)) seen << "movie " + movie->title();
+  }
+};
+}  // namespace
+
+TEST_F(CoreLibrary, IdentifiesThroughTheFrontEndAndTellsTheDelegate) {
+  for (const char* name : {"/The.Glass.Harbour.1998.720p.mkv", "/Birthday party.mkv"}) {
+    QFile f(movies + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(5 * 1048576));
+  }
+  OXCoreLibrary engine(library, false);
+  auto recorder = std::make_shared<Recorder>();
+  engine.setDelegate(recorder);
+  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+  runCycle(engine);
+  ASSERT_EQ(library->movieList().size(), 1);
+  EXPECT_EQ(library->movieList()[0]->title(), "The Glass Harbour");
+  std::lock_guard h(recorder->m);
+  recorder->seen.sort();
+  EXPECT_EQ(recorder->seen, QStringList({"movie The Glass Harbour", "unknown Birthday party.mkv"}));
 }
 
 TEST_F(CoreLibrary, CommandsAndTables) {
