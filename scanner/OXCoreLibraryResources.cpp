@@ -14,6 +14,8 @@
 #include "platform/foundation/HttpClient.h"
 #include "scanner/OXCoreLibrary.h"
 
+#include "core/OXApplicationSupport.h"
+
 namespace {
 
 const QString kTrailersFolder = QStringLiteral("Trailers");
@@ -51,9 +53,7 @@ QString OXCoreLibrary::fileNameForURL(const QUrl& url) {
                                         QUrl::RemoveFragment);
   const QString name = QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1));
   const QString decoded = QUrl::fromPercentEncoding(name.toLatin1());
-  if (name.isEmpty() || decoded.isEmpty() || decoded == QLatin1String(".") || decoded == QLatin1String("..") ||
-      decoded.contains(QLatin1Char('/')) || decoded.contains(QLatin1Char('\\')) || decoded.contains(QChar(0)))
-    return {};
+  if (name.isEmpty() || !OXApplicationSupport::isSafeName(decoded) || decoded.contains(QLatin1Char('\\'))) return {};
   return name;
 }
 

@@ -1,5 +1,7 @@
 #include "scanner/OXOmbrixAPI.h"
 
+#include "core/OXServiceHosts.h"
+
 #include <QDate>
 #include <QJsonDocument>
 #include <QRandomGenerator>
@@ -29,52 +31,27 @@ const QString kTransportErrorDomain = QStringLiteral("OXOmbrixAPITransportError"
 const QString kResponseErrorDomain = QStringLiteral("OXOmbrixAPIResponseError");
 const QString kMethodErrorDomain = QStringLiteral("OXOmbrixAPIMethodError");
 
-const QString kAPIHostKey = QStringLiteral("OXCloudAPIURL");
-const QString kStagingHostKey = QStringLiteral("OXCloudStagingURL");
-const QString kMovieSearchHostKey = QStringLiteral("OXMovieSearchURL");
-const QString kPopularListsHostKey = QStringLiteral("OXPopularListsURL");
 const QString kDeveloperAccountKey = QStringLiteral("OXCloudDeveloperAccount");
 const QString kDeveloperPassword = QStringLiteral("velutina.3846");
 const QString kPopularListsKey = QStringLiteral("a07c5e19d2b84f63e1905c2d7b6a48f1");
 const QString kIMDbTitlePrefix = QStringLiteral("http://www.imdb.com/title/");
 
-// The hosts of the services, unless the program registered its own.
+// The developer account, unless the program registered its own.
 void registerServiceDefaults() {
   static std::once_flag once;
   std::call_once(once, [] {
-    const QVariantMap defaults{
-        {kAPIHostKey, QStringLiteral("api.ombrix.varnel.example")},
-        {kStagingHostKey, QStringLiteral("staging-api.ombrix.varnel.example")},
-        {kMovieSearchHostKey, QStringLiteral("search-ombrix-movies.varnel.example")},
-        {kPopularListsHostKey, QStringLiteral("lists.varnel.example")},
-        {kDeveloperAccountKey, QStringLiteral("developer@varnel.example")},
-    };
-    QVariantMap missing;
-    for (auto it = defaults.begin(); it != defaults.end(); ++it)
-      if (!ox::infoValue(it.key()).isValid()) missing.insert(it.key(), it.value());
-    ox::registerInfoValues(missing);
-    ox::registerInfoEnvironmentOverride(kAPIHostKey, QStringLiteral("OMBRIX_API_URL"));
-    ox::registerInfoEnvironmentOverride(kStagingHostKey, QStringLiteral("OMBRIX_API_STAGING_URL"));
-    ox::registerInfoEnvironmentOverride(kMovieSearchHostKey, QStringLiteral("OMBRIX_MOVIE_SEARCH_URL"));
-    ox::registerInfoEnvironmentOverride(kPopularListsHostKey, QStringLiteral("OMBRIX_SCRAPE_URL"));
+    if (!ox::infoValue(kDeveloperAccountKey).isValid())
+      ox::registerInfoValues({{kDeveloperAccountKey, QStringLiteral("developer@varnel.example")}});
   });
 }
 
-// "host", "host:port" or a full base address; no trailing slash.
-QString serviceBase(const QString& key, const QString& defaultScheme) {
-  registerServiceDefaults();
-  QString base = ox::infoValue(key).toString().trimmed();
-  while (base.endsWith(u'/')) base.chop(1);
-  if (!base.contains(QStringLiteral("://"))) base = defaultScheme + QStringLiteral("://") + base;
-  return base;
-}
 
 // `path` is already percent-encoded where it carries values.
 QUrl apiURL(const QString& base, const QString& path) {
   return QUrl(base + u'/' + kVersion + path, QUrl::TolerantMode);
 }
 
-QUrl cloudURL(const QString& path) { return apiURL(serviceBase(kAPIHostKey, QStringLiteral("https")), path); }
+QUrl cloudURL(const QString& path) { return apiURL(OXServiceHosts::baseURL(OXService::API), path); }
 
 // One value of a path or query, escaped so that it cannot end its segment or add parameters.
 QString component(const QVariant& value) { return QString::fromLatin1(QUrl::toPercentEncoding(value.toString())); }
@@ -548,7 +525,7 @@ QVariant OXOmbrixAPI::recognizerFiles(const QVariantList& files) {
   // Nothing to search for: no request.
   if (pairs.isEmpty()) return {};
   if (!sessionReady()) return {};
-  const QString base = serviceBase(kAPIHostKey, QStringLiteral("https"));
+  const QString base = OXServiceHosts::baseURL(OXService::API);
   const auto answer =
       getJSON(apiURL(base, QStringLiteral("/hashes/search?") + pairs.join(u'&')), email(), token());
   if (!answer || !isMap(*answer)) return {};
@@ -588,7 +565,8 @@ QVariant OXOmbrixAPI::getShowForIMDB(const QString& imdbCode) {
 QVariant OXOmbrixAPI::developerGet(const QString& pathPrefix, const QStringList& imdbNumbers) {
   QStringList numbers;
   for (const QString& n : imdbNumbers) numbers << component(n);
-  const QString base = serviceBase(kAPIHostKey, QStringLiteral("https"));
+  const QString base = OXServiceHosts::baseURL(OXService::API);
+  registerServiceDefaults();
   const auto answer = getJSON(apiURL(base, pathPrefix + numbers.join(QStringLiteral(",tt"))),
                               ox::infoValue(kDeveloperAccountKey).toString(), kDeveloperPassword);
   if (!answer || !isList(*answer)) return {};
@@ -605,7 +583,7 @@ QVariant OXOmbrixAPI::getShowsForIMDBids(const QStringList& imdbNumbers) {
 
 QVariant OXOmbrixAPI::getContentForData(const QVariantMap& data) {
   if (!sessionReady()) return {};
-  const QString base = serviceBase(kStagingHostKey, QStringLiteral("https"));
+  const QString base = OXServiceHosts::baseURL(OXService::APIStaging);
   const QString path = QStringLiteral("/hashes/search?movie_hash=%1&file_byte_size=%2")
                            .arg(component(data.value(QStringLiteral("os_hash"))),
                                 component(data.value(QStringLiteral("file_byte_size"))));
@@ -622,7 +600,7 @@ QVariant OXOmbrixAPI::findMovies(const QString& query, qulonglong limit, qulongl
 }
 
 QVariant OXOmbrixAPI::findMoviesByFullText(const QString& text) {
-  const QString base = serviceBase(kMovieSearchHostKey, QStringLiteral("https"));
+  const QString base = OXServiceHosts::baseURL(OXService::MovieSearch);
   const QUrl url(base + QStringLiteral("/2013-01-01/search?q=%1&return=extpopularity,data,_score"
                                        "&sort=extpopularity+desc")
                             .arg(plusJoined(text)),
@@ -662,7 +640,7 @@ void OXOmbrixAPI::findShows(const QString& query, qulonglong limit, qulonglong s
 }
 
 QVariant OXOmbrixAPI::popularList(const QString& listPath, const QString& keyPath, const QString& lookupPath) {
-  const QString base = serviceBase(kPopularListsHostKey, QStringLiteral("http"));
+  const QString base = OXServiceHosts::baseURL(OXService::Scrape);
   const auto answer = getJSON(QUrl(base + listPath + QStringLiteral("?apikey=") + kPopularListsKey));
   if (!answer || !isMap(*answer)) return {};
   QStringList codes;

@@ -30,10 +30,8 @@ using OXOmbrixAPIForm = QList<QPair<QString, QString>>;
 // same session. Synchronous calls block the calling thread for the whole exchange. Asynchronous completions run on
 // the main thread, except the immediate answer to a session that cannot be renewed, which runs on the caller's.
 //
-// Hosts come from information values, each overridable by an environment variable: "OXCloudAPIURL"
-// (OMBRIX_API_URL), "OXCloudStagingURL" (OMBRIX_API_STAGING_URL), "OXMovieSearchURL"
-// (OMBRIX_MOVIE_SEARCH_URL) and "OXPopularListsURL" (OMBRIX_SCRAPE_URL). A value without a scheme means
-// https (http for the popular lists).
+// Hosts come from OXServiceHosts: the cloud REST API, its staging host, the movie search domain and the popular
+// lists, each overridable by its environment variable.
 class OXOmbrixAPI {
  public:
   // ---- Session values ------------------------------------------------------------------------------------------
