@@ -7,4 +7,20 @@ if command -v gnome-keyring-daemon >/dev/null; then
   eval "$(echo pw | gnome-keyring-daemon --unlock --components=secrets 2>/dev/null)" || true
   export GNOME_KEYRING_CONTROL SSH_AUTH_SOCK 2>/dev/null || true
 fi
+# Sanitized builds (OX_SANITIZE): reports stop the test, and the narrow suppressions in tests/sanitizers/ cover
+# faults inside uninstrumented libraries (Qt, libvlc, libcurl) that have no frame of ours.
+sanitize=$(sed -n 's/^OX_SANITIZE:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+supp=$(cd "$(dirname "$0")/../tests/sanitizers" && pwd)
+case "$sanitize" in
+  address)
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}
+    export LSAN_OPTIONS=suppressions=$supp/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}
+    ;;
+  thread)
+    # QProcess starts children through vfork-like clones whose after-fork state ThreadSanitizer takes for the
+    # parent's, so a test that ran a child could start no thread afterwards.
+    export TSAN_OPTIONS=suppressions=$supp/tsan.supp:second_deadlock_stack=1:die_after_fork=0${TSAN_OPTIONS:+:$TSAN_OPTIONS}
+    ;;
+esac
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 600 "$@"
