@@ -18,8 +18,8 @@ case "$sanitize" in
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}
     ;;
   thread)
-    # QProcess starts children through vfork-like clones whose after-fork state ThreadSanitizer takes for the
-    # parent's, so a test that ran a child could start no thread afterwards.
+    # Qt's QProcess starts a child with clone(CLONE_VM|CLONE_VFORK): the child runs on the parent's memory, and
+    # ThreadSanitizer's after-fork state lands in the parent, which would then die at its next new thread.
     export TSAN_OPTIONS=suppressions=$supp/tsan.supp:second_deadlock_stack=1:die_after_fork=0${TSAN_OPTIONS:+:$TSAN_OPTIONS}
     ;;
 esac
