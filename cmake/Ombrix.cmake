@@ -32,6 +32,11 @@ function(ox_add_tests name dir)
   target_link_libraries(${name} PRIVATE ox_test_support ${ARG_DEPS} GTest::gtest GTest::gmock)
   target_compile_definitions(${name} PRIVATE
       OX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" OX_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  # Sanitized builds run the media tests several times slower (over two minutes each under ThreadSanitizer).
+  set(timeout 300)
+  if(OX_SANITIZE)
+    set(timeout 900)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 300)
+                       PROPERTIES TIMEOUT ${timeout})
 endfunction()

@@ -3,18 +3,28 @@
 #include <qt6keychain/keychain.h>
 
 #include <QMetaObject>
-#include <QSemaphore>
 #include <QThread>
+#include <condition_variable>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 #include "platform/foundation/Log.h"
 
 namespace ox {
 namespace {
 
+class KeychainThread;
+KeychainThread& keychainThread();
+
 // QtKeychain serialises its jobs through an executor that lives on the thread of the first job and is not safe to
 // use from several threads, and its completions arrive through that thread's event loop. One long-lived thread
 // owns every job.
+//
+// Requests and answers cross threads under a std::mutex of ours, not inside Qt's event queue or a QSemaphore: those
+// order memory with locks that ThreadSanitizer cannot see in an uninstrumented Qt, so every capture read on the
+// other side would be reported.
 class KeychainThread {
  public:
   KeychainThread() {
@@ -36,27 +46,55 @@ class KeychainThread {
   // Runs the job made by `make` on the keychain thread and waits for it to finish.
   template <class Make>
   Outcome run(Make make) {
-    auto outcome = std::make_shared<Outcome>();
-    auto done = std::make_shared<QSemaphore>();
-    QMetaObject::invokeMethod(&context_, [make, outcome, done] {
-      QKeychain::Job* job = make();
-      job->setAutoDelete(true);
-      job->setInsecureFallback(false);
-      QObject::connect(job, &QKeychain::Job::finished, job, [outcome, done](QKeychain::Job* finished) {
-        outcome->error = finished->error();
-        outcome->errorText = finished->errorString();
-        if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(finished)) outcome->text = read->textData();
-        done->release();
+    auto reply = std::make_shared<Reply>();
+    {
+      std::lock_guard lock(mutex_);
+      pending_.push_back([make, reply] {
+        QKeychain::Job* job = make();
+        job->setAutoDelete(true);
+        job->setInsecureFallback(false);
+        QObject::connect(job, &QKeychain::Job::finished, job, [reply](QKeychain::Job* finished) {
+          Outcome outcome;
+          outcome.error = finished->error();
+          outcome.errorText = finished->errorString();
+          if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(finished)) outcome.text = read->textData();
+          std::lock_guard lock(reply->mutex);
+          reply->outcome = std::move(outcome);
+          reply->done = true;
+          reply->finished.notify_all();
+        });
+        job->start();
       });
-      job->start();
-    });
-    done->acquire();
-    return *outcome;
+    }
+    // Captures nothing: the request itself waits in pending_.
+    QMetaObject::invokeMethod(&context_, [] { keychainThread().startPending(); });
+    std::unique_lock lock(reply->mutex);
+    reply->finished.wait(lock, [&] { return reply->done; });
+    return reply->outcome;
   }
 
  private:
+  struct Reply {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    Outcome outcome;
+  };
+
+  // On the keychain thread.
+  void startPending() {
+    std::deque<std::function<void()>> starts;
+    {
+      std::lock_guard lock(mutex_);
+      starts.swap(pending_);
+    }
+    for (auto& start : starts) start();
+  }
+
   QThread thread_;
   QObject context_;
+  std::mutex mutex_;
+  std::deque<std::function<void()>> pending_;
 };
 
 KeychainThread& keychainThread() {

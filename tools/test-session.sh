@@ -7,6 +7,22 @@ if command -v gnome-keyring-daemon >/dev/null; then
   eval "$(echo pw | gnome-keyring-daemon --unlock --components=secrets 2>/dev/null)" || true
   export GNOME_KEYRING_CONTROL SSH_AUTH_SOCK 2>/dev/null || true
 fi
+# Sanitized builds (OX_SANITIZE): reports stop the test, and the narrow suppressions in tests/sanitizers/ cover
+# faults inside uninstrumented libraries (Qt, libvlc, libcurl) that have no frame of ours.
+sanitize=$(sed -n 's/^OX_SANITIZE:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+supp=$(cd "$(dirname "$0")/../tests/sanitizers" && pwd)
+case "$sanitize" in
+  address)
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}
+    export LSAN_OPTIONS=suppressions=$supp/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}
+    ;;
+  thread)
+    # Qt's QProcess starts a child with clone(CLONE_VM|CLONE_VFORK): the child runs on the parent's memory, and
+    # ThreadSanitizer's after-fork state lands in the parent, which would then die at its next new thread.
+    export TSAN_OPTIONS=suppressions=$supp/tsan.supp:second_deadlock_stack=1:die_after_fork=0${TSAN_OPTIONS:+:$TSAN_OPTIONS}
+    ;;
+esac
 # Playback tests follow real time; under a fully loaded machine one can miss a deadline, so a failure gets one
 # more run (a real fault fails both).
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 600 --repeat until-pass:2 "$@"

@@ -27,6 +27,9 @@ class VLCFrameSink : public QObject {
   // Main thread: a frame newer than the last one signalled has arrived.
   void frameArrived();
 
+ private slots:
+  void deliverFrame();
+
  private:
   mutable std::mutex mutex_;
   QImage latest_;

@@ -326,10 +326,11 @@ TEST(VLCMedia, CommandLineFormOptionsTakeEffect) {
   player.setMedia(media);
   QElapsedTimer t;
   qint64 endedAt = -1;
+  // Timed from the first Playing state: opening the title may take long on a loaded or sanitized build.
   QObject::connect(&player, &VLCMediaPlayer::stateChanged, [&](int state) {
-    if (state == VLCMediaPlayerStateEnded) endedAt = t.elapsed();
+    if (state == VLCMediaPlayerStatePlaying && !t.isValid()) t.start();
+    if (state == VLCMediaPlayerStateEnded && t.isValid()) endedAt = t.elapsed();
   });
-  t.start();
   player.play();
   ASSERT_TRUE(oxtest::spinUntil([&] { return endedAt >= 0; }, 15000));
   EXPECT_LT(endedAt, 1500);
