@@ -1,24 +1,18 @@
 // Streamer titles: every three days each plug-in of the "streamers" folder hands over its catalogue as JSON texts;
 // the entries that carry their type's keys replace the store's three streamer lists.
 #include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include "core/OXEpisode.h"
 #include "core/OXMovie.h"
 #include "core/OXShow.h"
 #include "core/OXStreamerPlugin.h"
 #include "scanner/OXCoreLibrary.h"
+#include "platform/foundation/Json.h"
 
 namespace {
 
 // An object decoded from one JSON text; none for a text that does not decode to an object.
-QVariant decodeObject(const QString& text) {
-  QJsonParseError error{};
-  const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
-  if (error.error != QJsonParseError::NoError || !doc.isObject()) return {};
-  return doc.object().toVariantMap();
-}
+QVariant decodeObject(const QString& text) { return ox::jsonObject(text.toUtf8()); }
 
 }  // namespace
 

@@ -3,7 +3,6 @@
 #include "core/OXServiceHosts.h"
 
 #include <QDate>
-#include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <mutex>
@@ -17,6 +16,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "scanner/Keychain.h"
+#include "platform/foundation/Json.h"
 
 namespace {
 
@@ -76,12 +76,7 @@ bool isMap(const QVariant& v) { return v.typeId() == QMetaType::QVariantMap; }
 bool isList(const QVariant& v) { return v.typeId() == QMetaType::QVariantList; }
 
 // A JSON text as the decoded object; invalid when it does not decode.
-QVariant decodeJSON(const QByteArray& body) {
-  QJsonParseError parseError;
-  const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
-  if (parseError.error != QJsonParseError::NoError || doc.isNull()) return {};
-  return doc.toVariant();
-}
+QVariant decodeJSON(const QByteArray& body) { return ox::jsonValue(body); }
 
 QVariant valueForKeyPath(const QVariant& object, const QString& keyPath) {
   QVariant v = object;

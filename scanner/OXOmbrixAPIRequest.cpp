@@ -1,13 +1,12 @@
 #include "scanner/OXOmbrixAPIRequest.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QThreadPool>
 
 #include "core/OXEpisode.h"
 #include "core/OXFile.h"
 #include "core/OXMovie.h"
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/Json.h"
 
 namespace {
 
@@ -104,9 +103,7 @@ QVariant OXOmbrixAPIRequest::search(const QUrl& url) const {
   request.totalTimeoutMs = searchTimeoutMs;
   const ox::HttpResponse response = ox::httpPerform(request);
   if (!response.transportOk) return {};
-  const QJsonDocument json = QJsonDocument::fromJson(response.body);
-  if (!json.isObject()) return {};
-  return json.object().toVariantMap();
+  return ox::jsonObject(response.body);
 }
 
 QVariant OXOmbrixAPIRequest::requestMoviesID(const QString& documentId) const { return search(documentURL(documentId)); }
