@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/HomeView.h"
+#include "app/OXMainInterface.h"
+#include "app/OXSectionPlaceholderView.h"
+#include "platform/foundation/DelayedCall.h"
+#include "platform/foundation/Info.h"
+#include "platform/system/Workspace.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/WindowServer.h"
+#include "tests/app/AppTestUtil.h"
+#include "tests/support/TestUtil.h"
+
+namespace {
+
+struct ProgramRun {
+  QString program;
+  QStringList arguments;
+  int timeoutMs;
+};
+
+class VNAppDelegateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    apptest::supportFolder();
+    OXMainInterface::registerInfoValues();
+    killall.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    ox::registerInfoValues({{"OXHelperBundleIdentifier", helperName},
+                            {"OXHelperPath", "/opt/ombrix/ombrix-helper"},
+                            {"OXKillallPath", killall.fileName()}});
+    ox::Workspace::shared().setLauncher([this](const QString& path) {
+      launched << path;
+      return true;
+    });
+    ox::Application::setTerminateHandler([this] { ++quits; });
+    ox::DelayedCall::useManualTime(true);
+  }
+  void TearDown() override {
+    ox::DelayedCall::useManualTime(false);
+    ox::Application::setTerminateHandler({});
+    ox::Workspace::shared().setLauncher({});
+    for (const auto& w : ox::WindowServer::shared().orderedWindows()) w->close();
+  }
+
+  OXMainInterface launch() {
+    OXMainInterface ui = OXMainInterface::load();
+    ui.delegate->setProgramRunner([this](const QString& program, const QStringList& arguments, int timeoutMs) {
+      runs.push_back({program, arguments, timeoutMs});
+      return 1;  // killall finds no such process: ignored
+    });
+    ui.delegate->applicationWillFinishLaunching();
+    ui.delegate->applicationDidFinishLaunching();
+    return ui;
+  }
+  static void press(char16_t key) { ox::WindowServer::shared().dispatchKeyEvent(ox::KeyEvent::withCharacters(QString(QChar(key)))); }
+
+  const QString helperName = QStringLiteral("Varnel.Test%1.OmbrixHelper").arg(QCoreApplication::applicationPid());
+  QTemporaryDir dir;
+  QFile killall{dir.filePath("killall")};
+  QStringList launched;
+  std::vector<ProgramRun> runs;
+  int quits = 0;
+};
+
+}  // namespace
+
+TEST_F(VNAppDelegateTest, TheHelperIsLaunchedWhenNoProcessOwnsItsNameAndNeverASecondTime) {
+  if (!QDBusConnection::sessionBus().isConnected()) GTEST_SKIP() << "no session bus (tools/test.sh opens one)";
+  ASSERT_TRUE(killall.open(QIODevice::WriteOnly));
+  killall.close();
+  launch();
+  EXPECT_EQ(launched, QStringList{"/opt/ombrix/ombrix-helper"});
+
+  // Now "it runs": another process owns the helper's name.
+  QDBusConnection helper = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "running-helper");
+  ASSERT_TRUE(helper.registerService(helperName));
+  launch();
+  EXPECT_EQ(launched.size(), 1);
+  helper.unregisterService(helperName);
+  QDBusConnection::disconnectFromBus("running-helper");
+}
+
+TEST_F(VNAppDelegateTest, TheOtherRemoteHelpersAreStoppedOnlyWhereKillallExistsAndWithATimeLimit) {
+  ASSERT_TRUE(killall.open(QIODevice::WriteOnly));
+  killall.close();
+  killall.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+  launch();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].program, killall.fileName());
+  EXPECT_EQ(runs[0].arguments, QStringList({"-9", "PlexHelper"}));
+  EXPECT_EQ(runs[1].arguments, QStringList({"-9", "PlexHTHelper"}));
+  EXPECT_EQ(runs[1].timeoutMs, VNAppDelegate::kKillTimeoutMs);
+
+  runs.clear();
+  ox::registerInfoValues({{"OXKillallPath", dir.filePath("no-killall-here")}});
+  launch();
+  EXPECT_TRUE(runs.empty());
+}
+
+TEST_F(VNAppDelegateTest, AfterLaunchTheWindowFillsTheScreenAndHomeTakesTheKeys) {
+  OXMainInterface ui = launch();
+  QScreen* screen = OXPreferencesValues::sharePreferences()->mainScreen();
+  ASSERT_TRUE(screen);
+  EXPECT_EQ(ui.window->frame(), ox::screenFrame(screen));
+  EXPECT_EQ(ui.window->level(), ox::WindowLevel::ScreenSaver - 1);
+  EXPECT_TRUE(ui.window->isVisible());
+  EXPECT_TRUE(ui.window->isKeyWindow());
+  EXPECT_FALSE(ui.window->isOpaque());
+  auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+  ASSERT_TRUE(home);
+  EXPECT_EQ(ui.window->firstResponder(), home);
+  EXPECT_EQ(VNAppDelegate::keyWindowResponder(), std::dynamic_pointer_cast<OXRemoteProtocol>(home));
+
+  press(ox::DownArrowFunctionKey);
+  EXPECT_EQ(home->homeSectionList()->selectedRow(), 1u);
+  press(13);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return ui.appController->currentSection() != home; }, 3000));
+  auto movies = std::dynamic_pointer_cast<OXSectionPlaceholderView>(ui.appController->currentSection());
+  ASSERT_TRUE(movies);
+  EXPECT_EQ(movies->title(), "Movies");
+  EXPECT_EQ(VNAppDelegate::keyWindowResponder(), std::dynamic_pointer_cast<OXRemoteProtocol>(movies));
+  press(127);  // Delete goes back like Menu
+  auto back = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->homeSectionList()->selectedRow(), 1u);
+  press(27);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return quits == 1; }, 3000));
+}
+
+TEST_F(VNAppDelegateTest, TheRestartNotificationRebuildsHomeFromTheTop) {
+  OXMainInterface ui = launch();
+  ui.appController->openTVShows();
+  ox::NotificationCenter::defaultCenter().post(kVNOpenMainInterfaceNotification);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return bool(std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection())); }));
+  auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+  EXPECT_EQ(home->homeSectionList()->selectedRow(), 0u);
+  EXPECT_TRUE(ui.window->isKeyWindow());
+}
