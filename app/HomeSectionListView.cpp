@@ -19,11 +19,6 @@ namespace {
 const char* const kTitleKey = "__sectionTitleLayer";
 const char* const kSelectedKey = "selectedItem";
 
-double backingScaleFactor() {
-  const QScreen* s = QGuiApplication::primaryScreen();
-  return s ? s->devicePixelRatio() : 1.0;
-}
-
 void setHighlighted(const LayerPtr& title, bool on) {
   if (!title) return;
   title->setOpacity(on ? 1.0 : HomeSectionListView::kDimmedOpacity);
@@ -34,6 +29,11 @@ void setHighlighted(const LayerPtr& title, bool on) {
 }  // namespace
 
 HomeSectionListView::HomeSectionListView(const QRectF& frame) : ox::View(frame) {}
+
+double HomeSectionListView::backingScaleFactor() {
+  const QScreen* s = QGuiApplication::primaryScreen();
+  return s ? s->devicePixelRatio() : 1.0;
+}
 
 void HomeSectionListView::initListWithSections(const QStringList& titles) {
   NSCursor_Hide::hideCursor();

@@ -40,6 +40,9 @@ class HomeSectionListView : public ox::View {
   // The title layer of a row; empty for a row that does not exist.
   std::shared_ptr<ox::TextLayer> titleLayerAt(quint64 row) const;
 
+  // The main screen's pixels per point, at which the titles (and Home's clock) are drawn.
+  static double backingScaleFactor();
+
   static constexpr double kDimmedOpacity = 0.5;
   static constexpr double kDimmedScale = 0.7335;
 

@@ -1,9 +1,7 @@
 #include "app/HomeView.h"
 
-#include <QGuiApplication>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QScreen>
 #include <cmath>
 #include <mutex>
 
@@ -27,11 +25,6 @@ using ox::LayerPtr;
 namespace {
 
 const QString kFont = QStringLiteral("oxfont-Regular");
-
-double backingScaleFactor() {
-  const QScreen* s = QGuiApplication::primaryScreen();
-  return s ? s->devicePixelRatio() : 1.0;
-}
 
 void centreOnSuperlayer(ox::Layer& l) {
   l.addConstraint(Constraint(ConstraintAttribute::MidX, "superlayer", ConstraintAttribute::MidX));
@@ -95,7 +88,7 @@ void HomeView::setupLayers() {
   timeLayer_->setShadowOffset(QSizeF(0, 0));
   timeLayer_->addConstraint(Constraint(ConstraintAttribute::MinX, "superlayer", ConstraintAttribute::MinX, 1.0, 44));
   timeLayer_->addConstraint(Constraint(ConstraintAttribute::MaxY, "superlayer", ConstraintAttribute::MaxY, 1.0, -26));
-  timeLayer_->setContentsScale(backingScaleFactor());
+  timeLayer_->setContentsScale(HomeSectionListView::backingScaleFactor());
   otherLayer_->addSublayer(timeLayer_);
 
   createSectionList();
@@ -228,20 +221,18 @@ void HomeView::showUpdateMenu() {
   updateApp();
 }
 
-void HomeView::moveUp() {
-  if (!acceptEvents_) return;
-  rowTimer_.cancel();
-  homeSectionList_->selectPrevious();
-  std::weak_ptr<HomeView> weak = weakSelf();
-  rowTimer_.start(kRowSettleTime, [weak] {
-    if (auto self = weak.lock()) self->newRowSelected();
-  });
-}
+void HomeView::moveUp() { rowChange(false); }
 
-void HomeView::moveDown() {
+void HomeView::moveDown() { rowChange(true); }
+
+void HomeView::rowChange(bool down) {
   if (!acceptEvents_) return;
   rowTimer_.cancel();
-  homeSectionList_->selectNext();
+  if (down)
+    homeSectionList_->selectNext();
+  else
+    homeSectionList_->selectPrevious();
+  // The highlight moves at once; the slideshow follows only once the keys have settled.
   std::weak_ptr<HomeView> weak = weakSelf();
   rowTimer_.start(kRowSettleTime, [weak] {
     if (auto self = weak.lock()) self->newRowSelected();

@@ -83,6 +83,7 @@ class HomeView : public OXSectionView {
  private:
   std::weak_ptr<HomeView> weakSelf();
   void stopTimers();
+  void rowChange(bool down);
   bool rowIsShows(quint64 row) const;
   // The picture of a backdrop file: the one decoded ahead when it is that file, else read now.
   QImage pictureAt(const QString& path);
