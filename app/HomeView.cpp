@@ -137,6 +137,7 @@ void HomeView::createSectionList() {
 
 void HomeView::activeSection(qint32 section) {
   rowTimer_.cancel();
+  if (!homeSectionList_) return;
   quint64 row = 0;
   if (section == 1)
     row = 1;
@@ -240,7 +241,7 @@ void HomeView::rowChange(bool down) {
 }
 
 void HomeView::keyPlay() {
-  if (!acceptEvents_) return;
+  if (!acceptEvents_ || !homeSectionList_) return;
   const qint32 code = homeSectionList_->sectionSelected();
   switch (code) {
     case 1:
