@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "platform/foundation/HttpClient.h"
+#include "platform/system/Workspace.h"
 #include "tests/app/AppTestUtil.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
@@ -131,4 +132,6 @@ TEST_F(OmbrixProgramTest, LeavesARunningHelperAloneAndASecondOmbrixLeavesAtOnce)
   other.unregisterService(helperName);
   other.unregisterService(ombrixName);
   QDBusConnection::disconnectFromBus("program-test-other");
+  // The connection goes at a later turn of the event loop.
+  EXPECT_TRUE(oxtest::spinUntil([&] { return !ox::Workspace::shared().isApplicationRunning(helperName); }));
 }
