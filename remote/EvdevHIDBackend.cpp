@@ -101,9 +101,12 @@ std::vector<quint32> EvdevHIDBackend::elementCookies() const {
 
 void EvdevHIDBackend::close() {
   if (m_notifier) {
-    // Possibly inside the notifier's own signal (a button that stops listening), so it goes later.
     m_notifier->setEnabled(false);
-    m_notifier.release()->deleteLater();
+    // Inside the notifier's own signal (a button that stops listening) it may not be deleted yet.
+    if (m_reading)
+      m_notifier.release()->deleteLater();
+    else
+      m_notifier.reset();
   }
   m_batcher.reset();
   if (m_device) {
@@ -119,6 +122,11 @@ void EvdevHIDBackend::close() {
 }
 
 void EvdevHIDBackend::readEvents() {
+  m_reading = true;
+  struct Done {
+    bool& reading;
+    ~Done() { reading = false; }
+  } done{m_reading};
   input_event event;
   unsigned int flags = LIBEVDEV_READ_FLAG_NORMAL;
   while (m_device) {

@@ -46,5 +46,6 @@ class EvdevHIDBackend final : public HIDRemoteBackend {
   int m_fd = -1;
   libevdev* m_device = nullptr;
   std::unique_ptr<QSocketNotifier> m_notifier;
+  bool m_reading = false;
   EvdevKeyBatcher m_batcher;
 };
