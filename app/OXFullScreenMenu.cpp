@@ -2,16 +2,8 @@
 
 #include "app/OXOverlayLayers.h"
 #include "core/OXTools.h"
-#include "playback/OXVideoPlayer.h"
 
 using namespace ox;
-
-OXFullScreenMenu::OXFullScreenMenu() : Window(OXVideoPlayer::screenContentRect()) {
-  setLevel(WindowLevel::ScreenSaver - 1);
-  setAlphaValue(0.0);
-  setBackgroundColor(QColor::fromRgbF(0, 0, 0, 0.5f));
-  setOpaque(false);
-}
 
 std::shared_ptr<OXFullScreenMenu> OXFullScreenMenu::initAlertWithTexts(const QStringList& texts) {
   return withContent(nullptr, OXSimpleAlertView::initWithText(texts));
@@ -27,19 +19,11 @@ std::shared_ptr<OXFullScreenMenu> OXFullScreenMenu::withContent(const std::share
   std::shared_ptr<OXFullScreenMenu> w(new OXFullScreenMenu);
   w->panel_ = panel;
   w->simpleAlertView_ = alert;
-  w->setContentView(std::make_shared<View>());
   const ViewPtr content = panel ? ViewPtr(panel) : ViewPtr(alert);
-  w->contentView()->addSubview(content);
-  w->makeMainWindow();
-  w->makeKeyWindow();
-  w->orderFront();
-  w->makeFirstResponder(content);
-  w->enableBlurForWindow();
-  w->animateAlphaValue(1.0);
+  w->addContent(content);
+  w->present(content);
   return w;
 }
-
-void OXFullScreenMenu::enableBlurForWindow() { setBackgroundBlurRadius(kBlurRadius); }
 
 ButtonPtr OXFullScreenMenu::button(quint64 index) const {
   if (!panel_ || index >= panel_->buttons().size()) return nullptr;

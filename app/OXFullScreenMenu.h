@@ -5,25 +5,18 @@
 
 #include "app/OXFullScreenOptionsView.h"
 #include "app/OXSimpleAlertView.h"
+#include "app/OXOverlayWindow.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/Window.h"
 
-// The dimmed, blurred overlay window over the whole chosen screen, one level below the screen saver, in which the
-// browsing views ask something (an options list) or report an error (a text alert). It shows itself and fades in
+// The overlay window in which the browsing views ask something (an options list) or report an error (a text
+// alert). It shows itself and fades in
 // when created; the opener wires the entries, then calls open, which builds the content and fades it in. The content
-// takes the keys and the remote while the window is key. The opener keeps the window in a field of its own: closing
-// only orders it out. Main thread only.
-class OXFullScreenMenu : public ox::Window {
+// takes the keys and the remote while the window is key. Main thread only.
+class OXFullScreenMenu : public OXOverlayWindow {
  public:
   static std::shared_ptr<OXFullScreenMenu> initAlertWithTexts(const QStringList& texts);
   // An empty title makes a list without title.
   static std::shared_ptr<OXFullScreenMenu> initWithTitle(const QString& title, const QStringList& buttonsText);
-
-  bool canBecomeMainWindow() const override { return true; }
-  bool canBecomeKeyWindow() const override { return true; }
-
-  // The blur of radius 20 of what lies beneath.
-  void enableBlurForWindow();
 
   // The entry's action, sent with the entry's button when it is chosen; the target is held weakly. Nothing for an
   // index past the entries, nor in an alert.
@@ -48,10 +41,8 @@ class OXFullScreenMenu : public ox::Window {
   std::shared_ptr<OXFullScreenOptionsView> panel() const { return panel_; }
   std::shared_ptr<OXSimpleAlertView> simpleAlertView() const { return simpleAlertView_; }
 
-  static constexpr double kBlurRadius = 20;
-
  protected:
-  OXFullScreenMenu();
+  OXFullScreenMenu() = default;
 
  private:
   static std::shared_ptr<OXFullScreenMenu> withContent(const std::shared_ptr<OXFullScreenOptionsView>& panel,

@@ -1,29 +1,22 @@
 #pragma once
 #include <memory>
 
+#include "app/OXOverlayWindow.h"
 #include "platform/ui/View.h"
-#include "platform/ui/Window.h"
 
 // Posted by the resume and two-option panels with the chosen answer: user info { "index": integer }, 0 for the first
 // answer ("Resume"), 1 for the second ("Play"), -1 when the two-option panel was left without an answer.
 inline constexpr const char* closePanelResumeNotification = "closePanelResume";
 inline constexpr const char* closePanelResumeIndexKey = "index";
 
-// The dimmed, blurred full-screen window, one level below the screen saver, that shows a panel view (the resume
-// question, or the two-option panel) and gives it the keys while it is key. The panel knows nothing of what is being
-// played: the opener listens for closePanelResumeNotification and acts on the answer. Closing orders the window out
-// at once; the opener keeps it in a field of its own. Main thread only.
-class PanelResume : public ox::Window {
+// The overlay window that shows a panel view (the resume question, or the two-option panel) and gives it the keys
+// while it is key. The panel knows nothing of what is being played: the opener listens for
+// closePanelResumeNotification and acts on the answer. Closing orders the window out at once. Main thread only.
+class PanelResume : public OXOverlayWindow {
  public:
   // Builds the window over the chosen screen, lays out the view (a view that cannot build its layers is not
   // shown), shows the window, makes the view its first responder and fades in.
   static std::shared_ptr<PanelResume> initWithPanelView(const ox::ViewPtr& view);
-
-  bool canBecomeMainWindow() const override { return true; }
-  bool canBecomeKeyWindow() const override { return true; }
-
-  // The blur of radius 20 of what lies beneath.
-  void enableBlurForWindow();
 
   ox::ViewPtr panelView() const { return panelView_; }
 
@@ -32,10 +25,8 @@ class PanelResume : public ox::Window {
   static float resumeRatio(float storedRatio);
   static bool asksToResume(float storedRatio) { return resumeRatio(storedRatio) > 0; }
 
-  static constexpr double kBlurRadius = 20;
-
  protected:
-  PanelResume();
+  PanelResume() = default;
 
  private:
   ox::ViewPtr panelView_;
