@@ -212,7 +212,9 @@ void overlays() {
 int main(int argc, char** argv) {
   // A headless screen of the frames' size, so the overlays' windows cover exactly what is drawn.
   QTemporaryFile screens;
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && screens.open()) {
+  // A bare "offscreen" (as the test and demo scripts export it) gets the same screen.
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if ((platform.isEmpty() || platform == "offscreen") && screens.open()) {
     screens.write(R"({"screens": [{"name": "frames", "x": 0, "y": 0, "width": 1920, "height": 1080,
                        "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
     screens.flush();
