@@ -1,5 +1,6 @@
 #include "app/HomeView.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
@@ -9,13 +10,13 @@
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
 #include "core/OXTools.h"
-#include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/layers/Fonts.h"
 #include "platform/layers/LayoutManager.h"
 #include "platform/layers/Transaction.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Images.h"
 #include "playback/NSCursor_Hide.h"
 
 using ox::Constraint;
@@ -101,9 +102,7 @@ void HomeView::setupLayers() {
   vignette_->setName("vignette");
   vignette_->setZPosition(6);
   vignette_->setFrame(screen);
-  if (const QString path = ox::Bundle::pathForResource(QStringLiteral("vignetteHome"), QStringLiteral("png"));
-      !path.isEmpty())
-    vignette_->setContents(QImage(path));
+  vignette_->setContents(ox::imageNamed(QStringLiteral("vignetteHome.png")));
   centreOnSuperlayer(*vignette_);
   kenburnsLayer_->addSublayer(vignette_);
 
@@ -215,11 +214,19 @@ void HomeView::prefetch(const QString& path) {
 
 void HomeView::updateApp() { ox::SoftwareUpdater::shared().checkForUpdates(); }
 
-void HomeView::closeFullScreenMenu() {}
+void HomeView::closeFullScreenMenu() {
+  if (fullScreenMenu_) fullScreenMenu_->close();
+  fullScreenMenu_.reset();
+}
 
 void HomeView::showUpdateMenu() {
-  // Until the full-screen menu exists the release page opens at once, as "Install now" would.
-  updateApp();
+  const auto text = [](const char* english) { return QCoreApplication::translate("Localizable", english); };
+  fullScreenMenu_ = OXFullScreenMenu::initWithTitle(text("Ombrix will be closed to install the new update."),
+                                                    {text("Install now"), text("Later")});
+  const auto self = std::static_pointer_cast<HomeView>(shared_from_this());
+  fullScreenMenu_->addTarget(self, &HomeView::updateApp, 0);
+  fullScreenMenu_->addTarget(self, &HomeView::closeFullScreenMenu, 1);
+  fullScreenMenu_->open();
 }
 
 void HomeView::moveUp() { rowChange(false); }
@@ -316,8 +323,8 @@ void HomeView::updateDate() {
 }
 
 bool HomeView::loadLocalFonts(const QString& name) {
-  const QString path = ox::Bundle::pathForResource(name, QStringLiteral("ttf"));
-  return !path.isEmpty() && ox::Fonts::registerFontFile(path);
+  // The fonts are compiled in (resources/) under ":/fonts/".
+  return ox::Fonts::registerFontFile(QStringLiteral(":/fonts/%1.ttf").arg(name));
 }
 
 void HomeView::viewDidMoveToWindow() {

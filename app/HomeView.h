@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/HomeSectionListView.h"
+#include "app/OXFullScreenMenu.h"
 #include "app/OXHomeGradient.h"
 #include "app/OXKenBurnsLayer.h"
 #include "app/OXSectionView.h"
@@ -67,6 +68,8 @@ class HomeView : public OXSectionView {
   std::shared_ptr<ox::TextLayer> timeLayer() const { return timeLayer_; }
   ox::LayerPtr otherLayer() const { return otherLayer_; }
   ox::LayerPtr vignette() const { return vignette_; }
+  // The update menu while it is open.
+  std::shared_ptr<OXFullScreenMenu> fullScreenMenu() const { return fullScreenMenu_; }
   // Whether the clock, the slideshow and the settle-down after a row change are armed.
   bool isClockRunning() const { return dateTimer_.isPending(); }
   bool isSlideshowRunning() const { return backdropTimer_.isPending(); }
@@ -98,6 +101,7 @@ class HomeView : public OXSectionView {
   ox::LayerPtr vignette_;
   std::shared_ptr<HomeSectionListView> homeSectionList_;
   std::shared_ptr<OXHomeGradient> gradient_;
+  std::shared_ptr<OXFullScreenMenu> fullScreenMenu_;
   quint64 activeRow_ = 0;
   QStringList moviesBackdropsArray_;
   QStringList tvshowBackdropsArray_;

@@ -4,8 +4,8 @@
 
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/Info.h"
-#include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
+#include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/ProcessRunner.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
@@ -99,7 +99,7 @@ void VNAppDelegate::setupUI() {
 }
 
 void VNAppDelegate::openHelperPopUpPermanent() {
-  ox::log(QStringLiteral("openPopUpPermanent waits for the distributed notification centre"));
+  ox::DistributedNotificationCenter::defaultCenter().post(QStringLiteral("openPopUpPermanent"));
 }
 
 bool VNAppDelegate::helperAppIsRunning() const {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -10,7 +11,10 @@
 #include "app/OXSectionPlaceholderView.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/foundation/Info.h"
+#include "platform/layers/LayerClock.h"
+#include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/Workspace.h"
+#include "tests/support/LoopbackServer.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/WindowServer.h"
 #include "tests/app/AppTestUtil.h"
@@ -137,4 +141,54 @@ TEST_F(VNAppDelegateTest, TheRestartNotificationRebuildsHomeFromTheTop) {
   auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
   EXPECT_EQ(home->homeSectionList()->selectedRow(), 0u);
   EXPECT_TRUE(ui.window->isKeyWindow());
+}
+
+TEST_F(VNAppDelegateTest, UpdateAvailableAsksInAMenuWhoseLaterGivesTheKeysBackToHome) {
+  oxtest::LoopbackServer feed;
+  feed.setReply("/appcast.xml", {200,
+                                 "<rss xmlns:sparkle=\"s\"><channel><item><link>https://ombrix.example/releases/2</link>"
+                                 "<enclosure sparkle:version=\"99.0\"/></item></channel></rss>",
+                                 "application/rss+xml", {}});
+  qputenv("OMBRIX_FEED_URL", feed.url("/appcast.xml").toString().toUtf8());
+  QList<QUrl> opened;
+  ox::Workspace::shared().setURLOpener([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  OXMainInterface ui = launch();
+  auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+  ASSERT_EQ(home->homeSectionList()->itemList().last(), "Update Available");
+  for (int i = 0; i < 3; ++i) press(ox::DownArrowFunctionKey);
+  press(13);
+  const auto menu = home->fullScreenMenu();
+  ASSERT_TRUE(menu);
+  EXPECT_TRUE(menu->isKeyWindow());
+  ASSERT_EQ(menu->panel()->buttons().size(), 2u);
+  EXPECT_EQ(menu->panel()->buttons()[0]->title(), "Install now");
+  oxtest::spinFor(600);  // the menu has faded in
+  QDir().mkpath(OX_BINARY_DIR "/frames");
+  ox::WindowServer::shared().grabScreen(ui.window->screen(), ox::LayerClock::now()).save(OX_BINARY_DIR "/frames/home_update_menu.png");
+
+  press(13);  // "Install now": the release page, nothing downloaded; the menu stays open
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !opened.isEmpty(); }));
+  EXPECT_EQ(opened, QList<QUrl>{QUrl("https://ombrix.example/releases/2")});
+  press(ox::DownArrowFunctionKey);
+  press(13);  // "Later"
+  EXPECT_FALSE(home->fullScreenMenu());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return ui.window->isKeyWindow(); }, 3000));
+  press(ox::UpArrowFunctionKey);
+  EXPECT_EQ(home->homeSectionList()->selectedRow(), 2u);
+  ox::Workspace::shared().setURLOpener({});
+  qputenv("OMBRIX_FEED_URL", "http://127.0.0.1:9");
+}
+
+TEST_F(VNAppDelegateTest, AskingTheHelperForItsPanelIsOneDistributedNotification) {
+  QStringList seen;
+  const auto token = ox::DistributedNotificationCenter::defaultCenter().addObserver(
+      "openPopUpPermanent", {}, [&](const ox::DistributedNotification& n) { seen << n.name + "|" + n.object; });
+  OXMainInterface ui = launch();
+  ui.delegate->openHelperPopUpPermanent();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !seen.isEmpty(); }));
+  EXPECT_EQ(seen, QStringList{"openPopUpPermanent|"});
+  ox::DistributedNotificationCenter::defaultCenter().removeObserver(token);
 }
