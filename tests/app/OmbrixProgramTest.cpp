@@ -70,6 +70,8 @@ class OmbrixProgramTest : public ::testing::Test {
                               "OMBRIX_FEED_URL=http://127.0.0.1:9/appcast.xml",
                               "OMBRIX_QUIT_AFTER_FRAME=1"};
     for (const QString& v : vars + extra) env.insert(v.section('=', 0, 0), v.section('=', 1));
+    // In a sanitized build the program reads Qt as the test programs do (their defaults live in test_main).
+    env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":ignore_noninstrumented_modules=1:die_after_fork=0");
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(OX_BINARY_DIR "/bin/ombrix"), {});
     ProgramRun r;
