@@ -75,6 +75,11 @@ void Window::setBackgroundColor(const QColor& color) {
   Transaction::commit();
 }
 
+void Window::animateBackgroundColor(const QColor& color) {
+  background_ = color;
+  root_->setBackgroundColor(color);
+}
+
 void Window::setContentView(const ViewPtr& view) {
   if (contentView_) {
     if (contentView_->hasLayer()) contentView_->layer()->removeFromSuperlayer();

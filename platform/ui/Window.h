@@ -42,7 +42,9 @@ class Window : public std::enable_shared_from_this<Window> {
   // Through the animator: animated like a layer change, 0.25 s unless an open transaction says otherwise.
   void animateAlphaValue(double alpha);
   QColor backgroundColor() const { return background_; }
-  void setBackgroundColor(const QColor& color);
+  void setBackgroundColor(const QColor& color);  // at once
+  // Through the animator, as animateAlphaValue.
+  void animateBackgroundColor(const QColor& color);
   bool isOpaque() const { return opaque_; }
   void setOpaque(bool opaque) { opaque_ = opaque; }
 
