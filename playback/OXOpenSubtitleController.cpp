@@ -198,11 +198,7 @@ QVariantList OXOpenSubtitleController::findContentsByParameters(const QVariant& 
   return data.metaType().id() == QMetaType::QVariantList ? data.toList() : QVariantList();
 }
 
-QString OXOpenSubtitleController::showIMDBForContent(const QVariantMap& content) {
-  const quint64 showID = content.value(QStringLiteral("showID")).toULongLong();
-  for (const auto& show : OXLibrary::shareLibrary()->showList()) {
-    // Show records hold no IMDb code; a found show still answers the empty text.
-    if (show && show->showID() == showID) return {};
-  }
+QString OXOpenSubtitleController::showIMDBForContent(const QVariantMap&) {
+  // Show records carry no IMDb code, so no show of the library has one to give.
   return {};
 }

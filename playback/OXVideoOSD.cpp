@@ -175,19 +175,16 @@ void OXVideoOSD::holdPlay() {
   showProgressBar();
 }
 
-void OXVideoOSD::holdLeft() {
+void OXVideoOSD::repeatWhileHeld(void (OXVideoOSD::*move)()) {
   remoteControlRepeatTimer_ = std::make_unique<QTimer>();
   remoteControlRepeatTimer_->setInterval(kRepeatMs);
-  QObject::connect(remoteControlRepeatTimer_.get(), &QTimer::timeout, [this] { moveLeft(); });
+  QObject::connect(remoteControlRepeatTimer_.get(), &QTimer::timeout, [this, move] { (this->*move)(); });
   remoteControlRepeatTimer_->start();
 }
 
-void OXVideoOSD::holdRight() {
-  remoteControlRepeatTimer_ = std::make_unique<QTimer>();
-  remoteControlRepeatTimer_->setInterval(kRepeatMs);
-  QObject::connect(remoteControlRepeatTimer_.get(), &QTimer::timeout, [this] { moveRight(); });
-  remoteControlRepeatTimer_->start();
-}
+void OXVideoOSD::holdLeft() { repeatWhileHeld(&OXVideoOSD::moveLeft); }
+
+void OXVideoOSD::holdRight() { repeatWhileHeld(&OXVideoOSD::moveRight); }
 
 void OXVideoOSD::releaseButton() { remoteControlRepeatTimer_.reset(); }
 

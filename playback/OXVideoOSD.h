@@ -166,9 +166,11 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   void placeColumns(bool delayShown);
   bool subtitleSelected() const;
   void applyColumnFocus();
-  void startDownload(const QVariantMap& entry, const QString& folder);
+  void startDownload(const QVariantMap& entry, const QString& name, const QString& zipPath, const QString& folder);
   void loadDownloadedSubtitle(const QString& language, const QString& folder);
   void setVolumeBarWidth(double width);
+  // The held button's move, every 0.05 s; replaces an earlier repeat.
+  void repeatWhileHeld(void (OXVideoOSD::*move)());
 
   quint64 columnOption_ = 0;
   std::unique_ptr<QTimer> volumeTimer_;

@@ -291,7 +291,7 @@ void OXVideoOSD::newSubtitleTrackSelected() {
   // The service's language name becomes a folder name: it must stay one folder inside "Subtitles".
   const QString name = OXApplicationSupport::safeName(language);
   if (!cache->existFileForLanguage(name)) {
-    startDownload(entry, name);
+    startDownload(entry, name, cache->pathForSubtitleLanguageNameZIP(name), cache->pathForSubtitleLanguageName(name));
     return;
   }
   loadDownloadedSubtitle(language, cache->pathForSubtitleLanguageName(name));
@@ -307,12 +307,10 @@ void OXVideoOSD::loadDownloadedSubtitle(const QString& language, const QString& 
     ox::log(QStringLiteral("No se pudo abrir subtitulo"));
 }
 
-void OXVideoOSD::startDownload(const QVariantMap& entry, const QString& name) {
+void OXVideoOSD::startDownload(const QVariantMap& entry, const QString& name, const QString& zipPath,
+                               const QString& folder) {
   const QString language = entry.value(kName).toString();
   if (downloads_.contains(name)) return;  // already on its way
-  auto cache = playerCache();
-  const QString zipPath = cache->pathForSubtitleLanguageNameZIP(name);
-  const QString folder = cache->pathForSubtitleLanguageName(name);
   const QUrl url(entry.value(kUrl).toString());
   if (zipPath.isEmpty() || folder.isEmpty() || !url.isValid()) return;
   downloads_.insert(name);

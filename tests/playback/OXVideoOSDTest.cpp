@@ -14,6 +14,7 @@
 #include "playback/OXOpenSubtitleController.h"
 #include "playback/OXPlayerController.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/playback/ExitWatch.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
@@ -31,17 +32,6 @@ struct Caller : OXPlayerControllerDelegate {
   void videoDidFailed() override {}
   void videoDidLoaded() override { loaded = true; }
   void videoDidClosedWithError(bool) override {}
-};
-
-struct ExitWatch {
-  std::vector<float> percentages;
-  NotificationCenter::Token token;
-  ExitWatch() {
-    token = NotificationCenter::defaultCenter().addObserver(
-        QString::fromLatin1(exitPlayerNotification), nullptr,
-        [this](const Notification& n) { percentages.push_back(n.userInfo.value("percentage").toFloat()); });
-  }
-  ~ExitWatch() { NotificationCenter::defaultCenter().removeObserver(token); }
 };
 
 // A playback of `path` that has started, with the display holding the player.
