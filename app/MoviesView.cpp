@@ -44,6 +44,16 @@ std::shared_ptr<ox::TextLayer> textLayer(const QString& font, double size, ox::T
   return t;
 }
 
+// A plain layer over the whole view, laying out its sublayers by their constraints.
+LayerPtr screenLayer(const QRectF& frame, double z) {
+  LayerPtr l = ox::Layer::layer();
+  l->setLayoutManager(ox::ConstraintLayoutManager::layoutManager());
+  l->setFrame(frame);
+  l->setZPosition(z);
+  centreOnSuperlayer(*l);
+  return l;
+}
+
 // attribute = the superlayer's same attribute + offset.
 void pin(ox::Layer& l, ConstraintAttribute attribute, double offset) {
   l.addConstraint(Constraint(attribute, "superlayer", attribute, 1.0, offset));
@@ -102,11 +112,7 @@ void MoviesView::setupLayers() {
   // Home registers the text face before any section opens; a section shown on its own needs it as much.
   loadLocalFonts(QStringLiteral("oxfont"));
 
-  headerBaseLayer_ = ox::Layer::layer();
-  headerBaseLayer_->setLayoutManager(ox::ConstraintLayoutManager::layoutManager());
-  headerBaseLayer_->setFrame(frame());
-  headerBaseLayer_->setZPosition(2);
-  centreOnSuperlayer(*headerBaseLayer_);
+  headerBaseLayer_ = screenLayer(frame(), 2);
   layer()->addSublayer(headerBaseLayer_);
 
   titleSectionLayer_ = textLayer(kFont, std::ceil(float(H / 27)), ox::TextAlignment::Left);
@@ -136,11 +142,8 @@ void MoviesView::setupMovie() {
   posterWidth_ = float(std::round(W * 0.209375 * 0.8));
   posterHeight_ = float(std::round(W * 0.3104166666666667 * 0.8));
 
-  movieBackdrop_ = ox::Layer::layer();
-  movieBackdrop_->setLayoutManager(ox::ConstraintLayoutManager::layoutManager());
+  movieBackdrop_ = screenLayer(frame(), 0);
   movieBackdrop_->setContentsGravity(ox::Gravity::ResizeAspectFill);
-  movieBackdrop_->setFrame(frame());
-  centreOnSuperlayer(*movieBackdrop_);
   layer()->addSublayer(movieBackdrop_);
   LayerPtr ground = ox::Layer::layer();
   ground->setFrame(frame());
@@ -155,11 +158,7 @@ void MoviesView::setupMovie() {
   setSelectedIndex(-1);
   layer()->addSublayer(coverflowLayer_);
 
-  footerBaseLayer_ = ox::Layer::layer();
-  footerBaseLayer_->setLayoutManager(ox::ConstraintLayoutManager::layoutManager());
-  footerBaseLayer_->setFrame(frame());
-  footerBaseLayer_->setZPosition(1);
-  centreOnSuperlayer(*footerBaseLayer_);
+  footerBaseLayer_ = screenLayer(frame(), 1);
   layer()->addSublayer(footerBaseLayer_);
   const auto footerLine = [&](const QString& font, double size, ox::TextAlignment alignment, double z, double opacity) {
     auto t = textLayer(font, size, alignment);
@@ -190,14 +189,10 @@ void MoviesView::setupMovie() {
   durationMovie_ = footerLine(kFont, std::ceil(float(0.0282 * H)), ox::TextAlignment::Left, 1, 0);
   placeAbove(*durationMovie_, 0.042 * H);
 
-  splashScreen_ = ox::Layer::layer();
+  splashScreen_ = screenLayer(frame(), 14);
   splashScreen_->setName("splashScreenBackground");
-  splashScreen_->setLayoutManager(ox::ConstraintLayoutManager::layoutManager());
-  splashScreen_->setFrame(frame());
-  splashScreen_->setZPosition(14);
   splashScreen_->setOpacity(0);
   splashScreen_->setBackgroundColor(Qt::black);
-  centreOnSuperlayer(*splashScreen_);
   layer()->addSublayer(splashScreen_);
   LayerPtr logo = ox::Layer::layer();
   logo->setName("splashScreen");
@@ -470,11 +465,8 @@ void MoviesView::updateDate() {
     timeLayer_->setString(QString());
     timeLayer_->setString(HomeView::clockText(QDateTime::currentDateTime()));
   }
-  // Ticks land just after each minute turns, so the clock is never a minute behind.
-  const QTime now = QTime::currentTime();
-  const double untilNextMinute = kClockPeriod - now.second() - now.msec() / 1000.0 + 0.05;
   std::weak_ptr<MoviesView> weak = self();
-  dateTimer_.start(untilNextMinute, [weak] {
+  dateTimer_.start(HomeView::secondsToNextTick(QTime::currentTime()), [weak] {
     if (auto s = weak.lock()) s->updateDate();
   });
 }

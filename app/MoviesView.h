@@ -185,7 +185,6 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   static constexpr double kReturnDelay = 0.6;
   static constexpr double kRepeatPeriod = 0.05;
   static constexpr double kFooterPeriod = 3.0;
-  static constexpr double kClockPeriod = 60.0;
   static constexpr qsizetype kTitleLength = 36;
 
  protected:
@@ -197,7 +196,11 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   void fadeBrowser(double opacity, double duration, std::function<void()> completion);
   // The delayed half of playMovieWithRatio.
   void openSelectedTitle(float ratio);
+  // "exitPlayerNotification" reaches exitPlayerNotification until stopObservingExit; one registration at a time.
+  void observeExitPlayer();
   void stopObservingExit();
+  // Input off, work stopped, the view fades out; then Home, told which section the user comes back from.
+  void leaveForHome(qint32 sectionCode);
   // Clock, footer rotation, settle-down and held-button repeat stop; the preview too.
   void stopTimers();
   void scheduleFooterRotation();

@@ -132,14 +132,17 @@ void MoviesView::openSelectedTitle(float ratio) {
     return;
   }
   videoPlayer_->setDelegate(self());
-  if (!exitToken_) {
-    std::weak_ptr<MoviesView> weak = self();
-    exitToken_ = ox::NotificationCenter::defaultCenter().addObserver(
-        QString::fromLatin1(::exitPlayerNotification), nullptr, [weak](const ox::Notification& n) {
-          if (auto s = weak.lock()) s->exitPlayerNotification(n);
-        });
-  }
+  observeExitPlayer();
   clearMusic();
+}
+
+void MoviesView::observeExitPlayer() {
+  if (exitToken_) return;
+  std::weak_ptr<MoviesView> weak = self();
+  exitToken_ = ox::NotificationCenter::defaultCenter().addObserver(
+      QString::fromLatin1(::exitPlayerNotification), nullptr, [weak](const ox::Notification& n) {
+        if (auto s = weak.lock()) s->exitPlayerNotification(n);
+      });
 }
 
 QVariantList MoviesView::getSubtitles(const ox::CodingPtr& record) {
@@ -246,15 +249,18 @@ void MoviesView::keyMenu() {
     closeSplashScreen();
     return;
   }
-  if (!acceptEvents_) return;
-  // Leaving: a second Menu during the fade must not build a second Home.
+  if (acceptEvents_) leaveForHome(1);
+}
+
+void MoviesView::leaveForHome(qint32 sectionCode) {
+  // A second Menu during the fade must not build a second Home.
   acceptEvents_ = false;
   stopTimers();
   if (imageQueue_) imageQueue_->cancelAllOperations();
   std::weak_ptr<MoviesView> weak = self();
-  setAnimationToOpacity(layer(), 0.0f, 0.4f, [weak] {
+  setAnimationToOpacity(layer(), 0.0f, 0.4f, [weak, sectionCode] {
     const auto s = weak.lock();
     if (!s) return;
-    if (auto d = s->delegate()) d->openHome(1);
+    if (auto d = s->delegate()) d->openHome(sectionCode);
   });
 }

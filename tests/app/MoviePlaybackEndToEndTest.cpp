@@ -61,6 +61,13 @@ TEST(MoviePlaybackEndToEnd, HomeToAMoviePlayedHalfwayThenResumedWhereItWasLeft) 
   ASSERT_TRUE(runDemoCycle(support, movies, shows));
   OXLibrary* library = OXLibrary::shareLibrary();
   library->loadLibrary();
+  // The process's library goes back to empty for the tests that may run after this one in the same process.
+  struct Emptied {
+    OXLibrary* library;
+    ~Emptied() {
+      for (const auto& m : library->movieList()) library->removeContent(m);
+    }
+  } emptied{library};
   ASSERT_EQ(library->movieList().size(), 2);
   library->setRatioForIMDB(0, kGlassHarbour);
 
