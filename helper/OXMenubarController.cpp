@@ -1,0 +1,75 @@
+#include "helper/OXMenubarController.h"
+
+#include <QPointer>
+
+#include "platform/foundation/MainQueue.h"
+#include "platform/ui/NamedImage.h"
+#include "scanner/OXCoreLibrary.h"
+
+namespace {
+
+QImage named(const char* name) { return ox::NamedImage::imageNamed(QString::fromLatin1(name)); }
+
+}  // namespace
+
+OXMenubarController::OXMenubarController()
+    : statusItemView_(std::make_unique<StatusItemView>(ox::StatusItem::create(kStatusItemLength))) {
+  setDefaultImageIcon();
+  auto& centre = ox::NotificationCenter::defaultCenter();
+  scanningObserver_ = centre.addObserver(OXCoreLibrary::kScanningState, nullptr,
+                                         [this](const ox::Notification&) { statusBarScanningState(); });
+  stopObserver_ = centre.addObserver(OXCoreLibrary::kStopScanningState, nullptr,
+                                     [this](const ox::Notification&) { statusBarStopScanningState(); });
+}
+
+OXMenubarController::~OXMenubarController() {
+  auto& centre = ox::NotificationCenter::defaultCenter();
+  centre.removeObserver(scanningObserver_);
+  centre.removeObserver(stopObserver_);
+}
+
+void OXMenubarController::statusBarScanningState() {
+  if (!ox::isMainThread()) {
+    // The observer is removed before this object goes, and a running call is waited for, so the pointer is taken
+    // while the object lives; the block finds out on the main thread whether it still does.
+    ox::dispatchMain([self = QPointer<OXMenubarController>(this)] {
+      if (self) self->statusBarScanningState();
+    });
+    return;
+  }
+  // Asked again while blinking: the one timer goes on.
+  if (timerIcon_) return;
+  timerIcon_ = std::make_unique<QTimer>();
+  timerIcon_->setInterval(kBlinkIntervalMs);
+  connect(timerIcon_.get(), &QTimer::timeout, this, &OXMenubarController::alternateImageIcon);
+  timerIcon_->start();
+  setDotImageIcon();
+}
+
+void OXMenubarController::statusBarStopScanningState() {
+  if (!ox::isMainThread()) {
+    ox::dispatchMain([self = QPointer<OXMenubarController>(this)] {
+      if (self) self->statusBarStopScanningState();
+    });
+    return;
+  }
+  timerIcon_.reset();
+  setDefaultImageIcon();
+}
+
+void OXMenubarController::alternateImageIcon() {
+  if (statusItemView_->image() == named("status_off"))
+    setDotImageIcon();
+  else
+    setDefaultImageIcon();
+}
+
+void OXMenubarController::setDefaultImageIcon() {
+  statusItemView_->setImage(named("status_off"));
+  statusItemView_->setAlternateImage(named("status_on"));
+}
+
+void OXMenubarController::setDotImageIcon() {
+  statusItemView_->setImage(named("status_alt_off"));
+  statusItemView_->setAlternateImage(named("status_alt_on"));
+}
