@@ -232,6 +232,10 @@ void OXCoreLibrary::completeIdentification(const DelegatePtr& delegate) {
   ox::dispatchMain([this, alive] {
     if (!alive.lock()) return;
     library_->saveLibrary();
+    OXLOG("library updated: %lld movies, %lld shows, %lld episodes, %lld unknown files",
+          (long long)library_->movieList().size(), (long long)library_->showList().size(),
+          (long long)library_->episodeList().size(),
+          (long long)(library_->unknownMovieList().size() + library_->unknownEpisodeList().size()));
     post(kStopScanningState);
     cycleEnded();
   });

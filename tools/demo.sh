@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
 # The demo: the online services' stand-ins with their catalogue, a folder of small video files made with ffmpeg,
-# and one update cycle of the scan engine into a fresh library folder; prints what the library then holds.
+# and Ombrix Helper started on a fresh library of those folders (headless, on a session bus of its own): its first
+# scan fills the library, then it is told to quit, saves, and the demo prints what the library holds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OX_BUILD_DIR:-$root/build}
 scratch=$(mktemp -d /tmp/ombrix-demo.XXXXXX)
 standin_pid=
+helper_pid=
+bus_pid=
 cleanup() {
+  if [[ -n $helper_pid ]]; then kill -9 "$helper_pid" 2>/dev/null || true; wait "$helper_pid" 2>/dev/null || true; fi
+  if [[ -n $bus_pid ]]; then kill "$bus_pid" 2>/dev/null || true; fi
   if [[ -n $standin_pid ]]; then kill "$standin_pid" 2>/dev/null || true; wait "$standin_pid" 2>/dev/null || true; fi
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 export HOME=$scratch/home XDG_DATA_HOME=$scratch/data XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache
-export QT_QPA_PLATFORM=offscreen
-mkdir -p "$HOME"
+export XDG_RUNTIME_DIR=$scratch/run QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
 
 # Stand-ins on loopback; they stop with their standard input.
 mkfifo "$scratch/standin.in"
@@ -40,6 +46,23 @@ video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E01.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E02.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern Street - 1x03.mkv"
 
-OX_DEMO_TVDB_API_KEY=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["tvdbApiKey"])' \
-  "$root/tests/standin/catalogue.json") "$build/tools/ox-demo" "$scratch/support" "$demo/Movies" "$demo/TV Shows"
+# Ombrix Helper on the two folders: it owns its name on a bus of its own and runs its first scan at start.
+"$build/tools/ox-demo" --seed "$XDG_DATA_HOME" "$demo/Movies" "$demo/TV Shows"
+eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | {
+  read -r address; read -r pid; echo "export DBUS_SESSION_BUS_ADDRESS='$address'; bus_pid=$pid"; })"
+"$build/bin/ombrix-helper" 2> "$scratch/helper.log" &
+helper_pid=$!
+for _ in $(seq 1200); do
+  grep -q "library updated" "$scratch/helper.log" && break
+  kill -0 "$helper_pid" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q "library updated" "$scratch/helper.log" || { echo "Ombrix Helper did not finish its scan" >&2; cat "$scratch/helper.log" >&2; exit 1; }
+kill -TERM "$helper_pid"
+for _ in $(seq 300); do kill -0 "$helper_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$helper_pid" 2>/dev/null; then echo "Ombrix Helper did not quit" >&2; exit 1; fi
+wait "$helper_pid" || { echo "Ombrix Helper ended with an error" >&2; cat "$scratch/helper.log" >&2; exit 1; }
+helper_pid=
+echo "Ombrix Helper: $(grep -m1 "library updated" "$scratch/helper.log")"
+"$build/tools/ox-demo" --print "$XDG_DATA_HOME" "$demo/Movies" "$demo/TV Shows"
 exec 3>&-
