@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QPointer>
 
 #include "core/OXLibrary.h"
 #include "helper/OXMenubarController.h"
@@ -43,10 +42,7 @@ OXAppDelegate::~OXAppDelegate() {
 void OXAppDelegate::observe(const QString& name, void (OXAppDelegate::*reaction)()) {
   observers_.push_back(ox::NotificationCenter::defaultCenter().addObserver(
       name, nullptr, [this, reaction](const ox::Notification&) {
-        if (ox::isMainThread()) return (this->*reaction)();
-        ox::dispatchMain([self = QPointer<OXAppDelegate>(this), reaction] {
-          if (self) (self->*reaction)();
-        });
+        ox::performOnMainThread(this, [this, reaction] { (this->*reaction)(); });
       }));
 }
 

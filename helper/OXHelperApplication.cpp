@@ -1,7 +1,6 @@
 #include "helper/OXHelperApplication.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -39,11 +38,8 @@ void OXHelperApplication::registerInfoValues() {
 
 OXHelperApplication::OXHelperApplication() {
   closeObserver_ = ox::NotificationCenter::defaultCenter().addObserver(
-      OXAppDelegate::kCloseOmbrixHelperNotification, nullptr, [this](const ox::Notification&) {
-        ox::dispatchMain([self = QPointer<OXHelperApplication>(this)] {
-          if (self) self->terminate();
-        });
-      });
+      OXAppDelegate::kCloseOmbrixHelperNotification, nullptr,
+      [this](const ox::Notification&) { ox::performOnMainThread(this, [this] { terminate(); }); });
   watchSignals();
   delegate_ = std::make_unique<OXAppDelegate>();
 }

@@ -1,7 +1,5 @@
 #include "helper/OXMenubarController.h"
 
-#include <QPointer>
-
 #include "platform/foundation/MainQueue.h"
 #include "platform/ui/NamedImage.h"
 #include "scanner/OXCoreLibrary.h"
@@ -15,11 +13,14 @@ QImage named(const char* name) { return ox::NamedImage::imageNamed(QString::from
 OXMenubarController::OXMenubarController()
     : statusItemView_(std::make_unique<StatusItemView>(ox::StatusItem::create(kStatusItemLength))) {
   setDefaultImageIcon();
+  // The engine posts from its threads; the observers go before this object does.
   auto& centre = ox::NotificationCenter::defaultCenter();
-  scanningObserver_ = centre.addObserver(OXCoreLibrary::kScanningState, nullptr,
-                                         [this](const ox::Notification&) { statusBarScanningState(); });
-  stopObserver_ = centre.addObserver(OXCoreLibrary::kStopScanningState, nullptr,
-                                     [this](const ox::Notification&) { statusBarStopScanningState(); });
+  scanningObserver_ = centre.addObserver(OXCoreLibrary::kScanningState, nullptr, [this](const ox::Notification&) {
+    ox::performOnMainThread(this, [this] { statusBarScanningState(); });
+  });
+  stopObserver_ = centre.addObserver(OXCoreLibrary::kStopScanningState, nullptr, [this](const ox::Notification&) {
+    ox::performOnMainThread(this, [this] { statusBarStopScanningState(); });
+  });
 }
 
 OXMenubarController::~OXMenubarController() {
@@ -29,14 +30,6 @@ OXMenubarController::~OXMenubarController() {
 }
 
 void OXMenubarController::statusBarScanningState() {
-  if (!ox::isMainThread()) {
-    // The observer is removed before this object goes, and a running call is waited for, so the pointer is taken
-    // while the object lives; the block finds out on the main thread whether it still does.
-    ox::dispatchMain([self = QPointer<OXMenubarController>(this)] {
-      if (self) self->statusBarScanningState();
-    });
-    return;
-  }
   // Asked again while blinking: the one timer goes on.
   if (timerIcon_) return;
   timerIcon_ = std::make_unique<QTimer>();
@@ -47,12 +40,6 @@ void OXMenubarController::statusBarScanningState() {
 }
 
 void OXMenubarController::statusBarStopScanningState() {
-  if (!ox::isMainThread()) {
-    ox::dispatchMain([self = QPointer<OXMenubarController>(this)] {
-      if (self) self->statusBarStopScanningState();
-    });
-    return;
-  }
   timerIcon_.reset();
   setDefaultImageIcon();
 }

@@ -9,7 +9,7 @@
 // The helper's one status item: shows the normal icon pair, blinks between the normal and the scanning pair every
 // 0.5 s while the scan engine works, and exposes the item's highlight as the active-icon state.
 //
-// The scanning notifications come from the engine's threads; the timer and the icon change only on the main thread.
+// Main thread only: the scanning notifications come from the engine's threads and are handed over to it.
 class OXMenubarController : public QObject {
  public:
   static constexpr double kStatusItemLength = 24;
@@ -18,7 +18,7 @@ class OXMenubarController : public QObject {
   OXMenubarController();
   ~OXMenubarController() override;
 
-  // "StatusBarScanningState" and "StatusBarStopScanningState"; from any thread.
+  // "StatusBarScanningState" and "StatusBarStopScanningState".
   void statusBarScanningState();
   void statusBarStopScanningState();
   // One blink step: the scanning pair when the normal icon shows, else the normal pair.

@@ -21,18 +21,6 @@ const QString OXPanelController::kReloadContentList = QStringLiteral("reloadCont
 const QString OXPanelController::kSignUpLoginView = QStringLiteral("signUpLoginView");
 const QString OXPanelController::kLogOut = QStringLiteral("logOut");
 
-namespace {
-
-// Runs `work` on the main thread: now when already there, else at the main queue's next turn while `owner` lives.
-void onMainThread(QObject* owner, std::function<void()> work) {
-  if (ox::isMainThread()) return work();
-  ox::dispatchMain([guard = QPointer<QObject>(owner), work = std::move(work)] {
-    if (guard) work();
-  });
-}
-
-}  // namespace
-
 OXPanelController::OXPanelController(OXPanelControllerDelegate* delegate)
     : panelDelegate_(delegate),
       panelListController_(std::make_unique<OXPanelListController>()),
@@ -44,10 +32,10 @@ OXPanelController::OXPanelController(OXPanelControllerDelegate* delegate)
   connect(&orderOut_, &QTimer::timeout, this, [this] { window_->hide(); });
   auto& centre = ox::NotificationCenter::defaultCenter();
   signUpObserver_ = centre.addObserver(kSignUpLoginView, nullptr, [this](const ox::Notification&) {
-    onMainThread(this, [this] { showSignUpLoginView(); });
+    ox::performOnMainThread(this, [this] { showSignUpLoginView(); });
   });
   logOutObserver_ = centre.addObserver(kLogOut, nullptr, [this](const ox::Notification&) {
-    onMainThread(this, [this] { logOutSuccess(); });
+    ox::performOnMainThread(this, [this] { logOutSuccess(); });
   });
 }
 

@@ -68,7 +68,8 @@ OXPanelListController::OXPanelListController()
   scrollView_->setFrameShape(QFrame::NoFrame);
   scrollView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scrollView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  scrollView_->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+  scrollView_->setStyleSheet(
+      QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
   stage_ = new QWidget;
   stage_->setObjectName(QStringLiteral("stage"));
   stage_->setFixedSize(kStageWidth, kStageHeight);
@@ -144,25 +145,17 @@ void OXPanelListController::checkMessageViewNow() {
 }
 
 void OXPanelListController::showMessageView() {
-  if (!ox::isMainThread()) {
-    ox::dispatchMain([self = QPointer<OXPanelListController>(this)] {
-      if (self) self->showMessageView();
-    });
-    return;
-  }
-  scrollView_->hide();
-  popUpMessageViewController_->view()->show();
+  ox::performOnMainThread(this, [this] {
+    scrollView_->hide();
+    popUpMessageViewController_->view()->show();
+  });
 }
 
 void OXPanelListController::hideMessageView() {
-  if (!ox::isMainThread()) {
-    ox::dispatchMain([self = QPointer<OXPanelListController>(this)] {
-      if (self) self->hideMessageView();
-    });
-    return;
-  }
-  scrollView_->show();
-  popUpMessageViewController_->view()->hide();
+  ox::performOnMainThread(this, [this] {
+    scrollView_->show();
+    popUpMessageViewController_->view()->hide();
+  });
 }
 
 bool OXPanelListController::isMessageViewShown() const { return !popUpMessageViewController_->view()->isHidden(); }

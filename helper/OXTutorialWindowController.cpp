@@ -54,7 +54,8 @@ OXTutorialWindowController::OXTutorialWindowController() : window_(new QWidget) 
   window_->setWindowTitle(tr("Welcome to Ombrix"));
   window_->setFixedSize(kWidth, kHeight);
   window_->setAttribute(Qt::WA_StyledBackground);
-  window_->setStyleSheet(QStringLiteral("#OXTutorialWindowController { background: #26282d; } QLabel { color: white; }"));
+  window_->setStyleSheet(
+      QStringLiteral("#OXTutorialWindowController { background: #26282d; } QLabel { color: white; }"));
   auto* layout = new QVBoxLayout(window_);
   layout->setContentsMargins(0, 0, 0, 0);
 

@@ -22,7 +22,8 @@ QString LoginItem::quoteExecArgument(const QString& argument) {
   QString text = argument;
   text.replace(QLatin1Char('%'), QStringLiteral("%%"));
   static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-  const bool quote = text.isEmpty() || std::any_of(text.begin(), text.end(), [](QChar c) { return reserved.contains(c); });
+  const bool quote =
+      text.isEmpty() || std::any_of(text.begin(), text.end(), [](QChar c) { return reserved.contains(c); });
   if (!quote) return text;
   QString quoted = QStringLiteral("\"");
   for (const QChar c : text) {

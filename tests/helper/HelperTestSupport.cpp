@@ -53,10 +53,11 @@ void FakeStatusItem::install(QRect geometry) {
 
 NotificationCounter::NotificationCounter(const QStringList& names) {
   for (const QString& name : names)
-    tokens_.push_back(ox::NotificationCenter::defaultCenter().addObserver(name, nullptr, [this](const ox::Notification& n) {
-      std::lock_guard hold(mutex_);
-      seen_ << n.name;
-    }));
+    tokens_.push_back(
+        ox::NotificationCenter::defaultCenter().addObserver(name, nullptr, [this](const ox::Notification& n) {
+          std::lock_guard hold(mutex_);
+          seen_ << n.name;
+        }));
 }
 
 NotificationCounter::~NotificationCounter() {

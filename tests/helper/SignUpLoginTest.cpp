@@ -67,7 +67,8 @@ TEST_F(Form, SwitchingModesMovesTheLowerPartAndEmptiesOnlyTheRepeat) {
   EXPECT_EQ(form.rePassField()->text(), "");
   EXPECT_EQ(form.actionButton()->text(), "Register");
   EXPECT_EQ(form.switchFormButton()->text(), "Have an Account?");
-  ASSERT_TRUE(oxtest::spinUntil([&] { return form.bottomFormView()->geometry().bottom() + 1 == form.view()->height(); }));
+  ASSERT_TRUE(
+      oxtest::spinUntil([&] { return form.bottomFormView()->geometry().bottom() + 1 == form.view()->height(); }));
 
   form.rePassField()->setText("two");
   form.switchFormMode();
