@@ -9,6 +9,7 @@
 #include "helper/OXPanelListController.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/LoginItem.h"
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixAPI.h"
@@ -46,7 +47,15 @@ void OXAppDelegate::observe(const QString& name, void (OXAppDelegate::*reaction)
       }));
 }
 
+void OXAppDelegate::observeDistributed(const QString& name, void (OXAppDelegate::*reaction)()) {
+  distributedObservers_.push_back(ox::DistributedNotificationCenter::defaultCenter().addObserver(
+      name, {}, [this, reaction](const ox::DistributedNotification&) { (this->*reaction)(); }));
+}
+
 void OXAppDelegate::registerForNotifications() {
+  // From other programs: Ombrix asks for the panel; the update setting changed outside the helper.
+  observeDistributed(kOpenPopUpPermanent, &OXAppDelegate::openPopUpPermanent);
+  observeDistributed(kUpdateCheckUpdateAutomatically, &OXAppDelegate::updateUpdateSetup);
   observe(kOpenPopUpPermanent, &OXAppDelegate::openPopUpPermanent);
   observe(OXPanelController::kClosePanelNotification, &OXAppDelegate::closePanel);
   observe(OXPanelController::kTogglePanel, &OXAppDelegate::togglePanel);
@@ -55,6 +64,9 @@ void OXAppDelegate::registerForNotifications() {
 void OXAppDelegate::stopObserving() {
   for (const auto token : observers_) ox::NotificationCenter::defaultCenter().removeObserver(token);
   observers_.clear();
+  for (const auto token : distributedObservers_)
+    ox::DistributedNotificationCenter::defaultCenter().removeObserver(token);
+  distributedObservers_.clear();
 }
 
 void OXAppDelegate::setMenubarController(std::unique_ptr<OXMenubarController> controller) {

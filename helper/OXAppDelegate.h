@@ -10,7 +10,7 @@
 class OXMenubarController;
 class OXPanelController;
 
-// Wires the helper together: at creation it registers its notifications and gives TheTVDB's client its key; when
+// Wires the helper together: at creation it registers its notifications (in-process and from other programs) and gives TheTVDB's client its key; when
 // launching has finished it makes the status item, the scan engine, the panel, runs the first-run setup and keeps
 // the item's highlight in step with the panel; on termination it stops the engine and saves the library.
 // Main thread only.
@@ -49,10 +49,12 @@ class OXAppDelegate : public QObject, public OXPanelControllerDelegate {
 
  private:
   void observe(const QString& name, void (OXAppDelegate::*reaction)());
+  void observeDistributed(const QString& name, void (OXAppDelegate::*reaction)());
   void stopObserving();
 
   std::unique_ptr<OXPanelController> panelController_;
   std::unique_ptr<OXMenubarController> menubarController_;
   std::vector<ox::NotificationCenter::Token> observers_;
+  std::vector<ox::NotificationCenter::Token> distributedObservers_;
   bool launched_ = false;
 };

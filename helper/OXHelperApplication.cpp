@@ -11,6 +11,7 @@
 #include "platform/foundation/Info.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
+#include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/RunningApplication.h"
 
 #ifndef OX_VERSION
@@ -37,15 +38,15 @@ void OXHelperApplication::registerInfoValues() {
 }
 
 OXHelperApplication::OXHelperApplication() {
-  closeObserver_ = ox::NotificationCenter::defaultCenter().addObserver(
-      OXAppDelegate::kCloseOmbrixHelperNotification, nullptr,
-      [this](const ox::Notification&) { ox::performOnMainThread(this, [this] { terminate(); }); });
+  // Another program asks the helper to quit (observers run on the main thread).
+  closeObserver_ = ox::DistributedNotificationCenter::defaultCenter().addObserver(
+      OXAppDelegate::kCloseOmbrixHelperNotification, {}, [this](const ox::DistributedNotification&) { terminate(); });
   watchSignals();
   delegate_ = std::make_unique<OXAppDelegate>();
 }
 
 OXHelperApplication::~OXHelperApplication() {
-  ox::NotificationCenter::defaultCenter().removeObserver(closeObserver_);
+  ox::DistributedNotificationCenter::defaultCenter().removeObserver(closeObserver_);
   delegate_.reset();
   if (signalNotifier_) {
     std::signal(SIGTERM, SIG_DFL);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo: the online services' stand-ins with their catalogue, a folder of small video files made with ffmpeg,
 # and Ombrix Helper started on a fresh library of those folders (headless, on a session bus of its own): its first
-# scan fills the library, then it is told to quit, saves, and the demo prints what the library holds.
+# scan fills the library, then it is asked to quit ("closeOmbrixHelperNotification"), saves, and the demo prints
+# what the library holds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OX_BUILD_DIR:-$root/build}
@@ -58,7 +59,8 @@ for _ in $(seq 1200); do
   sleep 0.1
 done
 grep -q "library updated" "$scratch/helper.log" || { echo "Ombrix Helper did not finish its scan" >&2; cat "$scratch/helper.log" >&2; exit 1; }
-kill -TERM "$helper_pid"
+# As another program would ask it: the helper quits and saves the library on the way out.
+"$build/tools/ox-post-notification" closeOmbrixHelperNotification
 for _ in $(seq 300); do kill -0 "$helper_pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$helper_pid" 2>/dev/null; then echo "Ombrix Helper did not quit" >&2; exit 1; fi
 wait "$helper_pid" || { echo "Ombrix Helper ended with an error" >&2; cat "$scratch/helper.log" >&2; exit 1; }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -19,6 +20,7 @@
 #include "scanner/OXCoreLibrary.h"
 #include "tests/core/LibraryTestUtil.h"
 #include "tests/helper/HelperTestSupport.h"
+#include "tests/support/PrivateBus.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
 
@@ -154,4 +156,33 @@ TEST_F(Start, TerminationStopsTheEngineAndSavesTheLibrary) {
   EXPECT_TRUE(QFile::exists(store));
   engine->updateLibrary();
   EXPECT_FALSE(engine->isUpdating());
+}
+
+// Ombrix asks for the panel over the bus. The bus is one of this test's own, so no other test hears the post; it is
+// chosen before anything in this process has used a session bus.
+TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
+  oxtest::PrivateBus bus;
+  ASSERT_TRUE(bus.isRunning());
+  qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+  helpertest::resetHelperState();
+  FakeStatusItem::install();
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  QTemporaryDir movies;
+  OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
+  QFile known(movies.filePath("Quiet.Orchard.mkv"));
+  ASSERT_TRUE(known.open(QIODevice::WriteOnly) && known.resize(1048576));
+  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known.fileName()));
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  ASSERT_FALSE(panel->hasActivePanel());
+
+  std::unique_ptr<QProcess> poster;
+  ASSERT_TRUE(oxtest::startProcess(poster, QStringLiteral(OX_BINARY_DIR "/tools/ox-post-notification"),
+                                   {"openPopUpPermanent"}));
+  ASSERT_TRUE(poster->waitForFinished(20000));
+  ASSERT_EQ(poster->exitCode(), 0);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return panel->hasActivePanel(); }));
+  EXPECT_TRUE(delegate.menubarController()->hasActiveIcon());
+  EXPECT_FALSE(panel->shouldClosePanelWhenResignKey());
 }

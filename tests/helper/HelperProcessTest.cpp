@@ -14,6 +14,7 @@
 namespace {
 
 const QString kHelper = QStringLiteral(OX_BINARY_DIR "/bin/ombrix-helper");
+const QString kPoster = QStringLiteral(OX_BINARY_DIR "/tools/ox-post-notification");
 const QString kName = QStringLiteral("Varnel.OmbrixHelper");
 
 // The program as the desktop starts it: a home of its own, the private bus, no display, the stand-ins.
@@ -48,6 +49,12 @@ class Program : public ::testing::Test {
     EXPECT_TRUE(oxtest::startProcess(p, kHelper, {}, env));
     return p;
   }
+  // Posts a distributed notification from a program of its own on the private bus; answers its exit status.
+  int post(const QString& name) {
+    std::unique_ptr<QProcess> poster;
+    if (!oxtest::startProcess(poster, kPoster, {name}, env) || !poster->waitForFinished(20000)) return -1;
+    return poster->exitCode();
+  }
   QString libraryFile() const { return home.filePath("XDG_DATA_HOME/Ombrix/library.bin"); }
 
   oxtest::PrivateBus bus;
@@ -72,6 +79,21 @@ TEST_F(Program, ASecondCopyStepsAsideAndTheFirstEndsCleanlyWithTheLibrarySaved) 
   EXPECT_EQ(first->state(), QProcess::Running);
   EXPECT_TRUE(bus.hasOwner(kName));
 
+  // Another program asks it to quit: it saves the library on the way out.
+  oxtest::spinFor(300);
+  ASSERT_TRUE(QFile::remove(libraryFile()));
+  EXPECT_EQ(post("closeOmbrixHelperNotification"), 0);
+  ASSERT_TRUE(first->waitForFinished(30000));
+  EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first->exitCode(), 0);
+  EXPECT_TRUE(QFile::exists(libraryFile()));
+  EXPECT_FALSE(bus.hasOwner(kName));
+}
+
+TEST_F(Program, TheSessionsSigtermEndsItCleanlyToo) {
+  first = start();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return bus.hasOwner(kName); }, 20000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return QFile::exists(libraryFile()); }, 20000));
   oxtest::spinFor(300);
   ASSERT_TRUE(QFile::remove(libraryFile()));
   ::kill(pid_t(first->processId()), SIGTERM);
@@ -79,5 +101,4 @@ TEST_F(Program, ASecondCopyStepsAsideAndTheFirstEndsCleanlyWithTheLibrarySaved) 
   EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(first->exitCode(), 0);
   EXPECT_TRUE(QFile::exists(libraryFile()));
-  EXPECT_FALSE(bus.hasOwner(kName));
 }
