@@ -1,12 +1,12 @@
 #include "helper/OXMenubarController.h"
 
 #include "platform/foundation/MainQueue.h"
-#include "platform/ui/NamedImage.h"
+#include "platform/ui/Images.h"
 #include "scanner/OXCoreLibrary.h"
 
 namespace {
 
-QImage named(const char* name) { return ox::NamedImage::imageNamed(QString::fromLatin1(name)); }
+QImage named(const char* name) { return ox::imageNamed(QString::fromLatin1(name) + QStringLiteral("@2x.png")); }
 
 }  // namespace
 

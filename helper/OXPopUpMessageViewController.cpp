@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "platform/foundation/NotificationCenter.h"
-#include "platform/ui/NamedImage.h"
+#include "platform/ui/Images.h"
 
 const QString OXPopUpMessageViewController::kShowSourcesNotification = QStringLiteral("showSourcesNotification");
 
@@ -43,7 +43,7 @@ OXPopUpMessageViewController::~OXPopUpMessageViewController() { delete view_.dat
 
 void OXPopUpMessageViewController::setMessage(const char* icon, const QString& title, const QString& message,
                                               const QString& button) {
-  iconImageView_->setPixmap(QPixmap::fromImage(ox::NamedImage::imageNamed(QString::fromLatin1(icon))));
+  iconImageView_->setPixmap(QPixmap::fromImage(ox::imageNamed(QString::fromLatin1(icon) + QStringLiteral("@2x.png"))));
   titleField_->setText(title);
   messageField_->setText(message);
   buttonSources_->setText(button);

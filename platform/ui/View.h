@@ -31,6 +31,11 @@ class View : public std::enable_shared_from_this<View> {
   QRectF bounds() const { return QRectF(QPointF(0, 0), frame_.size()); }
   bool isHidden() const { return hidden_; }
   void setHidden(bool hidden);
+  // The opacity of the backing layer: at once, or through the animator (animated like a layer change, 0.25 s unless
+  // an open transaction says otherwise; a layer that was never on screen fades from the value it has).
+  double alphaValue();
+  void setAlphaValue(double alpha);
+  void animateAlphaValue(double alpha);
 
   // The backing layer; made by makeBackingLayer on first use.
   LayerPtr layer();

@@ -11,6 +11,7 @@
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "platform/layers/Transaction.h"
+#include "platform/ui/BackdropBlur.h"
 
 namespace ox {
 namespace {
@@ -151,13 +152,52 @@ void WindowServer::setNeedsDisplay() {
     if (s && s->isVisible()) s->requestUpdate();
 }
 
+namespace {
+
+// The alpha a window shows at time t.
+double shownAlpha(const Window& w, double time) { return w.rootLayer()->presentation(time).opacity; }
+
+bool blursBeneath(const Window& w, double time) { return w.backgroundBlurRadius() > 0 && shownAlpha(w, time) > 0; }
+
+}  // namespace
+
 void WindowServer::render(QPainter& painter, const QScreen* screen, double time) {
   const QRectF sf = screenFrame(screen);
-  painter.fillRect(QRectF(QPointF(0, 0), sf.size()), Qt::black);
+  const QSizeF size = sf.size();
+  const auto windows = windowsOnScreen(screen);
   bool animating = false;
-  for (const auto& w : windowsOnScreen(screen)) {
-    d->renderer.render(painter, w->rootLayer(), sf.size(), time);
-    animating = animating || d->renderer.animating();
+  const bool blur = std::any_of(windows.begin(), windows.end(), [time](const auto& w) { return blursBeneath(*w, time); });
+  if (!blur) {
+    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::black);
+    for (const auto& w : windows) {
+      d->renderer.render(painter, w->rootLayer(), size, time);
+      animating = animating || d->renderer.animating();
+    }
+  } else {
+    // A blurred window needs the pixels beneath it, so the screen is composed in an image first.
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    QImage canvas((size * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(dpr);
+    canvas.fill(Qt::black);
+    QPainter p(&canvas);
+    for (const auto& w : windows) {
+      if (blursBeneath(*w, time)) {
+        // Window frames are y up from the screen's bottom left; the image is y down.
+        const QRectF f = w->frame().translated(-sf.topLeft());
+        const QRectF area(f.x(), size.height() - f.y() - f.height(), f.width(), f.height());
+        const QRect pixels = QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect() & canvas.rect();
+        if (!pixels.isEmpty()) {
+          const QImage beneath = blurredBackdrop(canvas.copy(pixels), w->backgroundBlurRadius() * dpr);
+          p.setOpacity(shownAlpha(*w, time));
+          p.drawImage(QRectF(QPointF(pixels.topLeft()) / dpr, QSizeF(pixels.size()) / dpr), beneath);
+          p.setOpacity(1.0);
+        }
+      }
+      d->renderer.render(p, w->rootLayer(), size, time);
+      animating = animating || d->renderer.animating();
+    }
+    p.end();
+    painter.drawImage(QRectF(QPointF(0, 0), size), canvas);
   }
   // Keep painting while something moves; the platform paces the frames.
   if (animating) QMetaObject::invokeMethod(QCoreApplication::instance(), [this] { setNeedsDisplay(); },

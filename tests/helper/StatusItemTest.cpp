@@ -5,7 +5,7 @@
 
 #include "helper/NSImage_iOSBehaviour.h"
 #include "helper/OXMenubarController.h"
-#include "platform/ui/NamedImage.h"
+#include "platform/ui/Images.h"
 #include "scanner/OXCoreLibrary.h"
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/TestUtil.h"
@@ -14,7 +14,7 @@ using helpertest::FakeStatusItem;
 
 namespace {
 
-QImage named(const char* name) { return ox::NamedImage::imageNamed(QString::fromLatin1(name)); }
+QImage named(const char* name) { return ox::imageNamed(QString::fromLatin1(name) + QStringLiteral("@2x.png")); }
 
 // The scan engine posts from its threads.
 void postFromAnotherThread(const QString& name) {

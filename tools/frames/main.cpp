@@ -4,12 +4,19 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
+#include <QTemporaryFile>
 #include <cstdio>
 
+#include "app/OXFullScreenMenu.h"
+#include "app/OXPanelOptionsView.h"
+#include "app/OXPanelResumeView.h"
+#include "app/PanelResume.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "playback/OXEpisodeLayoutManager.h"
+#include "platform/ui/WindowServer.h"
 #include "playback/RollLayout.h"
 #include "tools/frames/Scenes.h"
 
@@ -155,10 +162,62 @@ void episodeCarousel() {
   save(render(root, ox::LayerClock::now() + 1, size), "episode_carousel.png");
 }
 
+// The overlays as the screen shows them: over Home in the main window, each blurring and dimming what lies beneath.
+void overlays() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  OXPreferencesValues::sharePreferences()->setMainScreen(screen);
+  auto main = std::make_shared<ox::Window>(ox::screenFrame(screen));
+  main->setContentView(std::make_shared<ox::View>());
+  scenes::Home h = scenes::buildHome(kScreen);
+  h.kenburns->setRandomSource([] { return 0; });
+  h.kenburns->nextWithImage(scenes::paintBackdrop(1920, 1080, 2));
+  main->contentView()->layer()->addSublayer(h.root);
+  main->orderFront();
+  auto shoot = [&](const std::shared_ptr<ox::Window>& overlay, const QString& name) {
+    ox::LayerClock::advance(1.0);  // the fades are over
+    ox::Transaction::flush();
+    save(ox::WindowServer::shared().grabScreen(screen, ox::LayerClock::now()), name);
+    overlay->orderOut();
+  };
+
+  auto genres = OXFullScreenMenu::initWithTitle({}, {"All Movies", "Action", "Comedy", "Drama", "Science Fiction"});
+  genres->setFirstSelected(2);
+  genres->open();
+  shoot(genres, "menu_list.png");
+
+  auto update = OXFullScreenMenu::initWithTitle("Ombrix will be closed to install the new update.",
+                                                {"Install now", "Later"});
+  update->open();
+  ox::LayerClock::advance(1.0);
+  update->panel()->moveDown();
+  shoot(update, "menu_list_title.png");
+
+  auto alert = OXFullScreenMenu::initAlertWithTexts(
+      {"This file could not be played.", "It may be damaged or in a format", "that is not supported."});
+  alert->open();
+  shoot(alert, "menu_alert.png");
+
+  auto resume = PanelResume::initWithPanelView(
+      std::make_shared<OXPanelResumeView>(OXPreferencesValues::sharePreferences()->mainScreenFrame()));
+  shoot(resume, "panel_resume.png");
+
+  auto options = PanelResume::initWithPanelView(
+      std::make_shared<OXPanelOptionsView>("Install the new update now?", "Install", "Later"));
+  shoot(options, "panel_options.png");
+  main->orderOut();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // A headless screen of the frames' size, so the overlays' windows cover exactly what is drawn.
+  QTemporaryFile screens;
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && screens.open()) {
+    screens.write(R"({"screens": [{"name": "frames", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                       "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    screens.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+  }
   QGuiApplication app(argc, argv);
   g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("frames");
   QDir().mkpath(g_out);
@@ -171,5 +230,6 @@ int main(int argc, char** argv) {
   text();
   drumRolls();
   episodeCarousel();
+  overlays();
   return 0;
 }

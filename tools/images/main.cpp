@@ -1,34 +1,56 @@
-// Draws Ombrix Helper's pictures into resources/helper/ (or the folder given):
-//   ox-helper-images [output folder]
-// Every picture is drawn here, at twice its size in points ("<name>@2x.png"):
+// Draws the pictures of both programs' own resources into resources/images/ (or the folder given):
+//   ox-images [output folder]
+// Each picture is ours, drawn here; run again after changing one and commit the result. Ombrix Helper's pictures are
+// drawn at twice their size in points ("<name>@2x.png"):
 //   status_off, status_on          the status item's icon, plain and highlighted (18 x 18 points)
 //   status_alt_off, status_alt_on  the same with the scanning dot, the icon's second phase while a scan runs
 //   iconMoviesEmpty, iconTVShowsEmpty  the panel's empty-library pictures (96 x 96 points)
 #include <QDir>
 #include <QGuiApplication>
-#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
-QString g_out;
-
-QImage canvas(int points) {
-  QImage image(points * 2, points * 2, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
-  return image;
-}
-
-bool save(const QImage& image, const char* name) {
-  const QString path = QDir(g_out).filePath(QString::fromLatin1(name) + QStringLiteral("@2x.png"));
-  if (!image.save(path)) {
+bool save(const QImage& img, const QString& folder, const QString& name) {
+  const QString path = QDir(folder).filePath(name);
+  if (!img.save(path)) {
     std::fprintf(stderr, "could not write %s\n", qPrintable(path));
     return false;
   }
   std::printf("%s\n", qPrintable(path));
   return true;
+}
+
+// The veil behind the overlays' texts: clear where the text stands, darkening towards the edges and corners, so
+// that the texts read over any backdrop. Drawn for a 16:9 screen and stretched to the screen's size.
+QImage panelResumeVignette() {
+  const int w = 1920, h = 1080;
+  QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  // An ellipse as wide as the screen: the gradient is drawn in a circle and scaled.
+  p.translate(w / 2.0, h / 2.0);
+  p.scale(1.0, double(h) / w);
+  const double r = std::hypot(w, w) / 2.0;
+  QRadialGradient g(QPointF(0, 0), r);
+  g.setColorAt(0.0, QColor(0, 0, 0, 0));
+  g.setColorAt(0.35, QColor(0, 0, 0, 20));
+  g.setColorAt(0.7, QColor(0, 0, 0, 120));
+  g.setColorAt(1.0, QColor(0, 0, 0, 230));
+  p.fillRect(QRectF(-r, -r, 2 * r, 2 * r), g);
+  return img;
+}
+
+// A transparent canvas for a helper picture of `points` x `points` points, at twice the pixels.
+QImage canvas(int points) {
+  QImage image(points * 2, points * 2, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  return image;
 }
 
 // The helper's mark: a screen with a play triangle under it a small stand; with `dot`, the scanning dot at the
@@ -99,21 +121,18 @@ QImage emptyIcon(bool shows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Drawing needs no display.
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
-  g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources/helper");
-  if (!QDir().mkpath(g_out)) {
-    std::fprintf(stderr, "cannot create %s\n", qPrintable(g_out));
-    return 1;
-  }
+  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources/images");
+  QDir().mkpath(out);
+  bool ok = save(panelResumeVignette(), out, QStringLiteral("PanelResumeVignette.png"));
   const QColor light(236, 236, 240);
   const QColor white(255, 255, 255);
-  bool ok = save(statusIcon(light, false), "status_off");
-  ok &= save(statusIcon(white, false), "status_on");
-  ok &= save(statusIcon(light, true), "status_alt_off");
-  ok &= save(statusIcon(white, true), "status_alt_on");
-  ok &= save(emptyIcon(false), "iconMoviesEmpty");
-  ok &= save(emptyIcon(true), "iconTVShowsEmpty");
+  ok &= save(statusIcon(light, false), out, QStringLiteral("status_off@2x.png"));
+  ok &= save(statusIcon(white, false), out, QStringLiteral("status_on@2x.png"));
+  ok &= save(statusIcon(light, true), out, QStringLiteral("status_alt_off@2x.png"));
+  ok &= save(statusIcon(white, true), out, QStringLiteral("status_alt_on@2x.png"));
+  ok &= save(emptyIcon(false), out, QStringLiteral("iconMoviesEmpty@2x.png"));
+  ok &= save(emptyIcon(true), out, QStringLiteral("iconTVShowsEmpty@2x.png"));
   return ok ? 0 : 1;
 }
