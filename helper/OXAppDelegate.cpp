@@ -11,6 +11,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/LoginItem.h"
+#include "platform/system/SoftwareUpdater.h"
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixAPI.h"
 #include "scanner/TVDb.h"
@@ -88,12 +89,15 @@ void OXAppDelegate::applicationDidFinishLaunching() {
   panelController_->checkCorrectPanel();
   firstSetup();
   if (OXLibrary::shareLibrary()->isLibraryEmpty()) openPopUpPermanent();
+  ox::SoftwareUpdater::shared().checkForUpdates();
 }
 
 void OXAppDelegate::firstSetup() {
   if (ox::UserDefaults::value(kFirstSetupDone, false).toBool()) return;
   ox::LoginItem::addToLoginItems(kBundleIdentifier, QStringLiteral("Ombrix Helper"),
                                  QCoreApplication::applicationFilePath());
+  ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(true);
+  ox::SoftwareUpdater::shared().setAutomaticallyDownloadsUpdates(true);
   ox::UserDefaults::setValue(kControlAppleRemote, true);
   ox::UserDefaults::setValue(kFirstSetupDone, true);
   ox::UserDefaults::setValue(kRefreshTime, 0);
@@ -137,5 +141,6 @@ void OXAppDelegate::applicationWillTerminate() {
   // No engine thread may run on while the process takes its singletons down, nor write after the last save.
   OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
   engine->shutdown();
+  ox::SoftwareUpdater::shared().stopChecking();
   engine->saveLibrary();
 }

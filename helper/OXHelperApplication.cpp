@@ -12,7 +12,8 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/system/DistributedNotificationCenter.h"
-#include "platform/system/RunningApplication.h"
+#include "platform/system/Workspace.h"
+#include "platform/ui/Application.h"
 
 #ifndef OX_VERSION
 #define OX_VERSION "0.0.0"
@@ -34,13 +35,17 @@ void OXHelperApplication::registerInfoValues() {
   ox::registerInfoValues({{QStringLiteral("CFBundleName"), QStringLiteral("Ombrix Helper")},
                           {QStringLiteral("CFBundleIdentifier"), OXAppDelegate::kBundleIdentifier},
                           {QStringLiteral("CFBundleVersion"), QStringLiteral(OX_VERSION)},
-                          {QStringLiteral("CFBundleShortVersionString"), QStringLiteral(OX_VERSION)}});
+                          {QStringLiteral("CFBundleShortVersionString"), QStringLiteral(OX_VERSION)},
+                          {QStringLiteral("SUFeedURL"),
+                           QStringLiteral("https://updates.ombrix.example/helper/appcast.xml")}});
+  ox::registerInfoEnvironmentOverride(QStringLiteral("SUFeedURL"), QStringLiteral("OMBRIX_FEED_URL"));
 }
 
 OXHelperApplication::OXHelperApplication() {
   // Another program asks the helper to quit (observers run on the main thread).
   closeObserver_ = ox::DistributedNotificationCenter::defaultCenter().addObserver(
-      OXAppDelegate::kCloseOmbrixHelperNotification, {}, [this](const ox::DistributedNotification&) { terminate(); });
+      OXAppDelegate::kCloseOmbrixHelperNotification, {},
+      [](const ox::DistributedNotification&) { ox::Application::terminate(); });
   watchSignals();
   delegate_ = std::make_unique<OXAppDelegate>();
 }
@@ -68,7 +73,7 @@ void OXHelperApplication::watchSignals() {
     char byte;
     while (::read(g_signalPipe[0], &byte, 1) > 0) {
     }
-    terminate();
+    ox::Application::terminate();
   });
   struct sigaction action = {};
   action.sa_handler = onSignal;
@@ -77,8 +82,6 @@ void OXHelperApplication::watchSignals() {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
 }
-
-void OXHelperApplication::terminate() { QCoreApplication::quit(); }
 
 int OXHelperApplication::main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -89,8 +92,8 @@ int OXHelperApplication::main(int argc, char** argv) {
   registerInfoValues();
   ox::httpGlobalInit();
 
-  if (ox::RunningApplication::claimBundleIdentifier(OXAppDelegate::kBundleIdentifier) ==
-      ox::RunningApplication::Claim::TakenByAnother) {
+  if (ox::Workspace::shared().claimBundleIdentifier(OXAppDelegate::kBundleIdentifier) ==
+      ox::Workspace::Claim::TakenByAnother) {
     ox::log(QStringLiteral("Ombrix Helper already runs; this copy ends"));
     return 0;
   }

@@ -8,8 +8,9 @@
 class OXAppDelegate;
 
 // The helper's application object: it takes the bundle identifier on the session bus (a second copy of the program
-// ends at once), runs the delegate through launching, the event loop and termination, and terminates on
-// "closeOmbrixHelperNotification" and on the session's SIGTERM (or a SIGINT), saving the library on the way out.
+// ends at once), runs the delegate through launching, the event loop and termination, and terminates
+// (ox::Application::terminate) on "closeOmbrixHelperNotification" and on the session's SIGTERM (or a SIGINT), saving
+// the library on the way out.
 class OXHelperApplication : public QObject {
  public:
   // The program: the process arguments in, the exit status out (0 also for a second copy that stepped aside).
@@ -21,8 +22,6 @@ class OXHelperApplication : public QObject {
   ~OXHelperApplication() override;
 
   OXAppDelegate* delegate() const { return delegate_.get(); }
-  // Leaves the event loop; the delegate's termination runs after it.
-  void terminate();
 
  private:
   void watchSignals();

@@ -12,7 +12,7 @@
 
 #include "core/OXServiceHosts.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "platform/ui/Workspace.h"
+#include "platform/system/Workspace.h"
 
 const QString OXTutorialWindowController::kOpenPopUpPermanent = QStringLiteral("openPopUpPermanent");
 
@@ -179,7 +179,8 @@ void OXTutorialWindowController::previous() {
 }
 
 void OXTutorialWindowController::moreHelp() {
-  ox::Workspace::openURL(QUrl(OXServiceHosts::baseURL(OXService::WebSite) + QStringLiteral("/ombrixapp/help/")));
+  const QString site = OXServiceHosts::baseURL(OXService::WebSite);
+  ox::Workspace::shared().openURL(QUrl(site + QStringLiteral("/ombrixapp/help/")));
 }
 
 void OXTutorialWindowController::setContentView(QWidget* page) {

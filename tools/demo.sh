@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The demo: the online services' stand-ins with their catalogue, a folder of small video files made with ffmpeg,
-# and Ombrix Helper started on a fresh library of those folders (headless, on a session bus of its own): its first
-# scan fills the library, then it is asked to quit ("closeOmbrixHelperNotification"), saves, and the demo prints
-# what the library holds.
+# and Ombrix Helper started on a fresh library of those folders (headless, on a session bus of their own): its first
+# scan fills the library. Then Ombrix full screen on that library; without a display it runs on a virtual one (Xvfb).
+# Either way it saves a picture of Home to a path it prints ($OX_DEMO_OUT, default build/demo/home.png) and quits by
+# itself. Last the helper is asked to quit ("closeOmbrixHelperNotification"), saves, and the demo prints what the
+# library holds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OX_BUILD_DIR:-$root/build}
@@ -47,11 +49,12 @@ video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E01.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E02.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern Street - 1x03.mkv"
 
-# Ombrix Helper on the two folders: it owns its name on a bus of its own and runs its first scan at start.
+# Ombrix Helper on the two folders: it owns its name on a bus of its own and runs its first scan at start (it reads
+# no real update feed).
 "$build/tools/ox-demo" --seed "$XDG_DATA_HOME" "$demo/Movies" "$demo/TV Shows"
 eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | {
   read -r address; read -r pid; echo "export DBUS_SESSION_BUS_ADDRESS='$address'; bus_pid=$pid"; })"
-"$build/bin/ombrix-helper" 2> "$scratch/helper.log" &
+OMBRIX_FEED_URL=http://127.0.0.1:9/appcast.xml "$build/bin/ombrix-helper" 2> "$scratch/helper.log" &
 helper_pid=$!
 for _ in $(seq 1200); do
   grep -q "library updated" "$scratch/helper.log" && break
@@ -59,6 +62,29 @@ for _ in $(seq 1200); do
   sleep 0.1
 done
 grep -q "library updated" "$scratch/helper.log" || { echo "Ombrix Helper did not finish its scan" >&2; cat "$scratch/helper.log" >&2; exit 1; }
+
+# Ombrix on that library, while the helper runs (so Ombrix does not start another). It stops no other program's
+# processes here and reads no real update feed; the picture is taken once the first backdrop has settled, and Ombrix
+# quits after it (the time limit only guards a stuck run).
+out=${OX_DEMO_OUT:-$build/demo}
+mkdir -p "$out"
+rm -f "$out/home.png"
+ombrix_env=(OMBRIX_KILLALL=/nonexistent OMBRIX_FEED_URL=http://127.0.0.1:9/appcast.xml
+            OMBRIX_FRAME_PATH="$out/home.png" OMBRIX_FRAME_DELAY=3 OMBRIX_QUIT_AFTER_FRAME=1)
+run_ombrix() {
+  env "${ombrix_env[@]}" "$@" timeout 60 "$build/bin/ombrix"
+}
+echo
+if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
+  echo "Ombrix full screen on this display (it quits after its picture of Home)"
+  run_ombrix -u QT_QPA_PLATFORM
+else
+  echo "No display: Ombrix full screen on a virtual 1920x1080 one"
+  xvfb-run -a -s "-screen 0 1920x1080x24" bash -c "$(declare -p build ombrix_env); $(declare -f run_ombrix); run_ombrix QT_QPA_PLATFORM=xcb"
+fi
+[[ -s $out/home.png ]] || { echo "Ombrix saved no picture of Home" >&2; exit 1; }
+echo "Home: $out/home.png"
+
 # As another program would ask it: the helper quits and saves the library on the way out.
 "$build/tools/ox-post-notification" closeOmbrixHelperNotification
 for _ in $(seq 300); do kill -0 "$helper_pid" 2>/dev/null || break; sleep 0.1; done

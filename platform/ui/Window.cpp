@@ -85,6 +85,11 @@ void Window::setBackgroundBlurRadius(double radius) {
   WindowServer::shared().setNeedsDisplay();
 }
 
+void Window::animateBackgroundColor(const QColor& color) {
+  background_ = color;
+  root_->setBackgroundColor(color);
+}
+
 void Window::setContentView(const ViewPtr& view) {
   if (contentView_) {
     if (contentView_->hasLayer()) contentView_->layer()->removeFromSuperlayer();

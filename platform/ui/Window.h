@@ -43,7 +43,9 @@ class Window : public std::enable_shared_from_this<Window> {
   // window fades from the alpha it was given.
   void animateAlphaValue(double alpha);
   QColor backgroundColor() const { return background_; }
-  void setBackgroundColor(const QColor& color);
+  void setBackgroundColor(const QColor& color);  // at once
+  // Through the animator, as animateAlphaValue.
+  void animateBackgroundColor(const QColor& color);
   bool isOpaque() const { return opaque_; }
   void setOpaque(bool opaque) { opaque_ = opaque; }
   // A blurred copy of what lies beneath the window shows through its background (and fades with its alpha); 0, the

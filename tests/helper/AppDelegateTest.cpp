@@ -10,6 +10,7 @@
 
 #include "core/OXLibrary.h"
 #include "helper/OXAppDelegate.h"
+#include "helper/OXHelperApplication.h"
 #include "helper/OXMenubarController.h"
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
@@ -17,9 +18,12 @@
 #include "helper/OXTutorialWindowController.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/LoginItem.h"
+#include "platform/system/SoftwareUpdater.h"
+#include "platform/system/Workspace.h"
 #include "scanner/OXCoreLibrary.h"
 #include "tests/core/LibraryTestUtil.h"
 #include "tests/helper/HelperTestSupport.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
@@ -59,8 +63,10 @@ TEST_F(Start, FirstStartScansAndThePanelFollowsTheSession) {
   OXMenubarController* menubar = delegate.menubarController();
   OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
 
-  // First-run setup: the login item, the defaults, the tour.
+  // First-run setup: the login item, the defaults, automatic update checks, the tour.
   EXPECT_TRUE(ox::LoginItem::isInLoginItems(kLoginItem));
+  EXPECT_TRUE(ox::SoftwareUpdater::shared().automaticallyChecksForUpdates());
+  EXPECT_TRUE(ox::SoftwareUpdater::shared().automaticallyDownloadsUpdates());
   EXPECT_TRUE(ox::UserDefaults::value("firstSetupDone").toBool());
   EXPECT_TRUE(ox::UserDefaults::value("controlAppleRemote").toBool());
   EXPECT_EQ(ox::UserDefaults::value("refreshTime").toInt(), 0);
@@ -105,6 +111,28 @@ TEST_F(Start, FirstStartScansAndThePanelFollowsTheSession) {
   ox::NotificationCenter::defaultCenter().post(OXPanelController::kClosePanelNotification);
   EXPECT_FALSE(panel->hasActivePanel());
   EXPECT_FALSE(menubar->hasActiveIcon());
+}
+
+TEST_F(Start, TheUpdateFeedIsReadInTheBackgroundAndANewerVersionShowsItsPage) {
+  oxtest::LoopbackServer feed;
+  feed.setReply("/appcast.xml", {200,
+                                 "<rss xmlns:sparkle=\"s\"><channel><item><link>http://127.0.0.1:9/release</link>"
+                                 "<enclosure sparkle:version=\"99.0\"/></item></channel></rss>",
+                                 "application/rss+xml",
+                                 {}});
+  qputenv("OMBRIX_FEED_URL", feed.url("/appcast.xml").toString().toUtf8());
+  OXHelperApplication::registerInfoValues();
+  QList<QUrl> opened;
+  ox::Workspace::shared().setURLOpener([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  EXPECT_TRUE(oxtest::spinUntil([&] { return !opened.isEmpty(); }));
+  ox::Workspace::shared().setURLOpener({});
+  EXPECT_EQ(opened, QList<QUrl>{QUrl("http://127.0.0.1:9/release")});
+  EXPECT_EQ(feed.requestCount(), 1);
 }
 
 TEST_F(Start, WithoutFoldersThePanelOpensByItselfAndThePointerIsReadyForIt) {

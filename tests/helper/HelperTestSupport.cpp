@@ -75,7 +75,8 @@ void resetHelperState() {
   OXLibrary* library = OXLibrary::shareLibrary();
   library->clearLibrary();
   library->saveLibrary();
-  for (const char* key : {"firstSetupDone", "controlAppleRemote", "refreshTime", "lastHashScanTimestamp"})
+  for (const char* key : {"firstSetupDone", "controlAppleRemote", "refreshTime", "lastHashScanTimestamp",
+                          "automaticallyChecksForUpdates", "automaticallyDownloadsUpdates"})
     ox::UserDefaults::remove(QString::fromLatin1(key));
   ox::LoginItem::removeFromLoginItems(QStringLiteral("Varnel.OmbrixHelper"));
 }

@@ -12,7 +12,7 @@
 #include "helper/OXPanelListController.h"
 #include "helper/OXPopUpMessageViewController.h"
 #include "helper/OXTutorialWindowController.h"
-#include "platform/ui/Workspace.h"
+#include "platform/system/Workspace.h"
 #include "scanner/OXCoreLibrary.h"
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/StandIn.h"
@@ -56,12 +56,12 @@ TEST(Tour, ArrivingOnTheHelperPageFromEitherSideOpensThePanel) {
   EXPECT_FALSE(tour.window()->isVisible());
 
   QList<QUrl> opened;
-  ox::Workspace::setOpener([&](const QUrl& url) {
+  ox::Workspace::shared().setURLOpener([&](const QUrl& url) {
     opened << url;
     return true;
   });
   tour.moreHelp();
-  ox::Workspace::setOpener({});
+  ox::Workspace::shared().setURLOpener({});
   EXPECT_EQ(opened, QList<QUrl>{QUrl("http://127.0.0.1:9/ombrixapp/help/")});
 }
 
