@@ -17,6 +17,7 @@
 
 #include "core/OXLibrary.h"
 #include "helper/OXAppDelegate.h"
+#include "helper/OXHelperApplication.h"
 #include "helper/OXMenubarController.h"
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
@@ -24,6 +25,7 @@
 #include "helper/OXSignUpLoginController.h"
 #include "helper/OXTutorialWindowController.h"
 #include "helper/StatusItemView.h"
+#include "platform/system/SoftwareUpdater.h"
 #include "platform/ui/StatusItem.h"
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixAPI.h"
@@ -126,11 +128,12 @@ int main(int argc, char** argv) {
   }
   for (const char* name : {"OMBRIX_SEARCH_URL", "OMBRIX_MOVIE_SEARCH_URL", "OMBRIX_QUEUE_URL", "OMBRIX_TVDB_URL",
                            "OMBRIX_API_URL", "OMBRIX_API_STAGING_URL", "OMBRIX_OPENSUBTITLES_URL", "OMBRIX_BUCKET_URL",
-                           "OMBRIX_SCRAPE_URL", "OMBRIX_WEBSITE_URL"})
+                           "OMBRIX_SCRAPE_URL", "OMBRIX_WEBSITE_URL", "OMBRIX_FEED_URL"})
     qputenv(name, "http://127.0.0.1:9");
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  OXHelperApplication::registerInfoValues();
   g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("frames");
   QDir().mkpath(g_out);
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -185,5 +188,6 @@ int main(int argc, char** argv) {
   save(statusItemSheet(delegate.menubarController()), QStringLiteral("status_item.png"));
   spinUntil([&] { return !engine->isUpdating(); }, 20000);
   engine->shutdown();
+  ox::SoftwareUpdater::shared().stopChecking();
   return 0;
 }
