@@ -207,7 +207,7 @@ TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
 
   std::unique_ptr<QProcess> poster;
   ASSERT_TRUE(oxtest::startProcess(poster, QStringLiteral(OX_BINARY_DIR "/tools/ox-post-notification"),
-                                   {"openPopUpPermanent"}));
+                                   {"openPopUpPermanent"}, helpertest::programEnvironment()));
   ASSERT_TRUE(poster->waitForFinished(20000));
   ASSERT_EQ(poster->exitCode(), 0);
   ASSERT_TRUE(oxtest::spinUntil([&] { return panel->hasActivePanel(); }));

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
+#include "tests/helper/HelperTestSupport.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
@@ -24,7 +25,7 @@ class Program : public ::testing::Test {
     ASSERT_TRUE(QFileInfo(kHelper).isExecutable()) << qPrintable(kHelper);
     ASSERT_TRUE(bus.isRunning());
     ASSERT_TRUE(oxtest::StandIn::shared().isRunning());
-    env = QProcessEnvironment::systemEnvironment();
+    env = helpertest::programEnvironment();
     for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
       const QString path = home.filePath(QString::fromLatin1(name));
       QDir().mkpath(path);
@@ -33,9 +34,6 @@ class Program : public ::testing::Test {
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QT_LOGGING_RULES", "qt.qpa.*=false");
-    // Under ThreadSanitizer the program gets what every test executable has (test_main.cpp): Qt's and libdbus's
-    // own locking is not instrumented and would be reported.
-    env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":ignore_noninstrumented_modules=1");
   }
   void TearDown() override {
     for (auto* p : {&first, &second})

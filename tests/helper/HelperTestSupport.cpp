@@ -69,6 +69,12 @@ int NotificationCounter::count(const QString& name) const {
   return int(seen_.count(name));
 }
 
+QProcessEnvironment programEnvironment() {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":ignore_noninstrumented_modules=1");
+  return env;
+}
+
 void resetHelperState() {
   OXOmbrixAPI().logOut();
   OXOmbrixAPI().setEmail(QString());

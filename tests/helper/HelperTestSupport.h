@@ -1,5 +1,6 @@
 #pragma once
 #include <QImage>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -46,6 +47,10 @@ class NotificationCounter {
   QStringList seen_;
   std::vector<ox::NotificationCenter::Token> tokens_;
 };
+
+// The environment for a program of ours that a test starts: this process's, and under ThreadSanitizer what every
+// test executable has (test_main.cpp), since Qt's and libdbus's own locking is not instrumented and would be reported.
+QProcessEnvironment programEnvironment();
 
 // A fresh library, defaults and keychain session for one test: the shared library emptied, no session stored,
 // no first-run mark.
