@@ -56,7 +56,8 @@ const QString kLoginItem = QStringLiteral("Varnel.OmbrixHelper");
 
 TEST_F(Start, FirstStartScansAndThePanelFollowsTheSession) {
   makeMovieFolder();
-  helpertest::NotificationCounter posts({OXPanelController::kTogglePanel});
+  helpertest::NotificationCounter posts(
+      {OXPanelController::kTogglePanel, OXCoreLibrary::kScanningState, OXCoreLibrary::kStopScanningState});
   OXAppDelegate delegate;
   delegate.applicationDidFinishLaunching();
   OXPanelController* panel = delegate.panelController();
@@ -82,9 +83,10 @@ TEST_F(Start, FirstStartScansAndThePanelFollowsTheSession) {
   OXSignUpLoginController* form = panel->signUpLoginController();
   EXPECT_EQ(panel->filledView(), form->view());
 
-  // The first scan runs at start and fills the library; the item blinks meanwhile and ends on the normal pair.
-  ASSERT_TRUE(oxtest::spinUntil([&] { return menubar->timerIcon() != nullptr; }, 10000));
+  // The first scan runs at start and fills the library; the item's blink ends with it.
   ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 60000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return posts.count(OXCoreLibrary::kStopScanningState) > 0; }));
+  EXPECT_GE(posts.count(OXCoreLibrary::kScanningState), 1);
   ASSERT_TRUE(oxtest::spinUntil([&] { return menubar->timerIcon() == nullptr; }));
   ASSERT_EQ(OXLibrary::shareLibrary()->movieList().size(), 1);
   EXPECT_EQ(OXLibrary::shareLibrary()->movieList()[0]->title(), "The Glass Harbour");

@@ -84,7 +84,9 @@ TEST(Messages, TheEmptyTabShowsWhyAndTheListComesBackWithTheFirstFile) {
   EXPECT_EQ(message->view()->x(), 11);
   EXPECT_EQ(list.view()->height() - message->view()->geometry().bottom() - 1, 20);
 
-  // A movie folder and a scan running: the library is being created, and there is nothing to press.
+  // A movie folder and a scan running: the library is being created, and there is nothing to press. The search
+  // holds its answer meanwhile, so the file cannot be listed before the message is looked at.
+  oxtest::StandIn::shared().fault("search", "stall", -1, {}, 30);
   QTemporaryDir movies;
   QFile file(movies.filePath("Garden.mkv"));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(5 * 1048576));
@@ -94,6 +96,7 @@ TEST(Messages, TheEmptyTabShowsWhyAndTheListComesBackWithTheFirstFile) {
   list.checkMessageView();
   ASSERT_TRUE(oxtest::spinUntil([&] { return message->titleField()->text() == "Creating library..."; }));
   EXPECT_TRUE(message->buttonSources()->isHidden());
+  oxtest::StandIn::shared().clear();
 
   // The scan finds one file it cannot name: the list shows instead of a message.
   ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 30000));
