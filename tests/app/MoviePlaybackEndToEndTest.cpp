@@ -34,12 +34,14 @@ bool runDemoCycle(const QString& support, const QString& movies, const QString& 
   QFile catalogue(oxtest::sourcePath("tests/standin/catalogue.json"));
   if (!catalogue.open(QIODevice::ReadOnly)) return false;
   const QString key = QJsonDocument::fromJson(catalogue.readAll()).object().value("tvdbApiKey").toString();
-  QProcess demo;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  QProcessEnvironment env = oxtest::programEnvironment();
   env.insert("OX_DEMO_TVDB_API_KEY", key);
-  demo.setProcessEnvironment(env);
-  demo.start(QStringLiteral(OX_BINARY_DIR "/tools/ox-demo"), {support, movies, shows});
-  return demo.waitForFinished(60000) && demo.exitStatus() == QProcess::NormalExit && demo.exitCode() == 0;
+  std::unique_ptr<QProcess> demo;
+  if (!oxtest::startProcess(demo, QStringLiteral(OX_BINARY_DIR "/tools/ox-demo"), {support, movies, shows}, env))
+    return false;
+  const bool done = demo->waitForFinished(60000) && demo->exitStatus() == QProcess::NormalExit && demo->exitCode() == 0;
+  if (!done) ADD_FAILURE() << demo->readAllStandardError().toStdString();
+  return done;
 }
 
 }  // namespace
