@@ -4,8 +4,9 @@
 
 namespace ox {
 
-// The program's own pictures by file name ("PanelResumeVignette.png"), from its compiled-in resources under
-// ":/images/"; a null image when there is none. Each is read once and kept. Thread-safe.
+// The program's own pictures by file name ("PanelResumeVignette.png"; a name without a type is taken as a PNG), from
+// its compiled-in resources under ":/images/"; a null image when there is none. Each is read once and kept.
+// Thread-safe.
 QImage imageNamed(const QString& name);
 
 }  // namespace ox
