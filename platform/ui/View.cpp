@@ -106,8 +106,10 @@ void View::removeFromSuperview() {
 std::shared_ptr<Window> View::window() const { return window_.lock(); }
 
 void View::setWindow(const std::shared_ptr<Window>& w) {
+  if (window_.lock() == w) return;
   window_ = w;
   for (const auto& s : subviews_) s->setWindow(w);
+  viewDidMoveToWindow();
 }
 
 void View::keyDown(const KeyEvent& event) {

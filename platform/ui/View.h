@@ -49,6 +49,9 @@ class View : public std::enable_shared_from_this<View> {
   ViewPtr superview() const { return superview_.lock(); }
   std::shared_ptr<Window> window() const;
 
+  // Sent after the view (or a superview) joined a window or left one; window() tells which.
+  virtual void viewDidMoveToWindow() {}
+
   virtual bool acceptsFirstResponder() const { return false; }
   virtual bool becomeFirstResponder() { return true; }
   virtual bool resignFirstResponder() { return true; }

@@ -7,6 +7,7 @@
 #include <QRasterWindow>
 #include <QScreen>
 #include <algorithm>
+#include <map>
 
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
@@ -28,8 +29,12 @@ class ScreenSurface : public QRasterWindow {
 
  protected:
   void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    WindowServer::shared().render(p, screen(), LayerClock::now());
+    const double t = LayerClock::now();
+    {
+      QPainter p(this);
+      WindowServer::shared().render(p, screen(), t);
+    }
+    WindowServer::shared().framePainted(screen(), t);
   }
   void keyPressEvent(QKeyEvent* e) override {
     if (!WindowServer::shared().dispatchKeyEvent(KeyEvent::fromQt(*e))) QRasterWindow::keyPressEvent(e);
@@ -45,6 +50,8 @@ struct WindowServer::Impl {
   Renderer renderer;
   bool animating = false;
   int observer = 0;
+  std::map<int, std::function<void(const QScreen*, double)>> frameObservers;
+  int nextFrameObserver = 1;
 };
 
 WindowServer& WindowServer::shared() {
@@ -150,6 +157,21 @@ void WindowServer::updateSurfaces() {
 void WindowServer::setNeedsDisplay() {
   for (const auto& s : d->surfaces)
     if (s && s->isVisible()) s->requestUpdate();
+}
+
+int WindowServer::addFrameObserver(std::function<void(const QScreen*, double)> observer) {
+  const int token = d->nextFrameObserver++;
+  d->frameObservers.emplace(token, std::move(observer));
+  return token;
+}
+
+void WindowServer::removeFrameObserver(int token) { d->frameObservers.erase(token); }
+
+void WindowServer::framePainted(const QScreen* screen, double time) {
+  // A copy: an observer may remove itself (or others) while it runs.
+  const auto observers = d->frameObservers;
+  for (const auto& [token, observer] : observers)
+    if (d->frameObservers.count(token)) observer(screen, time);
 }
 
 namespace {

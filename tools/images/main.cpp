@@ -98,6 +98,21 @@ QImage watchedMark(int eighths) {
   return img;
 }
 
+// Home's darkening over the backdrop slideshow: clear in the middle, black at 80 % in the corners, in a circle as
+// wide as the screen's diagonal. Drawn at half the size of a 1920 x 1080 screen; the layer stretches it.
+QImage vignetteHome() {
+  const int w = 960, h = 540;
+  QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  QRadialGradient g(QPointF(w / 2.0, h / 2.0), std::hypot(w, h) / 2.0);
+  // A smooth step from 35 % of the way out to the corners.
+  for (const auto& [at, alpha] : {std::pair{0.35, 0}, {0.5, 28}, {0.65, 88}, {0.8, 156}, {1.0, 204}})
+    g.setColorAt(at, QColor(0, 0, 0, alpha));
+  p.fillRect(img.rect(), g);
+  return img;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,6 +121,7 @@ int main(int argc, char** argv) {
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources/images");
   QDir().mkpath(out);
   bool ok = save(panelResumeVignette(), out, QStringLiteral("PanelResumeVignette.png"));
+  ok = save(vignetteHome(), out, QStringLiteral("vignetteHome.png")) && ok;
   ok = save(emptyChapter(), out, QStringLiteral("ShowsDetailViewEmptyChapter.png")) && ok;
   for (int k = 0; k <= 8; ++k) ok = save(watchedMark(k), out, QStringLiteral("%1P.png").arg(k)) && ok;
   return ok ? 0 : 1;
