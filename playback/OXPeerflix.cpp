@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,6 +19,14 @@
 #include "platform/foundation/MainQueue.h"
 #include "platform/media/VLCMediaPlayer.h"
 #include "playback/OXPeerflixOutput.h"
+
+#if defined(__SANITIZE_THREAD__)
+#define OX_PEERFLIX_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define OX_PEERFLIX_TSAN 1
+#endif
+#endif
 
 using namespace ox;
 
@@ -114,17 +123,32 @@ void OXPeerflix::launch() {
   pipe_->wakeRead = wake[0];
   pipe_->wakeWrite = wake[1];
 
-  task_ = std::make_unique<QProcess>();
-  task_->setProgram(nodePath());
-  task_->setArguments({scriptPath(), magnetLink_});
-  // Standard error stays the program's own; standard output goes to our pipe, read off the main thread.
-  task_->setProcessChannelMode(QProcess::ForwardedChannels);
   const int writeEnd = out[1];
-  task_->setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
-  QObject::connect(task_.get(), &QProcess::errorOccurred, task_.get(), [failLater](QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) failLater();
-  });
-  task_->start();
+  auto spawn = [&] {
+    task_ = std::make_unique<QProcess>();
+    task_->setProgram(nodePath());
+    task_->setArguments({scriptPath(), magnetLink_});
+    // Standard error stays the program's own; standard output goes to our pipe, read off the main thread.
+    task_->setProcessChannelMode(QProcess::ForwardedChannels);
+    task_->setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
+    QObject::connect(task_.get(), &QProcess::errorOccurred, task_.get(), [failLater](QProcess::ProcessError error) {
+      if (error == QProcess::FailedToStart) failLater();
+    });
+    task_->start();
+  };
+#ifdef OX_PEERFLIX_TSAN
+  // QProcess forks with a vfork-style clone of the calling thread, after which ThreadSanitizer has lost that
+  // thread's locks for good and reads every later hand-over through a lock as a race: a throw-away thread spawns.
+  QThread* const home = QThread::currentThread();
+  std::unique_ptr<QThread> spawner(QThread::create([&] {
+    spawn();
+    task_->moveToThread(home);
+  }));
+  spawner->start();
+  spawner->wait();
+#else
+  spawn();
+#endif
   // The child holds the only writing end now: its exit ends the output.
   ::close(writeEnd);
   pipe_->launched = true;
