@@ -296,7 +296,8 @@ std::shared_ptr<OXEpisode> OXEpisodesMenuLayer::episodeSelected() const {
 // Seasons
 
 QString OXEpisodesMenuLayer::seasonTitle(qint64 seasonIndex) const {
-  if (seasonIndex < 0 || seasonIndex >= seasonArray_.size()) return QCoreApplication::translate("OXEpisodesMenuLayer", "Season -");
+  if (seasonIndex < 0 || seasonIndex >= seasonArray_.size())
+    return QCoreApplication::translate("OXEpisodesMenuLayer", "Season -");
   return QCoreApplication::translate("OXEpisodesMenuLayer", "Season %1").arg(seasonArray_.at(seasonIndex));
 }
 
@@ -341,14 +342,7 @@ void OXEpisodesMenuLayer::previousSeason() {
     fade(N, 0);
     place(N, Place::Previous);
     Transaction::commit();
-    self->setSelectedIndex(0);  // the list that left the middle
-    self->currentSeasonIndex_ -= 1;
-    self->fill(N, self->currentSeasonIndex_ - 1);
-    self->setValue(kPrevious, QVariant::fromValue(N));
-    self->setValue(kCurrent, QVariant::fromValue(P));
-    self->setValue(kNext, QVariant::fromValue(C));
-    self->updateImages();
-    self->changingSeason_ = false;
+    self->endSlide(-1, N, N, P, C);
   });
   place(N, Place::Parked);
   place(P, Place::Current);
@@ -356,6 +350,18 @@ void OXEpisodesMenuLayer::previousSeason() {
   fade(C, 0);
   fade(P, 1);
   Transaction::commit();
+}
+
+void OXEpisodesMenuLayer::endSlide(int step, const LayerPtr& recycled, const LayerPtr& previous,
+                                   const LayerPtr& current, const LayerPtr& next) {
+  setSelectedIndex(0);  // the list that left the middle starts again at its first tile
+  currentSeasonIndex_ += step;
+  fill(recycled, currentSeasonIndex_ + step);
+  setValue(kPrevious, QVariant::fromValue(previous));
+  setValue(kCurrent, QVariant::fromValue(current));
+  setValue(kNext, QVariant::fromValue(next));
+  updateImages();
+  changingSeason_ = false;
 }
 
 void OXEpisodesMenuLayer::nextSeason() {
@@ -379,14 +385,7 @@ void OXEpisodesMenuLayer::nextSeason() {
         Transaction::setCompletionBlock([weak, P, N, C] {
           auto self = weak.lock();
           if (!self) return;
-          self->setSelectedIndex(0);  // the list that left the middle
-          self->currentSeasonIndex_ += 1;
-          self->fill(P, self->currentSeasonIndex_ + 1);
-          self->setValue(kPrevious, QVariant::fromValue(C));
-          self->setValue(kCurrent, QVariant::fromValue(N));
-          self->setValue(kNext, QVariant::fromValue(P));
-          self->updateImages();
-          self->changingSeason_ = false;
+          self->endSlide(+1, P, C, N, P);
         });
         place(C, Place::Previous);
         place(N, Place::Current);

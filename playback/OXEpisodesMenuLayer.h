@@ -97,6 +97,9 @@ class OXEpisodesMenuLayer : public ox::Layer {
   static void place(const ox::LayerPtr& seasonLayer, Place where);
   static void fade(const ox::LayerPtr& seasonLayer, double opacity);
   void fill(const ox::LayerPtr& seasonLayer, qint64 seasonIndex) const;
+  // The end of a slide by one season either way: the keys move and the recycled layer takes its new season.
+  void endSlide(int step, const ox::LayerPtr& recycled, const ox::LayerPtr& previous, const ox::LayerPtr& current,
+                const ox::LayerPtr& next);
   QString seasonTitle(qint64 seasonIndex) const;
   ox::LayerPtr tile(const OXEpisode& episode) const;
   std::weak_ptr<OXEpisodesMenuLayer> weakSelf();

@@ -36,8 +36,8 @@ class Menu : public ::testing::Test {
   std::shared_ptr<OXEpisode> add(quint64 show, quint64 season, quint64 number, float ratio = 0,
                                  const QString& thumb = {}) {
     const quint64 id = show * 1000 + season * 100 + number;
-    auto e = OXEpisode::initWithStreamerDictionary(
-        {{"id", id}, {"showid", show}, {"season", season}, {"episode", number}, {"title", "Episode"}, {"image", thumb}});
+    auto e = OXEpisode::initWithStreamerDictionary({{"id", id}, {"showid", show}, {"season", season},
+                                                    {"episode", number}, {"title", "Episode"}, {"image", thumb}});
     addFile(e, id);
     if (ratio != 0) library_->setRatioEpisodeID(ratio, id);
     return e;
