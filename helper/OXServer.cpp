@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -12,6 +13,7 @@
 
 #include "core/OXLibrary.h"
 #include "helper/OXFileResponse.h"
+#include "helper/OXServerStream.h"
 #include "helper/OXServerThreads.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Log.h"
@@ -20,12 +22,32 @@ namespace {
 
 const char* const kFileRoute = R"(/movies/([^/]+))";
 const char* const kTextType = "text/plain; charset=utf-8";
+// A request line and headers beyond this, with the largest body, end the connection.
+constexpr size_t kMaxHeaderLength = 64 * 1024;
+
+// The library's server with connections of our own, which bound what one request may read.
+class BoundedServer final : public httplib::Server {
+  bool process_and_close_socket(socket_t socket) override {
+    OXServerStream stream(socket, read_timeout_sec_, write_timeout_sec_);
+    bool answered = false;
+    for (size_t left = keep_alive_max_count_; left > 0 && stream.waitForRequest(keep_alive_timeout_sec_, svr_sock_);
+         --left) {
+      stream.setReadBudget(kMaxHeaderLength + OXServer::kMaxBodyLength);
+      bool closed = false;
+      answered = process_request(stream, left == 1, closed, nullptr);
+      if (!answered || closed) break;
+    }
+    ::shutdown(socket, SHUT_RDWR);
+    ::close(socket);
+    return answered;
+  }
+};
 
 }  // namespace
 
 struct OXServer::Impl {
   OXLibrary* library = nullptr;
-  httplib::Server server;
+  BoundedServer server;
   std::thread thread;
   int port = 0;
   std::unique_ptr<ox::NetService> service;
