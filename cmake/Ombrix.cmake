@@ -17,8 +17,9 @@ endfunction()
 
 # One GoogleTest executable per test folder, each test registered with CTest.
 # GUI selects the test main that creates a QApplication (offscreen) instead of a QCoreApplication.
+# LOCK names a resource that the folder's tests hold one at a time (for state they share, as the session bus).
 function(ox_add_tests name dir)
-  cmake_parse_arguments(ARG "GUI" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI" "LOCK" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
   if(NOT srcs)
     return()
@@ -37,6 +38,10 @@ function(ox_add_tests name dir)
   if(OX_SANITIZE)
     set(timeout 900)
   endif()
+  set(lock)
+  if(ARG_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_LOCK})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT ${timeout})
+                       PROPERTIES TIMEOUT ${timeout} ${lock})
 endfunction()
