@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <regex>
 #include <thread>
 
 #include "core/OXLibrary.h"
@@ -21,6 +20,12 @@
 namespace {
 
 const char* const kFileRoute = R"(/movies/([^/]+))";
+// The path kFileRoute matches.
+bool isFileRoute(const std::string& path) {
+  static const std::string prefix = "/movies/";
+  return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+         path.find('/', prefix.size()) == std::string::npos;
+}
 const char* const kTextType = "text/plain; charset=utf-8";
 // A request line and headers beyond this, with the largest body, end the connection.
 constexpr size_t kMaxHeaderLength = 64 * 1024;
@@ -127,7 +132,6 @@ void OXServer::setupRoutes() {
   using httplib::Response;
   auto& s = d->server;
 
-  static const std::regex fileRoute(kFileRoute);
   s.set_pre_routing_handler([](const Request& request, Response& response) {
     // The library bounds a body by its declared length only; a chunked one would be read into memory however
     // long it grew. No client of these routes needs one, and HTTP lets a server ask for a length instead.
@@ -136,7 +140,7 @@ void OXServer::setupRoutes() {
       response.set_header("Connection", "close");
       return httplib::Server::HandlerResponse::Handled;
     }
-    if (!std::regex_match(request.path, fileRoute)) OXFileResponse::ignoreRanges(request);
+    if (!isFileRoute(request.path)) OXFileResponse::ignoreRanges(request);
     return httplib::Server::HandlerResponse::Unhandled;
   });
 
