@@ -1,8 +1,12 @@
 # One static library per source folder: every .cpp below the folder belongs to it, so adding a file needs no edit here.
+# EXCLUDE names files (relative to the folder) kept out of the library, such as a program's main.cpp.
 function(ox_add_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
   if(NOT srcs MATCHES "\\.cpp")
     # A folder with no code yet still stands in the graph, so its users link.
     add_library(${name} INTERFACE)

@@ -77,6 +77,17 @@ struct Writer {
         appendBigEndian(out, bits, 8);
         return scalar(out);
       }
+      case PLIST_DATE: {
+        // Seconds since 2001-01-01 as a big-endian double.
+        int32_t sec = 0, usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        const double d = double(sec) + double(usec) / 1e6;
+        uint64_t bits = 0;
+        std::memcpy(&bits, &d, sizeof bits);
+        QByteArray out(1, '\x33');
+        appendBigEndian(out, bits, 8);
+        return scalar(out);
+      }
       case PLIST_STRING:
       case PLIST_KEY: {
         uint64_t length = 0;
