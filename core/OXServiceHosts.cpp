@@ -15,7 +15,7 @@ struct ServiceEntry {
   const char* scheme;
 };
 
-constexpr std::array<ServiceEntry, 9> kServices = {{
+constexpr std::array<ServiceEntry, 10> kServices = {{
     {OXService::Search, "OXSearchHost", "OMBRIX_SEARCH_URL", "search.cloud.ombrix.example", "https"},
     {OXService::MovieSearch, "OXMovieSearchHost", "OMBRIX_MOVIE_SEARCH_URL", "movies.search.cloud.ombrix.example",
      "https"},
@@ -26,6 +26,7 @@ constexpr std::array<ServiceEntry, 9> kServices = {{
     {OXService::TVDb, "OXTVDbHost", "OMBRIX_TVDB_URL", "thetvdb.com", "http"},
     {OXService::OpenSubtitles, "OXOpenSubtitlesHost", "OMBRIX_OPENSUBTITLES_URL", "api.opensubtitles.org", "http"},
     {OXService::Scrape, "OXScrapeHost", "OMBRIX_SCRAPE_URL", "lists.ombrix.example", "http"},
+    {OXService::WebSite, "OXWebSiteHost", "OMBRIX_WEBSITE_URL", "www.ombrix.example", "http"},
 }};
 
 const ServiceEntry& entry(OXService service) {

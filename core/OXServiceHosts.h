@@ -17,6 +17,7 @@ enum class OXService {
   TVDb,           // TheTVDB XML API
   OpenSubtitles,  // OpenSubtitles XML-RPC API
   Scrape,         // popular-title lists
+  WebSite,        // the maker's web site (help pages)
 };
 
 struct OXServiceHosts {

@@ -75,6 +75,7 @@ void OXCoreLibrary::timeRefreshUpdated() {
     });
     return;
   }
+  if (isShutDown()) return;
   const int seconds = refreshIntervalForIndex(ox::UserDefaults::value(kRefreshTime, 0).toLongLong());
   timer_ = std::make_unique<QTimer>();
   timer_->setInterval(seconds * 1000);
@@ -92,6 +93,7 @@ void OXCoreLibrary::actionUpdateLibraryFromOutside() {
 void OXCoreLibrary::updateLibrary() {
   {
     std::lock_guard hold(mutex_);
+    if (shutDown_) return;
     if (cycleActive_) {
       followUp_ = true;
       return;
@@ -113,6 +115,27 @@ void OXCoreLibrary::updateLibrary() {
     });
   });
   scanQueue_.addOperation(cycle);
+}
+
+void OXCoreLibrary::shutdown() {
+  ox::NotificationCenter::defaultCenter().removeObserver(std::exchange(refreshObserver_, 0));
+  timer_.reset();
+  {
+    std::lock_guard hold(mutex_);
+    shutDown_ = true;
+    followUp_ = false;
+  }
+  // The scan queue first: its blocks hand work to the other two.
+  scanQueue_.close();
+  streamerRequestQueue_.close();
+  resourcesDownloadQueue_.close();
+  std::lock_guard hold(mutex_);
+  cycleActive_ = false;
+}
+
+bool OXCoreLibrary::isShutDown() const {
+  std::lock_guard hold(mutex_);
+  return shutDown_;
 }
 
 bool OXCoreLibrary::isUpdating() const {
@@ -209,6 +232,10 @@ void OXCoreLibrary::completeIdentification(const DelegatePtr& delegate) {
   ox::dispatchMain([this, alive] {
     if (!alive.lock()) return;
     library_->saveLibrary();
+    OXLOG("library updated: %lld movies, %lld shows, %lld episodes, %lld unknown files",
+          (long long)library_->movieList().size(), (long long)library_->showList().size(),
+          (long long)library_->episodeList().size(),
+          (long long)(library_->unknownMovieList().size() + library_->unknownEpisodeList().size()));
     post(kStopScanningState);
     cycleEnded();
   });

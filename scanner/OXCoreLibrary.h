@@ -67,6 +67,12 @@ class OXCoreLibrary {
   // From the start of a cycle (queued) until its end-of-cycle save, and while the scan queue holds work.
   bool isUpdating() const;
 
+  // Before the process goes, on the main thread: the timer stops, no cycle starts any more, and every queue is
+  // drained (running blocks and completions end) before this returns, so no engine thread outlives it. Reads and
+  // saves still work afterwards.
+  void shutdown();
+  bool isShutDown() const;
+
   void enableSubtitleLanguage(const QString& name);
   void disableSubtitleLanguage(const QString& name);
   bool saveLibrary();
@@ -132,6 +138,7 @@ class OXCoreLibrary {
   mutable std::mutex mutex_;
   DelegatePtr delegate_;
   bool cycleActive_ = false;
+  bool shutDown_ = false;
   bool followUp_ = false;
   std::shared_ptr<ox::Operation> scanBlockOperation_;
   std::unique_ptr<QTimer> timer_;

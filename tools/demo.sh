@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
 # The demo: the online services' stand-ins with their catalogue, a folder of small video files made with ffmpeg,
-# one update cycle of the scan engine into a fresh library folder (printing what the library then holds), then
-# Ombrix full screen on that library. Without a display Ombrix runs on a virtual one (Xvfb). Either way it saves a
-# picture of Home to a path it prints ($OX_DEMO_OUT, default build/demo/home.png) and quits by itself.
+# and Ombrix Helper started on a fresh library of those folders (headless, on a session bus of their own): its first
+# scan fills the library. Then Ombrix full screen on that library; without a display it runs on a virtual one (Xvfb).
+# Either way it saves a picture of Home to a path it prints ($OX_DEMO_OUT, default build/demo/home.png) and quits by
+# itself. Last the helper is asked to quit ("closeOmbrixHelperNotification"), saves, and the demo prints what the
+# library holds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OX_BUILD_DIR:-$root/build}
 scratch=$(mktemp -d /tmp/ombrix-demo.XXXXXX)
 standin_pid=
+helper_pid=
+bus_pid=
 cleanup() {
+  if [[ -n $helper_pid ]]; then kill -9 "$helper_pid" 2>/dev/null || true; wait "$helper_pid" 2>/dev/null || true; fi
+  if [[ -n $bus_pid ]]; then kill "$bus_pid" 2>/dev/null || true; fi
   if [[ -n $standin_pid ]]; then kill "$standin_pid" 2>/dev/null || true; wait "$standin_pid" 2>/dev/null || true; fi
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 export HOME=$scratch/home XDG_DATA_HOME=$scratch/data XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache
-export QT_QPA_PLATFORM=offscreen
-mkdir -p "$HOME"
+export XDG_RUNTIME_DIR=$scratch/run QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
 
 # Stand-ins on loopback; they stop with their standard input.
 mkfifo "$scratch/standin.in"
@@ -42,21 +49,30 @@ video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E01.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E02.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern Street - 1x03.mkv"
 
-# The library: one scan cycle. (Ombrix Helper's first scan takes this place once the helper is built.)
-OX_DEMO_TVDB_API_KEY=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["tvdbApiKey"])' \
-  "$root/tests/standin/catalogue.json") "$build/tools/ox-demo" "$scratch/support" "$demo/Movies" "$demo/TV Shows"
+# Ombrix Helper on the two folders: it owns its name on a bus of its own and runs its first scan at start (it reads
+# no real update feed).
+"$build/tools/ox-demo" --seed "$XDG_DATA_HOME" "$demo/Movies" "$demo/TV Shows"
+eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | {
+  read -r address; read -r pid; echo "export DBUS_SESSION_BUS_ADDRESS='$address'; bus_pid=$pid"; })"
+OMBRIX_FEED_URL=http://127.0.0.1:9/appcast.xml "$build/bin/ombrix-helper" 2> "$scratch/helper.log" &
+helper_pid=$!
+for _ in $(seq 1200); do
+  grep -q "library updated" "$scratch/helper.log" && break
+  kill -0 "$helper_pid" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q "library updated" "$scratch/helper.log" || { echo "Ombrix Helper did not finish its scan" >&2; cat "$scratch/helper.log" >&2; exit 1; }
 
-# Ombrix on that library. It stops no other program's processes here and reads no real update feed; the picture is
-# taken once the first backdrop has settled, and Ombrix quits after it (the time limit only guards a stuck run).
+# Ombrix on that library, while the helper runs (so Ombrix does not start another). It stops no other program's
+# processes here and reads no real update feed; the picture is taken once the first backdrop has settled, and Ombrix
+# quits after it (the time limit only guards a stuck run).
 out=${OX_DEMO_OUT:-$build/demo}
 mkdir -p "$out"
 rm -f "$out/home.png"
-ombrix_env=(XDG_DATA_HOME="$scratch/support" OMBRIX_KILLALL=/nonexistent OMBRIX_FEED_URL=http://127.0.0.1:9/appcast.xml
+ombrix_env=(OMBRIX_KILLALL=/nonexistent OMBRIX_FEED_URL=http://127.0.0.1:9/appcast.xml
             OMBRIX_FRAME_PATH="$out/home.png" OMBRIX_FRAME_DELAY=3 OMBRIX_QUIT_AFTER_FRAME=1)
 run_ombrix() {
-  local bus=()
-  [[ -z ${DBUS_SESSION_BUS_ADDRESS:-} ]] && bus=(dbus-run-session --)
-  "${bus[@]}" env "${ombrix_env[@]}" "$@" timeout 60 "$build/bin/ombrix"
+  env "${ombrix_env[@]}" "$@" timeout 60 "$build/bin/ombrix"
 }
 echo
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
@@ -68,4 +84,13 @@ else
 fi
 [[ -s $out/home.png ]] || { echo "Ombrix saved no picture of Home" >&2; exit 1; }
 echo "Home: $out/home.png"
+
+# As another program would ask it: the helper quits and saves the library on the way out.
+"$build/tools/ox-post-notification" closeOmbrixHelperNotification
+for _ in $(seq 300); do kill -0 "$helper_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$helper_pid" 2>/dev/null; then echo "Ombrix Helper did not quit" >&2; exit 1; fi
+wait "$helper_pid" || { echo "Ombrix Helper ended with an error" >&2; cat "$scratch/helper.log" >&2; exit 1; }
+helper_pid=
+echo "Ombrix Helper: $(grep -m1 "library updated" "$scratch/helper.log")"
+"$build/tools/ox-demo" --print "$XDG_DATA_HOME" "$demo/Movies" "$demo/TV Shows"
 exec 3>&-

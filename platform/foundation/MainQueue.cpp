@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEvent>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
@@ -87,6 +88,13 @@ void dispatchMainAfter(double seconds, std::function<void()> block) {
                                       : QDeadlineTimer(std::chrono::nanoseconds(qint64(ns)), Qt::PreciseTimer);
   if (deadline.isForever()) return;  // never due: nothing to keep
   dispatchMain([deadline, block = std::move(block)]() mutable { armTimer(deadline, std::move(block)); });
+}
+
+void performOnMainThread(QObject* guard, std::function<void()> block) {
+  if (isMainThread()) return block();
+  dispatchMain([alive = QPointer<QObject>(guard), block = std::move(block)] {
+    if (alive) block();
+  });
 }
 
 bool isMainThread() {

@@ -272,6 +272,12 @@ OperationQueue::OperationQueue(int maxConcurrent) : m_core(std::make_shared<Oper
 }
 
 OperationQueue::~OperationQueue() {
+  close();
+  m_core->pool.reset();
+  m_core->helpers.reset();
+}
+
+void OperationQueue::close() {
   cancelAllOperations();
   {
     std::lock_guard lock(m_core->mutex);
@@ -280,8 +286,6 @@ OperationQueue::~OperationQueue() {
   // Runners finish first: they may still hand blocks to the helpers.
   m_core->pool->waitForDone();
   m_core->helpers->waitForDone();
-  m_core->pool.reset();
-  m_core->helpers.reset();
 }
 
 void OperationQueue::addOperation(std::shared_ptr<Operation> op) {

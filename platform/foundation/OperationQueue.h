@@ -83,6 +83,9 @@ class OperationQueue {
   void cancelAllOperations();
   // Blocks until no operation waits or runs. Called from a block of this queue it returns at once.
   void waitUntilAllOperationsAreFinished();
+  // What the destructor does, for a queue that outlives its use (a process-wide one at exit): cancels what waits,
+  // takes no more operations and waits for everything, completions included. Never from the queue's own work.
+  void close();
   // Operations waiting or running.
   int operationCount() const;
 

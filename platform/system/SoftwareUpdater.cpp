@@ -9,6 +9,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/OperationQueue.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/system/Workspace.h"
 
 namespace ox {
@@ -101,9 +102,31 @@ bool SoftwareUpdater::isNewer(const QString& feedVersion, const QString& current
   return !feedVersion.trimmed().isEmpty() && compareVersions(feedVersion, currentVersion) > 0;
 }
 
-void SoftwareUpdater::checkForUpdates() {
+namespace {
+
+OperationQueue& checkQueue() {
   static OperationQueue* const queue = new OperationQueue(1);  // lives as long as the process
-  queue->addOperationWithBlock([this] {
+  return *queue;
+}
+
+const QString kChecksKey = QStringLiteral("automaticallyChecksForUpdates");
+const QString kDownloadsKey = QStringLiteral("automaticallyDownloadsUpdates");
+
+}  // namespace
+
+bool SoftwareUpdater::automaticallyChecksForUpdates() const {
+  return UserDefaults::value(kChecksKey, false).toBool();
+}
+void SoftwareUpdater::setAutomaticallyChecksForUpdates(bool on) { UserDefaults::setValue(kChecksKey, on); }
+bool SoftwareUpdater::automaticallyDownloadsUpdates() const {
+  return UserDefaults::value(kDownloadsKey, false).toBool();
+}
+void SoftwareUpdater::setAutomaticallyDownloadsUpdates(bool on) { UserDefaults::setValue(kDownloadsKey, on); }
+
+void SoftwareUpdater::stopChecking() { checkQueue().close(); }
+
+void SoftwareUpdater::checkForUpdates() {
+  checkQueue().addOperationWithBlock([this] {
     const QByteArray feed = fetchFeed();
     const QString offered = versionInFeed(feed);
     const QString current = currentVersion();

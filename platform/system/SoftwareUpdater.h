@@ -34,20 +34,21 @@ class SoftwareUpdater {
   // Reads the feed on a thread of its own and, when it offers a newer version, opens its release page (from the
   // main thread). Answers at once.
   void checkForUpdates();
+  // Before the process goes: waits for a check under way (its timeouts bound the wait) and starts no more.
+  void stopChecking();
 
-  bool automaticallyChecksForUpdates() const { return checks_; }
-  void setAutomaticallyChecksForUpdates(bool on) { checks_ = on; }
-  // Kept as the setting the program asks for; nothing is ever downloaded.
-  bool automaticallyDownloadsUpdates() const { return downloads_; }
-  void setAutomaticallyDownloadsUpdates(bool on) { downloads_ = on; }
+  // The program's choices, kept in its user defaults ("automaticallyChecksForUpdates",
+  // "automaticallyDownloadsUpdates"; off until set). Nothing is ever downloaded: the second is kept as asked.
+  bool automaticallyChecksForUpdates() const;
+  void setAutomaticallyChecksForUpdates(bool on);
+  bool automaticallyDownloadsUpdates() const;
+  void setAutomaticallyDownloadsUpdates(bool on);
 
   // Tests shorten the waits.
   void setTimeouts(int connectMs, int totalMs);
 
  private:
   SoftwareUpdater() = default;
-  std::atomic<bool> checks_{false};
-  std::atomic<bool> downloads_{false};
   std::atomic<int> connectTimeoutMs_{1500};
   std::atomic<int> totalTimeoutMs_{3000};
 };

@@ -15,6 +15,7 @@ QImage imageNamed(const QString& name) {
   if (const auto it = loaded.constFind(name); it != loaded.constEnd()) return it.value();
   QImage image(QStringLiteral(":/images/") + name);
   if (image.isNull()) log(QStringLiteral("imageNamed: no picture named %1").arg(name));
+  if (name.contains(QLatin1String("@2x."))) image.setDevicePixelRatio(2);
   loaded.insert(name, image);
   return image;
 }

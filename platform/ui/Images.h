@@ -5,7 +5,8 @@
 namespace ox {
 
 // The program's own pictures by file name ("PanelResumeVignette.png"), from its compiled-in resources under
-// ":/images/"; a null image when there is none. Each is read once and kept. Thread-safe.
+// ":/images/"; a null image when there is none. A picture drawn at twice its size ("status_off@2x.png") shows at
+// its size in points. Each is read once and kept. Thread-safe.
 QImage imageNamed(const QString& name);
 
 }  // namespace ox

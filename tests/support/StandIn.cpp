@@ -6,18 +6,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QThread>
 #include <algorithm>
 
 #include "tests/support/TestUtil.h"
-
-#if defined(__SANITIZE_THREAD__)
-#define OX_STANDIN_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define OX_STANDIN_TSAN 1
-#endif
-#endif
 
 namespace oxtest {
 
@@ -45,28 +36,7 @@ bool StandIn::start(const QStringList& extraArgs, int timeoutMs) {
                                                                            : QStringLiteral("python3");
   const QStringList args =
       QStringList{sourcePath(QStringLiteral("tests/standin/standin.py")), QStringLiteral("--exit-on-eof")} + extraArgs;
-  bool started = false;
-  auto launch = [&] {
-    process_ = std::make_unique<QProcess>();
-    process_->setProcessChannelMode(QProcess::SeparateChannels);
-    process_->setReadChannel(QProcess::StandardOutput);
-    process_->start(python, args);
-    started = process_->waitForStarted(timeoutMs);
-  };
-#ifdef OX_STANDIN_TSAN
-  // QProcess spawns with a vfork-style clone: the sanitizer's fork bookkeeping then runs twice on the calling thread's
-  // state (in the child, which shares it, and in the parent), leaving that thread's locks unseen for good, so every
-  // later hand-over through a lock would be reported as a race. A throw-away thread takes that damage.
-  QThread* const here = QThread::currentThread();
-  std::unique_ptr<QThread> spawner(QThread::create([&] {
-    launch();
-    process_->moveToThread(here);
-  }));
-  spawner->start();
-  spawner->wait();
-#else
-  launch();
-#endif
+  const bool started = startProcess(process_, python, args, {}, timeoutMs);
   if (!started) {
     process_.reset();
     return false;

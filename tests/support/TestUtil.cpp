@@ -6,6 +6,14 @@
 #include <QProcess>
 #include <QThread>
 
+#if defined(__SANITIZE_THREAD__)
+#define OX_TESTUTIL_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define OX_TESTUTIL_TSAN 1
+#endif
+#endif
+
 namespace oxtest {
 
 bool spinUntil(const std::function<bool()>& pred, int timeoutMs) {
@@ -40,6 +48,34 @@ int runPython(const QString& script, const QStringList& args, QByteArray* out, Q
   if (out) *out = p.readAllStandardOutput();
   if (err) *err = p.readAllStandardError();
   return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+bool startProcess(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& args,
+                  const QProcessEnvironment& environment, int timeoutMs) {
+  bool started = false;
+  auto launch = [&] {
+    process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->setReadChannel(QProcess::StandardOutput);
+    if (!environment.isEmpty()) process->setProcessEnvironment(environment);
+    process->start(program, args);
+    started = process->waitForStarted(timeoutMs);
+  };
+#ifdef OX_TESTUTIL_TSAN
+  // QProcess spawns with a vfork-style clone: the sanitizer's fork bookkeeping then runs twice on the calling thread's
+  // state (in the child, which shares it, and in the parent), leaving that thread's locks unseen for good, so every
+  // later hand-over through a lock would be reported as a race. A throw-away thread takes that damage.
+  QThread* const here = QThread::currentThread();
+  std::unique_ptr<QThread> spawner(QThread::create([&] {
+    launch();
+    process->moveToThread(here);
+  }));
+  spawner->start();
+  spawner->wait();
+#else
+  launch();
+#endif
+  return started;
 }
 
 }  // namespace oxtest

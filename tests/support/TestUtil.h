@@ -1,7 +1,12 @@
 #pragma once
+#include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
+
+class QProcess;
 
 namespace oxtest {
 
@@ -14,5 +19,11 @@ QString sourcePath(const QString& relative);
 // Runs `python3 script args...`; answers its exit code and fills out with its standard output.
 int runPython(const QString& script, const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr,
               int timeoutMs = 60000);
+
+// Makes `process` and starts `program` in it, in `environment` when one is given; answers whether it started.
+// Under ThreadSanitizer the spawn runs on a throw-away thread (see StandIn), and the process object comes back to
+// the calling thread.
+bool startProcess(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& args,
+                  const QProcessEnvironment& environment = {}, int timeoutMs = 20000);
 
 }  // namespace oxtest

@@ -1,5 +1,8 @@
 // The demo: one update cycle of the engine over a folder of video files into a fresh library folder, against the
 // services the caller points OMBRIX_*_URL at (the stand-ins in tools/demo.sh), then what the library holds.
+//   ox-demo <support folder> <movie folder> <show folder>           one cycle here, then the library
+//   ox-demo --seed <support folder> <movie folder> <show folder>    only the two folders, saved for Ombrix Helper
+//   ox-demo --print <support folder> <movie folder> <show folder>   what the saved library holds
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,8 +26,15 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   QCoreApplication app(argc, argv);
   ox::httpGlobalInit();
+  const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+  const bool seed = mode == QLatin1String("--seed");
+  const bool print = mode == QLatin1String("--print");
+  if (seed || print) {
+    --argc;
+    ++argv;
+  }
   if (argc < 4) {
-    std::fprintf(stderr, "usage: ox-demo <support folder> <movie folder> <show folder>\n");
+    std::fprintf(stderr, "usage: ox-demo [--seed | --print] <support folder> <movie folder> <show folder>\n");
     return 2;
   }
   const QString support = QString::fromLocal8Bit(argv[1]);
@@ -34,31 +44,37 @@ int main(int argc, char** argv) {
   // The helper sets TheTVDB's key at start; the demo takes it from its environment.
   TVDbClient::sharedInstance().setApiKey(qEnvironmentVariable("OX_DEMO_TVDB_API_KEY"));
   auto library = OXLibrary::libraryWithSupportFolder(support);
-  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
-  library->rootList()->addURLs({QUrl::fromLocalFile(shows + "/")}, 3);
+  if (!print) {
+    library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+    library->rootList()->addURLs({QUrl::fromLocalFile(shows + "/")}, 3);
+  }
+  if (seed) return library->saveLibrary() ? 0 : 1;
   const qsizetype newFiles =
       library->rootList()->getMovieFilesNotScanned().size() + library->rootList()->getEpisodeFilesNotScanned().size();
 
-  OXCoreLibrary engine(library, false);
-  QElapsedTimer clock;
-  clock.start();
-  int rc = 0;
-  ox::dispatchMain([&] {
-    engine.updateLibrary();
-    // Poll until the cycle has saved, then let the downloads it queued finish.
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [&, poll] {
-      if (engine.isUpdating()) return ox::dispatchMainAfter(0.05, *poll);
-      engine.waitForDownloads();
-      app.exit(rc);
-    };
-    ox::dispatchMainAfter(0.05, *poll);
-  });
-  app.exec();
-
   const QString store = QDir(support).filePath(QStringLiteral("Ombrix"));
-  std::printf("One update cycle over %lld new video files in %.1f s; library folder %s\n", (long long)newFiles,
-              clock.elapsed() / 1000.0, qPrintable(store));
+  int rc = 0;
+  if (print) {
+    std::printf("The library Ombrix Helper saved in %s\n", qPrintable(store));
+  } else {
+    OXCoreLibrary engine(library, false);
+    QElapsedTimer clock;
+    clock.start();
+    ox::dispatchMain([&] {
+      engine.updateLibrary();
+      // Poll until the cycle has saved, then let the downloads it queued finish.
+      auto poll = std::make_shared<std::function<void()>>();
+      *poll = [&, poll] {
+        if (engine.isUpdating()) return ox::dispatchMainAfter(0.05, *poll);
+        engine.waitForDownloads();
+        app.exit(rc);
+      };
+      ox::dispatchMainAfter(0.05, *poll);
+    });
+    app.exec();
+    std::printf("One update cycle over %lld new video files in %.1f s; library folder %s\n", (long long)newFiles,
+                clock.elapsed() / 1000.0, qPrintable(store));
+  }
   std::printf("\nMovies (%lld):\n", (long long)library->movieList().size());
   for (const auto& m : library->movieList())
     std::printf("  %s (%lld)  %s\n", qPrintable(m->title()), (long long)m->year(),

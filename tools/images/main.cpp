@@ -1,9 +1,14 @@
-// Draws the pictures of Ombrix's own resources into resources/images/ (or the folder given):
+// Draws the pictures of both programs' own resources into resources/images/ (or the folder given):
 //   ox-images [output folder]
-// Each picture is ours, drawn here; run again after changing one and commit the result.
+// Each picture is ours, drawn here; run again after changing one and commit the result. Ombrix Helper's pictures are
+// drawn at twice their size in points ("<name>@2x.png"):
+//   status_off, status_on          the status item's icon, plain and highlighted (18 x 18 points)
+//   status_alt_off, status_alt_on  the same with the scanning dot, the icon's second phase while a scan runs
+//   iconMoviesEmpty, iconTVShowsEmpty  the panel's empty-library pictures (96 x 96 points)
 #include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRadialGradient>
 #include <cmath>
 #include <cstdio>
@@ -41,6 +46,78 @@ QImage panelResumeVignette() {
   return img;
 }
 
+// A transparent canvas for a helper picture of `points` x `points` points, at twice the pixels.
+QImage canvas(int points) {
+  QImage image(points * 2, points * 2, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  return image;
+}
+
+// The helper's mark: a screen with a play triangle under it a small stand; with `dot`, the scanning dot at the
+// top right. A dark halo keeps the light glyph readable on light bars too.
+QImage statusIcon(const QColor& ink, bool dot) {
+  QImage image = canvas(18);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(2, 2);
+  const QRectF screen(1.5, 2.5, 15, 10.5);
+  QPainterPath play;
+  play.moveTo(7.3, 5.2);
+  play.lineTo(11.6, 7.75);
+  play.lineTo(7.3, 10.3);
+  play.closeSubpath();
+  const auto draw = [&](const QColor& colour, double extra) {
+    p.setPen(QPen(colour, 1.6 + extra, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(screen, 2.2, 2.2);
+    p.drawLine(QPointF(6, 15.6), QPointF(12, 15.6));
+    p.setBrush(colour);
+    p.setPen(extra > 0 ? QPen(colour, extra, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin) : Qt::NoPen);
+    p.drawPath(play);
+  };
+  draw(QColor(0, 0, 0, 90), 1.2);
+  draw(ink, 0);
+  if (dot) {
+    p.setPen(QPen(QColor(0, 0, 0, 110), 1));
+    p.setBrush(QColor(64, 196, 255));
+    p.drawEllipse(QPointF(15, 3), 2.9, 2.9);
+  }
+  return image;
+}
+
+QImage emptyIcon(bool shows) {
+  QImage image = canvas(96);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(2, 2);
+  const QColor ink(199, 199, 204);
+  p.setPen(QPen(ink, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  if (shows) {
+    // A television with its two antennas.
+    p.drawRoundedRect(QRectF(12, 30, 72, 50), 8, 8);
+    p.drawLine(QPointF(48, 30), QPointF(34, 12));
+    p.drawLine(QPointF(48, 30), QPointF(62, 12));
+    p.drawLine(QPointF(34, 86), QPointF(62, 86));
+    p.setPen(QPen(ink, 3));
+    p.drawRoundedRect(QRectF(22, 39, 52, 32), 4, 4);
+  } else {
+    // A clapperboard: the board and its striped, raised clapper.
+    p.drawRoundedRect(QRectF(14, 40, 68, 42), 5, 5);
+    p.save();
+    p.translate(14, 36);
+    p.rotate(-14);
+    p.drawRoundedRect(QRectF(0, -12, 68, 12), 3, 3);
+    p.setPen(QPen(ink, 4, Qt::SolidLine, Qt::RoundCap));
+    for (int x = 12; x < 68; x += 14) p.drawLine(QPointF(x, -12), QPointF(x - 7, 0));
+    p.restore();
+    p.setPen(QPen(ink, 4, Qt::SolidLine, Qt::RoundCap));
+    for (int x = 26; x < 82; x += 14) p.drawLine(QPointF(x, 40), QPointF(x - 7, 52));
+    p.drawLine(QPointF(14, 52), QPointF(82, 52));
+  }
+  return image;
+}
+
 // Home's darkening over the backdrop slideshow: clear in the middle, black at 80 % in the corners, in a circle as
 // wide as the screen's diagonal. Drawn at half the size of a 1920 x 1080 screen; the layer stretches it.
 QImage vignetteHome() {
@@ -63,7 +140,15 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources/images");
   QDir().mkpath(out);
-  const bool saved = save(panelResumeVignette(), out, QStringLiteral("PanelResumeVignette.png")) &&
-                     save(vignetteHome(), out, QStringLiteral("vignetteHome.png"));
-  return saved ? 0 : 1;
+  bool ok = save(panelResumeVignette(), out, QStringLiteral("PanelResumeVignette.png"));
+  ok &= save(vignetteHome(), out, QStringLiteral("vignetteHome.png"));
+  const QColor light(236, 236, 240);
+  const QColor white(255, 255, 255);
+  ok &= save(statusIcon(light, false), out, QStringLiteral("status_off@2x.png"));
+  ok &= save(statusIcon(white, false), out, QStringLiteral("status_on@2x.png"));
+  ok &= save(statusIcon(light, true), out, QStringLiteral("status_alt_off@2x.png"));
+  ok &= save(statusIcon(white, true), out, QStringLiteral("status_alt_on@2x.png"));
+  ok &= save(emptyIcon(false), out, QStringLiteral("iconMoviesEmpty@2x.png"));
+  ok &= save(emptyIcon(true), out, QStringLiteral("iconTVShowsEmpty@2x.png"));
+  return ok ? 0 : 1;
 }

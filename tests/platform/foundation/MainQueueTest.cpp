@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QObject>
 
 #include <atomic>
 #include <cmath>
@@ -82,4 +83,28 @@ TEST(MainQueue, DelaysBeyondAnyTimerDoNotRunEarly) {
   ox::dispatchMainAfter(3.0e6, [ran] { *ran = true; });   // beyond one int of milliseconds
   spinFor(100);
   EXPECT_FALSE(*ran);
+}
+
+TEST(MainQueue, WorkForAnObjectRunsOnTheMainThreadOnlyWhileItLives) {
+  auto owner = std::make_unique<QObject>();
+  bool now = false;
+  ox::performOnMainThread(owner.get(), [&] { now = true; });
+  EXPECT_TRUE(now);  // already on the main thread: at once
+
+  std::atomic<int> ran{0};
+  std::atomic<bool> onMain{false};
+  std::thread([&] {
+    ox::performOnMainThread(owner.get(), [&] {
+      onMain = ox::isMainThread();
+      ++ran;
+    });
+  }).join();
+  EXPECT_EQ(ran, 0);
+  ASSERT_TRUE(spinUntil([&] { return ran == 1; }));
+  EXPECT_TRUE(onMain);
+
+  std::thread([&] { ox::performOnMainThread(owner.get(), [&] { ++ran; }); }).join();
+  owner.reset();  // gone before the main queue turns
+  spinFor(50);
+  EXPECT_EQ(ran, 1);
 }

@@ -1,0 +1,106 @@
+#include "helper/OXHelperApplication.h"
+
+#include <QApplication>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "helper/OXAppDelegate.h"
+#include "platform/foundation/HttpClient.h"
+#include "platform/foundation/Info.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/MainQueue.h"
+#include "platform/system/DistributedNotificationCenter.h"
+#include "platform/system/Workspace.h"
+#include "platform/ui/Application.h"
+
+#ifndef OX_VERSION
+#define OX_VERSION "0.0.0"
+#endif
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char byte = 1;
+  // Nothing but a write is safe here; the event loop reads it.
+  [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void OXHelperApplication::registerInfoValues() {
+  ox::registerInfoValues({{QStringLiteral("CFBundleName"), QStringLiteral("Ombrix Helper")},
+                          {QStringLiteral("CFBundleIdentifier"), OXAppDelegate::kBundleIdentifier},
+                          {QStringLiteral("CFBundleVersion"), QStringLiteral(OX_VERSION)},
+                          {QStringLiteral("CFBundleShortVersionString"), QStringLiteral(OX_VERSION)},
+                          {QStringLiteral("SUFeedURL"),
+                           QStringLiteral("https://updates.ombrix.example/helper/appcast.xml")}});
+  ox::registerInfoEnvironmentOverride(QStringLiteral("SUFeedURL"), QStringLiteral("OMBRIX_FEED_URL"));
+}
+
+OXHelperApplication::OXHelperApplication() {
+  // Another program asks the helper to quit (observers run on the main thread).
+  closeObserver_ = ox::DistributedNotificationCenter::defaultCenter().addObserver(
+      OXAppDelegate::kCloseOmbrixHelperNotification, {},
+      [](const ox::DistributedNotification&) { ox::Application::terminate(); });
+  watchSignals();
+  delegate_ = std::make_unique<OXAppDelegate>();
+}
+
+OXHelperApplication::~OXHelperApplication() {
+  ox::DistributedNotificationCenter::defaultCenter().removeObserver(closeObserver_);
+  delegate_.reset();
+  if (signalNotifier_) {
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+    signalNotifier_.reset();
+    ::close(g_signalPipe[0]);
+    ::close(g_signalPipe[1]);
+    g_signalPipe[0] = g_signalPipe[1] = -1;
+  }
+}
+
+void OXHelperApplication::watchSignals() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) {
+    ox::log(QStringLiteral("no signal pipe: SIGTERM ends the helper without saving"));
+    return;
+  }
+  signalNotifier_ = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+  connect(signalNotifier_.get(), &QSocketNotifier::activated, this, [this] {
+    char byte;
+    while (::read(g_signalPipe[0], &byte, 1) > 0) {
+    }
+    ox::Application::terminate();
+  });
+  struct sigaction action = {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+int OXHelperApplication::main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Varnel"));
+  QApplication::setApplicationName(QStringLiteral("Ombrix Helper"));
+  // The panel and the tour come and go; the helper stays until it is told to quit.
+  QApplication::setQuitOnLastWindowClosed(false);
+  registerInfoValues();
+  ox::httpGlobalInit();
+
+  if (ox::Workspace::shared().claimBundleIdentifier(OXAppDelegate::kBundleIdentifier) ==
+      ox::Workspace::Claim::TakenByAnother) {
+    ox::log(QStringLiteral("Ombrix Helper already runs; this copy ends"));
+    return 0;
+  }
+  OXHelperApplication helper;
+  helper.delegate()->applicationWillFinishLaunching();
+  ox::dispatchMain([&helper] { helper.delegate()->applicationDidFinishLaunching(); });
+  const int status = QApplication::exec();
+  helper.delegate()->applicationWillTerminate();
+  return status;
+}

@@ -1,0 +1,78 @@
+#include "platform/system/LoginItem.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include "platform/foundation/Log.h"
+
+#include <algorithm>
+
+namespace ox {
+
+QString LoginItem::desktopFilePath(const QString& identifier) {
+  const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  return QDir(config).filePath(QStringLiteral("autostart/") + identifier + QStringLiteral(".desktop"));
+}
+
+QString LoginItem::quoteExecArgument(const QString& argument) {
+  // Field codes start with "%", so a literal one is doubled whether quoted or not.
+  QString text = argument;
+  text.replace(QLatin1Char('%'), QStringLiteral("%%"));
+  static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+  const bool quote =
+      text.isEmpty() || std::any_of(text.begin(), text.end(), [](QChar c) { return reserved.contains(c); });
+  if (!quote) return text;
+  QString quoted = QStringLiteral("\"");
+  for (const QChar c : text) {
+    if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+      quoted += QLatin1Char('\\');
+    quoted += c;
+  }
+  return quoted + QLatin1Char('"');
+}
+
+bool LoginItem::addToLoginItems(const QString& identifier, const QString& name, const QString& executable,
+                                const QStringList& arguments) {
+  const QString path = desktopFilePath(identifier);
+  if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+    OXLOG("login item: cannot create %s", qPrintable(QFileInfo(path).absolutePath()));
+    return false;
+  }
+  QStringList exec{quoteExecArgument(executable)};
+  for (const QString& argument : arguments) exec << quoteExecArgument(argument);
+  // Values are single lines: a line break in a name would start a key of its own.
+  QString title = name;
+  title.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+  const QString entry = QStringLiteral(
+                            "[Desktop Entry]\n"
+                            "Type=Application\n"
+                            "Name=%1\n"
+                            "Exec=%2\n"
+                            "Terminal=false\n"
+                            "X-GNOME-Autostart-enabled=true\n")
+                            .arg(title, exec.join(QLatin1Char(' ')));
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) < 0 || !file.commit()) {
+    OXLOG("login item: cannot write %s", qPrintable(path));
+    return false;
+  }
+  return true;
+}
+
+bool LoginItem::removeFromLoginItems(const QString& identifier) {
+  const QString path = desktopFilePath(identifier);
+  return !QFile::exists(path) || QFile::remove(path);
+}
+
+bool LoginItem::isInLoginItems(const QString& identifier) {
+  QFile file(desktopFilePath(identifier));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  for (const QByteArray& line : file.readAll().split('\n'))
+    if (line.trimmed().toLower() == "hidden=true") return false;
+  return true;
+}
+
+}  // namespace ox

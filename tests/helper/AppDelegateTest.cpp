@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "core/OXLibrary.h"
+#include "helper/OXAppDelegate.h"
+#include "helper/OXHelperApplication.h"
+#include "helper/OXMenubarController.h"
+#include "helper/OXPanelController.h"
+#include "helper/OXPanelListController.h"
+#include "helper/OXSignUpLoginController.h"
+#include "helper/OXTutorialWindowController.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/system/LoginItem.h"
+#include "platform/system/SoftwareUpdater.h"
+#include "platform/system/Workspace.h"
+#include "scanner/OXCoreLibrary.h"
+#include "tests/core/LibraryTestUtil.h"
+#include "tests/helper/HelperTestSupport.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/StandIn.h"
+#include "tests/support/TestUtil.h"
+
+using helpertest::FakeStatusItem;
+
+namespace {
+
+class Start : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(oxtest::StandIn::shared().isRunning());
+    helpertest::resetHelperState();
+    FakeStatusItem::install(QRect(600, 0, 24, 22));
+  }
+  // Video files as the scan finds them: a catalogue movie and home footage.
+  void makeMovieFolder() {
+    for (const char* name : {"/The.Glass.Harbour.1998.720p.mkv", "/Birthday party.mkv"}) {
+      QFile f(movies.path() + name);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(5 * 1048576));
+    }
+    OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
+  }
+  QTemporaryDir movies;
+};
+
+const QString kLoginItem = QStringLiteral("Varnel.OmbrixHelper");
+
+}  // namespace
+
+TEST_F(Start, FirstStartScansAndThePanelFollowsTheSession) {
+  makeMovieFolder();
+  helpertest::NotificationCounter posts(
+      {OXPanelController::kTogglePanel, OXCoreLibrary::kScanningState, OXCoreLibrary::kStopScanningState});
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  OXMenubarController* menubar = delegate.menubarController();
+  OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
+
+  // First-run setup: the login item, the defaults, automatic update checks, the tour.
+  EXPECT_TRUE(ox::LoginItem::isInLoginItems(kLoginItem));
+  EXPECT_TRUE(ox::SoftwareUpdater::shared().automaticallyChecksForUpdates());
+  EXPECT_TRUE(ox::SoftwareUpdater::shared().automaticallyDownloadsUpdates());
+  EXPECT_TRUE(ox::UserDefaults::value("firstSetupDone").toBool());
+  EXPECT_TRUE(ox::UserDefaults::value("controlAppleRemote").toBool());
+  EXPECT_EQ(ox::UserDefaults::value("refreshTime").toInt(), 0);
+  EXPECT_TRUE(ox::UserDefaults::value("lastHashScanTimestamp").toDateTime().isValid());
+  ASSERT_NE(panel->panelListController()->tutorialWindowController(), nullptr);
+  EXPECT_TRUE(panel->panelListController()->tutorialWindowController()->window()->isVisible());
+
+  // Folders but an empty library: the panel opens for good, with the form (no session), and the item lights up.
+  EXPECT_EQ(posts.count(OXPanelController::kTogglePanel), 0);
+  EXPECT_TRUE(panel->hasActivePanel());
+  EXPECT_FALSE(panel->shouldClosePanelWhenResignKey());
+  EXPECT_TRUE(menubar->hasActiveIcon());
+  OXSignUpLoginController* form = panel->signUpLoginController();
+  EXPECT_EQ(panel->filledView(), form->view());
+
+  // The first scan runs at start and fills the library; the item's blink ends with it.
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 60000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return posts.count(OXCoreLibrary::kStopScanningState) > 0; }));
+  EXPECT_GE(posts.count(OXCoreLibrary::kScanningState), 1);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return menubar->timerIcon() == nullptr; }));
+  ASSERT_EQ(OXLibrary::shareLibrary()->movieList().size(), 1);
+  EXPECT_EQ(OXLibrary::shareLibrary()->movieList()[0]->title(), "The Glass Harbour");
+  EXPECT_EQ(OXLibrary::shareLibrary()->unknownMovieList().size(), 1);
+  EXPECT_EQ(panel->filledView(), form->view());  // still no session
+
+  // A login through the form swaps in the library page, which has something to list.
+  form->emailField()->setText("tester@ombrix.test");
+  form->passField()->setText("opensesame");
+  form->actionButton()->click();
+  QWidget* list = panel->panelListController()->view();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return panel->filledView() == list && !panel->isSwitchingView(); }, 20000));
+  EXPECT_TRUE(panel->window()->isVisible());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !panel->panelListController()->isMessageViewShown(); }));
+
+  // The item's press toggles the panel; closing clears the highlight.
+  FakeStatusItem::last()->press();
+  EXPECT_FALSE(panel->hasActivePanel());
+  EXPECT_FALSE(menubar->hasActiveIcon());
+  EXPECT_TRUE(panel->shouldClosePanelWhenResignKey());
+  FakeStatusItem::last()->press();
+  EXPECT_TRUE(panel->hasActivePanel());
+  EXPECT_TRUE(menubar->hasActiveIcon());
+  ox::NotificationCenter::defaultCenter().post(OXPanelController::kClosePanelNotification);
+  EXPECT_FALSE(panel->hasActivePanel());
+  EXPECT_FALSE(menubar->hasActiveIcon());
+}
+
+TEST_F(Start, TheUpdateFeedIsReadInTheBackgroundAndANewerVersionShowsItsPage) {
+  oxtest::LoopbackServer feed;
+  feed.setReply("/appcast.xml", {200,
+                                 "<rss xmlns:sparkle=\"s\"><channel><item><link>http://127.0.0.1:9/release</link>"
+                                 "<enclosure sparkle:version=\"99.0\"/></item></channel></rss>",
+                                 "application/rss+xml",
+                                 {}});
+  qputenv("OMBRIX_FEED_URL", feed.url("/appcast.xml").toString().toUtf8());
+  OXHelperApplication::registerInfoValues();
+  QList<QUrl> opened;
+  ox::Workspace::shared().setURLOpener([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  EXPECT_TRUE(oxtest::spinUntil([&] { return !opened.isEmpty(); }));
+  ox::Workspace::shared().setURLOpener({});
+  EXPECT_EQ(opened, QList<QUrl>{QUrl("http://127.0.0.1:9/release")});
+  EXPECT_EQ(feed.requestCount(), 1);
+}
+
+TEST_F(Start, WithoutFoldersThePanelOpensByItselfAndThePointerIsReadyForIt) {
+  OXAppDelegate delegate;
+  helpertest::NotificationCounter posts({OXPanelController::kTogglePanel});
+  delegate.applicationDidFinishLaunching();
+  // "togglePanel" posted while the panel fills itself reached a delegate that already held the panel.
+  EXPECT_EQ(posts.count(OXPanelController::kTogglePanel), 1);
+  EXPECT_TRUE(delegate.panelController()->hasActivePanel());
+  EXPECT_TRUE(delegate.menubarController()->hasActiveIcon());
+  // The library is empty too: "openPopUpPermanent" then only keeps it open.
+  EXPECT_FALSE(delegate.panelController()->shouldClosePanelWhenResignKey());
+  delegate.openPopUpPermanent();
+  EXPECT_TRUE(delegate.panelController()->hasActivePanel());
+}
+
+TEST_F(Start, LaterStartsRunNoSetupAndOpenOnlyForAnEmptyLibrary) {
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  makeMovieFolder();
+  const QString known = QDir(movies.path()).filePath("Quiet.Orchard.mkv");
+  QFile file(known);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1048576));
+  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known, "Quiet Orchard"));
+  ASSERT_FALSE(OXLibrary::shareLibrary()->isLibraryEmpty());
+
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  EXPECT_FALSE(ox::LoginItem::isInLoginItems(kLoginItem));
+  EXPECT_EQ(delegate.panelController()->panelListController()->tutorialWindowController(), nullptr);
+  EXPECT_FALSE(delegate.panelController()->hasActivePanel());
+  EXPECT_FALSE(delegate.menubarController()->hasActiveIcon());
+
+  ox::NotificationCenter::defaultCenter().post("openPopUpPermanent");  // the tour's page 3
+  EXPECT_TRUE(delegate.panelController()->hasActivePanel());
+  EXPECT_FALSE(delegate.panelController()->shouldClosePanelWhenResignKey());
+}
+
+TEST_F(Start, TerminationStopsTheEngineAndSavesTheLibrary) {
+  makeMovieFolder();
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
+  ASSERT_TRUE(engine->isUpdating());
+  const QString store = OXLibrary::shareLibrary()->pathWithFolder(QString(), "library.bin");
+  QFile::remove(store);
+  delegate.applicationWillTerminate();  // in the middle of the first scan
+  EXPECT_TRUE(engine->isShutDown());
+  EXPECT_FALSE(engine->isUpdating());
+  EXPECT_TRUE(QFile::exists(store));
+  engine->updateLibrary();
+  EXPECT_FALSE(engine->isUpdating());
+}
+
+// Ombrix asks for the panel over the bus. The bus is one of this test's own, so no other test hears the post; it is
+// chosen before anything in this process has used a session bus.
+TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
+  oxtest::PrivateBus bus;
+  ASSERT_TRUE(bus.isRunning());
+  qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+  helpertest::resetHelperState();
+  FakeStatusItem::install();
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  QTemporaryDir movies;
+  OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
+  QFile known(movies.filePath("Quiet.Orchard.mkv"));
+  ASSERT_TRUE(known.open(QIODevice::WriteOnly) && known.resize(1048576));
+  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known.fileName()));
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  ASSERT_FALSE(panel->hasActivePanel());
+
+  std::unique_ptr<QProcess> poster;
+  ASSERT_TRUE(oxtest::startProcess(poster, QStringLiteral(OX_BINARY_DIR "/tools/ox-post-notification"),
+                                   {"openPopUpPermanent"}, helpertest::programEnvironment()));
+  ASSERT_TRUE(poster->waitForFinished(20000));
+  ASSERT_EQ(poster->exitCode(), 0);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return panel->hasActivePanel(); }));
+  EXPECT_TRUE(delegate.menubarController()->hasActiveIcon());
+  EXPECT_FALSE(panel->shouldClosePanelWhenResignKey());
+}

@@ -1,0 +1,90 @@
+#include "tests/helper/HelperTestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "core/OXLibrary.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/system/LoginItem.h"
+#include "scanner/OXCoreLibrary.h"
+#include "scanner/OXOmbrixAPI.h"
+
+namespace helpertest {
+namespace {
+
+// Each test process keeps its library, defaults and login items in folders of its own: the suite runs tests side by
+// side, and the helper's library is the process-wide one under the XDG data folder.
+struct ScratchHome {
+  QTemporaryDir dir;
+  ScratchHome() {
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+      const QString path = dir.filePath(QString::fromLatin1(name));
+      QDir().mkpath(path);
+      qputenv(name, path.toLocal8Bit());
+    }
+  }
+};
+const ScratchHome& scratchHome() {
+  static ScratchHome home;
+  return home;
+}
+[[maybe_unused]] const bool kScratchHomeReady = (scratchHome(), true);
+
+// The panel makes the process's scan engine, which runs its cycles on threads of its own: they end before the
+// process takes its singletons down, as the helper's termination has them end.
+class EngineShutdown : public ::testing::Environment {
+ public:
+  void TearDown() override { OXCoreLibrary::shareCoreLibrary()->shutdown(); }
+};
+[[maybe_unused]] ::testing::Environment* const kEngineShutdown =
+    ::testing::AddGlobalTestEnvironment(new EngineShutdown);
+
+}  // namespace
+
+void FakeStatusItem::install(QRect geometry) {
+  ox::StatusItem::setFactory([geometry](double length) {
+    auto item = std::make_unique<FakeStatusItem>(length);
+    item->where = geometry;
+    return item;
+  });
+}
+
+NotificationCounter::NotificationCounter(const QStringList& names) {
+  for (const QString& name : names)
+    tokens_.push_back(
+        ox::NotificationCenter::defaultCenter().addObserver(name, nullptr, [this](const ox::Notification& n) {
+          std::lock_guard hold(mutex_);
+          seen_ << n.name;
+        }));
+}
+
+NotificationCounter::~NotificationCounter() {
+  for (const auto token : tokens_) ox::NotificationCenter::defaultCenter().removeObserver(token);
+}
+
+int NotificationCounter::count(const QString& name) const {
+  std::lock_guard hold(mutex_);
+  return int(seen_.count(name));
+}
+
+QProcessEnvironment programEnvironment() {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":ignore_noninstrumented_modules=1");
+  return env;
+}
+
+void resetHelperState() {
+  OXOmbrixAPI().logOut();
+  OXOmbrixAPI().setEmail(QString());
+  OXLibrary* library = OXLibrary::shareLibrary();
+  library->clearLibrary();
+  library->saveLibrary();
+  for (const char* key : {"firstSetupDone", "controlAppleRemote", "refreshTime", "lastHashScanTimestamp",
+                          "automaticallyChecksForUpdates", "automaticallyDownloadsUpdates"})
+    ox::UserDefaults::remove(QString::fromLatin1(key));
+  ox::LoginItem::removeFromLoginItems(QStringLiteral("Varnel.OmbrixHelper"));
+}
+
+}  // namespace helpertest

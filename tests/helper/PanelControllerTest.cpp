@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QUrl>
+
+#include "core/OXLibrary.h"
+#include "helper/OXPanelController.h"
+#include "helper/OXPanelListController.h"
+#include "helper/OXSignUpLoginController.h"
+#include "helper/StatusItemView.h"
+#include "scanner/OXOmbrixAPI.h"
+#include "tests/helper/HelperTestSupport.h"
+#include "tests/support/TestUtil.h"
+
+using helpertest::FakeStatusItem;
+
+namespace {
+
+// The panel's owner: answers with a status item whose place on the screen the test chooses.
+class Owner : public OXPanelControllerDelegate {
+ public:
+  Owner() {
+    FakeStatusItem::install();
+    view = std::make_unique<StatusItemView>(ox::StatusItem::create(24));
+    item = FakeStatusItem::last();
+  }
+  StatusItemView* statusItemViewForPanelController(OXPanelController*) override { return view.get(); }
+  std::unique_ptr<StatusItemView> view;
+  FakeStatusItem* item = nullptr;
+};
+
+class Panel : public ::testing::Test {
+ protected:
+  void SetUp() override { helpertest::resetHelperState(); }
+  QRectF screen() const { return QGuiApplication::primaryScreen()->geometry(); }
+};
+
+void addMovieFolder() {
+  OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(QStringLiteral("/tmp/ombrix-movies/"))}, 1);
+}
+
+}  // namespace
+
+TEST_F(Panel, HangsUnderTheItemAndStaysInsideTheScreen) {
+  Owner owner;
+  OXPanelController panel(&owner);
+  panel.window()->resize(340, 380);
+  const QRectF s = screen();
+
+  owner.item->where = QRect(int(s.center().x()), 0, 24, 22);
+  EXPECT_EQ(panel.statusRectForWindow(panel.window()), QRectF(s.center().x(), 22, 24, 22));
+  EXPECT_EQ(panel.getPanelRect(), QRectF(s.center().x() + 12 - 170, 22, 340, 380));
+
+  owner.item->where = QRect(int(s.right()) - 30, 0, 24, 22);  // near the right edge
+  EXPECT_EQ(panel.getPanelRect().right(), s.right() - 8);
+  owner.item->where = QRect(int(s.left()) + 2, 0, 24, 22);  // near the left edge
+  EXPECT_EQ(panel.getPanelRect().left(), s.left() + 8);
+
+  // A tray at the bottom: the panel rises from the item.
+  owner.item->where = QRect(int(s.center().x()), int(s.bottom()) - 22, 24, 22);
+  EXPECT_EQ(panel.getPanelRect().bottom(), s.bottom() - 22);
+
+  // No geometry from the tray: 24 points wide, centred, one bar's thickness under the top.
+  owner.item->where = QRect();
+  EXPECT_EQ(panel.statusRectForWindow(panel.window()),
+            QRectF(s.left() + std::round((s.width() - 24) / 2), s.top() + 22, 24, 22));
+}
+
+TEST_F(Panel, OpensClosesAndAReopeningKeepsItOpen) {
+  addMovieFolder();
+  Owner owner;
+  OXPanelController panel(&owner);
+  panel.checkCorrectPanel();
+  ASSERT_FALSE(panel.hasActivePanel());  // folders exist: it stays closed at start
+  helpertest::NotificationCounter posts({OXPanelController::kReloadContentList});
+  std::vector<bool> told;
+  QObject::connect(&panel, &OXPanelController::hasActivePanelChanged, [&](bool active) { told.push_back(active); });
+
+  panel.setHasActivePanel(true);
+  EXPECT_TRUE(panel.window()->isVisible());
+  EXPECT_EQ(posts.count(OXPanelController::kReloadContentList), 1);
+  panel.setHasActivePanel(true);  // unchanged: observers hear of it, nothing else happens
+  EXPECT_EQ(posts.count(OXPanelController::kReloadContentList), 1);
+  EXPECT_EQ(told, (std::vector<bool>{true, true}));
+
+  panel.setHasActivePanel(false);
+  EXPECT_TRUE(panel.isOrderOutPending());
+  EXPECT_TRUE(panel.window()->isVisible());  // fading out first
+  panel.setHasActivePanel(true);
+  EXPECT_FALSE(panel.isOrderOutPending());
+  oxtest::spinFor(OXPanelController::kOrderOutDelayMs + 100);
+  EXPECT_TRUE(panel.window()->isVisible());
+
+  panel.setHasActivePanel(false);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !panel.window()->isVisible(); }));
+  EXPECT_FALSE(panel.hasActivePanel());
+}
+
+TEST_F(Panel, LosingTheFocusClosesOnlyWhenAsked) {
+  Owner owner;
+  OXPanelController panel(&owner);
+  helpertest::NotificationCounter posts({OXPanelController::kClosePanelNotification});
+  panel.setShouldClosePanelWhenResignKey(false);
+  panel.windowDidResignKey();
+  EXPECT_EQ(posts.count(OXPanelController::kClosePanelNotification), 0);
+  panel.setShouldClosePanelWhenResignKey(true);
+  panel.windowDidResignKey();
+  EXPECT_EQ(posts.count(OXPanelController::kClosePanelNotification), 1);
+}
+
+TEST_F(Panel, FormWithoutASessionListWithOneAndTheFormAgainAfterLogOut) {
+  // First start: no session, no folders. The form fills the panel, which opens by itself.
+  Owner owner;
+  helpertest::NotificationCounter posts({OXPanelController::kTogglePanel});
+  OXPanelController panel(&owner);
+  panel.checkCorrectPanel();
+  OXSignUpLoginController* form = panel.signUpLoginController();
+  EXPECT_EQ(panel.filledView(), form->view());
+  EXPECT_EQ(panel.window()->size(), form->view()->size());
+  EXPECT_EQ(posts.count(OXPanelController::kTogglePanel), 1);
+  EXPECT_TRUE(panel.hasActivePanel());
+
+  panel.loginSuccess();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !panel.isSwitchingView(); }));
+  QWidget* list = panel.panelListController()->view();
+  EXPECT_EQ(panel.filledView(), list);
+  EXPECT_EQ(panel.window()->size(), list->size());
+  EXPECT_EQ(form->view()->parent(), nullptr);
+
+  // Logged out while the form was left in registration mode: it comes back for a login.
+  form->switchFormMode();
+  ASSERT_TRUE(form->isShowedRegisterForm());
+  ox::NotificationCenter::defaultCenter().post(OXPanelController::kLogOut);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return panel.filledView() == form->view() && !panel.isSwitchingView(); }));
+  EXPECT_FALSE(form->isShowedRegisterForm());
+
+  // A stored session that has not expired: the list at once.
+  OXOmbrixAPI().setExpireToken(QDateTime::currentDateTimeUtc().addSecs(600));
+  OXPanelController again(&owner);
+  again.checkCorrectPanel();
+  EXPECT_EQ(again.filledView(), again.panelListController()->view());
+}
+
+TEST_F(Panel, TwoSwapsInARowEndWithTheLastOne) {
+  Owner owner;
+  OXPanelController panel(&owner);
+  panel.checkCorrectPanel();
+  panel.loginSuccess();
+  panel.showSignUpLoginView();  // before the first has faded
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !panel.isSwitchingView(); }));
+  EXPECT_EQ(panel.filledView(), panel.signUpLoginController()->view());
+  EXPECT_EQ(panel.panelListController()->view()->parent(), nullptr);
+}

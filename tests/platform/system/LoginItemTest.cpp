@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "platform/system/LoginItem.h"
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(LoginItem, AutostartEntryIsWrittenFoundSwitchedOffAndRemoved) {
+  QTemporaryDir config;
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  const QString id = QStringLiteral("Varnel.Test");
+  const QString path = ox::LoginItem::desktopFilePath(id);
+  EXPECT_EQ(path, config.filePath("autostart/Varnel.Test.desktop"));
+  EXPECT_FALSE(ox::LoginItem::isInLoginItems(id));
+  EXPECT_TRUE(ox::LoginItem::removeFromLoginItems(id));  // nothing there counts as removed
+
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix\nHelper", "/opt/my apps/ombrix-helper", {"--now", "50%"}));
+  EXPECT_TRUE(ox::LoginItem::isInLoginItems(id));
+  const QByteArray entry = readAll(path);
+  EXPECT_TRUE(entry.startsWith("[Desktop Entry]\nType=Application\n"));
+  EXPECT_TRUE(entry.contains("\nName=Ombrix Helper\n"));  // one line, whatever the name holds
+  EXPECT_TRUE(entry.contains("\nExec=\"/opt/my apps/ombrix-helper\" --now 50%%\n"));
+
+  // The desktop's own switch turns an entry off without removing it.
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::Append));
+  file.write("Hidden=true\n");
+  file.close();
+  EXPECT_FALSE(ox::LoginItem::isInLoginItems(id));
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", "/usr/bin/ombrix-helper"));
+  EXPECT_TRUE(ox::LoginItem::isInLoginItems(id));
+
+  EXPECT_TRUE(ox::LoginItem::removeFromLoginItems(id));
+  EXPECT_FALSE(QFile::exists(path));
+  qputenv("XDG_CONFIG_HOME", saved);
+}
+
+TEST(LoginItem, ExecArgumentsAreQuotedWhereTheyMustBe) {
+  EXPECT_EQ(ox::LoginItem::quoteExecArgument("/usr/bin/ombrix-helper"), "/usr/bin/ombrix-helper");
+  EXPECT_EQ(ox::LoginItem::quoteExecArgument(""), "\"\"");
+  EXPECT_EQ(ox::LoginItem::quoteExecArgument("a b"), "\"a b\"");
+  EXPECT_EQ(ox::LoginItem::quoteExecArgument("say \"$HOME\" `x` \\"), "\"say \\\"\\$HOME\\\" \\`x\\` \\\\\"");
+  EXPECT_EQ(ox::LoginItem::quoteExecArgument("100%"), "100%%");
+}

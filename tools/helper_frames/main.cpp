@@ -1,0 +1,193 @@
+// Saves pictures of Ombrix Helper's windows as PNG files, for a person to look at:
+//   ox-helper-frames [output folder]      (default: ./frames)
+// It runs the helper's own start on a fresh, empty library in a scratch folder (no online service is reached):
+// the panel under its status item with the account form (login and registration), the panel's empty-library and
+// library-being-created messages after a login, the four tour pages, and the status item's icons.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+#include <cstdio>
+
+#include "core/OXLibrary.h"
+#include "helper/OXAppDelegate.h"
+#include "helper/OXHelperApplication.h"
+#include "helper/OXMenubarController.h"
+#include "helper/OXPanelController.h"
+#include "helper/OXPanelListController.h"
+#include "helper/OXPopUpMessageViewController.h"
+#include "helper/OXSignUpLoginController.h"
+#include "helper/OXTutorialWindowController.h"
+#include "helper/StatusItemView.h"
+#include "platform/system/SoftwareUpdater.h"
+#include "platform/ui/StatusItem.h"
+#include "scanner/OXCoreLibrary.h"
+#include "scanner/OXOmbrixAPI.h"
+
+namespace {
+
+QString g_out;
+QRect g_item;  // where the tray puts the item: in the top bar, right of the middle
+
+// The tray of the pictures: it shows its image in the drawn top bar.
+class PictureStatusItem : public ox::StatusItem {
+ public:
+  explicit PictureStatusItem(double length) : StatusItem(length) {}
+  void setImage(const QImage& image) override { image_ = image; }
+  QRect geometry() const override { return g_item; }
+  static inline QImage image_;
+};
+
+void spin(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+}
+
+bool spinUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return done();
+}
+
+void save(const QImage& image, const QString& name) {
+  const QString path = QDir(g_out).filePath(name);
+  if (image.save(path))
+    std::printf("%s\n", qPrintable(path));
+  else
+    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+}
+
+void paintBar(QPainter& p, const QRect& bar) {
+  p.fillRect(bar, QColor(34, 35, 40));
+  p.setPen(QColor(220, 220, 226));
+  QFont font = p.font();
+  font.setPixelSize(13);
+  p.setFont(font);
+  p.drawText(bar.adjusted(12, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Activities"));
+  p.drawText(bar.adjusted(0, 0, -14, 0), Qt::AlignVCenter | Qt::AlignRight, QStringLiteral("20:15"));
+}
+
+// A piece of desktop around the panel: backdrop, top bar with the status item, and the panel where it stands.
+QImage desktopWithPanel(OXPanelController* panel) {
+  const QRect frame = panel->window()->geometry();
+  const QRect area = QRect(frame.left() - 60, 0, frame.width() + 120, frame.bottom() + 50);
+  QImage shot(area.size(), QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&shot);
+  QLinearGradient sky(0, 0, area.width(), area.height());
+  sky.setColorAt(0, QColor(46, 84, 120));
+  sky.setColorAt(1, QColor(120, 70, 96));
+  p.fillRect(shot.rect(), sky);
+  p.translate(-area.topLeft());
+  paintBar(p, QRect(area.left(), 0, area.width(), g_item.height()));
+  p.drawImage(QRectF(g_item), PictureStatusItem::image_);
+  p.drawImage(frame.topLeft(), panel->window()->grab().toImage());
+  return shot;
+}
+
+// The status item magnified four times on the bar, plain, highlighted and in both scanning phases.
+QImage statusItemSheet(OXMenubarController* menubar) {
+  const int scale = 4;
+  const int cell = 24 * scale;
+  QImage sheet(cell * 4 + 50, 22 * scale + 30, QImage::Format_ARGB32_Premultiplied);
+  sheet.fill(QColor(34, 35, 40));
+  QPainter p(&sheet);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  int x = 10;
+  for (int state = 0; state < 4; ++state) {
+    menubar->setHasActiveIcon(state == 1 || state == 3);
+    state < 2 ? menubar->setDefaultImageIcon() : menubar->setDotImageIcon();
+    p.drawImage(QRectF(x, 15, cell, 22 * scale), menubar->statusItemView()->drawRect());
+    x += cell + 10;
+  }
+  return sheet;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A scratch home for the library, the defaults and the login item; every service on a closed local port.
+  QTemporaryDir scratch;
+  for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+    const QString path = scratch.filePath(QString::fromLatin1(name));
+    QDir().mkpath(path);
+    qputenv(name, path.toLocal8Bit());
+  }
+  for (const char* name : {"OMBRIX_SEARCH_URL", "OMBRIX_MOVIE_SEARCH_URL", "OMBRIX_QUEUE_URL", "OMBRIX_TVDB_URL",
+                           "OMBRIX_API_URL", "OMBRIX_API_STAGING_URL", "OMBRIX_OPENSUBTITLES_URL", "OMBRIX_BUCKET_URL",
+                           "OMBRIX_SCRAPE_URL", "OMBRIX_WEBSITE_URL", "OMBRIX_FEED_URL"})
+    qputenv(name, "http://127.0.0.1:9");
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  OXHelperApplication::registerInfoValues();
+  g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("frames");
+  QDir().mkpath(g_out);
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  g_item = QRect(screen.left() + screen.width() * 72 / 100, screen.top(), 24, 22);
+  ox::StatusItem::setFactory([](double length) { return std::make_unique<PictureStatusItem>(length); });
+
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
+  spinUntil([&] { return !engine->isUpdating(); }, 20000);
+  spin(300);
+
+  // First start without a session or folders: the tour, and the panel open on the account form.
+  OXSignUpLoginController* form = panel->signUpLoginController();
+  save(desktopWithPanel(panel), QStringLiteral("panel_form.png"));
+  form->switchFormMode();
+  form->emailField()->setText(QStringLiteral("ana@example.test"));
+  spin(400);
+  save(desktopWithPanel(panel), QStringLiteral("panel_register.png"));
+  form->switchFormMode();
+  form->showMessageFailedLogin();
+  spin(400);
+  save(desktopWithPanel(panel), QStringLiteral("panel_login_failed.png"));
+
+  OXTutorialWindowController* tour = panel->panelListController()->tutorialWindowController();
+  for (int page = 1; tour && page <= 4; ++page) {
+    spinUntil([&] { return !tour->isChangingPage(); });
+    save(tour->window()->grab().toImage(), QStringLiteral("tour_%1.png").arg(page));
+    if (page < 4) tour->next();
+  }
+
+  // After a login the panel shows the library, here empty: its message stands in for the list.
+  OXOmbrixAPI().setExpireToken(QDateTime::currentDateTimeUtc().addSecs(3600));
+  panel->loginSuccess();
+  OXPanelListController* list = panel->panelListController();
+  spinUntil([&] { return !panel->isSwitchingView() && list->isMessageViewShown(); });
+  spin(400);
+  save(desktopWithPanel(panel), QStringLiteral("panel_empty_library.png"));
+
+  // A movie folder and a scan under way: the library is being created.
+  const QString movies = scratch.filePath(QStringLiteral("Movies"));
+  QDir().mkpath(movies);
+  engine->addURLsToRootList({QUrl::fromLocalFile(movies + QLatin1Char('/'))}, 1);
+  list->checkMessageView();
+  spinUntil([&] {
+    return list->popUpMessageViewController()->titleField()->text() == QStringLiteral("Creating library...");
+  });
+  spin(50);
+  save(desktopWithPanel(panel), QStringLiteral("panel_creating_library.png"));
+
+  save(statusItemSheet(delegate.menubarController()), QStringLiteral("status_item.png"));
+  spinUntil([&] { return !engine->isUpdating(); }, 20000);
+  engine->shutdown();
+  ox::SoftwareUpdater::shared().stopChecking();
+  return 0;
+}
