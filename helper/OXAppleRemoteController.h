@@ -6,10 +6,10 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/system/DistributedNotificationCenter.h"
+#include "remote/HIDRemoteBackend.h"
 #include "remote/MultiClickRemoteBehaviorDelegate.h"
 
 class AppleRemote;
-class HIDRemoteBackend;
 class MultiClickRemoteBehavior;
 class OXLibrary;
 class RemoteControl;
