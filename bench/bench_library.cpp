@@ -1,8 +1,11 @@
 // Saving and loading "library.bin" for a large library: 5,000 movies, 500 shows and 20,000 episodes, each movie and
-// episode with its file record (not sampled). Reports the time per save or load and the file's size.
+// episode with its file record (not sampled). Reports the time per save or load and the file's size. With
+// OX_BENCH_LIBRARY_COPY set, the saved "library.bin" is copied to that path, for bench/compare.sh to give to
+// Python's plistlib.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QVariantMap>
@@ -70,6 +73,11 @@ struct Fixture {
     for (int i = 0; i < kShows; ++i) library->addContent(show(i));
     for (int i = 0; i < kEpisodes; ++i) library->addContent(episode(i));
     library->saveLibrary();
+    const QString copy = qEnvironmentVariable("OX_BENCH_LIBRARY_COPY");
+    if (!copy.isEmpty()) {
+      QFile::remove(copy);
+      QFile::copy(library->pathWithFolder({}, "library.bin"), copy);
+    }
   }
   double fileSize() const { return double(QFileInfo(library->pathWithFolder({}, "library.bin")).size()); }
 };
