@@ -21,7 +21,7 @@ bench() {
 
 echo "cores: $(nproc); load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 half=$(((reps + 1) / 2))
-OX_BENCH_LIBRARY_COPY=$work/library.bin bench bench_library --benchmark_filter='BM_(Save|Load)Library'
+OX_BENCH_LIBRARY_COPY=$work/library.bin bench bench_library --benchmark_filter='BM_(Save|Load)Library|BM_SaveLibraryInBackground'
 python3 "$root/bench/compare.py" plistlib "$work/library.bin" "$half" >"$work/plistlib-1.json"
 bench bench_rescan
 bench bench_file_keys --benchmark_filter='BM_(Reference)?Keys_(8|256)MiB$'

@@ -204,13 +204,18 @@ void OXCoreLibrary::completeIdentification(const DelegatePtr& delegate) {
     }
   }
   if (identification_.findUnknownEpisodesBySameFolder) identification_.findUnknownEpisodesBySameFolder(library_, delegate);
-  // After whatever the re-identification queued on the main queue, so the save includes it.
+  // After whatever the re-identification queued on the main queue, so the save includes it. The main thread only
+  // takes the snapshot; the cycle ends, back on the main thread, once the file is written.
   std::weak_ptr<int> alive = life_;
   ox::dispatchMain([this, alive] {
     if (!alive.lock()) return;
-    library_->saveLibrary();
-    post(kStopScanningState);
-    cycleEnded();
+    library_->saveLibraryInBackground([this, alive](bool) {
+      ox::dispatchMain([this, alive] {
+        if (!alive.lock()) return;
+        post(kStopScanningState);
+        cycleEnded();
+      });
+    });
   });
 }
 
@@ -220,7 +225,7 @@ void OXCoreLibrary::completeIdentification(const DelegatePtr& delegate) {
 void OXCoreLibrary::addURLsToRootList(const QList<QUrl>& urls, int type) {
   const auto roots = library_->rootList();
   const bool added = roots && roots->addURLs(urls, type);
-  library_->saveLibrary();
+  library_->saveLibraryInBackground();
   if (added) updateLibrary();
 }
 
@@ -247,7 +252,7 @@ void switchLanguage(OXLibrary* library, const QString& name, bool enable) {
       entry = map;
     }
   });
-  library->saveLibrary();
+  library->saveLibraryInBackground();
 }
 
 }  // namespace
@@ -260,7 +265,7 @@ bool OXCoreLibrary::saveRatios() { return library_->saveRatios(); }
 
 void OXCoreLibrary::clearLibrary() {
   library_->clearLibrary();
-  library_->saveLibrary();
+  library_->saveLibraryInBackground();
   updatePosters();
   updateBackdrops();
   updateSoundtracks();

@@ -18,8 +18,10 @@ class TextIds {
   const QString& text(uint32_t id) const { return texts_[id]; }
   uint32_t size() const { return uint32_t(texts_.size()); }
 
- private:
+  // The hash the table uses: fast on long texts that differ only near their end, such as paths.
   static uint64_t hash(const QString& text);
+
+ private:
   size_t slot(const QString& text, uint64_t hash) const;
 
   std::vector<QString> texts_;

@@ -161,4 +161,29 @@ TEST_F(RootList, ADiskMountedInsideAChosenFolderIsJudgedByItsOwnFolder) {
   EXPECT_EQ(library->movieList(), OXLibrary::MovieList{onDisk});
 }
 
+TEST_F(RootList, NamesAreWalkedInTextOrderAndLinkedFoldersAreNotFollowed) {
+  for (const char* name : {"w/z.mkv", "w/\xc3\xa9.mkv", "w/\xf0\x9f\x98\x80.mkv", "w/\xef\xac\x80.mkv", "elsewhere/in.mkv"})
+    touch(QString::fromUtf8(name));
+  ASSERT_TRUE(QFile::link(at("elsewhere"), at("w/linked")));
+  ASSERT_TRUE(QFile::link(at("elsewhere"), at("w/linked.mkv")));
+  // UTF-16 order: the surrogate pair of U+1F600 comes before U+FB00.
+  EXPECT_EQ(OXRootList::getAllVideoFilesFromPath(at("w")),
+            QStringList({at("w/linked.mkv"), at("w/z.mkv"), at(QString::fromUtf8("w/\xc3\xa9.mkv")),
+                         at(QString::fromUtf8("w/\xf0\x9f\x98\x80.mkv")), at(QString::fromUtf8("w/\xef\xac\x80.mkv"))}));
+}
+
+TEST_F(RootList, KnownFilesAreRecognisedWhateverFormTheirPathWasStoredIn) {
+  for (const char* path : {"/a/b", "/a//b/", "a/./b/../c", "/", "//", "/a/..", ".", "", "/x/.hidden/..y", "/a/b/."})
+    EXPECT_EQ(OXRootList::cleanedPath(path), QString(path).isEmpty() ? QString() : QDir::cleanPath(path)) << path;
+
+  for (const char* name : {"M/one.mkv", "M/two.mkv", "M/three.mkv"}) touch(name);
+  list->addURLs({folder("M")}, 1);
+  const auto one = libtest::movie("tt1", root + "//M/./one.mkv");
+  library->addContent(one);
+  library->addUnknown(libtest::file(OXFile::kTypeMovie, at("M/sub/../two.mkv")));
+  EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList{at("M/three.mkv")});
+  library->removeContent(one);
+  EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList({at("M/one.mkv"), at("M/three.mkv")}));
+}
+
 }  // namespace
