@@ -59,7 +59,7 @@ qsizetype removeEvery(QList<std::shared_ptr<T>>& list, const std::shared_ptr<T>&
 }  // namespace
 
 template <class T>
-void OXLibrary::PathIndexed<T>::count(const QString& path, qsizetype by) {
+void OXLibrary::PathIndexed<T>::count(const QString& path, qsizetype by) const {
   const auto bump = [by](PathCounts& counts, const QString& key) {
     const auto it = counts.find(key);
     if (it == counts.end()) {
@@ -74,13 +74,23 @@ void OXLibrary::PathIndexed<T>::count(const QString& path, qsizetype by) {
 }
 
 template <class T>
+void OXLibrary::PathIndexed<T>::countAll() const {
+  if (counted) return;
+  counted = true;
+  paths.reserve(size_t(items.size()));
+  for (const auto& item : items) count(filePathOf(item), 1);
+}
+
+template <class T>
 void OXLibrary::PathIndexed<T>::append(const std::shared_ptr<T>& item, const QString& path) {
+  countAll();
   items << item;
   count(path, 1);
 }
 
 template <class T>
 void OXLibrary::PathIndexed<T>::removeEvery(const std::shared_ptr<T>& item) {
+  countAll();
   const qsizetype removed = items.removeIf([&](const std::shared_ptr<T>& listed) { return listed == item; });
   if (removed > 0) count(filePathOf(item), -removed);
 }
@@ -90,9 +100,13 @@ void OXLibrary::PathIndexed<T>::reset(QList<std::shared_ptr<T>> list) {
   items = std::move(list);
   paths.clear();
   cleanedAliases.clear();
-  paths.reserve(size_t(items.size()));
-  for (const auto& item : items) count(filePathOf(item), 1);
+  counted = items.isEmpty();
 }
+
+// The store's files (OXLibraryFiles.cpp) fill the lists too.
+template struct OXLibrary::PathIndexed<OXMovie>;
+template struct OXLibrary::PathIndexed<OXEpisode>;
+template struct OXLibrary::PathIndexed<OXFile>;
 
 // ---------------------------------------------------------------------------------------------------------------------
 // Creation and files

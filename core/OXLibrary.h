@@ -194,7 +194,8 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
 
   // A list with the count of its records per file path, so the duplicate test of an addition and the question
   // whether a file is listed need no scan. Paths are taken when a record is added; listed records are not re-filed
-  // (their file is set before). A path whose cleaned form differs from it is counted under that form too.
+  // (their file is set before). A path whose cleaned form differs from it is counted under that form too. The
+  // counts are made when first asked for: a program that only reads its library never needs them.
   struct PathHash {
     size_t operator()(const QString& path) const { return size_t(ox::TextIds::hash(path)); }
   };
@@ -202,16 +203,22 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   template <class T>
   struct PathIndexed {
     QList<std::shared_ptr<T>> items;
-    PathCounts paths;
-    PathCounts cleanedAliases;
-    bool holds(const QString& path) const { return paths.count(path) != 0; }
+    mutable PathCounts paths;
+    mutable PathCounts cleanedAliases;
+    mutable bool counted = true;
+    bool holds(const QString& path) const {
+      countAll();
+      return paths.count(path) != 0;
+    }
     bool holdsCleaned(const QString& cleaned) const {
+      countAll();
       return paths.count(cleaned) != 0 || (!cleanedAliases.empty() && cleanedAliases.count(cleaned) != 0);
     }
     void append(const std::shared_ptr<T>& item, const QString& path);
     void removeEvery(const std::shared_ptr<T>& item);
     void reset(QList<std::shared_ptr<T>> list);
-    void count(const QString& path, qsizetype by);
+    void count(const QString& path, qsizetype by) const;
+    void countAll() const;
   };
 
   QString storeFolder_;  // ".../Ombrix"

@@ -24,43 +24,14 @@ uint64_t BinaryPlistReader::sized(const uint8_t* marker, const uint8_t*& content
   return bigEndian(marker + 2, width);
 }
 
-BinaryPlistReader::Type BinaryPlistReader::type(Ref ref) const {
-  const uint8_t* p = at(ref);
-  switch (*p >> 4) {
-    case 0x0:
-      return (*p & 0x0F) == 0x8 || (*p & 0x0F) == 0x9 ? Type::Boolean : Type::Other;
-    case 0x1:
-      return Type::Integer;
-    case 0x2:
-      return Type::Real;
-    case 0x3:
-      return Type::Date;
-    case 0x4:
-      return Type::Data;
-    case 0x5:
-    case 0x6:
-      return Type::Text;
-    case 0x8:
-      return Type::Uid;
-    case 0xA:
-      return Type::Array;
-    case 0xD:
-      return Type::Dictionary;
-    default:
-      return Type::Other;
-  }
-}
-
-bool BinaryPlistReader::boolean(Ref ref) const { return (*at(ref) & 0x0F) == 0x9; }
-
-qint64 BinaryPlistReader::integer(Ref ref) const {
-  const uint8_t* p = at(ref);
+qint64 BinaryPlistReader::integer(const Object& o) const {
+  const uint8_t* p = o.at;
   const unsigned width = 1u << (*p & 0x0F);
   return qint64(width == 16 ? bigEndian(p + 9, 8) : bigEndian(p + 1, width));
 }
 
-double BinaryPlistReader::real(Ref ref) const {
-  const uint8_t* p = at(ref);
+double BinaryPlistReader::real(const Object& o) const {
+  const uint8_t* p = o.at;
   if ((*p & 0x0F) == 2) {
     const auto bits = uint32_t(bigEndian(p + 1, 4));
     float f = 0;
@@ -73,17 +44,21 @@ double BinaryPlistReader::real(Ref ref) const {
   return d;
 }
 
-quint64 BinaryPlistReader::uid(Ref ref) const {
-  const uint8_t* p = at(ref);
-  return bigEndian(p + 1, (*p & 0x0F) + 1u);
-}
-
-QString BinaryPlistReader::text(Ref ref) const {
-  const uint8_t* p = at(ref);
+QString BinaryPlistReader::text(const Object& o) const {
+  const uint8_t* p = o.at;
   const uint8_t* contents = nullptr;
   const uint64_t n = sized(p, contents);
-  if (*p >> 4 == 0x5) return QString::fromUtf8(reinterpret_cast<const char*>(contents), qsizetype(n));
   QString out(qsizetype(n), Qt::Uninitialized);
+  if (*p >> 4 == 0x5) {
+    // ASCII as the format says; a writer that put other bytes there meant UTF-8.
+    auto* units = reinterpret_cast<char16_t*>(out.data());
+    uint8_t high = 0;
+    for (uint64_t i = 0; i < n; ++i) {
+      high |= contents[i];
+      units[i] = contents[i];
+    }
+    return high < 0x80 ? out : QString::fromUtf8(reinterpret_cast<const char*>(contents), qsizetype(n));
+  }
   auto* units = reinterpret_cast<char16_t*>(out.data());
   for (uint64_t i = 0; i < n; ++i) units[i] = char16_t(contents[2 * i] << 8 | contents[2 * i + 1]);
   return out;
@@ -105,15 +80,15 @@ bool BinaryPlistReader::textEquals(Ref ref, const QByteArray& utf8) const {
   return n == uint64_t(utf8.size()) && std::memcmp(contents, utf8.constData(), size_t(n)) == 0;
 }
 
-QByteArray BinaryPlistReader::data(Ref ref) const {
+QByteArray BinaryPlistReader::data(const Object& o) const {
   const uint8_t* contents = nullptr;
-  const uint64_t n = sized(at(ref), contents);
+  const uint64_t n = sized(o.at, contents);
   return QByteArray(reinterpret_cast<const char*>(contents), qsizetype(n));
 }
 
-BinaryPlistReader::Container BinaryPlistReader::container(Ref ref) const {
+BinaryPlistReader::Container BinaryPlistReader::container(const Object& o) const {
   Container c;
-  c.count = sized(at(ref), c.refs);
+  c.count = sized(o.at, c.refs);
   return c;
 }
 

@@ -18,16 +18,32 @@ class BinaryPlistReader {
 
   Ref top() const { return top_; }
   uint64_t objectCount() const { return objectCount_; }
-  Type type(Ref ref) const;
 
-  bool boolean(Ref ref) const;
+  // An object found once, to read as its type says.
+  struct Object {
+    Type type = Type::Other;
+    const uint8_t* at = nullptr;  // its marker
+  };
+  Object object(Ref ref) const {
+    const uint8_t* p = at(ref);
+    return {typeOf(*p), p};
+  }
+  Type type(Ref ref) const { return typeOf(*at(ref)); }
+
+  bool boolean(const Object& o) const { return (*o.at & 0x0F) == 0x9; }
   // Integers as the format stores them, signed 64-bit (of a 16-byte integer, its low 8 bytes).
-  qint64 integer(Ref ref) const;
+  qint64 integer(const Object& o) const;
   // A real or a date (seconds since 2001-01-01 00:00:00 UTC).
-  double real(Ref ref) const;
-  quint64 uid(Ref ref) const;
-  QString text(Ref ref) const;
-  QByteArray data(Ref ref) const;
+  double real(const Object& o) const;
+  quint64 uid(const Object& o) const { return bigEndian(o.at + 1, (*o.at & 0x0F) + 1u); }
+  QString text(const Object& o) const;
+  QByteArray data(const Object& o) const;
+  bool boolean(Ref ref) const { return boolean(object(ref)); }
+  qint64 integer(Ref ref) const { return integer(object(ref)); }
+  double real(Ref ref) const { return real(object(ref)); }
+  quint64 uid(Ref ref) const { return uid(object(ref)); }
+  QString text(Ref ref) const { return text(object(ref)); }
+  QByteArray data(Ref ref) const { return data(object(ref)); }
   // The text's UTF-8 bytes, compared without making a QString.
   bool textEquals(Ref ref, const QByteArray& utf8) const;
   QByteArray textUtf8(Ref ref) const;
@@ -37,7 +53,8 @@ class BinaryPlistReader {
     const uint8_t* refs = nullptr;
     uint64_t count = 0;
   };
-  Container container(Ref ref) const;
+  Container container(const Object& o) const;
+  Container container(Ref ref) const { return container(object(ref)); }
   Ref element(const Container& array, uint64_t i) const { return readRef(array.refs + i * refWidth_); }
   Ref key(const Container& dict, uint64_t i) const { return readRef(dict.refs + i * refWidth_); }
   Ref value(const Container& dict, uint64_t i) const { return readRef(dict.refs + (dict.count + i) * refWidth_); }
@@ -58,6 +75,31 @@ class BinaryPlistReader {
         for (unsigned i = 0; i < width; ++i) value = value << 8 | p[i];
         return value;
       }
+    }
+  }
+  static Type typeOf(uint8_t marker) {
+    switch (marker >> 4) {
+      case 0x0:
+        return (marker & 0x0F) == 0x8 || (marker & 0x0F) == 0x9 ? Type::Boolean : Type::Other;
+      case 0x1:
+        return Type::Integer;
+      case 0x2:
+        return Type::Real;
+      case 0x3:
+        return Type::Date;
+      case 0x4:
+        return Type::Data;
+      case 0x5:
+      case 0x6:
+        return Type::Text;
+      case 0x8:
+        return Type::Uid;
+      case 0xA:
+        return Type::Array;
+      case 0xD:
+        return Type::Dictionary;
+      default:
+        return Type::Other;
     }
   }
   // The object's marker.

@@ -179,12 +179,10 @@ BinaryPlistWriter::Ref BinaryPlistWriter::uid(uint64_t value) {
 }
 
 BinaryPlistWriter::Ref BinaryPlistWriter::data(const QByteArray& bytes) {
-  const auto it = dataRefs_.constFind(bytes);
-  if (it != dataRefs_.constEnd()) return *it;
+  const auto [it, inserted] = dataRefs_.try_emplace(bytes, kNone);
+  if (!inserted) return it->second;
   data_.push_back(bytes);
-  const Ref ref = place(Kind::Data, uint32_t(data_.size() - 1), 0);
-  dataRefs_.insert(bytes, ref);
-  return ref;
+  return it->second = place(Kind::Data, uint32_t(data_.size() - 1), 0);
 }
 
 BinaryPlistWriter::Ref BinaryPlistWriter::beginContainer(Kind kind) { return place(kind, 0, 0); }

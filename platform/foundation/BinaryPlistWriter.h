@@ -1,10 +1,10 @@
 #pragma once
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 
 #include "platform/foundation/TextIds.h"
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace ox {
@@ -72,8 +72,11 @@ class BinaryPlistWriter {
   std::vector<QString> textForms_;    // by text id: the text as written
   std::vector<Ref> textRefs_;         // by text id; kNone until placed
   std::vector<uint8_t> textAscii_;    // by text id
+  struct DataHash {
+    size_t operator()(const QByteArray& b) const { return size_t(TextIds::hashBytes(b.constData(), size_t(b.size()))); }
+  };
   std::vector<QByteArray> data_;
-  QHash<QByteArray, Ref> dataRefs_;
+  std::unordered_map<QByteArray, Ref, DataHash> dataRefs_;  // equal data stored once: file samples are large
   ScalarTable integers_, reals_, dates_;
   std::vector<Ref> uids_;           // small UIDs, by value; kNone until placed
   ScalarTable largeUids_;

@@ -29,8 +29,11 @@ class KeyCache {
     QString text;
     uint32_t value = kNone;
   };
-  static size_t slot(const QString& key) { return (reinterpret_cast<uintptr_t>(key.constData()) >> 4) & 63; }
-  Entry entries_[64];
+  static constexpr int kBits = 8;
+  static size_t slot(const QString& key) {
+    return size_t((uint64_t(reinterpret_cast<uintptr_t>(key.constData())) * 0x9E3779B97F4A7C15ULL) >> (64 - kBits));
+  }
+  Entry entries_[size_t(1) << kBits];
 };
 
 }  // namespace ox

@@ -69,6 +69,7 @@ namespace {
 using Ref = BinaryPlistReader::Ref;
 using Type = BinaryPlistReader::Type;
 using Container = BinaryPlistReader::Container;
+using Object = BinaryPlistReader::Object;
 
 enum class Builtin { None, Array, Dictionary, String, Data, Date, Url };
 
@@ -95,7 +96,8 @@ struct Reader {
   std::unique_ptr<BinaryPlistReader> plist;
   Container top, objects;
   std::vector<QVariant> decoded;  // one decoded value per UID, so that an object referenced twice is one object
-  std::vector<uint8_t> state;     // 0 not decoded, 1 being decoded (seeing it again is a cycle), 2 decoded
+  // 0 not decoded, 1 being decoded (seeing it again is a cycle), 2 decoded, 3 a scalar met once (not kept)
+  std::vector<uint8_t> state;
   int depth = 0;
   bool valid = false;
   bool failed = false;            // hostile content met while decoding: the archive is invalid from then on
@@ -158,8 +160,15 @@ struct Reader {
   }
 
   QVariant value(Ref ref);
+  QVariant value(const Object& o);
+  // The text or data a UID names, read as object() reads it but without a QVariant between: true with `out` set
+  // (empty for nil, or for a kept value of another kind), false where object() has to decide.
+  template <class T>
+  bool leaf(uint64_t uid, Type type, T& out);
+  void read(const Object& o, QString& out) const { out = plist->text(o); }
+  void read(const Object& o, QByteArray& out) const { out = plist->data(o); }
   QVariant object(uint64_t uid);
-  QVariant build(Ref ref);
+  QVariant build(const Object& o);
   const ClassInfo& classOf(quint64 uid);
   QVariant buildBuiltin(Builtin builtin, const Container& dict);
   bool uidList(const Container& dict, int key, QVariantList& out);
@@ -176,26 +185,62 @@ class ObjectDecoder final : public Decoder {
   QVariant decodeObject(const QString& key) const override {
     return a.usable() ? a.field(dict, a.callerKeyId(key), hint) : QVariant();
   }
+  QString decodeString(const QString& key) const override { return leafOf<QString>(key, Type::Text); }
+  QByteArray decodeData(const QString& key) const override { return leafOf<QByteArray>(key, Type::Data); }
   qint64 decodeInt64(const QString& key) const override;
   double decodeDouble(const QString& key) const override;
   float decodeFloat(const QString& key) const override;
   bool decodeBool(const QString& key) const override { return decodeDouble(key) != 0.0; }
 
  private:
+  // What decodeObject and a type test would give, the common cases read straight from the archive.
+  template <class T>
+  T leafOf(const QString& key, Type type) const {
+    Ref ref = 0;
+    if (!a.usable() || !a.find(dict, a.callerKeyId(key), hint, ref)) return T();
+    const Object o = a.plist->object(ref);
+    T out;
+    if (o.type == type) {
+      a.read(o, out);
+      return out;
+    }
+    if (o.type == Type::Uid && a.leaf(a.plist->uid(o), type, out)) return out;
+    const QVariant v = a.value(o);
+    return v.metaType() == QMetaType::fromType<T>() ? v.value<T>() : T();
+  }
+  // A number stored in the dictionary itself, read without a QVariant; anything else as decodeObject gives it.
+  template <class N>
+  N number(const QString& key, N (*fromReal)(double), N (*convert)(const QVariant&)) const {
+    Ref ref = 0;
+    if (!a.usable() || !a.find(dict, a.callerKeyId(key), hint, ref)) return N();
+    const Object o = a.plist->object(ref);
+    switch (o.type) {
+      case Type::Integer:
+        return N(a.plist->integer(o));
+      case Type::Real:
+        return fromReal(a.plist->real(o));
+      case Type::Boolean:
+        return N(a.plist->boolean(o) ? 1 : 0);
+      default:
+        return convert(a.value(o));
+    }
+  }
+
   Reader& a;
   Container dict;
   mutable uint64_t hint = 0;
 };
+
+qint64 int64OfReal(double d) { return std::isfinite(d) && std::fabs(d) < 9.2e18 ? qint64(d) : 0; }
+double realOfReal(double d) { return d; }
 
 qint64 toInt64(const QVariant& v) {
   switch (v.typeId()) {
     case QMetaType::LongLong:
     case QMetaType::Bool:
       return v.toLongLong();
-    case QMetaType::Double: {
-      const double d = v.toDouble();
-      return std::isfinite(d) && std::fabs(d) < 9.2e18 ? qint64(d) : 0;
-    }
+    case QMetaType::Double:
+      return int64OfReal(v.toDouble());
     default:
       return 0;
   }
@@ -218,25 +263,27 @@ float toFloat(double d) {
   return d > kMax ? kInf : d < -kMax ? -kInf : float(d);
 }
 
-qint64 ObjectDecoder::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
-double ObjectDecoder::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }
+qint64 ObjectDecoder::decodeInt64(const QString& key) const { return number<qint64>(key, int64OfReal, toInt64); }
+double ObjectDecoder::decodeDouble(const QString& key) const { return number<double>(key, realOfReal, toDouble); }
 float ObjectDecoder::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
 
 // A value stored under a key: a UID names an object; numbers, booleans, text and data stand as they are.
-QVariant Reader::value(Ref ref) {
-  switch (plist->type(ref)) {
+QVariant Reader::value(Ref ref) { return value(plist->object(ref)); }
+
+QVariant Reader::value(const Object& o) {
+  switch (o.type) {
     case Type::Uid:
-      return object(plist->uid(ref));
+      return object(plist->uid(o));
     case Type::Boolean:
-      return plist->boolean(ref);
+      return plist->boolean(o);
     case Type::Integer:
-      return plist->integer(ref);
+      return plist->integer(o);
     case Type::Real:
-      return plist->real(ref);
+      return plist->real(o);
     case Type::Text:
-      return plist->text(ref);
+      return plist->text(o);
     case Type::Data:
-      return plist->data(ref);
+      return plist->data(o);
     default:
       return fail(QStringLiteral("a value of an unexpected kind"));
   }
@@ -249,14 +296,58 @@ QVariant Reader::object(uint64_t uid) {
   if (state[uid] == 2) return decoded[uid];
   if (state[uid] == 1) return fail(QStringLiteral("object %1 contains itself").arg(uid));
   if (depth >= kMaxObjectDepth) return fail(QStringLiteral("objects nested too deep"));
+  // Texts, data and numbers hold nothing, so they cannot be part of a cycle: most are met once, and one is kept (and
+  // shared) only when it is met again.
+  const Object element = plist->object(plist->element(objects, uid));
+  switch (element.type) {
+    case Type::Text:
+    case Type::Data:
+    case Type::Integer:
+    case Type::Real:
+    case Type::Boolean:
+      if (state[uid] != 3) {
+        state[uid] = 3;
+        return value(element);
+      }
+      decoded[uid] = value(element);
+      state[uid] = 2;
+      return decoded[uid];
+    default:
+      break;
+  }
   state[uid] = 1;
   ++depth;
-  QVariant v = build(plist->element(objects, uid));
+  QVariant v = build(element);
   --depth;
   state[uid] = 2;
   if (failed) return {};
   decoded[uid] = v;
   return v;
+}
+
+template <class T>
+bool Reader::leaf(uint64_t uid, Type type, T& out) {
+  if (failed || uid >= objects.count) return false;
+  if (uid == 0) {
+    out = T();
+    return true;
+  }
+  if (state[uid] == 2) {
+    const QVariant& kept = decoded[uid];
+    out = kept.metaType() == QMetaType::fromType<T>() ? kept.value<T>() : T();
+    return true;
+  }
+  if (state[uid] == 1 || depth >= kMaxObjectDepth) return false;
+  const Object element = plist->object(plist->element(objects, uid));
+  if (element.type != type) return false;
+  read(element, out);
+  if (state[uid] == 3) {
+    decoded[uid] = QVariant::fromValue(out);
+    state[uid] = 2;
+  } else {
+    state[uid] = 3;
+  }
+  return true;
 }
 
 const ClassInfo& Reader::classOf(quint64 uid) {
@@ -278,25 +369,26 @@ const ClassInfo& Reader::classOf(quint64 uid) {
   return *classes.insert(uid, std::move(info));
 }
 
-QVariant Reader::build(Ref ref) {
-  switch (plist->type(ref)) {
+QVariant Reader::build(const Object& o) {
+  switch (o.type) {
     case Type::Text:
     case Type::Data:
     case Type::Integer:
     case Type::Real:
     case Type::Boolean:
-      return value(ref);
+      return value(o);
     case Type::Dictionary:
       break;
     default:
       return fail(QStringLiteral("an object of an unexpected kind"));
   }
-  const Container dict = plist->container(ref);
+  const Container dict = plist->container(o);
   Ref classRef = 0;
-  uint64_t hint = 0;
-  if (!find(dict, kClass, hint, classRef) || plist->type(classRef) != Type::Uid)
-    return fail(QStringLiteral("an object without a class"));
-  const ClassInfo& info = classOf(plist->uid(classRef));
+  uint64_t hint = dict.count ? dict.count - 1 : 0;  // written last
+  if (!find(dict, kClass, hint, classRef)) return fail(QStringLiteral("an object without a class"));
+  const Object cls = plist->object(classRef);
+  if (cls.type != Type::Uid) return fail(QStringLiteral("an object without a class"));
+  const ClassInfo& info = classOf(plist->uid(cls));
   if (!info.sound) return fail(QStringLiteral("a malformed class reference"));
   if (info.builtin != Builtin::None) return buildBuiltin(info.builtin, dict);
   if (!info.factory) return fail(QStringLiteral("unknown class \"%1\"").arg(info.name));
@@ -316,12 +408,12 @@ bool Reader::uidList(const Container& dict, int key, QVariantList& out) {
   const Container elements = plist->container(array);
   out.reserve(qsizetype(elements.count));
   for (uint64_t i = 0; i < elements.count; ++i) {
-    const Ref element = plist->element(elements, i);
-    if (plist->type(element) != Type::Uid) {
+    const Object element = plist->object(plist->element(elements, i));
+    if (element.type != Type::Uid) {
       fail(QStringLiteral("a collection element is not a UID"));
       return false;
     }
-    out.append(value(element));
+    out.append(object(plist->uid(element)));
     if (failed) return false;
   }
   return true;

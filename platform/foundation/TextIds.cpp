@@ -4,9 +4,10 @@
 
 namespace ox {
 
-uint64_t TextIds::hash(const QString& text) {
-  const auto* p = reinterpret_cast<const uint8_t*>(text.constData());
-  size_t length = size_t(text.size()) * 2;
+uint64_t TextIds::hash(const QString& text) { return hashBytes(text.constData(), size_t(text.size()) * 2); }
+
+uint64_t TextIds::hashBytes(const void* data, size_t length) {
+  const auto* p = static_cast<const uint8_t*>(data);
   uint64_t h = 0x9E3779B97F4A7C15ULL ^ length;
   for (; length >= 8; p += 8, length -= 8) {
     uint64_t k = 0;

@@ -20,6 +20,8 @@ class TextIds {
 
   // The hash the table uses: fast on long texts that differ only near their end, such as paths.
   static uint64_t hash(const QString& text);
+  // The same over bytes.
+  static uint64_t hashBytes(const void* data, size_t length);
 
  private:
   size_t slot(const QString& text, uint64_t hash) const;
