@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/foundation/BinaryPlistReader.h"
+
 namespace ox {
 namespace {
 
@@ -17,21 +19,7 @@ constexpr uint64_t kNodeCost = 64;     // what one expanded value costs, roughly
 constexpr uint64_t kBudgetPerByte = 64;
 constexpr uint64_t kBudgetBase = uint64_t(16) << 20;
 
-uint64_t bigEndian(const uint8_t* at, uint64_t width) {
-  switch (width) {
-    case 1:
-      return at[0];
-    case 2:
-      return uint64_t(at[0]) << 8 | at[1];
-    case 4:
-      return uint64_t(at[0]) << 24 | uint64_t(at[1]) << 16 | uint64_t(at[2]) << 8 | at[3];
-    default: {
-      uint64_t value = 0;
-      for (uint64_t i = 0; i < width; ++i) value = value << 8 | at[i];
-      return value;
-    }
-  }
-}
+uint64_t bigEndian(const uint8_t* at, uint64_t width) { return BinaryPlistReader::bigEndian(at, unsigned(width)); }
 
 // Integer widths other readers agree on: libplist writes three-byte offsets, references and UIDs, but misreads five
 // to seven bytes.

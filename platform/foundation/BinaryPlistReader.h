@@ -61,7 +61,7 @@ class BinaryPlistReader {
   // The value of the entry whose key is that text; false when there is none.
   bool find(const Container& dict, const QByteArray& keyUtf8, Ref& value) const;
 
- private:
+  // A big-endian unsigned integer of 1 to 8 bytes, as the format stores its numbers, offsets and references.
   static uint64_t bigEndian(const uint8_t* p, unsigned width) {
     switch (width) {
       case 1:
@@ -77,6 +77,7 @@ class BinaryPlistReader {
       }
     }
   }
+ private:
   static Type typeOf(uint8_t marker) {
     switch (marker >> 4) {
       case 0x0:
