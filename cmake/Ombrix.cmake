@@ -1,8 +1,12 @@
 # One static library per source folder: every .cpp below the folder belongs to it, so adding a file needs no edit here.
+# EXCLUDE names files (relative to the folder) kept out of the library, such as a program's main.cpp.
 function(ox_add_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
   if(NOT srcs MATCHES "\\.cpp")
     # A folder with no code yet still stands in the graph, so its users link.
     add_library(${name} INTERFACE)
@@ -17,8 +21,9 @@ endfunction()
 
 # One GoogleTest executable per test folder, each test registered with CTest.
 # GUI selects the test main that creates a QApplication (offscreen) instead of a QCoreApplication.
+# LOCK names a resource that the folder's tests hold one at a time (for state they share, as the session bus).
 function(ox_add_tests name dir)
-  cmake_parse_arguments(ARG "GUI" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI" "LOCK" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
   if(NOT srcs)
     return()
@@ -37,6 +42,10 @@ function(ox_add_tests name dir)
   if(OX_SANITIZE)
     set(timeout 900)
   endif()
+  set(lock)
+  if(ARG_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_LOCK})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT ${timeout})
+                       PROPERTIES TIMEOUT ${timeout} ${lock})
 endfunction()

@@ -39,6 +39,14 @@ bool OXApplicationSupport::isSafeName(const QString& name) {
          !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
+QString OXApplicationSupport::safeName(const QString& name) {
+  QString out = name;
+  for (QChar& c : out)
+    if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control) c = QLatin1Char('_');
+  if (out.isEmpty() || out == QLatin1String(".") || out == QLatin1String("..")) out = QStringLiteral("_");
+  return out;
+}
+
 std::unique_ptr<OXApplicationSupport> OXApplicationSupport::initWithFolderName(const QString& folderName) {
   QString base = ox::applicationSupportDirectory();
   if (base.isEmpty()) base = QDir::tempPath();

@@ -53,6 +53,9 @@ class OXApplicationSupport {
 
   // A single path component that cannot leave its folder.
   static bool isSafeName(const QString& name);
+  // A name from the network made into one that passes isSafeName: separators ("/" and "\\"), NUL and other control
+  // characters become "_", and an empty name, "." or ".." becomes "_" as well.
+  static QString safeName(const QString& name);
 
  private:
   QString subtitleFolder() const;  // created when missing; empty without a root

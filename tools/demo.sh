@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The demo: the online services' stand-ins with their catalogue, a folder of small video files made with ffmpeg,
-# and one update cycle of the scan engine into a fresh library folder; prints what the library then holds.
+# one update cycle of the scan engine into a fresh library folder (printing what the library then holds), then
+# Ombrix full screen on that library. Without a display Ombrix runs on a virtual one (Xvfb). Either way it saves a
+# picture of Home to a path it prints ($OX_DEMO_OUT, default build/demo/home.png) and quits by itself.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OX_BUILD_DIR:-$root/build}
@@ -40,6 +42,30 @@ video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E01.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern.Street.S01E02.mkv"
 video "$demo/TV Shows/Lantern Street/Season 1/Lantern Street - 1x03.mkv"
 
+# The library: one scan cycle. (Ombrix Helper's first scan takes this place once the helper is built.)
 OX_DEMO_TVDB_API_KEY=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["tvdbApiKey"])' \
   "$root/tests/standin/catalogue.json") "$build/tools/ox-demo" "$scratch/support" "$demo/Movies" "$demo/TV Shows"
+
+# Ombrix on that library. It stops no other program's processes here and reads no real update feed; the picture is
+# taken once the first backdrop has settled, and Ombrix quits after it (the time limit only guards a stuck run).
+out=${OX_DEMO_OUT:-$build/demo}
+mkdir -p "$out"
+rm -f "$out/home.png"
+ombrix_env=(XDG_DATA_HOME="$scratch/support" OMBRIX_KILLALL=/nonexistent OMBRIX_FEED_URL=http://127.0.0.1:9/appcast.xml
+            OMBRIX_FRAME_PATH="$out/home.png" OMBRIX_FRAME_DELAY=3 OMBRIX_QUIT_AFTER_FRAME=1)
+run_ombrix() {
+  local bus=()
+  [[ -z ${DBUS_SESSION_BUS_ADDRESS:-} ]] && bus=(dbus-run-session --)
+  "${bus[@]}" env "${ombrix_env[@]}" "$@" timeout 60 "$build/bin/ombrix"
+}
+echo
+if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
+  echo "Ombrix full screen on this display (it quits after its picture of Home)"
+  run_ombrix -u QT_QPA_PLATFORM
+else
+  echo "No display: Ombrix full screen on a virtual 1920x1080 one"
+  xvfb-run -a -s "-screen 0 1920x1080x24" bash -c "$(declare -p build ombrix_env); $(declare -f run_ombrix); run_ombrix QT_QPA_PLATFORM=xcb"
+fi
+[[ -s $out/home.png ]] || { echo "Ombrix saved no picture of Home" >&2; exit 1; }
+echo "Home: $out/home.png"
 exec 3>&-

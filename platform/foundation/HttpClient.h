@@ -11,6 +11,17 @@ namespace ox {
 // on an operation queue. Redirects are followed (at most 10, http and https only), no cookies are kept, answers
 // compressed with gzip, deflate, brotli or zstd are decoded, and loopback never goes through a proxy.
 struct HttpRequest {
+  // How a caller's memory cache may answer the request: only the reload policies (1 and 4) forbid it. The client
+  // itself keeps no cache and sends every request.
+  enum class CachePolicy {
+    UseProtocolCachePolicy = 0,
+    ReloadIgnoringLocalCacheData = 1,
+    ReturnCacheDataElseLoad = 2,
+    ReturnCacheDataDontLoad = 3,
+    ReloadIgnoringLocalAndRemoteCacheData = 4,
+    ReloadRevalidatingCacheData = 5,
+  };
+
   QByteArray method = "GET";  // "GET", "POST", "PUT", "DELETE"; a GET that carries a form or body is sent as POST
   QUrl url;
   // Sent in this order as application/x-www-form-urlencoded UTF-8 (unless a Content-Type header is given).
@@ -27,6 +38,9 @@ struct HttpRequest {
   // complete answer arrived; otherwise the old file stays, the temporary file is removed, and any other answer's body
   // lands in HttpResponse::body as usual.
   QString downloadPath;
+  CachePolicy cachePolicy = CachePolicy::UseProtocolCachePolicy;
+
+  bool operator==(const HttpRequest&) const = default;
 };
 
 struct HttpResponse {

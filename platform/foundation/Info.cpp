@@ -1,5 +1,8 @@
 #include "platform/foundation/Info.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QStandardPaths>
 
@@ -39,6 +42,28 @@ QVariant infoValue(const QString& key) {
 
 QString applicationSupportDirectory() {
   return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
+QString pathForResource(const QString& name, const QString& type) {
+  if (name.isEmpty() || name.contains(QLatin1Char('/')) || type.contains(QLatin1Char('/'))) return {};
+  const QString file = type.isEmpty() ? name : name + QLatin1Char('.') + type;
+  QStringList roots;
+  if (const QString env = qEnvironmentVariable("OMBRIX_RESOURCES_DIR"); !env.isEmpty()) roots << env;
+  if (QCoreApplication::instance()) {
+    const QString exe = QCoreApplication::applicationDirPath();
+    roots << exe + QStringLiteral("/resources") << exe + QStringLiteral("/../resources");
+  }
+  roots << QStringLiteral(OX_RESOURCES_DIR);
+  for (const QString& root : roots) {
+    const QDir dir(root);
+    if (!dir.exists()) continue;
+    if (QFileInfo(dir.filePath(file)).isFile()) return QFileInfo(dir.filePath(file)).canonicalFilePath();
+    for (const QString& sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+      const QFileInfo candidate(dir.filePath(sub + QLatin1Char('/') + file));
+      if (candidate.isFile()) return candidate.canonicalFilePath();
+    }
+  }
+  return {};
 }
 
 }  // namespace ox

@@ -6,6 +6,7 @@
 #include <QtEndian>
 #include <cmath>
 
+#include "platform/foundation/Info.h"
 #include "platform/foundation/Log.h"
 
 namespace ox {
@@ -89,6 +90,15 @@ bool Fonts::registerFontFile(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return false;
   return registerFontData(f.readAll());
+}
+
+bool Fonts::registerResourceFont(const QString& name) {
+  const QString path = pathForResource(name, QStringLiteral("ttf"));
+  if (path.isEmpty()) {
+    log(QStringLiteral("Fonts: no resource %1.ttf").arg(name));
+    return false;
+  }
+  return registerFontFile(path);
 }
 
 QStringList Fonts::registeredPostScriptNames() { return registry().keys(); }

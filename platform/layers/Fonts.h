@@ -13,6 +13,8 @@ class Fonts {
   // Registers the font file; false when it is missing or not a font. Registering a file twice is harmless.
   static bool registerFontFile(const QString& path);
   static bool registerFontData(const QByteArray& data);
+  // Registers the program's font resource "<name>.ttf" (ox::pathForResource); false when it is missing or no font.
+  static bool registerResourceFont(const QString& name);
   // PostScript names of every registered face.
   static QStringList registeredPostScriptNames();
   static bool hasFont(const QString& postScriptName);

@@ -66,6 +66,21 @@ void View::setHidden(bool hidden) {
   if (layer_) layer_->setHidden(hidden);
 }
 
+double View::alphaValue() { return layer()->opacity(); }
+
+void View::setAlphaValue(double alpha) {
+  Transaction::begin();
+  Transaction::setDisableActions(true);
+  layer()->setOpacity(std::clamp(alpha, 0.0, 1.0));
+  Transaction::commit();
+}
+
+void View::animateAlphaValue(double alpha) {
+  // Only a presented layer animates; a new one is presented by a flush, which then shows where the fade starts.
+  if (!layer()->isPresented()) Transaction::flush();
+  layer()->setOpacity(std::clamp(alpha, 0.0, 1.0));
+}
+
 void View::addSubview(const ViewPtr& view) {
   if (!view || view.get() == this) return;
   for (auto p = superview(); p; p = p->superview())
@@ -91,8 +106,10 @@ void View::removeFromSuperview() {
 std::shared_ptr<Window> View::window() const { return window_.lock(); }
 
 void View::setWindow(const std::shared_ptr<Window>& w) {
+  if (window_.lock() == w) return;
   window_ = w;
   for (const auto& s : subviews_) s->setWindow(w);
+  viewDidMoveToWindow();
 }
 
 void View::keyDown(const KeyEvent& event) {

@@ -31,6 +31,11 @@ class View : public std::enable_shared_from_this<View> {
   QRectF bounds() const { return QRectF(QPointF(0, 0), frame_.size()); }
   bool isHidden() const { return hidden_; }
   void setHidden(bool hidden);
+  // The opacity of the backing layer: at once, or through the animator (animated like a layer change, 0.25 s unless
+  // an open transaction says otherwise; a layer that was never on screen fades from the value it has).
+  double alphaValue();
+  void setAlphaValue(double alpha);
+  void animateAlphaValue(double alpha);
 
   // The backing layer; made by makeBackingLayer on first use.
   LayerPtr layer();
@@ -43,6 +48,9 @@ class View : public std::enable_shared_from_this<View> {
   const std::vector<ViewPtr>& subviews() const { return subviews_; }
   ViewPtr superview() const { return superview_.lock(); }
   std::shared_ptr<Window> window() const;
+
+  // Sent after the view (or a superview) joined a window or left one; window() tells which.
+  virtual void viewDidMoveToWindow() {}
 
   virtual bool acceptsFirstResponder() const { return false; }
   virtual bool becomeFirstResponder() { return true; }

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <cmath>
 
 #include "platform/layers/Transaction.h"
 #include "platform/ui/WindowServer.h"
@@ -65,7 +66,11 @@ void Window::setAlphaValue(double alpha) {
   Transaction::commit();
 }
 
-void Window::animateAlphaValue(double alpha) { root_->setOpacity(std::clamp(alpha, 0.0, 1.0)); }
+void Window::animateAlphaValue(double alpha) {
+  // A window that was never on screen fades from the alpha it has, as soon as a flush has presented it.
+  if (!root_->isPresented()) Transaction::flush();
+  root_->setOpacity(std::clamp(alpha, 0.0, 1.0));
+}
 
 void Window::setBackgroundColor(const QColor& color) {
   background_ = color;
@@ -73,6 +78,16 @@ void Window::setBackgroundColor(const QColor& color) {
   Transaction::setDisableActions(true);
   root_->setBackgroundColor(color);
   Transaction::commit();
+}
+
+void Window::setBackgroundBlurRadius(double radius) {
+  blurRadius_ = std::isfinite(radius) && radius > 0 ? radius : 0;
+  WindowServer::shared().setNeedsDisplay();
+}
+
+void Window::animateBackgroundColor(const QColor& color) {
+  background_ = color;
+  root_->setBackgroundColor(color);
 }
 
 void Window::setContentView(const ViewPtr& view) {

@@ -39,12 +39,19 @@ class Window : public std::enable_shared_from_this<Window> {
   void setLevel(int level);
   double alphaValue() const;
   void setAlphaValue(double alpha);  // at once
-  // Through the animator: animated like a layer change, 0.25 s unless an open transaction says otherwise.
+  // Through the animator: animated like a layer change, 0.25 s unless an open transaction says otherwise; a new
+  // window fades from the alpha it was given.
   void animateAlphaValue(double alpha);
   QColor backgroundColor() const { return background_; }
-  void setBackgroundColor(const QColor& color);
+  void setBackgroundColor(const QColor& color);  // at once
+  // Through the animator, as animateAlphaValue.
+  void animateBackgroundColor(const QColor& color);
   bool isOpaque() const { return opaque_; }
   void setOpaque(bool opaque) { opaque_ = opaque; }
+  // A blurred copy of what lies beneath the window shows through its background (and fades with its alpha); 0, the
+  // default, blurs nothing. The radius is in points.
+  double backgroundBlurRadius() const { return blurRadius_; }
+  void setBackgroundBlurRadius(double radius);
 
   ViewPtr contentView() const { return contentView_; }
   void setContentView(const ViewPtr& view);
@@ -81,6 +88,7 @@ class Window : public std::enable_shared_from_this<Window> {
   int level_ = WindowLevel::Normal;
   QColor background_{0, 0, 0};
   bool opaque_ = true;
+  double blurRadius_ = 0;
   bool visible_ = false;
   ViewPtr contentView_;
   std::weak_ptr<View> firstResponder_;

@@ -7,10 +7,12 @@
 #include <QRasterWindow>
 #include <QScreen>
 #include <algorithm>
+#include <map>
 
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "platform/layers/Transaction.h"
+#include "platform/ui/BackdropBlur.h"
 
 namespace ox {
 namespace {
@@ -27,8 +29,12 @@ class ScreenSurface : public QRasterWindow {
 
  protected:
   void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    WindowServer::shared().render(p, screen(), LayerClock::now());
+    const double t = LayerClock::now();
+    {
+      QPainter p(this);
+      WindowServer::shared().render(p, screen(), t);
+    }
+    WindowServer::shared().framePainted(screen(), t);
   }
   void keyPressEvent(QKeyEvent* e) override {
     if (!WindowServer::shared().dispatchKeyEvent(KeyEvent::fromQt(*e))) QRasterWindow::keyPressEvent(e);
@@ -44,6 +50,8 @@ struct WindowServer::Impl {
   Renderer renderer;
   bool animating = false;
   int observer = 0;
+  std::map<int, std::function<void(const QScreen*, double)>> frameObservers;
+  int nextFrameObserver = 1;
 };
 
 WindowServer& WindowServer::shared() {
@@ -151,13 +159,67 @@ void WindowServer::setNeedsDisplay() {
     if (s && s->isVisible()) s->requestUpdate();
 }
 
+int WindowServer::addFrameObserver(std::function<void(const QScreen*, double)> observer) {
+  const int token = d->nextFrameObserver++;
+  d->frameObservers.emplace(token, std::move(observer));
+  return token;
+}
+
+void WindowServer::removeFrameObserver(int token) { d->frameObservers.erase(token); }
+
+void WindowServer::framePainted(const QScreen* screen, double time) {
+  // A copy: an observer may remove itself (or others) while it runs.
+  const auto observers = d->frameObservers;
+  for (const auto& [token, observer] : observers)
+    if (d->frameObservers.count(token)) observer(screen, time);
+}
+
+namespace {
+
+// The alpha a window shows at time t.
+double shownAlpha(const Window& w, double time) { return w.rootLayer()->presentation(time).opacity; }
+
+bool blursBeneath(const Window& w, double time) { return w.backgroundBlurRadius() > 0 && shownAlpha(w, time) > 0; }
+
+}  // namespace
+
 void WindowServer::render(QPainter& painter, const QScreen* screen, double time) {
   const QRectF sf = screenFrame(screen);
-  painter.fillRect(QRectF(QPointF(0, 0), sf.size()), Qt::black);
+  const QSizeF size = sf.size();
+  const auto windows = windowsOnScreen(screen);
   bool animating = false;
-  for (const auto& w : windowsOnScreen(screen)) {
-    d->renderer.render(painter, w->rootLayer(), sf.size(), time);
-    animating = animating || d->renderer.animating();
+  const bool blur = std::any_of(windows.begin(), windows.end(), [time](const auto& w) { return blursBeneath(*w, time); });
+  if (!blur) {
+    painter.fillRect(QRectF(QPointF(0, 0), size), Qt::black);
+    for (const auto& w : windows) {
+      d->renderer.render(painter, w->rootLayer(), size, time);
+      animating = animating || d->renderer.animating();
+    }
+  } else {
+    // A blurred window needs the pixels beneath it, so the screen is composed in an image first.
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    QImage canvas((size * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(dpr);
+    canvas.fill(Qt::black);
+    QPainter p(&canvas);
+    for (const auto& w : windows) {
+      if (blursBeneath(*w, time)) {
+        // Window frames are y up from the screen's bottom left; the image is y down.
+        const QRectF f = w->frame().translated(-sf.topLeft());
+        const QRectF area(f.x(), size.height() - f.y() - f.height(), f.width(), f.height());
+        const QRect pixels = QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect() & canvas.rect();
+        if (!pixels.isEmpty()) {
+          const QImage beneath = blurredBackdrop(canvas.copy(pixels), w->backgroundBlurRadius() * dpr);
+          p.setOpacity(shownAlpha(*w, time));
+          p.drawImage(QRectF(QPointF(pixels.topLeft()) / dpr, QSizeF(pixels.size()) / dpr), beneath);
+          p.setOpacity(1.0);
+        }
+      }
+      d->renderer.render(p, w->rootLayer(), size, time);
+      animating = animating || d->renderer.animating();
+    }
+    p.end();
+    painter.drawImage(QRectF(QPointF(0, 0), size), canvas);
   }
   // Keep painting while something moves; the platform paces the frames.
   if (animating) QMetaObject::invokeMethod(QCoreApplication::instance(), [this] { setNeedsDisplay(); },

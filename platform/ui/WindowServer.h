@@ -1,6 +1,7 @@
 #pragma once
 #include <QImage>
 #include <QPainter>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,12 @@ class WindowServer {
   bool hasSurface(const QScreen* screen) const;
   // Every surface paints again.
   void setNeedsDisplay();
+  // Called after a screen's surface has painted the composition of instant `time` (grabScreen with the same
+  // screen and time gives that frame). Answers a token for removeFrameObserver.
+  int addFrameObserver(std::function<void(const QScreen* screen, double time)> observer);
+  void removeFrameObserver(int token);
+  // The surfaces report each painted frame here.
+  void framePainted(const QScreen* screen, double time);
 
  private:
   friend class Window;

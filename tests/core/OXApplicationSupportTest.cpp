@@ -103,6 +103,14 @@ TEST_F(PlayerCache, NamesFromTheNetworkNeverLeaveTheirFolder) {
   }
   EXPECT_FALSE(support->existFileForLanguage("../../secret"));
   EXPECT_EQ(support->pathForSubtitleLanguageName("a..b"), root("Subtitles/a..b"));
+  // Made safe, every such name stays one folder inside "Subtitles".
+  for (const QString& name : {QString(".."), QString("."), QString(), QString("../secret"), QString("a\\..\\b"),
+                              QString("/etc/passwd"), QString("a") + QChar(0) + "b"}) {
+    const QString safe = OXApplicationSupport::safeName(name);
+    EXPECT_TRUE(OXApplicationSupport::isSafeName(safe)) << safe.toStdString();
+    EXPECT_EQ(QFileInfo(support->pathForSubtitleLanguageName(safe)).path(), root("Subtitles"));
+  }
+  EXPECT_EQ(OXApplicationSupport::safeName("Brazilian"), "Brazilian");
   // An image whose name would climb out is not stored.
   support->saveMoviePoster500(QImage(4, 4, QImage::Format_RGB32), QUrl("https://img.example/original/%2E%2E"));
   EXPECT_TRUE(QDir(root("Poster500")).isEmpty());

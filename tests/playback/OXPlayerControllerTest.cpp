@@ -11,6 +11,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/ui/WindowServer.h"
+#include "tests/playback/ExitWatch.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
@@ -42,18 +43,6 @@ struct Caller : OXPlayerControllerDelegate {
     if (onClosed) onClosed(error);
   }
   int closes() const { return int(calls.count("closed") + calls.count("closed:error")); }
-};
-
-// Exit requests posted by the display, with the fraction they carry.
-struct ExitWatch {
-  std::vector<float> percentages;
-  NotificationCenter::Token token;
-  ExitWatch() {
-    token = NotificationCenter::defaultCenter().addObserver(
-        QString::fromLatin1(exitPlayerNotification), nullptr,
-        [this](const Notification& n) { percentages.push_back(n.userInfo.value("percentage").toFloat()); });
-  }
-  ~ExitWatch() { NotificationCenter::defaultCenter().removeObserver(token); }
 };
 
 std::shared_ptr<OXFile> fileAt(const QString& path, qint32 type) {

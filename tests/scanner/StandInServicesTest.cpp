@@ -101,7 +101,9 @@ TEST_F(StandInServices, ContentBucket) {
   EXPECT_TRUE(urls.first().contains("/original/"));
   const ox::HttpResponse image = ox::httpGet(QUrl(QString::fromUtf8(urls.first()).replace("/original/", "/w1920/")));
   EXPECT_EQ(image.status, 200);
-  EXPECT_TRUE(image.body.startsWith("\x89PNG"));
+  EXPECT_TRUE(urls.first().endsWith(".jpg"));  // the home slideshow reads JPEG files
+  EXPECT_TRUE(image.body.startsWith("\xff\xd8\xff"));
+  EXPECT_TRUE(ox::httpGet(url("bucket", "/images/w500/poster_tt9000001.png")).body.startsWith("\x89PNG"));
   EXPECT_EQ(ox::httpGet(url("bucket", "/previews/tt9000001.wav")).body.left(4), "RIFF");
   const ox::HttpResponse trailers = ox::httpGet(url("bucket", "/trailers_en.ox"));
   const QVariantList hits = ox::unarchiveRootObject(trailers.body, "listS3").toList();

@@ -167,6 +167,55 @@ def png(width, height, seed):
             chunk(b"IEND", b""))
 
 
+def jpeg(width, height, seed):
+    """The picture png() draws, as a baseline JPEG: each 8x8 block one colour (its DC term), so no DCT is needed."""
+    digest = hashlib.md5(seed.encode()).digest()
+    top, bottom = digest[:3], digest[3:6]
+    dc_bits, dc_vals = [0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0], list(range(12))  # the standard luminance DC
+    ac_bits, ac_vals = [1] + [0] * 15, [0]  # one code, end of block
+
+    def codes(bits, vals):
+        table, code, k = {}, 0, 0
+        for length, count in enumerate(bits, 1):
+            for _ in range(count):
+                table[vals[k]] = (code, length)
+                code, k = code + 1, k + 1
+            code <<= 1
+        return table
+
+    dc, ac = codes(dc_bits, dc_vals), codes(ac_bits, ac_vals)
+    bit = lambda code_length: format(code_length[0], "0%db" % code_length[1])
+    eob = bit(ac[0])
+    same = (bit(dc[0]) + eob) * 3  # a block like the one before it
+    pred, rows = [0, 0, 0], []
+    bw, bh = (width + 7) // 8, (height + 7) // 8
+    for by in range(bh):
+        t = min(1.0, (by * 8 + 3.5) / max(1, height - 1))
+        r, g, b = (top[i] + (bottom[i] - top[i]) * t for i in range(3))
+        ycc = (0.299 * r + 0.587 * g + 0.114 * b, -0.168736 * r - 0.331264 * g + 0.5 * b + 128,
+               0.5 * r - 0.418688 * g - 0.081312 * b + 128)
+        terms = [int(round(8 * (v - 128))) for v in ycc]  # quantiser 1: DC = 8 x the block's mean, level-shifted
+        first = ""
+        for c in range(3):
+            diff, pred[c] = terms[c] - pred[c], terms[c]
+            size = abs(diff).bit_length()
+            first += bit(dc[size]) + (bit((diff if diff > 0 else diff + (1 << size) - 1, size)) if size else "") + eob
+        rows.append(first + same * (bw - 1))
+    bits = "".join(rows)
+    bits += "1" * (-len(bits) % 8)
+    out = int(bits, 2).to_bytes(len(bits) // 8, "big").replace(b"\xff", b"\xff\x00") if bits else b""
+
+    def segment(marker, body):
+        return struct.pack(">BBH", 0xFF, marker, len(body) + 2) + body
+
+    components = b"".join(struct.pack(">BBB", i, 0x11, 0) for i in (1, 2, 3))
+    return (b"\xff\xd8" + segment(0xDB, b"\x00" + b"\x01" * 64) +
+            segment(0xC0, struct.pack(">BHHB", 8, height, width, 3) + components) +
+            segment(0xC4, b"\x00" + bytes(dc_bits) + bytes(dc_vals) + b"\x10" + bytes(ac_bits) + bytes(ac_vals)) +
+            segment(0xDA, b"\x03" + b"".join(struct.pack(">BB", i, 0) for i in (1, 2, 3)) + b"\x00\x3f\x00") +
+            bytes(out) + b"\xff\xd9")
+
+
 def wav(seed, seconds=2.0, rate=8000):
     freq = 220 + int(hashlib.md5(seed.encode()).hexdigest()[:4], 16) % 440
     frames = b"".join(struct.pack("<h", int(8000 * math.sin(2 * math.pi * freq * i / rate)))
@@ -240,6 +289,10 @@ class Catalogue:
         return {"poster": self.bucket("/images/original/poster_%s.png" % key),
                 "image": self.bucket("/images/original/backdrop_%s.png" % key),
                 "soundtrack": self.bucket("/previews/%s.wav" % key)}
+
+    def home_backdrop(self, key):
+        # The home slideshow's pictures are JPEG files, as the content bucket's are.
+        return self.bucket("/images/original/backdrop_%s.jpg" % key)
 
     def show(self, tvdb):
         return next((s for s in self.c["shows"] if s["tvdb"] == tvdb), None)
@@ -862,17 +915,17 @@ def route_bucket(h):
                 for m in c["movies"] if m.get("trailer")]
         return h.send(200, keyed_archive("listS3", hits), "application/octet-stream")
     if path in ("/homeBackdropsMovies.txt", "/homeBackdropsShows.txt"):
-        urls = ([cat.movie_urls(m)["image"] for m in c["movies"][:10]] if "Movies" in path
-                else [cat.show_urls(s)["image"] for s in c["shows"]])
+        urls = ([cat.home_backdrop(m["imdb"]) for m in c["movies"][:10]] if "Movies" in path
+                else [cat.home_backdrop("s%d" % s["tvdb"]) for s in c["shows"]])
         return h.send(200, ",".join(urls).encode(), "text/plain; charset=utf-8")
-    m = re.fullmatch(r"/images/(original|w75|w500|w1920)/(poster|backdrop)_([A-Za-z0-9]+)\.png", path, re.I)
+    m = re.fullmatch(r"/images/(original|w75|w500|w1920)/(poster|backdrop)_([A-Za-z0-9]+)\.(png|jpg)", path, re.I)
     if m:
         poster = m.group(2) == "poster"
         full = 1000 if poster else 1920
         width = min(full, IMAGE_SIZES.get(m.group(1).lower(), full))
         height = width * 3 // 2 if poster else width * 9 // 16
-        return h.send(200, cached(st, path.lower(), lambda: png(width, height, m.group(2) + m.group(3))),
-                      "image/png")
+        draw, kind = (jpeg, "image/jpeg") if m.group(4).lower() == "jpg" else (png, "image/png")
+        return h.send(200, cached(st, path.lower(), lambda: draw(width, height, m.group(2) + m.group(3))), kind)
     m = re.fullmatch(r"/previews/([A-Za-z0-9]+)\.wav", path)
     if m:
         return h.send(200, cached(st, path, lambda: wav(m.group(1))), "audio/wav")

@@ -12,7 +12,7 @@ namespace oxtest {
 
 namespace {
 // Bump when the samples change, so an older set in the build folder is made again.
-const char kStamp[] = "ready-2";
+const char kStamp[] = "ready-3";
 
 // Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed.
 bool ffmpeg(const QList<QStringList>& commands) {
@@ -52,6 +52,11 @@ bool generate(const MediaSamples& s) {
           QStringList{s.wide},
       lavfi + QStringList{"sine=frequency=660:duration=1", "-c:a", "pcm_s16le", s.tone},
       lavfi + QStringList{"testsrc=size=320x240:rate=25", "-frames:v", "1"} + h264 + QStringList{s.frame},
+      lavfi + QStringList{"testsrc=size=160x120:rate=10:duration=30"} + lavfi +
+          QStringList{"sine=frequency=440:duration=30"} + lavfi + QStringList{"sine=frequency=880:duration=30"} +
+          QStringList{"-map", "0", "-map", "1", "-map", "2"} + h264 +
+          QStringList{"-c:a", "aac", "-b:a", "32k", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1",
+                      "language=fra", s.longClip},
   });
 }
 
@@ -66,6 +71,7 @@ MediaSamples make() {
   s.wide = d + "wide.mkv";
   s.tone = d + "tone.wav";
   s.frame = d + "frame.mkv";
+  s.longClip = d + "long.mkv";
   s.subtitles = d + "cues.srt";
   s.missing = d + "nothing-here.mkv";
   QLockFile lock(d + ".lock");

@@ -1,15 +1,30 @@
 // Saves a few rendered frames of the layer engine as PNG files, for a person to look at:
-//   ox-frames [output folder]      (default: ./frames)
-// Each frame is drawn at a chosen instant of its animation on the engine's manual clock.
+//   ox-frames [output folder] [scene...]      (default: ./frames, every scene)
+// Scenes: coverflow, kenburns, masks, text, rolls, carousel, overlays, playback. Each frame is drawn at a chosen
+// instant of its animation on the engine's manual clock; the playback frames show the display over a test pattern
+// that libvlc plays.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <cstdio>
 
+#include "app/OXFullScreenMenu.h"
+#include "app/OXPanelOptionsView.h"
+#include "app/OXPanelResumeView.h"
+#include "app/PanelResume.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
+#include "platform/media/VLCLibrary.h"
+#include "platform/ui/WindowServer.h"
 #include "playback/OXEpisodeLayoutManager.h"
+#include "playback/OXPlayerController.h"
 #include "playback/RollLayout.h"
 #include "tools/frames/Scenes.h"
 
@@ -155,21 +170,166 @@ void episodeCarousel() {
   save(render(root, ox::LayerClock::now() + 1, size), "episode_carousel.png");
 }
 
+// The overlays as the screen shows them: over Home in the main window, each blurring and dimming what lies beneath.
+void overlays() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  OXPreferencesValues::sharePreferences()->setMainScreen(screen);
+  auto main = std::make_shared<ox::Window>(ox::screenFrame(screen));
+  main->setContentView(std::make_shared<ox::View>());
+  scenes::Home h = scenes::buildHome(kScreen);
+  h.kenburns->setRandomSource([] { return 0; });
+  h.kenburns->nextWithImage(scenes::paintBackdrop(1920, 1080, 2));
+  main->contentView()->layer()->addSublayer(h.root);
+  main->orderFront();
+  auto shoot = [&](const std::shared_ptr<ox::Window>& overlay, const QString& name) {
+    ox::LayerClock::advance(1.0);  // the fades are over
+    ox::Transaction::flush();
+    save(ox::WindowServer::shared().grabScreen(screen, ox::LayerClock::now()), name);
+    overlay->orderOut();
+  };
+
+  auto genres = OXFullScreenMenu::initWithTitle({}, {"All Movies", "Action", "Comedy", "Drama", "Science Fiction"});
+  genres->setFirstSelected(2);
+  genres->open();
+  shoot(genres, "menu_list.png");
+
+  auto update = OXFullScreenMenu::initWithTitle("Ombrix will be closed to install the new update.",
+                                                {"Install now", "Later"});
+  update->open();
+  ox::LayerClock::advance(1.0);
+  update->panel()->moveDown();
+  shoot(update, "menu_list_title.png");
+
+  auto alert = OXFullScreenMenu::initAlertWithTexts(
+      {"This file could not be played.", "It may be damaged or in a format", "that is not supported."});
+  alert->open();
+  shoot(alert, "menu_alert.png");
+
+  auto resume = PanelResume::initWithPanelView(
+      std::make_shared<OXPanelResumeView>(OXPreferencesValues::sharePreferences()->mainScreenFrame()));
+  shoot(resume, "panel_resume.png");
+
+  auto options = PanelResume::initWithPanelView(
+      std::make_shared<OXPanelOptionsView>("Install the new update now?", "Install", "Later"));
+  shoot(options, "panel_options.png");
+  main->orderOut();
+}
+
+// A 20 s test pattern with two audio tracks and a subtitle track of its own.
+bool makeTestPattern(const QString& folder, QString* path) {
+  if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) return false;
+  const QString srt = folder + QStringLiteral("/cues.srt");
+  QFile cues(srt);
+  if (!cues.open(QIODevice::WriteOnly) || cues.write("1\n00:00:00,000 --> 00:00:20,000\nTest pattern\n") <= 0) return false;
+  cues.close();
+  *path = folder + QStringLiteral("/pattern.mkv");
+  const QStringList args = {
+      "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=20", "-f", "lavfi", "-i",
+      "sine=frequency=440:duration=20", "-f", "lavfi", "-i", "sine=frequency=880:duration=20", "-i", srt,
+      "-map", "0", "-map", "1", "-map", "2", "-map", "3", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+      "yuv420p", "-c:a", "aac", "-c:s", "srt", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1",
+      "language=fra", "-metadata:s:s:0", "language=eng", *path};
+  QProcess ffmpeg;
+  ffmpeg.start(QStringLiteral("ffmpeg"), args);
+  return ffmpeg.waitForFinished(60000) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
+}
+
+struct Watcher : OXPlayerControllerDelegate {
+  bool loaded = false, closed = false;
+  void videoDidFailed() override {}
+  void videoDidLoaded() override { loaded = true; }
+  void videoDidClosedWithError(bool) override { closed = true; }
+};
+
+bool spin(const std::function<bool()>& done, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+// Both windows of a playback, as the screen shows them.
+QImage renderPlayback(const std::shared_ptr<OXPlayerController>& c, double t) {
+  QImage img(kScreen.toSize(), QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::black);
+  QPainter p(&img);
+  g_renderer.render(p, c->videoPlayerCore()->rootLayer(), kScreen, t);
+  g_renderer.render(p, c->videoPlayerOSD()->rootLayer(), kScreen, t);
+  p.end();
+  return img;
+}
+
+void playbackDisplay() {
+  QTemporaryDir scratch;
+  QString clip;
+  if (!scratch.isValid() || !makeTestPattern(scratch.path(), &clip)) {
+    std::fprintf(stderr, "playback: ffmpeg could not make the test pattern\n");
+    return;
+  }
+  auto movie = OXMovie::initWithStreamerDictionary({{"id", "tt9000001"}, {"title", "Test Pattern"}});
+  auto file = OXFile::initWithType(OXFile::kTypeMovie);
+  file->setFilePath(clip);
+  movie->setFile(file);
+  const QVariantList subtitles{
+      QVariantMap{{"LanguageName", "English"}, {"ZipDownloadLink", "http://127.0.0.1:9/en.zip"}},
+      QVariantMap{{"LanguageName", "French"}, {"ZipDownloadLink", "http://127.0.0.1:9/fr.zip"}}};
+  auto c = OXPlayerController::initWithData(movie, 0, subtitles);
+  auto watcher = std::make_shared<Watcher>();
+  c->setDelegate(watcher);
+  auto player = c->videoPlayerCore()->player();
+  if (!spin([&] { return watcher->loaded && player->time().value() >= 1500; }, 20000)) {
+    std::fprintf(stderr, "playback: the test pattern did not play\n");
+    return;
+  }
+  // Both windows fill the frame the display was laid out for.
+  c->videoPlayerCore()->setFrame(QRectF(QPointF(0, 0), kScreen));
+  c->videoPlayerOSD()->setFrame(QRectF(QPointF(0, 0), kScreen));
+  std::shared_ptr<OXVideoOSD> osd = c->videoPlayerOSD()->osd();
+  osd->keyPlay();  // pauses: the controls stay, with the pause glyph
+  spin([&] { return player->state() == ox::VLCMediaPlayerStatePaused; }, 5000);
+  osd->mediaPlayerTimeChanged({QString(), player.get()});
+  ox::Transaction::flush();
+  save(renderPlayback(c, ox::LayerClock::now() + 1), "playback_display.png");
+
+  osd->holdMenu();  // the options panel
+  osd->moveRight();
+  osd->moveDown();  // the subtitle track of the media: the delay column comes in
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  save(renderPlayback(c, ox::LayerClock::now() + 1), "playback_options.png");
+  c->close(false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // A headless screen of the frames' size, so the overlays' windows cover exactly what is drawn.
+  QTemporaryFile screens;
+  // A bare "offscreen" (as the test and demo scripts export it) gets the same screen.
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if ((platform.isEmpty() || platform == "offscreen") && screens.open()) {
+    screens.write(R"({"screens": [{"name": "frames", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                       "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    screens.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+  }
   QGuiApplication app(argc, argv);
   g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("frames");
+  QStringList scenes;
+  for (int i = 2; i < argc; ++i) scenes << QString::fromLocal8Bit(argv[i]);
+  const auto wanted = [&](const char* name) { return scenes.isEmpty() || scenes.contains(QLatin1String(name)); };
+  ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")});
   QDir().mkpath(g_out);
   if (!scenes::registerFonts(QStringLiteral(OX_SOURCE_DIR))) std::fprintf(stderr, "fonts missing\n");
   OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(QRectF(QPointF(0, 0), kScreen).toRect());
   ox::ManualClock clock(100.0);
-  coverFlow();
-  kenBurnsCrossFade();
-  posterMasks();
-  text();
-  drumRolls();
-  episodeCarousel();
+  if (wanted("coverflow")) coverFlow();
+  if (wanted("kenburns")) kenBurnsCrossFade();
+  if (wanted("masks")) posterMasks();
+  if (wanted("text")) text();
+  if (wanted("rolls")) drumRolls();
+  if (wanted("carousel")) episodeCarousel();
+  if (wanted("playback")) playbackDisplay();
+  if (wanted("overlays")) overlays();
   return 0;
 }

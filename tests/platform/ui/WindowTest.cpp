@@ -213,3 +213,43 @@ TEST(Window, NativeSurfaceShowsWhileWindowsAreVisibleAndForwardsKeys) {
   w->orderOut();
   EXPECT_FALSE(WindowServer::shared().hasSurface(screen));
 }
+
+TEST(Window, BackgroundBlurShowsABlurredCopyOfWhatLiesBeneathFadingWithTheWindow) {
+  ManualClock clock;
+  Cleanup c;
+  const QRectF sf = fullScreen();
+  auto bottom = std::make_shared<KeyWindow>(sf);
+  bottom->setBackgroundColor(Qt::red);
+  bottom->setContentView(std::make_shared<View>());
+  LayerPtr right = Layer::layer();
+  right->setAnchorPoint(QPointF(0, 0));
+  right->setBackgroundColor(Qt::blue);
+  right->setFrame(QRectF(sf.width() / 2, 0, sf.width() / 2, sf.height()));
+  bottom->contentView()->layer()->addSublayer(right);
+  auto overlay = std::make_shared<KeyWindow>(sf);
+  overlay->setLevel(WindowLevel::ScreenSaver - 1);
+  overlay->setOpaque(false);
+  overlay->setBackgroundColor(Qt::transparent);
+  c.windows = {bottom, overlay};
+  bottom->orderFront();
+  overlay->orderFront();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int mid = int(sf.width() / 2), y = int(sf.height() / 2);
+  auto at = [&](int x) { return WindowServer::shared().grabScreen(screen, clock.now()).pixelColor(x, y); };
+
+  EXPECT_EQ(at(mid - 3), QColor(Qt::red));  // no blur: the edge stays sharp
+  overlay->setBackgroundBlurRadius(20);
+  const QColor left = at(mid - 3), right3 = at(mid + 3);
+  EXPECT_GT(left.blue(), 40);
+  EXPECT_GT(right3.red(), 40);
+  EXPECT_GT(left.red(), right3.red());
+  EXPECT_EQ(at(40), QColor(Qt::red));  // far from the edge the colour stays
+  overlay->setAlphaValue(0.5);
+  const QColor half = at(mid - 3);
+  EXPECT_LT(half.blue(), left.blue());
+  EXPECT_GT(half.blue(), 0);
+  overlay->setAlphaValue(0.0);
+  EXPECT_EQ(at(mid - 3), QColor(Qt::red));
+  overlay->setBackgroundBlurRadius(-1);
+  EXPECT_EQ(overlay->backgroundBlurRadius(), 0);
+}

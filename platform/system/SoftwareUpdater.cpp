@@ -1,0 +1,123 @@
+#include "platform/system/SoftwareUpdater.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+#include <QXmlStreamReader>
+
+#include "platform/foundation/HttpClient.h"
+#include "platform/foundation/Info.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/MainQueue.h"
+#include "platform/foundation/OperationQueue.h"
+#include "platform/system/Workspace.h"
+
+namespace ox {
+
+SoftwareUpdater& SoftwareUpdater::shared() {
+  static SoftwareUpdater updater;
+  return updater;
+}
+
+QUrl SoftwareUpdater::feedURL() const {
+  return QUrl(infoValue(QStringLiteral("SUFeedURL")).toString().trimmed());
+}
+
+QString SoftwareUpdater::currentVersion() const { return infoValue(QStringLiteral("CFBundleVersion")).toString(); }
+
+void SoftwareUpdater::setTimeouts(int connectMs, int totalMs) {
+  connectTimeoutMs_ = connectMs;
+  totalTimeoutMs_ = totalMs;
+}
+
+QByteArray SoftwareUpdater::fetchFeed() const {
+  const QUrl url = feedURL();
+  if (!url.isValid() || url.scheme().isEmpty()) return {};
+  HttpRequest request;
+  request.url = url;
+  request.connectTimeoutMs = connectTimeoutMs_;
+  request.totalTimeoutMs = totalTimeoutMs_;
+  const HttpResponse response = httpPerform(request);
+  if (!response.isSuccess()) {
+    log(QStringLiteral("Update feed %1 not read: %2")
+            .arg(url.toString(), response.transportOk ? QString::number(response.status) : response.error));
+    return {};
+  }
+  return response.body;
+}
+
+QString SoftwareUpdater::versionInFeed(const QByteArray& feed) {
+  static const QByteArray kAttribute = "sparkle:version=\"";
+  const qsizetype start = feed.indexOf(kAttribute);
+  if (start < 0) return {};
+  const qsizetype from = start + kAttribute.size();
+  const qsizetype end = feed.indexOf('"', from);
+  return QString::fromUtf8(feed.mid(from, end < 0 ? -1 : end - from));
+}
+
+QUrl SoftwareUpdater::releasePageInFeed(const QByteArray& feed) {
+  QXmlStreamReader xml(feed);
+  QUrl channelLink, itemLink, notesLink;
+  bool inItem = false;
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isStartElement()) {
+      const QStringView name = xml.qualifiedName();
+      if (name == u"item") {
+        inItem = true;
+      } else if (name == u"link") {
+        const QUrl url(xml.readElementText().trimmed());
+        if (inItem && itemLink.isEmpty()) itemLink = url;
+        if (!inItem && channelLink.isEmpty()) channelLink = url;
+      } else if (inItem && name == u"sparkle:releaseNotesLink" && notesLink.isEmpty()) {
+        notesLink = QUrl(xml.readElementText().trimmed());
+      }
+    } else if (xml.isEndElement() && xml.qualifiedName() == u"item") {
+      break;  // the first item is the one offered
+    }
+  }
+  for (const QUrl& u : {itemLink, notesLink, channelLink})
+    if (u.isValid() && !u.isEmpty() && (u.scheme() == "https" || u.scheme() == "http")) return u;
+  return {};
+}
+
+int SoftwareUpdater::compareVersions(const QString& a, const QString& b) {
+  static const QRegularExpression kComponent(QStringLiteral("^(\\d*)(.*)$"));
+  const QStringList pa = a.trimmed().split(u'.'), pb = b.trimmed().split(u'.');
+  for (qsizetype i = 0; i < std::max(pa.size(), pb.size()); ++i) {
+    const auto ma = kComponent.match(i < pa.size() ? pa[i] : QString());
+    const auto mb = kComponent.match(i < pb.size() ? pb[i] : QString());
+    // Leading zeros carry no value; long digit runs compare by length first, so no number overflows.
+    QString da = ma.captured(1), db = mb.captured(1);
+    while (da.startsWith(u'0')) da.remove(0, 1);
+    while (db.startsWith(u'0')) db.remove(0, 1);
+    if (da.size() != db.size()) return da.size() < db.size() ? -1 : 1;
+    if (const int c = da.compare(db); c != 0) return c < 0 ? -1 : 1;
+    if (const int c = ma.captured(2).compare(mb.captured(2)); c != 0) return c < 0 ? -1 : 1;
+  }
+  return 0;
+}
+
+bool SoftwareUpdater::isNewer(const QString& feedVersion, const QString& currentVersion) {
+  return !feedVersion.trimmed().isEmpty() && compareVersions(feedVersion, currentVersion) > 0;
+}
+
+void SoftwareUpdater::checkForUpdates() {
+  static OperationQueue* const queue = new OperationQueue(1);  // lives as long as the process
+  queue->addOperationWithBlock([this] {
+    const QByteArray feed = fetchFeed();
+    const QString offered = versionInFeed(feed);
+    const QString current = currentVersion();
+    if (!isNewer(offered, current)) {
+      log(QStringLiteral("No update: the feed offers %1, this is %2").arg(offered.isNull() ? "nothing" : offered, current));
+      return;
+    }
+    const QUrl page = releasePageInFeed(feed);
+    if (page.isEmpty()) {
+      log(QStringLiteral("Update %1 offered without a release page").arg(offered));
+      return;
+    }
+    dispatchMain([page] { Workspace::shared().openURL(page); });
+  });
+}
+
+}  // namespace ox

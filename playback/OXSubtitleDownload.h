@@ -1,0 +1,26 @@
+#pragma once
+#include <QString>
+#include <QUrl>
+
+// Fetches one language's zipped subtitle into the "Subtitles" cache folder and unpacks it there. The language folder
+// appears whole or not at all: the archive lands under its ".zip" name only once complete (the HTTP client writes a
+// temporary file and renames it), and is unpacked into a temporary folder beside the language folder that is then
+// renamed into place.
+class OXSubtitleDownload {
+ public:
+  // Blocking; runs on a download queue. `zipPath` and `folder` come from the cache folder's subtitle paths.
+  // Answers whether the language folder now exists; failures are logged.
+  static bool downloadAndUnpack(const QUrl& url, const QString& zipPath, const QString& folder);
+
+  // Unpacks the regular entries of the archive below `folder` (made when missing), overwriting. Entries whose names
+  // would leave the folder ("..", absolute paths, drive letters, either slash) are refused and logged; so are
+  // entries past the size limits. false when the archive cannot be opened or read.
+  static bool unzipFileTo(const QString& zipPath, const QString& folder);
+
+  // The first file with the extension "srt" (any case) below the folder, searched in name order, depth first;
+  // empty when there is none. Symbolic links are not followed.
+  static QString firstSRTFile(const QString& folder);
+
+  // Every entry at most this large, all of them together at most four times this.
+  static constexpr qint64 kEntryLimit = 32 * 1024 * 1024;
+};

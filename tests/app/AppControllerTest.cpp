@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/HomeView.h"
+#include "app/OXMainInterface.h"
+#include "app/OXSectionPlaceholderView.h"
+#include "platform/foundation/DelayedCall.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/layers/LayerClock.h"
+#include "platform/ui/WindowServer.h"
+#include "tests/app/AppTestUtil.h"
+
+namespace {
+
+class AppControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    apptest::supportFolder();
+    OXMainInterface::registerInfoValues();
+    ox::DelayedCall::useManualTime(true);
+    ui = OXMainInterface::load();
+    ui.window->setFrame(QRectF(0, 0, 1920, 1080));
+  }
+  void TearDown() override {
+    ui.window->close();
+    ox::DelayedCall::useManualTime(false);
+  }
+
+  apptest::Screen1080 screen;
+  ox::ManualClock clock{10};
+  OXMainInterface ui;
+};
+
+QString writeMarker(const QTemporaryDir& dir, const QVariantMap& marker) {
+  const QString path = dir.filePath("update.bin");
+  QFile f(path);
+  f.open(QIODevice::WriteOnly);
+  f.write(ox::propertyListData(marker));
+  return path;
+}
+
+}  // namespace
+
+TEST_F(AppControllerTest, EachSwitchShowsOneNewViewAsFirstResponderWithTheSwitcherAsDelegate) {
+  ui.appController->openHome(0);
+  auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+  ASSERT_TRUE(home);
+  EXPECT_EQ(home->delegate(), ui.appController);
+  EXPECT_EQ(ui.window->firstResponder(), home);
+  EXPECT_EQ(home->frame(), QRectF(0, 0, 1920, 1080));
+
+  ui.appController->openMovies();
+  auto movies = std::dynamic_pointer_cast<OXSectionPlaceholderView>(ui.appController->currentSection());
+  ASSERT_TRUE(movies);
+  EXPECT_EQ(movies->title(), "Movies");
+  EXPECT_EQ(ui.window->contentView()->subviews().size(), 1u);
+  EXPECT_EQ(ui.window->firstResponder(), movies);
+  // The Home left behind can no longer switch sections, and its clock and slideshow have stopped.
+  EXPECT_EQ(home->delegate(), nullptr);
+  EXPECT_FALSE(home->isClockRunning());
+  EXPECT_FALSE(home->isSlideshowRunning());
+
+  ui.appController->openMovies();
+  EXPECT_NE(ui.appController->currentSection(), movies);
+  EXPECT_EQ(movies->delegate(), nullptr);
+}
+
+TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
+  const struct {
+    void (AppController::*open)();
+    const char* title;
+    quint64 row;
+  } cases[] = {{&AppController::openMovies, "Movies", 1},
+               {&AppController::openTVShows, "Shows", 2},
+               {&AppController::openTrailers, "Trailers", 1},
+               {&AppController::openMoviesStreamers, "Movies Streamers", 1},
+               {&AppController::openShowsStreamers, "Shows Streamers", 2}};
+  for (const auto& c : cases) {
+    ((*ui.appController).*c.open)();
+    auto section = std::dynamic_pointer_cast<OXSectionPlaceholderView>(ui.appController->currentSection());
+    ASSERT_TRUE(section);
+    EXPECT_EQ(section->title(), c.title);
+    section->keyPlay();
+    section->moveUp();
+    EXPECT_EQ(ui.appController->currentSection(), section);  // only Menu leaves
+    section->keyDown(ox::KeyEvent::withCharacters(QString(QChar(27))));
+    auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+    ASSERT_TRUE(home) << c.title;
+    EXPECT_EQ(home->homeSectionList()->selectedRow(), c.row) << c.title;
+    EXPECT_EQ(home->activeRow(), c.row);
+  }
+}
+
+TEST(AppControllerMarker, ARecentOrMissingMarkerOrAnEmptyLibraryLeavesTheCursor) {
+  QTemporaryDir dir;
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  const QString old = writeMarker(dir, {{"date", now.addSecs(-10)}});
+  EXPECT_TRUE(AppController::markerHidesCursor(old, false, now));
+  EXPECT_FALSE(AppController::markerHidesCursor(old, true, now));
+  const QString recent = writeMarker(dir, {{"date", now.addSecs(-3)}});
+  EXPECT_FALSE(AppController::markerHidesCursor(recent, false, now));
+  const QString undated = writeMarker(dir, {{"when", now.addSecs(-10)}});
+  EXPECT_FALSE(AppController::markerHidesCursor(undated, false, now));
+  EXPECT_FALSE(AppController::markerHidesCursor(dir.filePath("missing.bin"), false, now));
+  QFile junk(dir.filePath("junk.bin"));
+  junk.open(QIODevice::WriteOnly);
+  junk.write("not a property list");
+  junk.close();
+  EXPECT_FALSE(AppController::markerHidesCursor(junk.fileName(), false, now));
+}

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <future>
+
+#include "platform/layers/CALayer_AFNetworking.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/TestUtil.h"
+
+using namespace ox;
+using oxtest::LoopbackServer;
+
+namespace {
+
+QByteArray png(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+QByteArray solidPng(const QColor& c) {
+  QImage img(8, 8, QImage::Format_RGB32);
+  img.fill(c);
+  return png(img);
+}
+
+LoopbackServer::Reply pngReply(const QByteArray& body) { return {200, body, "image/png", {}}; }
+
+QColor shown(const LayerPtr& layer) {
+  return layer->contents().isNull() ? QColor() : layer->contents().pixelColor(0, 0);
+}
+
+bool idle(const LayerPtr& layer) { return !af_imageRequestOperation(layer); }
+
+// Resident memory of the process, in bytes.
+qint64 residentBytes() {
+  QFile f("/proc/self/statm");
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  return f.readAll().split(' ').value(1).toLongLong() * 4096;
+}
+
+class ImageLoadingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    af_sharedLayerImageCache().removeAllObjects();
+    server.setReply("/red.png", pngReply(solidPng(Qt::red)));
+    server.setReply("/blue.png", pngReply(solidPng(Qt::blue)));
+    server.setReply("/text", {200, "not a picture", "text/plain", {}});
+  }
+  void TearDown() override {
+    af_sharedLayerImageRequestOperationQueue().waitUntilAllOperationsAreFinished();
+    oxtest::spinFor(20);  // the last reports reach the main queue
+    af_sharedLayerImageCache().setTotalCostLimit(AFImageCache::kDefaultTotalCostLimit);
+    af_sharedLayerImageCache().removeAllObjects();
+  }
+  int requestsFor(const QByteArray& path) const {
+    int n = 0;
+    for (const auto& r : server.requests()) n += r.path == path;
+    return n;
+  }
+  LoopbackServer server;
+};
+
+}  // namespace
+
+TEST_F(ImageLoadingTest, SecondLoadOfAnAddressIsAnsweredFromTheCacheWithoutARequest) {
+  LayerPtr a = Layer::layer(), b = Layer::layer();
+  setImageWithURL(a, server.url("/red.png"));
+  EXPECT_TRUE(af_imageRequestOperation(a));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(a); }));
+  EXPECT_EQ(shown(a), QColor(Qt::red));
+  ASSERT_EQ(server.requestCount(), 1);
+  const auto request = server.requests()[0];
+  EXPECT_EQ(request.header("Accept"), "image/*");
+  EXPECT_TRUE(request.header("Cookie").isEmpty());
+
+  setImageWithURL(b, server.url("/red.png"));  // shows at once
+  EXPECT_EQ(shown(b), QColor(Qt::red));
+  EXPECT_TRUE(idle(b));
+  bool hit = false;
+  setImageWithURLRequest(b, AFImageLoader::imageRequest(server.url("/red.png")), QImage(),
+                         [&](const HttpRequest* req, const HttpResponse* resp, const QByteArray& data) {
+                           hit = !req && !resp && data == solidPng(Qt::red);
+                         },
+                         nullptr);
+  EXPECT_TRUE(hit);
+  EXPECT_EQ(server.requestCount(), 1);
+
+  // A reload policy goes to the network again.
+  HttpRequest reload = AFImageLoader::imageRequest(server.url("/red.png"));
+  reload.cachePolicy = HttpRequest::CachePolicy::ReloadIgnoringLocalCacheData;
+  setImageWithURLRequest(b, reload, QImage(), nullptr, nullptr);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(b); }));
+  EXPECT_EQ(server.requestCount(), 2);
+}
+
+TEST_F(ImageLoadingTest, StaleAnswerNeverOverwritesTheNewerRequest) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  server.setHandler("/slow.png", [released](const LoopbackServer::Request&) {
+    released.wait();
+    return pngReply(solidPng(Qt::green));
+  });
+  LayerPtr layer = Layer::layer();
+  bool staleReported = false;
+  setImageWithURLRequest(layer, AFImageLoader::imageRequest(server.url("/slow.png")), QImage(),
+                         [&](const HttpRequest*, const HttpResponse*, const QByteArray&) { staleReported = true; },
+                         [&](const HttpRequest&, const HttpResponse&, const QString&) { staleReported = true; });
+  ASSERT_TRUE(server.waitForRequests(1));
+  setImageWithURL(layer, server.url("/blue.png"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return shown(layer) == QColor(Qt::blue); }));
+  release.set_value();
+  // The late picture still goes into the cache, but not onto the layer.
+  const HttpRequest slow = AFImageLoader::imageRequest(server.url("/slow.png"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !af_sharedLayerImageCache().cachedImageForRequest(slow).isNull(); }));
+  af_sharedLayerImageRequestOperationQueue().waitUntilAllOperationsAreFinished();
+  oxtest::spinFor(50);
+  EXPECT_EQ(shown(layer), QColor(Qt::blue));
+  EXPECT_FALSE(staleReported);
+}
+
+TEST_F(ImageLoadingTest, FailedOrUnusableAnswerKeepsTheContentsAndCachesNothing) {
+  LayerPtr layer = Layer::layer();
+  setImageWithURL(layer, server.url("/red.png"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }));
+  QString error;
+  int status = 0;
+  setImageWithURLRequest(layer, AFImageLoader::imageRequest(server.url("/missing.png")), QImage(), nullptr,
+                         [&](const HttpRequest& req, const HttpResponse& resp, const QString& e) {
+                           error = e;
+                           status = resp.status;
+                           EXPECT_EQ(req.url, server.url("/missing.png"));
+                         });
+  EXPECT_EQ(shown(layer), QColor(Qt::red));  // a miss does not clear what the layer shows
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }));
+  EXPECT_EQ(status, 404);
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(shown(layer), QColor(Qt::red));
+  setImageWithURL(layer, server.url("/text"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }));
+  EXPECT_EQ(shown(layer), QColor(Qt::red));
+  EXPECT_EQ(af_sharedLayerImageCache().count(), 1);
+
+  // Nothing was kept, so the same address is asked for again.
+  setImageWithURL(layer, server.url("/missing.png"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }));
+  EXPECT_EQ(requestsFor("/missing.png"), 2);
+
+  // A placeholder shows while the download runs, and the answer replaces it.
+  setImageWithURL(layer, server.url("/blue.png"), QImage::fromData(solidPng(Qt::yellow)));
+  EXPECT_EQ(shown(layer), QColor(Qt::yellow));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return shown(layer) == QColor(Qt::blue); }));
+}
+
+TEST_F(ImageLoadingTest, CancelledAndOrphanedLoadsShowNothing) {
+  LayerPtr layer = Layer::layer();
+  server.setNeverAnswer(true);
+  setImageWithURL(layer, server.url("/red.png"));
+  ASSERT_TRUE(server.waitForRequests(1));
+  cancelImageRequestOperation(layer);
+  EXPECT_TRUE(idle(layer));
+  LayerPtr orphan = Layer::layer();
+  setImageWithURL(orphan, server.url("/blue.png"));
+  std::weak_ptr<Layer> watch = orphan;
+  orphan.reset();
+  EXPECT_TRUE(watch.expired());  // a pending load does not keep its layer
+  server.setNeverAnswer(false);
+  af_sharedLayerImageRequestOperationQueue().waitUntilAllOperationsAreFinished();
+  oxtest::spinFor(50);
+  EXPECT_TRUE(layer->contents().isNull());
+  EXPECT_EQ(af_sharedLayerImageCache().count(), 2);  // both answers arrived and were kept
+}
+
+TEST_F(ImageLoadingTest, MemoryStaysUnderTheCapWhileLoadingTwoThousandPictures) {
+  constexpr qint64 kCap = qint64(4) << 20;
+  constexpr int kPictures = 2000, kLayers = 16;
+  af_sharedLayerImageCache().setTotalCostLimit(kCap);
+  // Noise does not compress: each picture is about 30 KB, 60 MB in all.
+  server.setHandler("/noise.png", [](const LoopbackServer::Request& r) {
+    QImage img(100, 100, QImage::Format_RGB32);
+    QRandomGenerator rng(r.query.value(0).second.toUInt());
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, rng.generate() | 0xFF000000u);
+    return pngReply(png(img));
+  });
+  auto url = [&](int n) { return server.url(QStringLiteral("/noise.png?n=%1").arg(n)); };
+  std::vector<LayerPtr> layers;
+  for (int i = 0; i < kLayers; ++i) layers.push_back(Layer::layer());
+  const qint64 before = residentBytes();
+  qint64 highest = 0;
+  for (int n = 0; n < kPictures; n += kLayers) {
+    for (int i = 0; i < kLayers; ++i) setImageWithURL(layers[std::size_t(i)], url(n + i));
+    ASSERT_TRUE(oxtest::spinUntil([&] {
+      highest = std::max(highest, af_sharedLayerImageCache().totalCost());
+      return std::all_of(layers.begin(), layers.end(), idle);
+    }, 20000));
+  }
+  EXPECT_EQ(server.requestCount(), kPictures);
+  EXPECT_LE(highest, kCap);
+  EXPECT_GT(highest, kCap * 3 / 4);
+  EXPECT_LT(af_sharedLayerImageCache().count(), kPictures / 10);
+  // The most recent pictures stay, the oldest went first.
+  EXPECT_FALSE(af_sharedLayerImageCache().cachedImageForRequest(AFImageLoader::imageRequest(url(kPictures - 1))).isNull());
+  EXPECT_TRUE(af_sharedLayerImageCache().cachedImageForRequest(AFImageLoader::imageRequest(url(0))).isNull());
+  for (const auto& l : layers) EXPECT_EQ(l->contents().size(), QSize(100, 100));
+  // What the process holds grows by far less than the 60 MB that went through it (sanitizers keep freed memory).
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  EXPECT_LT(residentBytes() - before, qint64(48) << 20);
+#else
+  (void)before;
+#endif
+}

@@ -1,0 +1,55 @@
+// The frame tool's pictures of the playback display, checked where their controls must stand.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "tests/support/MediaSamples.h"
+
+namespace {
+
+int whitePixels(const QImage& img, const QRect& area) {
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QRgb p = img.pixel(x, y);
+      if (qRed(p) >= 245 && qGreen(p) >= 245 && qBlue(p) >= 245) ++n;
+    }
+  return n;
+}
+
+double brightness(const QImage& img, const QRect& area) {
+  double sum = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) sum += qGray(img.pixel(x, y));
+  return sum / (area.width() * area.height());
+}
+
+}  // namespace
+
+TEST(PlaybackFrames, DisplayAndOptionsPanelOverThePlayingPattern) {
+  if (!oxtest::mediaSamples().ok) GTEST_SKIP() << "no ffmpeg";
+  QTemporaryDir out;
+  ASSERT_TRUE(out.isValid());
+  QProcess tool;
+  tool.start(QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "playback"});
+  ASSERT_TRUE(tool.waitForFinished(60000));
+  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  const QImage display(out.filePath("playback_display.png")), options(out.filePath("playback_options.png"));
+  ASSERT_EQ(display.size(), QSize(1920, 1080));
+  ASSERT_EQ(options.size(), QSize(1920, 1080));
+
+  // The pattern fills the picture; the pause glyph stands at the bottom left, the times and title above the track.
+  EXPECT_GT(brightness(display, QRect(0, 0, 1920, 600)), 60);
+  EXPECT_GT(whitePixels(display, QRect(40, 940, 120, 140)), 1500);
+  EXPECT_GT(whitePixels(display, QRect(180, 980, 220, 50)), 150);   // elapsed time
+  EXPECT_GT(whitePixels(display, QRect(1680, 980, 220, 50)), 150);  // remaining time
+  EXPECT_GT(whitePixels(display, QRect(860, 980, 300, 50)), 150);   // title
+  EXPECT_LT(whitePixels(display, QRect(0, 0, 1920, 900)), 2000);    // nothing else of ours over the picture
+
+  // The panel dims the picture and puts the chosen subtitle row, white, in the middle.
+  EXPECT_LT(brightness(options, QRect(1500, 100, 200, 150)), 0.45 * brightness(display, QRect(1500, 100, 200, 150)));
+  EXPECT_GT(whitePixels(options, QRect(760, 500, 400, 80)), 400);
+  EXPECT_GT(whitePixels(options, QRect(860, 330, 200, 50)), 100);  // "Subtitle", the focused column's title
+}
