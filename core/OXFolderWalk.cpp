@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -74,23 +75,27 @@ struct Walk {
     return entries;
   }
 
-  // Sub-folders are opened by name relative to their parent, which stays open while its entries are walked; where
-  // descriptors run short, by their whole path.
+  // Sub-folders are opened by name relative to their parent, which stays open while its entries are walked. Where
+  // descriptors run short (a very deep tree), the parent, whose listing is read already, lets its own go and opens
+  // the rest by their whole path.
   void walk(int fd, const QString& prefix) {
     std::string names;
     const std::vector<Entry> entries = entriesOf(fd, names);
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     for (const Entry& entry : entries) {
       const bool listed = wanted(entry.name);
       if (!listed && !entry.folder) continue;
       const QString path = prefix + entry.name;
       if (listed) out << path;
       if (!entry.folder) continue;
-      int child = ::openat(fd, names.data() + entry.at, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (child < 0 && (errno == EMFILE || errno == ENFILE))
-        child = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      int child = fd >= 0 ? ::openat(fd, names.data() + entry.at, kFlags) : -1;
+      if (child < 0 && (fd < 0 || errno == EMFILE || errno == ENFILE)) {
+        if (fd >= 0) ::close(std::exchange(fd, -1));
+        child = ::open(QFile::encodeName(path).constData(), kFlags);
+      }
       if (child >= 0) walk(child, path + QLatin1Char('/'));
     }
-    ::close(fd);
+    if (fd >= 0) ::close(fd);
   }
 };
 

@@ -52,6 +52,35 @@ TEST_F(LibrarySaves, BackgroundSavesLandInTheOrderTheirSnapshotsWereTaken) {
   EXPECT_EQ(open()->movieList().size(), library->movieList().size() - 1);
 }
 
+// Threads add records and ask for saves of both kinds at once; each background save reports once, and the last
+// snapshot taken is what the file holds in the end.
+TEST_F(LibrarySaves, SavesFromManyThreadsEndWithTheNewestSnapshot) {
+  const auto library = open();
+  std::atomic<int> asked{0}, reported{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 30; ++i) {
+        library->addContent(movie(QStringLiteral("tt%1-%2").arg(t).arg(i), QStringLiteral("/m/%1-%2.mkv").arg(t).arg(i)));
+        if (i % 3 == 0) {
+          EXPECT_TRUE(library->saveLibrary());
+        } else {
+          ++asked;
+          library->saveLibraryInBackground([&](bool ok) {
+            EXPECT_TRUE(ok);
+            ++reported;
+          });
+        }
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  library->saveLibraryInBackground();
+  library->waitForSaves();
+  EXPECT_EQ(reported, asked);
+  EXPECT_EQ(open()->movieList().size(), 120);
+}
+
 TEST_F(LibrarySaves, AStoreGoingAwayWritesTheSaveItWasAskedFor) {
   auto library = open();
   library->addContent(movie("tt1", "/m/a.mkv"));

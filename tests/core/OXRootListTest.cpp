@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <sys/resource.h>
 
 #include "core/OXLibrary.h"
 #include "core/OXRootList.h"
@@ -184,6 +185,35 @@ TEST_F(RootList, KnownFilesAreRecognisedWhateverFormTheirPathWasStoredIn) {
   EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList{at("M/three.mkv")});
   library->removeContent(one);
   EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList({at("M/one.mkv"), at("M/three.mkv")}));
+}
+
+TEST_F(RootList, ADeepTreeIsWalkedWhenDescriptorsRunShort) {
+  QString deep = "deep";
+  for (int level = 0; level < 40; ++level) deep += QStringLiteral("/d%1").arg(level);
+  touch(deep + "/film.mkv");
+  touch("deep/d0/beside.mkv");
+  const QStringList expected{at("deep/d0/beside.mkv"), at(deep + "/film.mkv")};
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+  rlimit tight = old;
+  tight.rlim_cur = rlim_t(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size() + 8);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  const QStringList found = OXRootList::getAllVideoFilesFromPath(at("deep"));
+  setrlimit(RLIMIT_NOFILE, &old);
+  EXPECT_EQ(found, expected);
+}
+
+TEST_F(RootList, PurgeJudgesStoredPathsInTheirCleanedForm) {
+  touch("M/kept.mkv");
+  list->addURLs({folder("M")}, 1);
+  const auto kept = libtest::movie("tt1", root + "//M/./kept.mkv");
+  const auto gone = libtest::movie("tt2", at("M/sub/../gone.mkv"));
+  library->addContent(kept);
+  library->addContent(gone);
+  library->addUnknown(libtest::file(OXFile::kTypeMovie, at("M/../Elsewhere/x.mkv")));
+  list->removeElementsOutsideFolderToScan();
+  EXPECT_EQ(library->movieList(), OXLibrary::MovieList{kept});
+  EXPECT_TRUE(library->unknownMovieList().isEmpty());
 }
 
 }  // namespace
