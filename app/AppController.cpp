@@ -6,6 +6,7 @@
 #include "app/HomeView.h"
 #include "app/MoviesView.h"
 #include "app/OXSectionPlaceholderView.h"
+#include "app/OXStreamersMoviesView.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/PropertyList.h"
@@ -53,7 +54,9 @@ void AppController::openMovies() { loadSectionObject(std::make_shared<MoviesView
 
 void AppController::openTVShows() { loadSectionObject(placeholder(QStringLiteral("Shows"), 2)); }
 
-void AppController::openMoviesStreamers() { loadSectionObject(placeholder(QStringLiteral("Movies Streamers"), 1)); }
+void AppController::openMoviesStreamers() {
+  loadSectionObject(std::make_shared<OXStreamersMoviesView>(sectionFrame()));
+}
 
 void AppController::openShowsStreamers() { loadSectionObject(placeholder(QStringLiteral("Shows Streamers"), 2)); }
 
