@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -197,4 +198,29 @@ TEST_F(StreamersMovies, ATitleWithoutALinkComesBackQuietlyAndAStreamThatNeverSta
   ASSERT_TRUE(waitFor([&] { return view->acceptEvents() && view->coverflowLayer()->opacity() == 1; }));
   EXPECT_FALSE(view->videoPlayer());
   view->errorPanel()->close();
+}
+
+TEST(StreamersFrames, TheBrowserOfPluginTitlesAndTheSplashOfAConnectingStream) {
+  QTemporaryDir out;
+  ASSERT_TRUE(out.isValid());
+  std::unique_ptr<QProcess> tool;
+  ASSERT_TRUE(oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "streamers"},
+                                   oxtest::programEnvironment()));
+  ASSERT_TRUE(tool->waitForFinished(60000));
+  ASSERT_EQ(tool->exitCode(), 0) << tool->readAllStandardError().toStdString();
+  const QImage browser(out.filePath("streamers_movies.png")), splash(out.filePath("streamers_connecting.png"));
+  ASSERT_EQ(browser.size(), QSize(1920, 1080));
+  ASSERT_EQ(splash.size(), QSize(1920, 1080));
+  const auto white = [](const QColor& c) { return c.value() > 235 && c.saturation() < 30; };
+
+  // The selected title's painted poster (never veiled: a streamed title has no file to miss) in the middle, its
+  // title under the row, the count of the plug-ins' titles in the header.
+  EXPECT_GT(apptest::countPixels(browser, QRect(820, 460, 280, 420), [](const QColor& c) {
+    return c.saturation() > 80 && c.value() > 60;
+  }), 60000);
+  EXPECT_GT(apptest::countPixels(browser, QRect(760, 930, 400, 70), white), 1500);
+  EXPECT_GT(apptest::countPixels(browser, QRect(1650, 30, 240, 50), white), 300);
+  // Splash: the status line under the logo, black everywhere else.
+  EXPECT_GT(apptest::countPixels(splash, QRect(760, 665, 400, 60), white), 300);
+  EXPECT_EQ(apptest::countPixels(splash, QRect(0, 0, 1920, 400), [](const QColor& c) { return c.value() > 20; }), 0);
 }

@@ -1,7 +1,7 @@
 // Saves a few rendered frames of the layer engine as PNG files, for a person to look at:
 //   ox-frames [output folder] [scene...]      (default: ./frames, every scene)
-// Scenes: coverflow, kenburns, masks, text, rolls, carousel, episodes, overlays, playback, trailer, movies. Each
-// frame is drawn at a chosen instant of its animation on the engine's manual clock; the playback and trailer frames
+// Scenes: coverflow, kenburns, masks, text, rolls, carousel, episodes, overlays, playback, trailer, movies,
+// streamers. Each frame is drawn at a chosen instant of its animation on the engine's manual clock; the playback and trailer frames
 // show the displays over a test pattern that libvlc plays.
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,6 +32,7 @@
 #include "playback/OXPlayerController.h"
 #include "playback/RollLayout.h"
 #include "tools/frames/Scenes.h"
+#include "tools/frames/StreamersFrames.h"
 
 namespace {
 
@@ -472,5 +473,6 @@ int main(int argc, char** argv) {
   if (wanted("trailer")) trailerDisplay();
   if (wanted("overlays")) overlays();
   if (wanted("movies")) moviesBrowser(library.path());
+  if (wanted("streamers")) streamersFrames(library.path(), save);
   return 0;
 }
