@@ -43,7 +43,8 @@ void OXStreamersMoviesView::openStream() {
 }
 
 QVariantList OXStreamersMoviesView::getSubtitles(const ox::CodingPtr& record) {
-  if (const auto cache = OXApplicationSupport::initWithFolderName(QStringLiteral("Player"))) cache->cleanSubtitleFolder();
+  if (const auto cache = OXApplicationSupport::initWithFolderName(QStringLiteral("Player")))
+    cache->cleanSubtitleFolder();
   const std::shared_ptr<OXOpenSubtitleController> subtitles = OXOpenSubtitleController::init();
   return subtitles ? subtitles->searchAllSubtitleForContent(record) : QVariantList();
 }

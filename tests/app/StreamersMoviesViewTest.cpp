@@ -43,7 +43,8 @@ class StreamersMovies : public ::testing::Test {
     library()->setListenSoundtracks(false);
     // As the plug-ins hand them over: one title with two links, one without any.
     for (const char* json :
-         {R"({"id": "tt9700003", "title": "Quiet Orchard", "links": ["magnet:?xt=urn:btih:a1", "magnet:?xt=urn:btih:a2"]})",
+         {R"({"id": "tt9700003", "title": "Quiet Orchard",
+              "links": ["magnet:?xt=urn:btih:a1", "magnet:?xt=urn:btih:a2"]})",
           R"({"id": "tt9700002", "title": "Long Harbour", "links": []})",
           R"({"id": "tt9700001", "title": "amber coast", "links": ["magnet:?xt=urn:btih:b1"]})"})
       library()->addStreamContent(
