@@ -8,6 +8,7 @@
 #include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
 #include "app/OXSectionPlaceholderView.h"
+#include "app/OXStreamersMoviesView.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/layers/LayerClock.h"
@@ -77,7 +78,6 @@ TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
     quint64 row;
   } cases[] = {{&AppController::openTVShows, "Shows", 2},
                {&AppController::openTrailers, "Trailers", 1},
-               {&AppController::openMoviesStreamers, "Movies Streamers", 1},
                {&AppController::openShowsStreamers, "Shows Streamers", 2}};
   for (const auto& c : cases) {
     ((*ui.appController).*c.open)();
@@ -93,17 +93,21 @@ TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
     EXPECT_EQ(home->homeSectionList()->selectedRow(), c.row) << c.title;
     EXPECT_EQ(home->activeRow(), c.row);
   }
-  // The movie browser leaves after its fade.
-  ui.appController->openMovies();
-  auto movies = std::dynamic_pointer_cast<MoviesView>(ui.appController->currentSection());
-  ASSERT_TRUE(movies);
-  movies->keyDown(ox::KeyEvent::withCharacters(QString(QChar(27))));
-  std::shared_ptr<HomeView> home;
-  ASSERT_TRUE(oxtest::spinUntil([&] {
-    home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
-    return bool(home);
-  }));
-  EXPECT_EQ(home->homeSectionList()->selectedRow(), 1u);
+  // The movie browser and the streamer movie browser leave after their fade.
+  for (auto open : {&AppController::openMovies, &AppController::openMoviesStreamers}) {
+    ((*ui.appController).*open)();
+    auto movies = std::dynamic_pointer_cast<MoviesView>(ui.appController->currentSection());
+    ASSERT_TRUE(movies);
+    const bool streamers = bool(std::dynamic_pointer_cast<OXStreamersMoviesView>(movies));
+    EXPECT_EQ(streamers, open == &AppController::openMoviesStreamers);
+    movies->keyDown(ox::KeyEvent::withCharacters(QString(QChar(27))));
+    std::shared_ptr<HomeView> home;
+    ASSERT_TRUE(oxtest::spinUntil([&] {
+      home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+      return bool(home);
+    }));
+    EXPECT_EQ(home->homeSectionList()->selectedRow(), 1u);
+  }
 }
 
 TEST(AppControllerMarker, ARecentOrMissingMarkerOrAnEmptyLibraryLeavesTheCursor) {
