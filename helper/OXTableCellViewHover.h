@@ -1,0 +1,26 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+
+class QAbstractButton;
+
+// A list row whose button shows only while the pointer is over the row: it hides again when the pointer leaves and
+// whenever the row moves under a still pointer (the list scrolling).
+class OXTableCellViewHover : public QWidget {
+ public:
+  explicit OXTableCellViewHover(QWidget* parent = nullptr);
+
+  QAbstractButton* button() const { return button_; }
+  void setButton(QAbstractButton* button);
+
+ protected:
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+
+ private:
+  void showButton(bool show);
+
+  QPointer<QAbstractButton> button_;
+};
