@@ -21,25 +21,25 @@ OXContentListViewController::~OXContentListViewController() {
 }
 
 void OXContentListViewController::queueRowChange(std::function<void()> change) {
-  syncQueue_.addOperationWithBlock([gate = gate_, self = QPointer<OXContentListViewController>(this),
-                                    change = std::move(change)] {
-    auto done = std::make_shared<bool>(false);
-    ox::dispatchMain([gate, self, change, done] {
-      bool closed = false;
-      {
-        std::lock_guard hold(gate->mutex);
-        closed = gate->closed;
-      }
-      if (self && !closed) change();
-      {
-        std::lock_guard hold(gate->mutex);
-        *done = true;
-      }
-      gate->changed.notify_all();
-    });
-    std::unique_lock hold(gate->mutex);
-    gate->changed.wait(hold, [&] { return *done || gate->closed; });
-  });
+  syncQueue_.addOperationWithBlock(
+      [gate = gate_, self = QPointer<OXContentListViewController>(this), change = std::move(change)] {
+        auto done = std::make_shared<bool>(false);
+        ox::dispatchMain([gate, self, change, done] {
+          bool closed = false;
+          {
+            std::lock_guard hold(gate->mutex);
+            closed = gate->closed;
+          }
+          if (self && !closed) change();
+          {
+            std::lock_guard hold(gate->mutex);
+            *done = true;
+          }
+          gate->changed.notify_all();
+        });
+        std::unique_lock hold(gate->mutex);
+        gate->changed.wait(hold, [&] { return *done || gate->closed; });
+      });
 }
 
 bool OXContentListViewController::fileTabSelected(qint32 type) const {

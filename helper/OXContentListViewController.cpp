@@ -62,23 +62,6 @@ OXContentListViewController::Rows tabRows(const OXLibrary::FileList& unknown, co
   return rows;
 }
 
-QLabel* makeLabel(QWidget* parent, const QRect& frame, int tag, const QString& style) {
-  auto* label = new QLabel(parent);
-  label->setGeometry(frame);
-  label->setStyleSheet(style);
-  ox::setTag(label, tag);
-  return label;
-}
-
-void setElidedText(QLabel* label, const QString& text) {
-  label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
-  label->setToolTip(text);
-}
-
-QString fileNameOf(const std::shared_ptr<OXFile>& file) {
-  return file ? QFileInfo(file->filePath()).fileName() : QString();
-}
-
 }  // namespace
 
 OXContentListViewController::OXContentListViewController() : view_(new QWidget), gate_(std::make_shared<SyncGate>()) {
@@ -135,25 +118,20 @@ int OXContentListViewController::buttonSegmentedSelected() const {
 
 void OXContentListViewController::tabSelected(int tab) { selectedTab_ = tab; }
 
-void OXContentListViewController::switchMovieList() {
-  if (!movieButton_->isChecked()) {
-    movieButton_->setChecked(true);
-    return;
-  }
-  showButton_->setChecked(false);
-  tabSelected(1);
-  buildAndReload(true);
-  ox::NotificationCenter::defaultCenter().post(OXPanelListController::kLibraryChanged);
-}
+void OXContentListViewController::switchMovieList() { switchTab(true); }
 
-void OXContentListViewController::switchShowList() {
-  if (!showButton_->isChecked()) {
-    showButton_->setChecked(true);
+void OXContentListViewController::switchShowList() { switchTab(false); }
+
+void OXContentListViewController::switchTab(bool movies) {
+  QPushButton* clicked = movies ? movieButton_ : showButton_;
+  // A click on the selected tab turned it off: it goes back on and nothing else changes.
+  if (!clicked->isChecked()) {
+    clicked->setChecked(true);
     return;
   }
-  movieButton_->setChecked(false);
-  tabSelected(2);
-  buildAndReload(false);
+  (movies ? showButton_ : movieButton_)->setChecked(false);
+  tabSelected(movies ? 1 : 2);
+  buildAndReload(movies);
   ox::NotificationCenter::defaultCenter().post(OXPanelListController::kLibraryChanged);
 }
 
@@ -235,7 +213,8 @@ QVariant OXContentListViewController::data(const QModelIndex& index, int role) c
 
 QString OXContentListViewController::keyOf(const ox::CodingPtr& item) {
   if (auto file = std::dynamic_pointer_cast<OXFile>(item)) return file->filePath();
-  if (auto movie = std::dynamic_pointer_cast<OXMovie>(item)) return movie->file() ? movie->file()->filePath() : QString();
+  if (auto movie = std::dynamic_pointer_cast<OXMovie>(item))
+    return movie->file() ? movie->file()->filePath() : QString();
   if (auto show = std::dynamic_pointer_cast<OXShow>(item)) return QString::number(show->showID());
   return {};
 }
@@ -257,6 +236,30 @@ QString OXContentListViewController::episodesText(quint64 showID) {
 // ---------------------------------------------------------------------------------------------------------------
 // Row views
 
+QString OXContentListViewController::fileNameOf(const std::shared_ptr<OXFile>& file) {
+  return file ? QFileInfo(file->filePath()).fileName() : QString();
+}
+
+void OXContentListViewController::loadPoster(QLabel* view, const QUrl& poster, const QImage& failure) {
+  // A row made again stops what its view still waited for.
+  ox::cancelImageRequestOperation(view);
+  view->clear();
+  const QPointer<QLabel> weak(view);
+  ox::AFImageLoader::Failure failed;
+  if (!failure.isNull())
+    failed = [weak, failure](const ox::HttpRequest&, const ox::HttpResponse&, const QString&) {
+      if (weak) weak->setPixmap(QPixmap::fromImage(failure));
+    };
+  ox::setImageWithURLRequest(
+      view, ox::AFImageLoader::imageRequest(OXCoreLibrary::get75ModeFromURL(poster)), QImage(),
+      [weak](const ox::HttpRequest*, const ox::HttpResponse*, const QByteArray& data) {
+        if (!weak) return;
+        weak->setPixmap(QPixmap::fromImage(QImage::fromData(data)));
+        weak->show();
+      },
+      failed);
+}
+
 QWidget* OXContentListViewController::viewForRow(int row) {
   Row r;
   {
@@ -273,8 +276,8 @@ QWidget* OXContentListViewController::makeSeparatorView(const QString& header) {
   separator->resize(kWidth, kHeaderRowHeight);
   separator->setAttribute(Qt::WA_StyledBackground);
   separator->setStyleSheet(QStringLiteral("#Separator { background: #efeff2; }"));
-  QLabel* text = makeLabel(separator, QRect(kMargin, 0, kWidth - 2 * kMargin, kHeaderRowHeight), 1,
-                           QStringLiteral("color: #7c7c82; font-size: 11px; font-weight: bold;"));
+  QLabel* text = OXTableCellViewHover::addField(separator, QRect(kMargin, 0, kWidth - 2 * kMargin, kHeaderRowHeight), 1,
+                                                QStringLiteral("color: #7c7c82; font-size: 11px; font-weight: bold;"));
   text->setText(header);
   new OXCustomLineView(QRect(0, kHeaderRowHeight - 1, kWidth, 1), OXCustomLineView::kDefaultColour, separator);
   return separator;
@@ -284,13 +287,14 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
   auto* cell = new OXTableCellViewHover;
   cell->setObjectName(QStringLiteral("ContentCell"));
   cell->resize(kWidth, kItemRowHeight);
-  QLabel* poster = makeLabel(cell, QRect(kMargin, 7, 40, 60), 1, QStringLiteral("background: #e3e3e8;"));
+  QLabel* poster =
+      OXTableCellViewHover::addField(cell, QRect(kMargin, 7, 40, 60), 1, QStringLiteral("background: #e3e3e8;"));
   poster->setScaledContents(true);
   const int textWidth = kWidth - kTextLeft - kMargin;
-  QLabel* title = makeLabel(cell, QRect(kTextLeft, 9, textWidth, 19), 2,
-                            QStringLiteral("color: #2c2c2e; font-size: 13px; font-weight: bold;"));
-  QLabel* second = makeLabel(cell, QRect(kTextLeft, 28, textWidth, 16), 3,
-                             QStringLiteral("color: #8e8e93; font-size: 11px;"));
+  QLabel* title = OXTableCellViewHover::addField(cell, QRect(kTextLeft, 9, textWidth, 19), 2,
+                                                 QStringLiteral("color: #2c2c2e; font-size: 13px; font-weight: bold;"));
+  QLabel* second = OXTableCellViewHover::addField(cell, QRect(kTextLeft, 28, textWidth, 16), 3,
+                                                  QStringLiteral("color: #8e8e93; font-size: 11px;"));
   auto* button = new ox::ImageButton(cell);
   ox::setTag(button, 4);
   button->setGeometry(kTextLeft, 47, 94, 20);
@@ -298,7 +302,7 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
   small.setPixelSize(11);
   button->setFont(small);
   connect(button, &QAbstractButton::clicked, this, [this, button] { actionMovie(button); });
-  QLabel* key = makeLabel(cell, QRect(), 5, {});
+  QLabel* key = OXTableCellViewHover::addField(cell, QRect(), 5, {});
   key->hide();
   new OXCustomLineView(QRect(kTextLeft, kItemRowHeight - 1, kWidth - kTextLeft, 1), OXCustomLineView::kDefaultColour,
                        cell);
@@ -312,8 +316,8 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
   if (auto file = std::dynamic_pointer_cast<OXFile>(row.item)) {
     key->setText(file->filePath());
     poster->setPixmap(QPixmap::fromImage(ox::imageNamed(QStringLiteral("artwork-nomovie@2x.png"))));
-    setElidedText(title, file->fulltext());
-    setElidedText(second, fileNameOf(file));
+    OXTableCellViewHover::setElidedText(title, file->fulltext());
+    OXTableCellViewHover::setElidedText(second, fileNameOf(file));
     if (file->type() == OXFile::kTypeEpisode)
       setButton(tr("Identify Episode"), 104, image88_);
     else
@@ -326,31 +330,21 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
       std::lock_guard hold(contentListLock_);
       cellDictionary_.insert(showKey, cell);
     }
-    setElidedText(title, show->title());
+    OXTableCellViewHover::setElidedText(title, show->title());
     posterURL = show->poster();
   } else if (auto movie = std::dynamic_pointer_cast<OXMovie>(row.item)) {
-    setElidedText(second, fileNameOf(movie->file()));
+    OXTableCellViewHover::setElidedText(second, fileNameOf(movie->file()));
     key->setText(keyOf(movie));
     {
       std::lock_guard hold(contentListLock_);
       cellDictionary_.insert(movie->imdb(), cell);
     }
-    setElidedText(title, movie->title());
+    OXTableCellViewHover::setElidedText(title, movie->title());
     posterURL = movie->poster();
   }
   if (!std::dynamic_pointer_cast<OXFile>(row.item)) {
     setButton(tr("Fix Incorrect Match"), 120, image102_);
-    ox::cancelImageRequestOperation(poster);
-    poster->clear();
-    const QPointer<QLabel> weak(poster);
-    ox::setImageWithURLRequest(
-        poster, ox::AFImageLoader::imageRequest(OXCoreLibrary::get75ModeFromURL(posterURL)), QImage(),
-        [weak](const ox::HttpRequest*, const ox::HttpResponse*, const QByteArray& data) {
-          if (!weak) return;
-          weak->setPixmap(QPixmap::fromImage(QImage::fromData(data)));
-          weak->show();
-        },
-        nullptr);
+    loadPoster(poster, posterURL);
   }
   cell->setButton(button);
   return cell;

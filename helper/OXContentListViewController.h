@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -92,6 +93,10 @@ class OXContentListViewController : public QAbstractListModel {
   // The row view made for the item with this key (IMDb code of a movie, show id of a show); none if not made.
   QWidget* cellForKey(const QString& key) const;
 
+  // The last component of the file's path; empty without a file.
+  static QString fileNameOf(const std::shared_ptr<OXFile>& file);
+  // A row's poster: the picture at 75 pixels wide, loaded into the image view; `failure` shows when it cannot be.
+  static void loadPoster(QLabel* view, const QUrl& poster, const QImage& failure = QImage());
   // "#" for anything but a title starting with a to z (after lower-casing); that letter in capitals otherwise.
   static QString getCharacterForTitle(const QString& title);
   // A tab's rows from the store's lists: the unrecognised files in their order, then the items by title.
@@ -110,6 +115,8 @@ class OXContentListViewController : public QAbstractListModel {
     bool closed = false;
   };
 
+  // A tab's action: `movies` is the tab clicked.
+  void switchTab(bool movies);
   void buildAndReload(bool movies);
   void setRows(Rows rows);
   void insertRows(int at, const Rows& rows);

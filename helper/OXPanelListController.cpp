@@ -130,16 +130,15 @@ OXPanelListController::OXPanelListController()
   auto& centre = ox::NotificationCenter::defaultCenter();
   observers_.push_back(
       centre.addObserver(kLibraryChanged, nullptr, [this](const ox::Notification&) { checkMessageView(); }));
-  observers_.push_back(centre.addObserver(OXPopUpMessageViewController::kShowSourcesNotification, nullptr,
-                                          [this](const ox::Notification&) {
-                                            ox::performOnMainThread(this, [this] { showSources(); });
-                                          }));
   observers_.push_back(centre.addObserver(
-      OXSearchListViewController::kChangePopUpTitleNotification, nullptr, [this](const ox::Notification& n) {
-        if (!n.object) return;
-        const QString title = *static_cast<const QString*>(n.object);
-        ox::performOnMainThread(this, [this, title] { changePopUpTitle(title); });
-      }));
+      OXPopUpMessageViewController::kShowSourcesNotification, nullptr,
+      [this](const ox::Notification&) { ox::performOnMainThread(this, [this] { showSources(); }); }));
+  observers_.push_back(centre.addObserver(OXSearchListViewController::kChangePopUpTitleNotification, nullptr,
+                                          [this](const ox::Notification& n) {
+                                            if (!n.object) return;
+                                            const QString title = *static_cast<const QString*>(n.object);
+                                            ox::performOnMainThread(this, [this, title] { changePopUpTitle(title); });
+                                          }));
   contentListViewController_->view()->setFocus();
 }
 

@@ -111,8 +111,7 @@ void OXPanelListController::fixEpisodeFile(const ox::CodingPtr& wrong, const std
   for (const auto& sibling : library->unknownEpisodeList()) {
     if (sibling->fulltext() != file->fulltext()) continue;
     OXOmbrixOSXAPI siblingAPI;
-    const auto found =
-        siblingAPI.episodeForShow(correct, sibling->parseSeasonNumber(), sibling->parseEpisodeNumber());
+    const auto found = siblingAPI.episodeForShow(correct, sibling->parseSeasonNumber(), sibling->parseEpisodeNumber());
     if (!found) continue;
     found->setFile(sibling);
     siblingAPI.manualMatch(found);

@@ -1,7 +1,6 @@
 #include "helper/OXSearchListViewController.h"
 
 #include <QEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +10,7 @@
 
 #include "core/OXLibrary.h"
 #include "helper/NSImage_iOSBehaviour.h"
+#include "helper/OXContentListViewController.h"
 #include "helper/OXCustomLineView.h"
 #include "helper/OXPanelListControllerDelegate.h"
 #include "helper/OXTableCellViewHover.h"
@@ -18,10 +18,8 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/Images.h"
-#include "platform/ui/NSImageView_AFNetworking.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewTag.h"
-#include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixOSXAPI.h"
 
 const QString OXSearchListViewController::kChangePopUpTitleNotification =
@@ -35,10 +33,6 @@ constexpr int kTextLeft = 76;
 constexpr int kButtonWidth = 150;
 constexpr int kLabelLimit = 80;
 const QColor kButtonTitleColour = QColor::fromRgbF(0.31, 0.54, 0.10, 1.0);
-
-QString fileNameOf(const std::shared_ptr<OXFile>& file) {
-  return file ? QFileInfo(file->filePath()).fileName() : QString();
-}
 
 // The file a content carries: the file itself, or a movie's or an episode's.
 std::shared_ptr<OXFile> fileOf(const ox::CodingPtr& content) {
@@ -132,7 +126,7 @@ QString OXSearchListViewController::filenamesForShow(quint64 showID, QString* fi
     const auto file = episode->file();
     if (first && firstTitle && file) *firstTitle = file->fulltext();
     first = false;
-    text += fileNameOf(file);
+    text += OXContentListViewController::fileNameOf(file);
     if (text.size() > kLabelLimit) return text;
     text += QStringLiteral(", ");
   }
@@ -150,7 +144,7 @@ void OXSearchListViewController::setContent(const ox::CodingPtr& content) {
     searchTextField_->setText(title.isEmpty() ? show->title() : title);
   } else {
     const auto file = fileOf(content);
-    filenameLabel_->setText(fileNameOf(file));
+    filenameLabel_->setText(OXContentListViewController::fileNameOf(file));
     searchTextField_->setText(file ? file->fulltext() : QString());
   }
   searchTextField_->setFocus();
@@ -180,8 +174,8 @@ void OXSearchListViewController::searchFrom(quint64 start) {
   const QPointer<OXSearchListViewController> self(this);
   searchQueue_.addOperationWithBlock([self, query, movies, start, number] {
     OXOmbrixOSXAPI api;
-    const QList<ox::CodingPtr> results = movies ? records(api.searchMovieFullTextAndStart(query, start))
-                                                : records(api.searchShowFullText(query, start));
+    const QList<ox::CodingPtr> results =
+        movies ? records(api.searchMovieFullTextAndStart(query, start)) : records(api.searchShowFullText(query, start));
     ox::dispatchMain([self, number, start, results] {
       if (self) self->answered(number, start, results);
     });
@@ -339,23 +333,16 @@ QWidget* OXSearchListViewController::viewForRow(int row) {
   auto* cell = new OXTableCellViewHover;
   cell->setObjectName(QStringLiteral("ContentCell"));
   cell->resize(kWidth, kRowHeight);
-  auto* poster = new QLabel(cell);
-  ox::setTag(poster, 1);
-  poster->setGeometry(kMargin, 6, 50, 75);
+  QLabel* poster =
+      OXTableCellViewHover::addField(cell, QRect(kMargin, 6, 50, 75), 1, QStringLiteral("background: #e3e3e8;"));
   poster->setScaledContents(true);
-  poster->setStyleSheet(QStringLiteral("background: #e3e3e8;"));
   const int textWidth = kWidth - kTextLeft - kMargin;
-  auto* title = new QLabel(cell);
-  ox::setTag(title, 2);
-  title->setGeometry(kTextLeft, 10, textWidth, 19);
-  title->setStyleSheet(QStringLiteral("color: #2c2c2e; font-size: 13px; font-weight: bold;"));
-  title->setText(title->fontMetrics().elidedText(fields->title(), Qt::ElideRight, textWidth));
-  title->setToolTip(fields->title());
-  auto* detail = new QLabel(cell);
-  ox::setTag(detail, 3);
-  detail->setGeometry(kTextLeft, 30, textWidth, 16);
-  detail->setStyleSheet(QStringLiteral("color: #8e8e93; font-size: 11px;"));
-  detail->setText(detail->fontMetrics().elidedText(detailText(record), Qt::ElideRight, textWidth));
+  QLabel* title = OXTableCellViewHover::addField(cell, QRect(kTextLeft, 10, textWidth, 19), 2,
+                                                 QStringLiteral("color: #2c2c2e; font-size: 13px; font-weight: bold;"));
+  OXTableCellViewHover::setElidedText(title, fields->title());
+  QLabel* detail = OXTableCellViewHover::addField(cell, QRect(kTextLeft, 30, textWidth, 16), 3,
+                                                  QStringLiteral("color: #8e8e93; font-size: 11px;"));
+  OXTableCellViewHover::setElidedText(detail, detailText(record));
   auto* button = new ox::ImageButton(cell);
   ox::setTag(button, 4);
   button->setGeometry(kTextLeft, 54, kButtonWidth, 24);
@@ -363,20 +350,10 @@ QWidget* OXSearchListViewController::viewForRow(int row) {
   button->setTitleColor(kButtonTitleColour);
   button->setText(movie ? tr("This is the movie!") : tr("This is the show!"));
   connect(button, &QAbstractButton::clicked, this, [this, button] { markMovie(button); });
-  new OXCustomLineView(QRect(kTextLeft, kRowHeight - 1, kWidth - kTextLeft, 1), OXCustomLineView::kDefaultColour,
-                       cell);
+  new OXCustomLineView(QRect(kTextLeft, kRowHeight - 1, kWidth - kTextLeft, 1), OXCustomLineView::kDefaultColour, cell);
   cell->setButton(button);
 
-  ox::cancelImageRequestOperation(poster);
-  poster->clear();
-  const QPointer<QLabel> weak(poster);
-  ox::setImageWithURLRequest(
-      poster, ox::AFImageLoader::imageRequest(OXCoreLibrary::get75ModeFromURL(fields->poster())), QImage(),
-      [weak](const ox::HttpRequest*, const ox::HttpResponse*, const QByteArray& data) {
-        if (weak) weak->setPixmap(QPixmap::fromImage(QImage::fromData(data)));
-      },
-      [weak](const ox::HttpRequest&, const ox::HttpResponse&, const QString&) {
-        if (weak) weak->setPixmap(QPixmap::fromImage(ox::imageNamed(QStringLiteral("artwork-nomovie@2x.png"))));
-      });
+  OXContentListViewController::loadPoster(poster, fields->poster(),
+                                          ox::imageNamed(QStringLiteral("artwork-nomovie@2x.png")));
   return cell;
 }

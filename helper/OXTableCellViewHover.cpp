@@ -1,6 +1,9 @@
 #include "helper/OXTableCellViewHover.h"
 
 #include <QAbstractButton>
+#include <QLabel>
+
+#include "platform/ui/ViewTag.h"
 
 OXTableCellViewHover::OXTableCellViewHover(QWidget* parent) : QWidget(parent) {
   // Moves without a pressed button reach the row from whichever of its children lies under the pointer.
@@ -34,4 +37,17 @@ void OXTableCellViewHover::mouseMoveEvent(QMouseEvent* event) {
 void OXTableCellViewHover::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   showButton(false);
+}
+
+QLabel* OXTableCellViewHover::addField(QWidget* row, const QRect& frame, int tag, const QString& style) {
+  auto* field = new QLabel(row);
+  field->setGeometry(frame);
+  field->setStyleSheet(style);
+  ox::setTag(field, tag);
+  return field;
+}
+
+void OXTableCellViewHover::setElidedText(QLabel* field, const QString& text) {
+  field->setText(field->fontMetrics().elidedText(text, Qt::ElideRight, field->width()));
+  field->setToolTip(text);
 }

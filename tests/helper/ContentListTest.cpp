@@ -22,11 +22,7 @@ using helpertest::showRecord;
 
 namespace {
 
-QStringList titles(const OXContentListViewController& list) {
-  QStringList out;
-  for (int row = 0; row < list.rowCount(); ++row) out << list.index(row, 0).data().toString();
-  return out;
-}
+QStringList titles(const OXContentListViewController& list) { return helpertest::modelTitles(list); }
 
 bool synced(const OXContentListViewController& list) {
   return oxtest::spinUntil([&] { return !list.isSyncing(); }) && (oxtest::spinFor(20), true);
@@ -52,8 +48,8 @@ TEST_F(ContentList, ATabListsItsUnrecognisedFilesThenItsTitlesBySection) {
   library()->addUnknown(fileAt("/m/b.mkv", 1));
   library()->addUnknown(fileAt("/m/a.mkv", 1));
   library()->addUnknown(fileAt("/tv/x.S01E01.mkv", 3));
-  for (const auto& [imdb, title] : {std::pair{"tt1", "alien"}, {"tt2", "Avatar"}, {"tt3", "12 Monkeys"},
-                                    {"tt4", "Zorro"}, {"tt5", "Élite"}})
+  for (const auto& [imdb, title] :
+       {std::pair{"tt1", "alien"}, {"tt2", "Avatar"}, {"tt3", "12 Monkeys"}, {"tt4", "Zorro"}, {"tt5", "Élite"}})
     library()->addContent(movieRecord(imdb, title, QStringLiteral("/m/%1.mkv").arg(imdb)));
   library()->addContent(showRecord(812, "Lantern Street"));
 

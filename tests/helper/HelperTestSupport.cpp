@@ -116,6 +116,12 @@ std::shared_ptr<OXEpisode> episodeRecord(quint64 episodeID, quint64 showID, quin
   return record;
 }
 
+QStringList modelTitles(const QAbstractItemModel& model) {
+  QStringList out;
+  for (int row = 0; row < model.rowCount(); ++row) out << model.index(row, 0).data().toString();
+  return out;
+}
+
 void writeVideoFile(const QString& path) {
   QDir().mkpath(QFileInfo(path).path());
   QFile file(path);

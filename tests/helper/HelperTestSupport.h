@@ -1,4 +1,5 @@
 #pragma once
+#include <QAbstractItemModel>
 #include <QImage>
 #include <QProcessEnvironment>
 #include <QRect>
@@ -66,6 +67,8 @@ std::shared_ptr<OXMovie> movieRecord(const QString& imdb, const QString& title, 
 std::shared_ptr<OXShow> showRecord(quint64 showID, const QString& title);
 std::shared_ptr<OXEpisode> episodeRecord(quint64 episodeID, quint64 showID, quint64 season, quint64 episode,
                                          const QString& path);
+// The display text of every row of a list's model.
+QStringList modelTitles(const QAbstractItemModel& model);
 // An empty video file of 5 MiB (sparse), large enough to be sampled for the match reports.
 void writeVideoFile(const QString& path);
 

@@ -25,25 +25,22 @@ using helpertest::showRecord;
 
 namespace {
 
-QStringList titles(const QAbstractItemModel& model) {
-  QStringList out;
-  for (int row = 0; row < model.rowCount(); ++row) out << model.index(row, 0).data().toString();
-  return out;
-}
+QStringList titles(const QAbstractItemModel& model) { return helpertest::modelTitles(model); }
 
 QStringList titles(const OXContentListViewController::Rows& rows) {
   QStringList out;
   for (const auto& row : rows) {
-    if (row.isHeader()) out << row.header;
-    else if (auto file = std::dynamic_pointer_cast<OXFile>(row.item)) out << file->fulltext();
-    else if (auto movie = std::dynamic_pointer_cast<OXMovie>(row.item)) out << movie->title();
+    if (row.isHeader())
+      out << row.header;
+    else if (auto file = std::dynamic_pointer_cast<OXFile>(row.item))
+      out << file->fulltext();
+    else if (auto movie = std::dynamic_pointer_cast<OXMovie>(row.item))
+      out << movie->title();
   }
   return out;
 }
 
-QVariantList queueMessages(int count) {
-  return oxtest::StandIn::shared().waitForRequests("queue", count, 10000);
-}
+QVariantList queueMessages(int count) { return oxtest::StandIn::shared().waitForRequests("queue", count, 10000); }
 
 // What the store's file says of a file's content: its digests, size and extension, then the identity.
 QString expectedMessage(const QString& path, const QString& identity) {
@@ -94,8 +91,7 @@ TEST_F(ManualMatch, AScanFillsTheOpenListAndAFileIdentifiedByHandMovesToItsPlace
   ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 30000));
   ASSERT_TRUE(oxtest::spinUntil([&] { return !list->isSyncing(); }));
   oxtest::spinFor(50);
-  const QStringList scanned{"Not recognized", "galss harbour lights", "C", "Copper Lanterns", "T",
-                            "The Glass Harbour"};
+  const QStringList scanned{"Not recognized", "galss harbour lights", "C", "Copper Lanterns", "T", "The Glass Harbour"};
   EXPECT_EQ(titles(*list), scanned);
   EXPECT_EQ(titles(OXContentListViewController::buildMovieList()), scanned);  // as a rebuild would list them
   EXPECT_GE(inserts, 3);
@@ -168,7 +164,8 @@ TEST_F(ManualMatch, AShowFixedByAnotherTakesItsEpisodesAndAnEpisodeMatchedAgainL
   ASSERT_EQ(library()->showList().size(), 1);
   EXPECT_EQ(library()->showList()[0]->showID(), 4402u);
   QMap<quint64, QString> episodes;
-  for (const auto& episode : library()->episodeList()) episodes.insert(episode->episodeID(), episode->file()->filePath());
+  for (const auto& episode : library()->episodeList())
+    episodes.insert(episode->episodeID(), episode->file()->filePath());
   EXPECT_EQ(episodes, (QMap<quint64, QString>{{4360, files[0]}, {4361, files[1]}}));
   // The one the right show lacks is unrecognised now, and no longer an episode.
   ASSERT_EQ(library()->unknownEpisodeList().size(), 1);
@@ -187,7 +184,8 @@ TEST_F(ManualMatch, AShowFixedByAnotherTakesItsEpisodesAndAnEpisodeMatchedAgainL
   panel.fixContent(first, showRecord(812, "Lantern Street"), [&] { done = true; });
   ASSERT_TRUE(oxtest::spinUntil([&] { return done; }, 20000));
   episodes.clear();
-  for (const auto& episode : library()->episodeList()) episodes.insert(episode->episodeID(), episode->file()->filePath());
+  for (const auto& episode : library()->episodeList())
+    episodes.insert(episode->episodeID(), episode->file()->filePath());
   // Its namesake among the unrecognised files follows it.
   EXPECT_EQ(episodes, (QMap<quint64, QString>{{4341, files[0]}, {4345, files[2]}, {4361, files[1]}}));
   EXPECT_TRUE(library()->unknownEpisodeList().isEmpty());

@@ -35,8 +35,8 @@ QAction* entry(const QMenu* menu, const QString& text) {
 TEST(PanelList, TheGearMenuHoldsTheCommandsAndOpenOmbrixOnlyWhereItIsInstalled) {
   helpertest::resetHelperState();
   OXPanelListController list;
-  const QStringList common{"Update Library", "",   "Help && Support", "Tour...", "Settings...", "", "Check Updates...",
-                           "Quit Ombrix Helper"};
+  const QStringList common{"Update Library", "", "Help && Support",  "Tour...",
+                           "Settings...",    "", "Check Updates...", "Quit Ombrix Helper"};
   EXPECT_EQ(entries(list.menu()), common);
 
   QTemporaryDir dir;

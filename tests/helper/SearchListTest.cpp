@@ -24,11 +24,7 @@ class Panel : public OXPanelListControllerDelegate {
   int pops = 0;
 };
 
-QStringList resultTitles(const OXSearchListViewController& search) {
-  QStringList out;
-  for (int row = 0; row < search.rowCount(); ++row) out << search.index(row, 0).data().toString();
-  return out;
-}
+QStringList resultTitles(const OXSearchListViewController& search) { return helpertest::modelTitles(search); }
 
 int requestsWith(const QString& part) {
   int n = 0;
@@ -120,9 +116,11 @@ TEST_F(SearchList, AFullPageAsksForTheNextAtTheEndAndAnEmptyOneKeepsTheList) {
 
 TEST(SearchListRows, TheDetailLineLeavesOutWhatTheRecordLacks) {
   EXPECT_EQ(OXSearchListViewController::detailText(helpertest::movieRecord("tt1", "Bare")), "");
-  const auto full = OXMovie::initWithDictionary(
-      {{"id", "tt2"},
-       {"fields", QVariantMap{{"title", "Full"}, {"year", "2005"}, {"runtime", "110"},
-                              {"genre", QStringList{"Drama", "Mystery", "War"}}}}});
+  const auto full =
+      OXMovie::initWithDictionary({{"id", "tt2"},
+                                   {"fields", QVariantMap{{"title", "Full"},
+                                                          {"year", "2005"},
+                                                          {"runtime", "110"},
+                                                          {"genre", QStringList{"Drama", "Mystery", "War"}}}}});
   EXPECT_EQ(OXSearchListViewController::detailText(full), "2005 | Drama, Mystery | 110 min");
 }
