@@ -4,10 +4,15 @@
 #include <QDateTime>
 
 #include "core/OXLibrary.h"
+#include "helper/OXAppleRemoteController.h"
 #include "helper/OXMenubarController.h"
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
+#include "helper/OXServer.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
+#include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/LoginItem.h"
@@ -31,11 +36,13 @@ const char* const kTVDbApiKey = "4C7A19E2B05D83F6";
 
 OXAppDelegate::OXAppDelegate() {
   registerForNotifications();
+  OXServer::shareServer();
   TVDbClient::sharedInstance().setApiKey(QString::fromLatin1(kTVDbApiKey));
 }
 
 OXAppDelegate::~OXAppDelegate() {
   stopObserving();
+  appleRemoteController_.reset();
   if (panelController_) panelController_->disconnect(this);
   panelController_.reset();
   menubarController_.reset();
@@ -88,6 +95,9 @@ void OXAppDelegate::applicationDidFinishLaunching() {
   panelController_->setShouldClosePanelWhenResignKey(true);
   panelController_->checkCorrectPanel();
   firstSetup();
+  appleRemoteController_ = std::make_unique<OXAppleRemoteController>();
+  appleRemoteController_->setupRemote();
+  appleRemoteController_->controlAppleRemoteIfNeeded();
   if (OXLibrary::shareLibrary()->isLibraryEmpty()) openPopUpPermanent();
   ox::SoftwareUpdater::shared().checkForUpdates();
 }
@@ -129,6 +139,13 @@ void OXAppDelegate::closePanel() {
   panelController_->setShouldClosePanelWhenResignKey(true);
   menubarController_->setHasActiveIcon(false);
   panelController_->setHasActivePanel(false);
+}
+
+void OXAppDelegate::launchUpdate() {
+  const QString marker = OXLibrary::shareLibrary()->pathWithFolder(QStringLiteral("Updates"), QStringLiteral("update.bin"));
+  if (!ox::writeFileAtomically(marker, ox::propertyListData(QVariantMap{{"date", QDateTime::currentDateTimeUtc()}})))
+    OXLOG("the update marker %s could not be written", qPrintable(marker));
+  if (appleRemoteController_) appleRemoteController_->launchMainApp();
 }
 
 StatusItemView* OXAppDelegate::statusItemViewForPanelController(OXPanelController*) {

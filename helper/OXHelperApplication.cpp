@@ -1,6 +1,7 @@
 #include "helper/OXHelperApplication.h"
 
 #include <QApplication>
+#include <QDir>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -32,13 +33,22 @@ void onSignal(int) {
 }  // namespace
 
 void OXHelperApplication::registerInfoValues() {
+  // Ombrix lies beside the helper.
+  const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
   ox::registerInfoValues({{QStringLiteral("CFBundleName"), QStringLiteral("Ombrix Helper")},
                           {QStringLiteral("CFBundleIdentifier"), OXAppDelegate::kBundleIdentifier},
                           {QStringLiteral("CFBundleVersion"), QStringLiteral(OX_VERSION)},
                           {QStringLiteral("CFBundleShortVersionString"), QStringLiteral(OX_VERSION)},
                           {QStringLiteral("SUFeedURL"),
-                           QStringLiteral("https://updates.ombrix.example/helper/appcast.xml")}});
+                           QStringLiteral("https://updates.ombrix.example/helper/appcast.xml")},
+                          {QStringLiteral("OXMainAppBundleIdentifier"), QStringLiteral("Varnel.Ombrix")},
+                          {QStringLiteral("OXMainAppPath"), QDir(dir).filePath(QStringLiteral("ombrix"))},
+                          {QStringLiteral("OXKillallPath"), QStringLiteral("/usr/bin/killall")}});
   ox::registerInfoEnvironmentOverride(QStringLiteral("SUFeedURL"), QStringLiteral("OMBRIX_FEED_URL"));
+  ox::registerInfoEnvironmentOverride(QStringLiteral("OXMainAppBundleIdentifier"),
+                                      QStringLiteral("OMBRIX_MAIN_APP_BUNDLE_IDENTIFIER"));
+  ox::registerInfoEnvironmentOverride(QStringLiteral("OXMainAppPath"), QStringLiteral("OMBRIX_MAIN_APP_PATH"));
+  ox::registerInfoEnvironmentOverride(QStringLiteral("OXKillallPath"), QStringLiteral("OMBRIX_KILLALL"));
 }
 
 OXHelperApplication::OXHelperApplication() {

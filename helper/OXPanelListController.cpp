@@ -1,7 +1,5 @@
 #include "helper/OXPanelListController.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -15,12 +13,12 @@
 
 #include "core/OXLibrary.h"
 #include "core/OXServiceHosts.h"
+#include "helper/OXAppleRemoteController.h"
 #include "helper/OXContentListViewController.h"
 #include "helper/OXPanelController.h"
 #include "helper/OXPopUpMessageViewController.h"
 #include "helper/OXSearchListViewController.h"
 #include "helper/OXTutorialWindowController.h"
-#include "platform/foundation/Info.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/system/SoftwareUpdater.h"
@@ -275,12 +273,6 @@ bool OXPanelListController::isMessageViewShown() const { return !popUpMessageVie
 // ---------------------------------------------------------------------------------------------------------------
 // The gear menu
 
-QString OXPanelListController::mainAppPath() {
-  const QString path = ox::infoValue(QStringLiteral("OXMainAppPath")).toString();
-  if (!path.isEmpty()) return path;
-  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ombrix"));
-}
-
 void OXPanelListController::buildMenu() {
   menu_ = std::make_unique<QMenu>();
   menu_->setObjectName(QStringLiteral("gearMenu"));
@@ -289,7 +281,7 @@ void OXPanelListController::buildMenu() {
     QAction* item = menu_->addAction(QString(title).replace(QLatin1Char('&'), QStringLiteral("&&")));
     connect(item, &QAction::triggered, this, [action = std::move(action)] { action(); });
   };
-  if (QFileInfo::exists(mainAppPath())) add(tr("Open Ombrix"), [this] { openOmbrix(); });
+  if (QFileInfo::exists(OXAppleRemoteController::mainAppPath())) add(tr("Open Ombrix"), [this] { openOmbrix(); });
   add(tr("Update Library"), [] { OXCoreLibrary::shareCoreLibrary()->actionUpdateLibraryFromOutside(); });
   menu_->addSeparator();
   add(tr("Help & Support"), [this] { showHelpPage(); });
@@ -306,7 +298,7 @@ void OXPanelListController::showMenuSetting() {
   menu_->popup(gearButton_->mapToGlobal(at));
 }
 
-void OXPanelListController::openOmbrix() { ox::Workspace::shared().launchApplication(mainAppPath()); }
+void OXPanelListController::openOmbrix() { ox::Workspace::shared().launchApplication(OXAppleRemoteController::mainAppPath()); }
 
 void OXPanelListController::showHelpPage() {
   const QString site = OXServiceHosts::baseURL(OXService::WebSite);

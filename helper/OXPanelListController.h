@@ -100,8 +100,6 @@ class OXPanelListController : public QObject, public OXPanelListControllerDelega
   // "showSourcesNotification": the settings on their sources tab.
   void showSources();
   void logOut();
-  // Where Ombrix is installed: the information value "OXMainAppPath", else the program "ombrix" beside this one.
-  static QString mainAppPath();
 
   // Raises a window of the helper above the others and shows it.
   static void bringWindowForward(QWidget* window);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/foundation/NotificationCenter.h"
+
 namespace ox {
 
 std::shared_ptr<AVPlayer> AVPlayer::playerWithURL(const QUrl& url, std::shared_ptr<VLCFrameSink> sink) {
@@ -93,6 +95,9 @@ void AVPlayer::onState(int state) {
       const bool again = loops_ < 0 || played_ <= loops_;
       if (!again) rate_ = 0;
       emit didPlayToEndTime();
+      if (!self) return;
+      // The owner may let the player go from either; nothing of it is touched after.
+      NotificationCenter::defaultCenter().post(QString::fromLatin1(AVPlayerItemDidPlayToEndTimeNotification), this);
       if (!self || !again) return;
       player_->play();  // from the start
       // A pause asked for while libvlc was already finishing the round never reached an input that could hold it;

@@ -12,6 +12,10 @@ class QTimer;
 
 namespace ox {
 
+// Posted on the default notification centre each time the item reaches its end (with didPlayToEndTime), with the
+// player as its object: a player plays one item, so it stands for its item.
+inline constexpr const char* AVPlayerItemDidPlayToEndTimeNotification = "AVPlayerItemDidPlayToEndTimeNotification";
+
 // The small player of trailers and soundtrack previews: one URL (or file URL), play and pause with a rate, seconds
 // for times, buffer states, end of item, loops and volume. Built on VLCMediaPlayer; main thread only.
 class AVPlayer : public QObject {
@@ -54,6 +58,8 @@ class AVPlayer : public QObject {
   QString error() const { return error_; }
 
   VLCMediaPlayer* mediaPlayer() const { return player_.get(); }
+  // The object of AVPlayerItemDidPlayToEndTimeNotification.
+  const void* currentItem() const { return this; }
 
  signals:
   void playbackBufferEmptyChanged(bool empty);

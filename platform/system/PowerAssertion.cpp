@@ -68,6 +68,19 @@ void PowerAssertion::release() {
   released.fetch_add(1);
 }
 
+bool PowerAssertion::reportUserActivity() {
+  QDBusConnection bus = connection();
+  const QString busName = bus.name();
+  bool taken = false;
+  if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(kService).value()) {
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("SimulateUserActivity"));
+    taken = bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+  }
+  QDBusConnection::disconnectFromBus(busName);
+  return taken;
+}
+
 quint64 PowerAssertion::grantedCount() { return granted.load(); }
 quint64 PowerAssertion::releasedCount() { return released.load(); }
 

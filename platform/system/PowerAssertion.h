@@ -19,6 +19,10 @@ class PowerAssertion {
   bool isGranted() const { return cookie_ != 0; }
   void release();
 
+  // Resets the session's idle time, as a key press would, so the display wakes for what comes next; a no-op
+  // without a screen saver service. Answers whether the session took it.
+  static bool reportUserActivity();
+
   // Process-wide counts of granted inhibits and of their releases (for diagnostics and tests).
   static quint64 grantedCount();
   static quint64 releasedCount();

@@ -10,12 +10,18 @@
 
 #include "core/OXLibrary.h"
 #include "helper/OXAppDelegate.h"
+#include "helper/OXAppleRemoteController.h"
 #include "helper/OXHelperApplication.h"
 #include "helper/OXMenubarController.h"
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
+#include "helper/OXServer.h"
 #include "helper/OXSignUpLoginController.h"
 #include "helper/OXTutorialWindowController.h"
+#include "platform/foundation/HttpClient.h"
+#include "platform/foundation/Info.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/PropertyList.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/LoginItem.h"
 #include "platform/system/SoftwareUpdater.h"
@@ -170,6 +176,34 @@ TEST_F(Start, LaterStartsRunNoSetupAndOpenOnlyForAnEmptyLibrary) {
   ox::NotificationCenter::defaultCenter().post("openPopUpPermanent");  // the tour's page 3
   EXPECT_TRUE(delegate.panelController()->hasActivePanel());
   EXPECT_FALSE(delegate.panelController()->shouldClosePanelWhenResignKey());
+}
+
+TEST_F(Start, TheLibraryIsServedFromCreationAndAnUpdateLaunchesOmbrixThroughTheRemoteController) {
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000002", movies.filePath("Salt.Roads.mkv"), "Salt Roads"));
+  ox::registerInfoValues({{"OXMainAppPath", "/opt/ombrix/ombrix"}});
+  QStringList launched;
+  ox::Workspace::shared().setLauncher([&](const QString& path) {
+    launched << path;
+    return true;
+  });
+  OXAppDelegate delegate;
+  ASSERT_TRUE(OXServer::shareServer()->isRunning());
+  const ox::HttpResponse served =
+      ox::httpGet(QUrl(QStringLiteral("http://127.0.0.1:%1/movies").arg(OXServer::shareServer()->port())));
+  ASSERT_EQ(served.status, 200);
+  EXPECT_TRUE(ox::KeyedUnarchiver(served.body).isValid());
+  EXPECT_TRUE(served.body.contains("tt9000002"));
+
+  delegate.applicationDidFinishLaunching();
+  ASSERT_NE(delegate.appleRemoteController(), nullptr);
+  delegate.launchUpdate();
+  ox::Workspace::shared().setLauncher({});
+  EXPECT_EQ(launched, QStringList{"/opt/ombrix/ombrix"});
+  const QString marker = OXLibrary::shareLibrary()->pathWithFolder("Updates", "update.bin");
+  QFile file(marker);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(ox::propertyListValue(file.readAll()).toMap().value("date").toDateTime().isValid());
 }
 
 TEST_F(Start, TerminationStopsTheEngineAndSavesTheLibrary) {

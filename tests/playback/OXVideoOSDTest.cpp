@@ -173,6 +173,10 @@ TEST(OXVideoOSD, OptionRollsFollowTheTracksTheLanguagesAndTheResting) {
   const int before = int(p.player->videoSubTitlesIndexes().size());
   ASSERT_TRUE(p.player->openVideoSubTitlesFromFile(s.subtitles));
   ASSERT_TRUE(oxtest::spinUntil([&] { return p.player->videoSubTitlesIndexes().size() > before; }, 5000));
+  // libvlc selects an added file a moment after its track appears; start from subtitles off, as a title does.
+  ASSERT_TRUE(oxtest::spinUntil([&] { return p.player->currentVideoSubTitleIndex() != -1; }, 5000));
+  p.player->setCurrentVideoSubTitleIndex(-1);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return p.player->currentVideoSubTitleIndex() == -1; }, 5000));
   p.osd->createOptionsRoll(results);
   const QList<int> tracks = p.player->videoSubTitlesIndexes();
   const QList<int> audio = p.player->audioTrackIndexes();

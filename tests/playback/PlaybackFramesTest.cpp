@@ -53,3 +53,28 @@ TEST(PlaybackFrames, DisplayAndOptionsPanelOverThePlayingPattern) {
   EXPECT_GT(whitePixels(options, QRect(760, 500, 400, 80)), 400);
   EXPECT_GT(whitePixels(options, QRect(860, 330, 200, 50)), 100);  // "Subtitle", the focused column's title
 }
+
+TEST(PlaybackFrames, EpisodeMenuAndTrailerDisplay) {
+  if (!oxtest::mediaSamples().ok) GTEST_SKIP() << "no ffmpeg";
+  QTemporaryDir out;
+  ASSERT_TRUE(out.isValid());
+  QProcess tool;
+  tool.start(QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "episodes", "trailer"});
+  ASSERT_TRUE(tool.waitForFinished(60000));
+  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  const QImage menu(out.filePath("episode_menu.png")), trailer(out.filePath("trailer_display.png"));
+  ASSERT_EQ(menu.size(), QSize(1920, 1080));
+  ASSERT_EQ(trailer.size(), QSize(1920, 1080));
+
+  // The season's title over the row, the chosen thumbnail in the middle, the missing one's empty frame grey.
+  EXPECT_GT(whitePixels(menu, QRect(860, 715, 200, 50)), 100);
+  EXPECT_GT(brightness(menu, QRect(900, 860, 120, 60)), 60);
+  const QRgb empty = menu.pixel(1300, 950);
+  EXPECT_NEAR(qRed(empty), qBlue(empty), 16);
+  EXPECT_LT(qGray(empty), 80);
+
+  // Paused and waiting: the buffering text above the controls, the title and the times on the track.
+  EXPECT_GT(whitePixels(trailer, QRect(760, 860, 400, 100)), 400);
+  EXPECT_GT(whitePixels(trailer, QRect(860, 980, 300, 50)), 150);
+  EXPECT_GT(whitePixels(trailer, QRect(40, 940, 120, 140)), 1500);
+}

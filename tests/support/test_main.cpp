@@ -25,13 +25,16 @@ extern "C" const char* __tsan_default_options() { return "ignore_noninstrumented
 // Every test executable owns the Qt application of the process, so that main-queue work and timers run
 // whenever a test spins the event loop. Tests are headless whatever the caller's environment says.
 // Online services: a test never reaches a real host. Until a test starts the local stand-ins (tests/support/StandIn.h),
-// every service address points at a closed loopback port, whatever the caller's environment says.
+// every service address points at a closed loopback port, whatever the caller's environment says. A helper under
+// test serves its library on a free port and finds no system bus to announce it on the network through.
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   for (const char* name : {"OMBRIX_SEARCH_URL", "OMBRIX_MOVIE_SEARCH_URL", "OMBRIX_QUEUE_URL", "OMBRIX_TVDB_URL",
                            "OMBRIX_API_URL", "OMBRIX_API_STAGING_URL", "OMBRIX_OPENSUBTITLES_URL", "OMBRIX_BUCKET_URL",
                            "OMBRIX_SCRAPE_URL", "OMBRIX_WEBSITE_URL", "OMBRIX_FEED_URL"})
     qputenv(name, "http://127.0.0.1:9");
+  qputenv("OMBRIX_HELPER_PORT", "0");
+  qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/ombrix-tests-have-no-system-bus");
   ::testing::InitGoogleTest(&argc, argv);
 #ifdef OX_TEST_GUI
   QApplication app(argc, argv);

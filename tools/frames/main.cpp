@@ -1,8 +1,8 @@
 // Saves a few rendered frames of the layer engine as PNG files, for a person to look at:
 //   ox-frames [output folder] [scene...]      (default: ./frames, every scene)
-// Scenes: coverflow, kenburns, masks, text, rolls, carousel, overlays, playback. Each frame is drawn at a chosen
-// instant of its animation on the engine's manual clock; the playback frames show the display over a test pattern
-// that libvlc plays.
+// Scenes: coverflow, kenburns, masks, text, rolls, carousel, episodes, overlays, playback, trailer. Each frame is
+// drawn at a chosen instant of its animation on the engine's manual clock; the playback and trailer frames show the
+// displays over a test pattern that libvlc plays.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -24,6 +24,8 @@
 #include "platform/media/VLCLibrary.h"
 #include "platform/ui/WindowServer.h"
 #include "playback/OXEpisodeLayoutManager.h"
+#include "playback/OXEpisodesMenuLayer.h"
+#include "playback/OXFoundationPlayer.h"
 #include "playback/OXPlayerController.h"
 #include "playback/RollLayout.h"
 #include "tools/frames/Scenes.h"
@@ -170,6 +172,56 @@ void episodeCarousel() {
   save(render(root, ox::LayerClock::now() + 1, size), "episode_carousel.png");
 }
 
+bool spin(const std::function<bool()>& done, int ms);
+
+// A show's episode menu as the episode view holds it, at the foot of the screen over the show's backdrop: the
+// first season opened on the episode after the two watched to the end, its own half watched; one thumbnail missing.
+void episodeMenu() {
+  QTemporaryDir scratch;
+  auto library = OXLibrary::libraryWithSupportFolder(scratch.path());
+  const QStringList titles = {"Aftermath", "Pilot", "Tom & Jerry", "Night Market", "Low Tide", "The Long Way Round",
+                              "Paper Trail", "Crossings", "Homecoming", "Smoke"};
+  const float ratios[] = {1.0f, 0.97f, 0.12f, 0.5f};
+  for (int i = 0; i < titles.size(); ++i) {
+    const quint64 season = i < 6 ? 1 : 2, number = i < 6 ? i + 1 : i - 5, id = 9000 + quint64(i);
+    auto e = OXEpisode::initWithStreamerDictionary(
+        {{"id", id}, {"showid", 812}, {"season", season}, {"episode", number}, {"title", titles[i]}});
+    auto file = OXFile::initWithType(OXFile::kTypeEpisode);
+    file->setFilePath(QStringLiteral("/shows/Lantern Street/%1.mkv").arg(id));
+    e->setFile(file);
+    library->addContent(e);
+    if (i < 4) library->setRatioEpisodeID(ratios[i], id);
+  }
+  auto menu = OXEpisodesMenuLayer::initWithShow(OXShow::initWithStreamerDictionary({{"id", 812}}), false,
+                                                library.get());
+  auto fillThumbnails = [&] {
+    const auto& tiles = menu->layerValue("currentSeasonLayer")->layerValue("episodeListLayer")->sublayers();
+    for (std::size_t i = 0; i < tiles.size(); ++i)
+      if (i != 4) tiles[i]->layerValue("frameImageLayer")->setContents(scenes::paintBackdrop(640, 360, 20 + int(i)));
+  };
+  fillThumbnails();
+  ox::LayerPtr root = scenes::screenRoot(kScreen);
+  ox::LayerPtr back = ox::Layer::layer();
+  back->setFrame(QRectF(QPointF(0, 0), kScreen));
+  back->setContentsGravity(ox::Gravity::ResizeAspectFill);
+  back->setContents(scenes::paintBackdrop(1920, 1080, 8));
+  back->setOpacity(0.35);
+  root->addSublayer(back);
+  auto title = scenes::text("Lantern Street", "oxfont-Regular", 0.07 * kScreen.height());
+  title->setAnchorPoint(QPointF(0, 0));
+  title->setBounds(QRectF(QPointF(0, 0), title->preferredFrameSize()));
+  title->setPosition(QPointF(0.05 * kScreen.width(), 0.8 * kScreen.height()));
+  root->addSublayer(title);
+  root->addSublayer(menu);
+  ox::Transaction::flush();
+  save(render(root, ox::LayerClock::now() + 1), "episode_menu.png");
+
+  menu->nextSeason();
+  spin([] { return false; }, 50);  // the slide starts a moment after the request
+  ox::Transaction::flush();
+  save(render(root, ox::LayerClock::now() + 0.1), "episode_menu_slide_0.1s.png");
+}
+
 // The overlays as the screen shows them: over Home in the main window, each blurring and dimming what lies beneath.
 void overlays() {
   QScreen* screen = QGuiApplication::primaryScreen();
@@ -300,6 +352,36 @@ void playbackDisplay() {
   c->close(false);
 }
 
+// The trailer window paused over the playing pattern, waiting for data: controls, title and the buffering text.
+void trailerDisplay() {
+  QTemporaryDir scratch;
+  QString clip;
+  if (!scratch.isValid() || !makeTestPattern(scratch.path(), &clip)) {
+    std::fprintf(stderr, "trailer: ffmpeg could not make the test pattern\n");
+    return;
+  }
+  auto window = OXFoundationPlayer::initWithURL(QUrl::fromLocalFile(clip), "Night Train");
+  auto watcher = std::make_shared<Watcher>();
+  window->setDelegatePlayer(watcher);
+  if (!spin([&] { return watcher->loaded && window->player()->currentTime() >= 1.5; }, 20000)) {
+    std::fprintf(stderr, "trailer: the test pattern did not play\n");
+    return;
+  }
+  window->setFrame(QRectF(QPointF(0, 0), kScreen));
+  std::shared_ptr<OXFoundationOSDView> osd = window->osd();
+  osd->keyPlay();  // paused: the controls stay
+  osd->mediaPlayerTimeChanged({});
+  osd->showBufferingMessage();
+  ox::Transaction::flush();
+  QImage img(kScreen.toSize(), QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::black);
+  QPainter p(&img);
+  g_renderer.render(p, window->rootLayer(), kScreen, ox::LayerClock::now() + 1);
+  p.end();
+  save(img, "trailer_display.png");
+  window->close();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -329,7 +411,9 @@ int main(int argc, char** argv) {
   if (wanted("text")) text();
   if (wanted("rolls")) drumRolls();
   if (wanted("carousel")) episodeCarousel();
+  if (wanted("episodes")) episodeMenu();
   if (wanted("playback")) playbackDisplay();
+  if (wanted("trailer")) trailerDisplay();
   if (wanted("overlays")) overlays();
   return 0;
 }

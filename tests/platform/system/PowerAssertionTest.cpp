@@ -2,7 +2,9 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusContext>
 #include <QObject>
+#include <unistd.h>
 #include <atomic>
 #include <thread>
 
@@ -11,8 +13,9 @@
 
 namespace {
 
-// A screen saver service of our own on the private test session bus, served by the main thread's event loop.
-class FakeScreenSaver : public QObject {
+// A screen saver service of our own on the test session bus, served by the main thread's event loop. Other test
+// programs share that bus and may inhibit through it too; only this process's calls are recorded.
+class FakeScreenSaver : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
  public:
@@ -21,10 +24,18 @@ class FakeScreenSaver : public QObject {
  public slots:
   uint Inhibit(const QString& application, const QString& reason) {
     Q_UNUSED(application);
+    if (!fromThisProcess()) return 1000;
     reasons << reason;
     return 40 + uint(reasons.size());
   }
-  void UnInhibit(uint cookie) { released << cookie; }
+  void UnInhibit(uint cookie) {
+    if (fromThisProcess()) released << cookie;
+  }
+
+ private:
+  bool fromThisProcess() const {
+    return connection().interface()->servicePid(message().service()).value() == uint(::getpid());
+  }
 };
 
 }  // namespace
