@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "app/HomeView.h"
+#include "app/MoviesView.h"
 #include "app/OXSectionPlaceholderView.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
@@ -48,7 +49,7 @@ std::shared_ptr<OXSectionView> AppController::placeholder(const QString& title, 
   return std::make_shared<OXSectionPlaceholderView>(sectionFrame(), title, returnCode);
 }
 
-void AppController::openMovies() { loadSectionObject(placeholder(QStringLiteral("Movies"), 1)); }
+void AppController::openMovies() { loadSectionObject(std::make_shared<MoviesView>(sectionFrame())); }
 
 void AppController::openTVShows() { loadSectionObject(placeholder(QStringLiteral("Shows"), 2)); }
 

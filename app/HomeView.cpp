@@ -309,15 +309,16 @@ QString HomeView::clockText(const QDateTime& when) {
   return locale.toString(when.time(), format).toUpper();
 }
 
+double HomeView::secondsToNextTick(const QTime& now) {
+  return kClockPeriod - now.second() - now.msec() / 1000.0 + 0.05;
+}
+
 void HomeView::updateDate() {
   // The first call (from setupLayers) starts the clock; every tick after it sets the text.
   if (clockStarted_ && timeLayer_) timeLayer_->setString(clockText(QDateTime::currentDateTime()));
   clockStarted_ = true;
-  // Ticks land just after each minute turns, so the clock is never a minute behind.
-  const QTime now = QTime::currentTime();
-  const double untilNextMinute = kClockPeriod - now.second() - now.msec() / 1000.0 + 0.05;
   std::weak_ptr<HomeView> weak = weakSelf();
-  dateTimer_.start(untilNextMinute, [weak] {
+  dateTimer_.start(secondsToNextTick(QTime::currentTime()), [weak] {
     if (auto self = weak.lock()) self->updateDate();
   });
 }

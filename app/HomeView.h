@@ -54,6 +54,9 @@ class HomeView : public OXSectionView {
 
   // The clock's text for an instant: the locale's short time, upper-cased.
   static QString clockText(const QDateTime& when);
+  // Seconds from `now` to just past the next minute, when the clock's text changes; clocks tick then, so they are
+  // never a minute behind.
+  static double secondsToNextTick(const QTime& now);
 
   void viewDidMoveToWindow() override;
 

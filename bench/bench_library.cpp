@@ -1,8 +1,11 @@
 // Saving and loading "library.bin" for a large library: 5,000 movies, 500 shows and 20,000 episodes, each movie and
-// episode with its file record (not sampled). Reports the time per save or load and the file's size.
+// episode with its file record (not sampled). Reports the time per save or load and the file's size. With
+// OX_BENCH_LIBRARY_COPY set, the saved "library.bin" is copied to that path, for bench/compare.sh to give to
+// Python's plistlib.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QVariantMap>
@@ -70,6 +73,11 @@ struct Fixture {
     for (int i = 0; i < kShows; ++i) library->addContent(show(i));
     for (int i = 0; i < kEpisodes; ++i) library->addContent(episode(i));
     library->saveLibrary();
+    const QString copy = qEnvironmentVariable("OX_BENCH_LIBRARY_COPY");
+    if (!copy.isEmpty()) {
+      QFile::remove(copy);
+      QFile::copy(library->pathWithFolder({}, "library.bin"), copy);
+    }
   }
   double fileSize() const { return double(QFileInfo(library->pathWithFolder({}, "library.bin")).size()); }
 };
@@ -87,6 +95,18 @@ void BM_SaveLibrary(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveLibrary)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// What a save costs the thread that asks for it (the helper's main thread): the snapshot alone.
+void BM_SaveLibraryInBackground(benchmark::State& state) {
+  Fixture& f = fixture();
+  for (auto _ : state) {
+    f.library->saveLibraryInBackground();
+    state.PauseTiming();
+    f.library->waitForSaves();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SaveLibraryInBackground)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
 void BM_LoadLibrary(benchmark::State& state) {
   Fixture& f = fixture();
   f.library->saveLibrary();
@@ -97,6 +117,20 @@ void BM_LoadLibrary(benchmark::State& state) {
   state.counters["file_bytes"] = f.fileSize();
 }
 BENCHMARK(BM_LoadLibrary)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// What Ombrix pays at start: a store opened on the file (its first use reads it), the old one's end not counted.
+void BM_OpenLibrary(benchmark::State& state) {
+  Fixture& f = fixture();
+  f.library->saveLibrary();
+  for (auto _ : state) {
+    auto opened = OXLibrary::libraryWithSupportFolder(f.dir.path());
+    if (opened->episodeList().size() != kEpisodes) state.SkipWithError("library read back incomplete");
+    state.PauseTiming();
+    opened.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_OpenLibrary)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // Identification adds one record at a time; the duplicate test must not scan the list.
 void BM_AddEpisodes(benchmark::State& state) {

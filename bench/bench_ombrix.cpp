@@ -3,19 +3,30 @@
 //   - StartToHomeFirstFrame: from starting the `ombrix` program to its first painted frame of Home (the program
 //     reports it and quits); the median of the repetitions is the figure;
 //   - HomeFrame: one whole frame of the real Home view at the next 1/60 s, steady and during a cross-fade, with
-//     both pictures moving.
+//     both pictures moving;
+//   - MoviesSlide: one whole frame of the real movie browser with 500 posters (each composed by the browser) while
+//     the row slides to the next poster every 0.2 s: once as the keys do it (the footer and the preview wait for the
+//     user to rest), and once with the footer's labels rotating and the soundtrack preview playing all along.
+//     CPU is the main thread's time, which a busy machine does not inflate.
 #include <benchmark/benchmark.h>
+
+#include <cmath>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include "app/HomeView.h"
+#include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
+#include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
+#include "platform/foundation/DelayedCall.h"
+#include "platform/media/VLCLibrary.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "platform/layers/Transaction.h"
@@ -94,6 +105,113 @@ void homeFrames(benchmark::State& state, bool crossFade) {
   state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// 16-bit mono PCM, a 440 Hz tone.
+QByteArray toneWav(int seconds) {
+  const int rate = 8000, samples = rate * seconds;
+  QByteArray pcm(samples * 2, Qt::Uninitialized);
+  for (int i = 0; i < samples; ++i) {
+    const qint16 v = qint16(8000 * std::sin(2 * M_PI * 440 * i / rate));
+    pcm[2 * i] = char(v & 0xff);
+    pcm[2 * i + 1] = char((v >> 8) & 0xff);
+  }
+  QByteArray wav;
+  const auto u32 = [&](quint32 v) {
+    for (int k = 0; k < 4; ++k) wav.append(char((v >> (8 * k)) & 0xff));
+  };
+  const auto u16 = [&](quint16 v) { wav.append(char(v & 0xff)).append(char(v >> 8)); };
+  wav.append("RIFF");
+  u32(36 + pcm.size());
+  wav.append("WAVEfmt ");
+  u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
+  wav.append("data");
+  u32(pcm.size());
+  return wav + pcm;
+}
+
+// One browser of 500 movies for every run: composing its posters takes seconds, so it is built once (and kept to
+// the end, past the application).
+std::shared_ptr<MoviesView> moviesBrowser() {
+  static const auto* view = new std::shared_ptr<MoviesView>([] {
+    OXLibrary* library = OXLibrary::shareLibrary();
+    const QString posters = library->pathWithFolder("posters", {});
+    const QString backdrops = library->pathWithFolder("backdrops", {});
+    const QString films = g_dir->filePath("films");
+    QDir().mkpath(films);
+    const QStringList titles = {"Quiet Orchard", "The Long Tide", "Paper Moons", "North of Nowhere", "Glass Harbour"};
+    for (int i = 0; i < 25; ++i)
+      scenes::paintPoster(500, 740, i, titles[i % titles.size()])
+          .save(QDir(posters).filePath(QStringLiteral("p%1.png").arg(i)));
+    scenes::paintBackdrop(1920, 1080, 3).save(QDir(backdrops).filePath("b.jpg"), "JPG", 90);
+    QFile wav(library->pathWithFolder("soundtrack.preview", "tone.wav"));
+    wav.open(QIODevice::WriteOnly);
+    wav.write(toneWav(20));
+    wav.close();
+    for (int i = 0; i < 500; ++i) {
+      const QString title = QStringLiteral("%1 %2").arg(titles[i % titles.size()]).arg(i, 3, 10, QLatin1Char('0'));
+      const QVariantMap fields{{"title", title}, {"genre", QStringList{"Drama", "Mystery"}}, {"rating", 7.5},
+                               {"runtime", 104},
+                               {"poster", QStringLiteral("http://127.0.0.1:9/original/p%1.png").arg(i % 25)},
+                               {"image", "http://127.0.0.1:9/original/b.jpg"},
+                               {"soundtrack", "http://127.0.0.1:9/tone.wav"}};
+      const QString code = QStringLiteral("tt5%1").arg(i, 6, 10, QLatin1Char('0'));
+      auto movie = OXMovie::initWithDictionary({{"id", code}, {"fields", fields}});
+      // A file of its own, present: one record per path, and no veil.
+      auto file = OXFile::initWithType(OXFile::kTypeMovie);
+      file->setFilePath(QDir(films).filePath(code + ".mkv"));
+      QFile(file->filePath()).open(QIODevice::WriteOnly);
+      movie->setFile(file);
+      library->addContent(movie);
+    }
+    auto v = std::make_shared<MoviesView>(QRectF(QPointF(0, 0), kScreen));
+    v->setupLayers();
+    QElapsedTimer composing;
+    composing.start();
+    while (v->pendingPosters() > 0 && composing.elapsed() < 120000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents();
+    ox::Transaction::flush();
+    return v;
+  }());
+  return *view;
+}
+
+void moviesFrames(benchmark::State& state, bool labelsAndPreview) {
+  const std::shared_ptr<MoviesView> view = moviesBrowser();
+  if (view->numberOfCovers() != 500 || view->pendingPosters() > 0) {
+    state.SkipWithError("the browser's posters were not composed");
+    return;
+  }
+  view->setSelectedIndex(250);
+  view->titleMovieAppear();  // footer and preview for the poster in the middle
+  ox::DelayedCall::advanceManualTime(1);
+  ox::LayerClock::advance(1);
+  ox::Renderer renderer;
+  QImage target(kScreen.toSize(), QImage::Format_ARGB32_Premultiplied);
+  int frame = 0;
+  for (auto _ : state) {
+    if (++frame % 12 == 0) {
+      if (labelsAndPreview) {
+        view->setSelectedIndex(qint64(250 + (frame / 12) % 200));
+      } else {
+        view->moveRight();
+        if (view->selectedIndex() >= 450) view->setSelectedIndex(250);
+      }
+    }
+    ox::DelayedCall::advanceManualTime(1.0 / 60);
+    ox::LayerClock::advance(1.0 / 60);
+    QPainter p(&target);
+    renderer.render(p, view->layer(), kScreen, ox::LayerClock::now());
+  }
+  state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["preview"] = view->player() ? 1 : 0;
+  state.counters["footer"] = view->footerBaseLayer()->opacity();
+  state.counters["layers"] = renderer.lastStats().visited;
+  view->clearMusic();
+}
+
+void BM_MoviesSlideMoves(benchmark::State& state) { moviesFrames(state, false); }
+void BM_MoviesSlideLabelsPreview(benchmark::State& state) { moviesFrames(state, true); }
+
 void BM_HomeFrameSteady(benchmark::State& state) { homeFrames(state, false); }
 void BM_HomeFrameCrossFade(benchmark::State& state) { homeFrames(state, true); }
 
@@ -103,6 +221,8 @@ BENCHMARK(BM_StartToHomeFirstFrame)->Unit(benchmark::kMillisecond)->UseManualTim
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_HomeFrameSteady)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_HomeFrameCrossFade)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_MoviesSlideMoves)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_MoviesSlideLabelsPreview)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -111,6 +231,8 @@ int main(int argc, char** argv) {
   qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
   QGuiApplication app(argc, argv);
   OXMainInterface::registerInfoValues();
+  ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")});
+  ox::DelayedCall::useManualTime(true);
   qputenv("OMBRIX_FEED_URL", "http://127.0.0.1:9/appcast.xml");
   writeLibrary(dir.filePath("data"));
   OXPreferencesValues::sharePreferences()->setScreenGeometryForTesting(QRectF(QPointF(0, 0), kScreen).toRect());

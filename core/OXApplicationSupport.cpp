@@ -47,6 +47,16 @@ QString OXApplicationSupport::safeName(const QString& name) {
   return out;
 }
 
+QString OXApplicationSupport::cacheFileNameForURL(const QUrl& url) {
+  if (!url.isValid()) return {};
+  const QByteArray path = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveQuery |
+                                        QUrl::RemoveFragment);
+  const QString name = QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1));
+  const QString decoded = QUrl::fromPercentEncoding(name.toLatin1());
+  if (name.isEmpty() || !isSafeName(decoded) || decoded.contains(QLatin1Char('\\'))) return {};
+  return name;
+}
+
 std::unique_ptr<OXApplicationSupport> OXApplicationSupport::initWithFolderName(const QString& folderName) {
   QString base = ox::applicationSupportDirectory();
   if (base.isEmpty()) base = QDir::tempPath();

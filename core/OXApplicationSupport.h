@@ -56,6 +56,10 @@ class OXApplicationSupport {
   // A name from the network made into one that passes isSafeName: separators ("/" and "\\"), NUL and other control
   // characters become "_", and an empty name, "." or ".." becomes "_" as well.
   static QString safeName(const QString& name);
+  // The name under which the image, preview and list caches keep the file of an address: the last component of its
+  // encoded path, as it is written there (percent escapes kept); empty when it is empty or, decoded, not a safe name
+  // (a backslash counts as a separator too).
+  static QString cacheFileNameForURL(const QUrl& url);
 
  private:
   QString subtitleFolder() const;  // created when missing; empty without a root

@@ -5,7 +5,12 @@
 #include <QtEndian>
 #include <array>
 #include <cmath>
+#include <cerrno>
+#include <fcntl.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +41,40 @@ quint64 sizeOfPath(const QString& path) {
   struct stat st {};
   if (::stat(QFile::encodeName(path).constData(), &st) != 0) return 0;
   return st.st_size < 0 ? 0 : quint64(st.st_size);
+}
+
+// The three samples through one descriptor; each whole, or the sampling fails (a shorter one is a read failure).
+bool readSamples(const QString& path, const quint64 (&offsets)[3], QByteArray (&samples)[3]) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool whole = true;
+  for (int i = 0; i < 3 && whole; ++i) {
+    QByteArray sample(qsizetype(OXFile::kSampleLength), Qt::Uninitialized);
+    quint64 done = 0;
+    while (done < OXFile::kSampleLength) {
+      const ssize_t n = ::pread(fd, sample.data() + done, size_t(OXFile::kSampleLength - done), off_t(offsets[i] + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += quint64(n);
+    }
+    whole = done == OXFile::kSampleLength;
+    samples[i] = whole ? sample : QByteArray();
+  }
+  ::close(fd);
+  return whole;
+}
+
+// libcrypto reads its configuration on first use: at start, rather than in the middle of the first file's keys.
+const bool kCryptoReady = OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CONFIG, nullptr) == 1;
+
+// MD5 and SHA-1 by libcrypto, the fastest at hand (SHA-1 by the processor's own instructions where it has them);
+// Qt's own where libcrypto refuses one.
+QString hexDigest(const QByteArray& data, const EVP_MD* md, QCryptographicHash::Algorithm fallback) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (kCryptoReady && md && EVP_Digest(data.constData(), size_t(data.size()), digest, &length, md, nullptr) == 1)
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex());
+  return QString::fromLatin1(QCryptographicHash::hash(data, fallback).toHex());
 }
 
 QByteArray readRange(const QString& path, quint64 offset, quint64 length) {
@@ -168,12 +207,14 @@ void OXFile::calculateHash() {
   QByteArray md5Sample, sha1Sample, crcSample;
   bool complete = false;
   if (!tooSmall) {
-    md5Sample = readRange(path, quint64(std::trunc(0.25 * fsize)), kSampleLength);
-    sha1Sample = readRange(path, quint64(std::trunc(0.5 * fsize)), kSampleLength);
-    crcSample = readRange(path, quint64(std::trunc(0.75 * fsize)), kSampleLength);
     // Every sample lies wholly inside a file of at least 4 MiB, so anything shorter is a read failure.
-    complete = quint64(md5Sample.size()) == kSampleLength && quint64(sha1Sample.size()) == kSampleLength &&
-               quint64(crcSample.size()) == kSampleLength;
+    const quint64 offsets[3] = {quint64(std::trunc(0.25 * fsize)), quint64(std::trunc(0.5 * fsize)),
+                                quint64(std::trunc(0.75 * fsize))};
+    QByteArray samples[3];
+    complete = readSamples(path, offsets, samples);
+    md5Sample = samples[0];
+    sha1Sample = samples[1];
+    crcSample = samples[2];
   }
 
   std::lock_guard lock(mutex_);
@@ -210,12 +251,12 @@ QString OXFile::os() {
 
 QString OXFile::sha1() {
   if (!isHashDataEnable()) calculateHash();
-  return QString::fromLatin1(QCryptographicHash::hash(partialDataSHA1(), QCryptographicHash::Sha1).toHex());
+  return hexDigest(partialDataSHA1(), EVP_sha1(), QCryptographicHash::Sha1);
 }
 
 QString OXFile::md5() {
   if (!isHashDataEnable()) calculateHash();
-  return QString::fromLatin1(QCryptographicHash::hash(partialDataMD5(), QCryptographicHash::Md5).toHex());
+  return hexDigest(partialDataMD5(), EVP_md5(), QCryptographicHash::Md5);
 }
 
 QString OXFile::crc32() {

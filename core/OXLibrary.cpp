@@ -17,33 +17,6 @@
 
 namespace {
 
-const QString kLibraryFile = QStringLiteral("library.bin");
-
-void registerLibraryArchiveClasses() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    registerCoreArchiveClasses();
-    ox::registerArchiveClass(QStringLiteral("OXRootList"),
-                             [](const ox::Decoder& d) { return OXRootList::initWithCoder(d); });
-  });
-}
-
-template <class T>
-QList<std::shared_ptr<T>> decodeRecords(const ox::Decoder& d, const QString& key) {
-  QList<std::shared_ptr<T>> out;
-  for (const QVariant& v : d.decodeList(key))
-    if (auto record = ox::codingAs<T>(v)) out << record;
-  return out;
-}
-
-template <class T>
-QVariantList recordVariants(const QList<std::shared_ptr<T>>& list) {
-  QVariantList out;
-  out.reserve(list.size());
-  for (const auto& record : list) out << ox::wrapCoding(record);
-  return out;
-}
-
 QString filePathOf(const std::shared_ptr<OXFile>& file) { return file ? file->filePath() : QString(); }
 QString filePathOf(const std::shared_ptr<OXMovie>& movie) { return filePathOf(movie->file()); }
 QString filePathOf(const std::shared_ptr<OXEpisode>& episode) { return filePathOf(episode->file()); }
@@ -86,27 +59,54 @@ qsizetype removeEvery(QList<std::shared_ptr<T>>& list, const std::shared_ptr<T>&
 }  // namespace
 
 template <class T>
+void OXLibrary::PathIndexed<T>::count(const QString& path, qsizetype by) const {
+  const auto bump = [by](PathCounts& counts, const QString& key) {
+    const auto it = counts.find(key);
+    if (it == counts.end()) {
+      if (by > 0) counts.emplace(key, by);
+    } else if ((it->second += by) <= 0) {
+      counts.erase(it);
+    }
+  };
+  bump(paths, path);
+  const QString cleaned = OXRootList::cleanedPath(path);
+  if (cleaned != path) bump(cleanedAliases, cleaned);
+}
+
+template <class T>
+void OXLibrary::PathIndexed<T>::countAll() const {
+  if (counted) return;
+  counted = true;
+  paths.reserve(size_t(items.size()));
+  for (const auto& item : items) count(filePathOf(item), 1);
+}
+
+template <class T>
 void OXLibrary::PathIndexed<T>::append(const std::shared_ptr<T>& item, const QString& path) {
+  countAll();
   items << item;
-  ++paths[path];
+  count(path, 1);
 }
 
 template <class T>
 void OXLibrary::PathIndexed<T>::removeEvery(const std::shared_ptr<T>& item) {
+  countAll();
   const qsizetype removed = items.removeIf([&](const std::shared_ptr<T>& listed) { return listed == item; });
-  if (removed == 0) return;
-  const auto it = paths.find(filePathOf(item));
-  if (it == paths.end()) return;
-  *it -= removed;
-  if (*it <= 0) paths.erase(it);
+  if (removed > 0) count(filePathOf(item), -removed);
 }
 
 template <class T>
 void OXLibrary::PathIndexed<T>::reset(QList<std::shared_ptr<T>> list) {
   items = std::move(list);
   paths.clear();
-  for (const auto& item : items) ++paths[filePathOf(item)];
+  cleanedAliases.clear();
+  counted = items.isEmpty();
 }
+
+// The store's files (OXLibraryFiles.cpp) fill the lists too.
+template struct OXLibrary::PathIndexed<OXMovie>;
+template struct OXLibrary::PathIndexed<OXEpisode>;
+template struct OXLibrary::PathIndexed<OXFile>;
 
 // ---------------------------------------------------------------------------------------------------------------------
 // Creation and files
@@ -147,170 +147,9 @@ std::shared_ptr<OXLibrary> OXLibrary::libraryWithSupportFolder(const QString& su
   return create(supportFolder, true);
 }
 
-QString OXLibrary::pathWithFolder(const QString& folder, const QString& filename) const {
-  QString path = storeFolder_;
-  if (!folder.isEmpty()) path = QDir(path).filePath(folder);
-  if (!QFileInfo(path).isDir() && !QDir().mkpath(path)) return {};
-  return filename.isEmpty() ? path : QDir(path).filePath(filename);
-}
-
-void OXLibrary::moveAside(const QString& path) {
-  const QString aside = path + QStringLiteral(".corrupt");
-  QFile::remove(aside);
-  if (QFile::rename(path, aside))
-    ox::log(QStringLiteral("OXLibrary: %1 is damaged; moved to %2, going on with an empty store").arg(path, aside));
-  else
-    ox::log(QStringLiteral("OXLibrary: %1 is damaged and cannot be moved aside; going on with an empty store")
-                .arg(path));
-}
-
-QByteArray OXLibrary::readStoreFile(const QString& path) {
-  if (path.isEmpty()) return {};
-  const QFileInfo info(path);
-  if (!info.exists() && !info.isSymLink()) return {};
-  QFile file(path);
-  // Something there that cannot be read would otherwise stay, and a later save would replace it or fail on it.
-  if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-    moveAside(path);
-    return {};
-  }
-  return file.readAll();
-}
-
 QDateTime OXLibrary::referenceDate() { return QDateTime::fromSecsSinceEpoch(0, Qt::UTC); }
 
 void OXLibrary::adopt(const std::shared_ptr<OXRootList>& rootList) { rootList->setLibrary(weak_from_this()); }
-
-void OXLibrary::readLibraryFile() {
-  registerLibraryArchiveClasses();
-  const QString path = pathWithFolder({}, kLibraryFile);
-
-  auto rootList = std::make_shared<OXRootList>();
-  MovieList movies, moviesStreamers;
-  ShowList shows, showsStreamers;
-  EpisodeList episodes, episodesStreamers;
-  FileList unknownMovies, unknownEpisodes;
-  QVariantList languages = defaultLanguagesDictionary();
-  ShowCache cache;
-  QDateTime homeBackdrops = referenceDate();
-  QDateTime trailers = referenceDate();
-  QDateTime streamersDate;
-  bool listen = true;
-
-  const QByteArray data = readStoreFile(path);
-  if (!data.isEmpty()) {
-    const ox::KeyedUnarchiver archive(data);
-    if (!archive.isValid()) {
-      moveAside(path);
-    } else {
-      if (auto decoded = archive.decodeCoding<OXRootList>(QStringLiteral("rootList"))) rootList = decoded;
-      unknownMovies = decodeRecords<OXFile>(archive, QStringLiteral("unknownMovieList"));
-      unknownEpisodes = decodeRecords<OXFile>(archive, QStringLiteral("unknownEpisodeList"));
-      movies = decodeRecords<OXMovie>(archive, QStringLiteral("movieList"));
-      shows = decodeRecords<OXShow>(archive, QStringLiteral("showList"));
-      episodes = decodeRecords<OXEpisode>(archive, QStringLiteral("episodeList"));
-      if (archive.containsValue(QStringLiteral("subtitleLanguages"))) {
-        languages.clear();
-        for (const QVariant& v : archive.decodeList(QStringLiteral("subtitleLanguages")))
-          if (v.typeId() == QMetaType::QVariantMap) languages << v;
-      }
-      const auto date = [&](const QString& key, QDateTime fallback) {
-        const QVariant v = archive.decodeObject(key);
-        return v.typeId() == QMetaType::QDateTime && v.toDateTime().isValid() ? v.toDateTime() : fallback;
-      };
-      homeBackdrops = date(QStringLiteral("lastHomeBackdropUpdate"), homeBackdrops);
-      trailers = date(QStringLiteral("lastTrailersUpdate"), trailers);
-      streamersDate = date(QStringLiteral("lastStreamersUpdate"), QDateTime());
-      const QVariantMap cached = archive.decodeMap(QStringLiteral("cacheShow"));
-      for (auto it = cached.cbegin(); it != cached.cend(); ++it)
-        if (auto show = ox::codingAs<OXShow>(it.value())) cache.insert(it.key(), show);
-      moviesStreamers = decodeRecords<OXMovie>(archive, QStringLiteral("moviesStreamers"));
-      showsStreamers = decodeRecords<OXShow>(archive, QStringLiteral("showsStreamers"));
-      episodesStreamers = decodeRecords<OXEpisode>(archive, QStringLiteral("episodesStreamers"));
-      if (archive.containsValue(QStringLiteral("listenSoundtracks")))
-        listen = archive.decodeBool(QStringLiteral("listenSoundtracks"));
-    }
-  }
-
-  adopt(rootList);
-  std::lock_guard hold(lock_);
-  rootList_ = rootList;
-  movieList_.reset(std::move(movies));
-  showList_ = std::move(shows);
-  episodeList_.reset(std::move(episodes));
-  unknownMovieList_.reset(std::move(unknownMovies));
-  unknownEpisodeList_.reset(std::move(unknownEpisodes));
-  unknownEpisodeToReSearch_.reset({});
-  subtitleLanguages_ = languages;
-  cacheShow_ = std::move(cache);
-  lastHomeBackdropUpdate_ = homeBackdrops;
-  lastTrailersUpdate_ = trailers;
-  moviesStreamers_ = std::move(moviesStreamers);
-  showsStreamers_ = std::move(showsStreamers);
-  episodesStreamers_ = std::move(episodesStreamers);
-  lastStreamersUpdate_ = streamersDate;
-  listenSoundtracks_ = listen;
-}
-
-void OXLibrary::loadLibrary() {
-  readLibraryFile();
-  ox::NotificationCenter::defaultCenter().post(QStringLiteral("libraryChanged"));
-}
-
-bool OXLibrary::saveLibrary() {
-  std::lock_guard saving(saveLock_);
-  std::shared_ptr<OXRootList> rootList;
-  MovieList movies, moviesStreamers;
-  ShowList shows, showsStreamers;
-  EpisodeList episodes, episodesStreamers;
-  FileList unknownMovies, unknownEpisodes;
-  QVariantList languages;
-  ShowCache cache;
-  QDateTime homeBackdrops, trailers, streamersDate;
-  bool listen = true;
-  {
-    std::lock_guard hold(lock_);
-    rootList = rootList_;
-    unknownMovies = detachedCopy(unknownMovieList_.items);
-    unknownEpisodes = detachedCopy(unknownEpisodeList_.items);
-    movies = detachedCopy(movieList_.items);
-    shows = detachedCopy(showList_);
-    episodes = detachedCopy(episodeList_.items);
-    languages = subtitleLanguages_;
-    homeBackdrops = lastHomeBackdropUpdate_;
-    trailers = lastTrailersUpdate_;
-    cache = detachedCopy(cacheShow_);
-    moviesStreamers = detachedCopy(moviesStreamers_);
-    showsStreamers = detachedCopy(showsStreamers_);
-    episodesStreamers = detachedCopy(episodesStreamers_);
-    streamersDate = lastStreamersUpdate_;
-    listen = listenSoundtracks_;
-  }
-
-  ox::KeyedArchiver archiver;
-  archiver.encodeObject(ox::wrapCoding(rootList), QStringLiteral("rootList"));
-  archiver.encodeObject(recordVariants(unknownMovies), QStringLiteral("unknownMovieList"));
-  archiver.encodeObject(recordVariants(unknownEpisodes), QStringLiteral("unknownEpisodeList"));
-  archiver.encodeObject(recordVariants(movies), QStringLiteral("movieList"));
-  archiver.encodeObject(recordVariants(shows), QStringLiteral("showList"));
-  archiver.encodeObject(recordVariants(episodes), QStringLiteral("episodeList"));
-  archiver.encodeObject(languages, QStringLiteral("subtitleLanguages"));
-  archiver.encodeObject(homeBackdrops, QStringLiteral("lastHomeBackdropUpdate"));
-  archiver.encodeObject(trailers, QStringLiteral("lastTrailersUpdate"));
-  QVariantMap cached;
-  for (auto it = cache.cbegin(); it != cache.cend(); ++it) cached.insert(it.key(), ox::wrapCoding(it.value()));
-  archiver.encodeObject(cached, QStringLiteral("cacheShow"));
-  archiver.encodeObject(recordVariants(moviesStreamers), QStringLiteral("moviesStreamers"));
-  archiver.encodeObject(recordVariants(showsStreamers), QStringLiteral("showsStreamers"));
-  archiver.encodeObject(recordVariants(episodesStreamers), QStringLiteral("episodesStreamers"));
-  if (streamersDate.isValid()) archiver.encodeObject(streamersDate, QStringLiteral("lastStreamersUpdate"));
-  archiver.encodeBool(listen, QStringLiteral("listenSoundtracks"));
-  const QByteArray bytes = archiver.finish();
-
-  const QString path = pathWithFolder({}, kLibraryFile);
-  if (path.isEmpty() || bytes.isEmpty()) return false;
-  return ox::writeFileAtomically(path, bytes);
-}
 
 void OXLibrary::clearLibrary() {
   auto rootList = std::make_shared<OXRootList>();
@@ -328,6 +167,23 @@ void OXLibrary::clearLibrary() {
   }
   std::lock_guard hold(ratioLock_);
   ratioList_.clear();
+}
+
+OXLibrary::~OXLibrary() {
+  // Waiting saves are written, not dropped, before the store goes.
+  saveQueue_.waitUntilAllOperationsAreFinished();
+}
+
+QStringList OXLibrary::unlistedPaths(const QStringList& paths, int type) const {
+  QStringList out;
+  std::lock_guard hold(lock_);
+  const bool movies = type == OXFile::kTypeMovie;
+  for (const QString& path : paths) {
+    const bool listed = movies ? movieList_.holdsCleaned(path) || unknownMovieList_.holdsCleaned(path)
+                               : episodeList_.holdsCleaned(path) || unknownEpisodeList_.holdsCleaned(path);
+    if (!listed) out << path;
+  }
+  return out;
 }
 
 bool OXLibrary::isLibraryEmpty() const {

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
+#include <vector>
 
 #include "core/OXEpisode.h"
 #include "core/OXFile.h"
@@ -17,6 +19,8 @@
 #include "core/OXRootList.h"
 #include "core/OXShow.h"
 #include "core/OXStreamerPlugin.h"
+#include "platform/foundation/OperationQueue.h"
+#include "platform/foundation/TextIds.h"
 
 // The process-wide library store: recognised movies, shows and episodes, the files that could not be recognised,
 // the chosen folders, subtitle languages, the theme-music setting, download dates, the show cache of
@@ -24,10 +28,11 @@
 // of Application Support: "library.bin" (written by the helper) and "ratios.bin" (written by Ombrix).
 //
 // Every piece of state is guarded, so any thread may use any operation. List getters hand out fixed copies; a
-// change copies the list, changes it and swaps it in under the lock, so readers keep what they were given. Saves are
-// serialised: a snapshot is taken, encoded and written under one save lock, so an older snapshot never lands after
-// a newer one, and files are replaced atomically. A damaged "library.bin" or "ratios.bin" is moved aside with the
-// suffix ".corrupt" and the store goes on empty.
+// change copies the list, changes it and swaps it in under the lock, so readers keep what they were given. A save
+// takes a snapshot under the lock, then encodes and writes it without: saves land in the order their snapshots were
+// taken (an older snapshot never replaces a newer one on disk), and files are replaced atomically. A damaged
+// "library.bin" or "ratios.bin" is moved aside, first with the suffix ".corrupt", later ones with ".corrupt-" and
+// the time, never over an earlier copy and a few at most, and the store goes on empty.
 class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
  public:
   using MovieList = QList<std::shared_ptr<OXMovie>>;
@@ -47,9 +52,17 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   OXLibrary(const OXLibrary&) = delete;
   OXLibrary& operator=(const OXLibrary&) = delete;
 
+  ~OXLibrary();
+
   // Reads "library.bin" (defaults for what it lacks), then posts "libraryChanged".
   void loadLibrary();
   bool saveLibrary();
+  // Takes the snapshot now, on the calling thread, and encodes and writes it on the store's own save thread, so the
+  // caller waits for the snapshot only. `done`, when given, runs on that thread with the result once the file holds
+  // this snapshot or a newer one. Snapshots asked for while one is written are coalesced: the newest is written.
+  void saveLibraryInBackground(std::function<void(bool written)> done = {});
+  // Blocks until every save asked for so far has ended.
+  void waitForSaves();
   void loadRatios();
   bool saveRatios();
   // Empties the library in memory (lists, folders, ratios, dates); languages, show cache, streamer titles, the
@@ -144,30 +157,68 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
  private:
   friend class OXRootList;
 
+  // What "library.bin" holds, copied under the lock.
+  struct Snapshot {
+    quint64 number = 0;
+    std::shared_ptr<OXRootList> rootList;
+    FileList unknownMovies, unknownEpisodes;
+    MovieList movies, moviesStreamers;
+    ShowList shows, showsStreamers;
+    EpisodeList episodes, episodesStreamers;
+    QVariantList languages;
+    ShowCache cache;
+    QDateTime homeBackdrops, trailers, streamersDate;
+    bool listen = true;
+  };
+
   explicit OXLibrary(const QString& supportFolder);
   static std::shared_ptr<OXLibrary> create(const QString& supportFolder, bool announce);
   void init(bool announce);
   void readLibraryFile();
+  std::unique_ptr<Snapshot> snapshot();
+  // Encodes the snapshot and writes it unless a newer one is on disk already (which answers YES too).
+  bool writeSnapshot(const Snapshot& snapshot);
+  void writePendingSaves();
+  // The paths of `paths` (each in cleaned form) that no record of the kind's lists has: the movie and unknown movie
+  // lists for type 1, the episode and unknown episode lists otherwise.
+  QStringList unlistedPaths(const QStringList& paths, int type) const;
   // Drops the shows no episode refers to, deciding and removing under one hold.
   void removeShowsWithoutEpisodes();
   void adopt(const std::shared_ptr<OXRootList>& rootList);
-  // Keeps a damaged store file beside it with the suffix ".corrupt" and logs a line.
+  // Keeps a damaged store file beside it (see the class comment) and logs a line.
   static void moveAside(const QString& path);
   // The whole file; nothing when there is none. What is there but cannot be read is moved aside.
   static QByteArray readStoreFile(const QString& path);
   static QDateTime referenceDate();
   static quint64 hoursSince(const QDateTime& date);
 
-  // A list with the count of its records per file path, so the duplicate test of an addition needs no scan.
-  // Paths are taken when a record is added; listed records are not re-filed (their file is set before).
+  // A list with the count of its records per file path, so the duplicate test of an addition and the question
+  // whether a file is listed need no scan. Paths are taken when a record is added; listed records are not re-filed
+  // (their file is set before). A path whose cleaned form differs from it is counted under that form too. The
+  // counts are made when first asked for: a program that only reads its library never needs them.
+  struct PathHash {
+    size_t operator()(const QString& path) const { return size_t(ox::TextIds::hash(path)); }
+  };
+  using PathCounts = std::unordered_map<QString, qsizetype, PathHash>;
   template <class T>
   struct PathIndexed {
     QList<std::shared_ptr<T>> items;
-    QHash<QString, qsizetype> paths;
-    bool holds(const QString& path) const { return paths.contains(path); }
+    mutable PathCounts paths;
+    mutable PathCounts cleanedAliases;
+    mutable bool counted = true;
+    bool holds(const QString& path) const {
+      countAll();
+      return paths.count(path) != 0;
+    }
+    bool holdsCleaned(const QString& cleaned) const {
+      countAll();
+      return paths.count(cleaned) != 0 || (!cleanedAliases.empty() && cleanedAliases.count(cleaned) != 0);
+    }
     void append(const std::shared_ptr<T>& item, const QString& path);
     void removeEvery(const std::shared_ptr<T>& item);
     void reset(QList<std::shared_ptr<T>> list);
+    void count(const QString& path, qsizetype by) const;
+    void countAll() const;
   };
 
   QString storeFolder_;  // ".../Ombrix"
@@ -195,7 +246,18 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   mutable std::mutex ratioLock_;
   QVariantMap ratioList_;
 
-  // Held for the whole of a save: snapshot, encoding and writing.
+  quint64 snapshots_ = 0;  // snapshots taken, under lock_: the number of each orders the saves
+
+  // Held while a file is written, with the number of the snapshot on disk.
   std::mutex saveLock_;
+  quint64 written_ = 0;
   std::mutex ratioSaveLock_;
+
+  // The background saves: the newest snapshot waiting and who waits for it.
+  std::mutex pendingLock_;
+  std::unique_ptr<Snapshot> pendingSave_;
+  std::vector<std::function<void(bool)>> pendingDone_;
+  bool writing_ = false;
+  // Declared last, so it is destroyed first: a store's saves end before its state goes.
+  ox::OperationQueue saveQueue_{1};
 };

@@ -1,8 +1,11 @@
 #include "core/OXRootList.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <sys/stat.h>
+#include <vector>
 
 #include "core/OXDetachedCopy.h"
 #include "core/OXFolderWalk.h"
@@ -16,7 +19,28 @@ constexpr int kEpisode = 3;
 constexpr int kUnknownMovie = 4;
 constexpr int kUnknownEpisode = 5;
 
-QString cleanPath(const QString& path) { return path.isEmpty() ? QString() : QDir::cleanPath(path); }
+// No empty, "." or ".." component and no "/" at the end: what QDir::cleanPath leaves as it is.
+bool isClean(const QString& path) {
+  const QChar* c = path.constData();
+  const qsizetype n = path.size();
+  for (qsizetype start = 0, i = 0; i <= n; ++i) {
+    if (i < n && c[i] != QLatin1Char('/')) continue;
+    const qsizetype length = i - start;
+    if ((length == 0 && start != 0) || (length == 1 && c[start] == QLatin1Char('.')) ||
+        (length == 2 && c[start] == QLatin1Char('.') && c[start + 1] == QLatin1Char('.')))
+      return false;
+    start = i + 1;
+  }
+  return true;
+}
+
+QString cleanPath(const QString& path) { return OXRootList::cleanedPath(path); }
+
+// As QFileInfo::exists and isDir ask it: links are followed.
+bool existsOnDisk(const QString& path, bool asFolder) {
+  struct stat st {};
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 && (!asFolder || S_ISDIR(st.st_mode));
+}
 
 // A folder as stored: a directory URL of its cleaned path, ending in "/".
 QUrl directoryUrl(const QString& canonical) {
@@ -45,6 +69,11 @@ QList<ox::CodingPtr> codings(const List& list) {
 }  // namespace
 
 OXRootList::OXRootList() = default;
+
+QString OXRootList::cleanedPath(const QString& path) {
+  if (path.isEmpty()) return {};
+  return isClean(path) ? path : QDir::cleanPath(path);
+}
 
 QString OXRootList::canonicalFolderPath(const QUrl& url) {
   if (!url.isLocalFile()) return {};
@@ -139,41 +168,28 @@ QStringList OXRootList::getAllVideoFilesFromPath(const QString& path) {
   return pathsBelowFolder(path, kVideoSuffixes);
 }
 
-QStringList OXRootList::filesNotScanned(const QList<QUrl>& folders, const QStringList& known) const {
-  QSet<QString> skip;
-  for (const QString& path : known) skip.insert(cleanPath(path));
+QStringList OXRootList::filesNotScanned(const QList<QUrl>& folders, int type) const {
+  const auto lib = library();
+  QSet<QString> listed;
   QStringList out;
-  // A file under two chosen folders (one inside the other) is listed once.
+  // The walk gives paths in cleaned form (a cleaned folder and plain names), so they are looked up as they are. A
+  // file under two chosen folders (one inside the other) is listed once.
   for (const QUrl& folder : folders) {
-    for (const QString& path : getAllVideoFilesFromPath(canonicalFolderPath(folder))) {
-      const QString canonical = cleanPath(path);
-      if (skip.contains(canonical)) continue;
-      skip.insert(canonical);
+    const QStringList found = getAllVideoFilesFromPath(canonicalFolderPath(folder));
+    for (const QString& path : lib ? lib->unlistedPaths(found, type) : found) {
+      if (folders.size() > 1) {
+        if (listed.contains(path)) continue;
+        listed.insert(path);
+      }
       out << path;
     }
   }
   return out;
 }
 
-QStringList OXRootList::getMovieFilesNotScanned() const {
-  QStringList known;
-  if (const auto lib = library()) {
-    for (const auto& movie : lib->movieList())
-      if (const auto file = movie->file()) known << file->filePath();
-    for (const auto& file : lib->unknownMovieList()) known << file->filePath();
-  }
-  return filesNotScanned(moviePaths(), known);
-}
+QStringList OXRootList::getMovieFilesNotScanned() const { return filesNotScanned(moviePaths(), kMovie); }
 
-QStringList OXRootList::getEpisodeFilesNotScanned() const {
-  QStringList known;
-  if (const auto lib = library()) {
-    for (const auto& episode : lib->episodeList())
-      if (const auto file = episode->file()) known << file->filePath();
-    for (const auto& file : lib->unknownEpisodeList()) known << file->filePath();
-  }
-  return filesNotScanned(episodePaths(), known);
-}
+QStringList OXRootList::getEpisodeFilesNotScanned() const { return filesNotScanned(episodePaths(), kEpisode); }
 
 bool OXRootList::isInRootPath(const QString& path, int contentType) const {
   QList<QUrl> folders;
@@ -190,30 +206,32 @@ bool OXRootList::isInRootPath(const QString& path, int contentType) const {
 void OXRootList::removeDeprecatedFilesFromList(const QList<ox::CodingPtr>& list, int contentType) {
   const auto lib = library();
   if (!lib) return;
-  const QList<QUrl> folders = (contentType == kMovie || contentType == kUnknownMovie) ? moviePaths()
-                              : (contentType == kEpisode || contentType == kUnknownEpisode) ? episodePaths()
-                                                                                             : QList<QUrl>();
+  QStringList folders;
+  for (const QUrl& url : (contentType == kMovie || contentType == kUnknownMovie)       ? moviePaths()
+                         : (contentType == kEpisode || contentType == kUnknownEpisode) ? episodePaths()
+                                                                                        : QList<QUrl>())
+    folders << canonicalFolderPath(url);
+  std::vector<int> present(size_t(folders.size()), -1);  // whether a chosen folder is there, asked once
   for (const ox::CodingPtr& entry : list) {
     const QString path = pathOfEntry(entry);
     if (path.isEmpty()) continue;  // nothing to test a record without a file against
-    const auto file = std::dynamic_pointer_cast<OXFile>(entry);
 
     // A file that is gone from a folder that is there was deleted. When the chosen folder itself is missing, its
     // disk is only unplugged (or not yet mounted) and the entry stays. The deepest chosen folder decides: a disk
     // mounted inside another chosen folder is absent when its own folder is.
-    QString root;
-    for (const QUrl& url : folders) {
-      const QString folder = canonicalFolderPath(url);
-      if (pathLiesInFolder(path, folder) && folder.size() > root.size()) root = folder;
-    }
-    if (!root.isEmpty() && QFileInfo(root).isDir() && !QFileInfo::exists(path)) lib->removeContent(entry);
-
-    if (!isInRootPath(path, contentType)) {
-      if (file)
+    qsizetype root = -1;
+    for (qsizetype i = 0; i < folders.size(); ++i)
+      if (pathLiesInFolder(path, folders[i]) && (root < 0 || folders[i].size() > folders[root].size())) root = i;
+    if (root < 0) {  // in no chosen folder
+      if (const auto file = std::dynamic_pointer_cast<OXFile>(entry))
         lib->removeUnknown(file);
       else
         lib->removeContent(entry);
+      continue;
     }
+    int& there = present[size_t(root)];
+    if (there < 0) there = existsOnDisk(folders[root], true);
+    if (there && !existsOnDisk(path, false)) lib->removeContent(entry);
   }
 }
 

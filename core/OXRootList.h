@@ -55,11 +55,14 @@ class OXRootList final : public ox::Coding {
   static QString canonicalFolderPath(const QUrl& url);
   // `path` lies below `folder` (both in canonical form).
   static bool pathLiesInFolder(const QString& path, const QString& folder);
+  // A path in the form used for every comparison (QDir::cleanPath's), at the cost of one look for a path that is
+  // in that form already; empty for an empty path.
+  static QString cleanedPath(const QString& path);
 
  private:
   std::shared_ptr<OXLibrary> library() const;
   QList<QUrl> pathsOfKind(int type) const;
-  QStringList filesNotScanned(const QList<QUrl>& folders, const QStringList& known) const;
+  QStringList filesNotScanned(const QList<QUrl>& folders, int type) const;
 
   // The folder lists change on the helper's main thread while the scanning queue and saves read them.
   mutable std::mutex mutex_;

@@ -227,17 +227,22 @@ void OXCoreLibrary::completeIdentification(const DelegatePtr& delegate) {
     }
   }
   if (identification_.findUnknownEpisodesBySameFolder) identification_.findUnknownEpisodesBySameFolder(library_, delegate);
-  // After whatever the re-identification queued on the main queue, so the save includes it.
+  // After whatever the re-identification queued on the main queue, so the save includes it. The main thread only
+  // takes the snapshot; the cycle ends, back on the main thread, once the file is written.
   std::weak_ptr<int> alive = life_;
   ox::dispatchMain([this, alive] {
     if (!alive.lock()) return;
-    library_->saveLibrary();
-    OXLOG("library updated: %lld movies, %lld shows, %lld episodes, %lld unknown files",
-          (long long)library_->movieList().size(), (long long)library_->showList().size(),
-          (long long)library_->episodeList().size(),
-          (long long)(library_->unknownMovieList().size() + library_->unknownEpisodeList().size()));
-    post(kStopScanningState);
-    cycleEnded();
+    library_->saveLibraryInBackground([this, alive](bool) {
+      ox::dispatchMain([this, alive] {
+        if (!alive.lock()) return;
+        OXLOG("library updated: %lld movies, %lld shows, %lld episodes, %lld unknown files",
+              (long long)library_->movieList().size(), (long long)library_->showList().size(),
+              (long long)library_->episodeList().size(),
+              (long long)(library_->unknownMovieList().size() + library_->unknownEpisodeList().size()));
+        post(kStopScanningState);
+        cycleEnded();
+      });
+    });
   });
 }
 
@@ -247,7 +252,7 @@ void OXCoreLibrary::completeIdentification(const DelegatePtr& delegate) {
 void OXCoreLibrary::addURLsToRootList(const QList<QUrl>& urls, int type) {
   const auto roots = library_->rootList();
   const bool added = roots && roots->addURLs(urls, type);
-  library_->saveLibrary();
+  library_->saveLibraryInBackground();
   if (added) updateLibrary();
 }
 
@@ -274,7 +279,7 @@ void switchLanguage(OXLibrary* library, const QString& name, bool enable) {
       entry = map;
     }
   });
-  library->saveLibrary();
+  library->saveLibraryInBackground();
 }
 
 }  // namespace
@@ -287,7 +292,7 @@ bool OXCoreLibrary::saveRatios() { return library_->saveRatios(); }
 
 void OXCoreLibrary::clearLibrary() {
   library_->clearLibrary();
-  library_->saveLibrary();
+  library_->saveLibraryInBackground();
   updatePosters();
   updateBackdrops();
   updateSoundtracks();

@@ -23,7 +23,9 @@ class OXCoreLibraryDelegate;
 //
 // One cycle at a time: a cycle asked for while one runs (from its start to the end-of-cycle save) is kept as a
 // single follow-up that starts when the running one has saved. Commands that change folders, languages or the
-// whole store run on the main thread and replace whole lists in the store, never a list a cycle walks.
+// whole store run on the main thread and replace whole lists in the store, never a list a cycle walks. Their saves
+// and the end-of-cycle save hold the main thread only for the store's snapshot: the file is written in the
+// background, and the cycle ends when it is.
 class OXCoreLibrary {
  public:
   using DelegatePtr = std::weak_ptr<OXCoreLibraryDelegate>;
@@ -75,6 +77,7 @@ class OXCoreLibrary {
 
   void enableSubtitleLanguage(const QString& name);
   void disableSubtitleLanguage(const QString& name);
+  // Written before it returns (at the helper's termination, say).
   bool saveLibrary();
   bool saveRatios();
   void clearLibrary();

@@ -47,15 +47,7 @@ QString OXCoreLibrary::bucketURL(const QString& object) const {
   return OXServiceHosts::baseURL(OXService::Bucket) + QLatin1Char('/') + object;
 }
 
-QString OXCoreLibrary::fileNameForURL(const QUrl& url) {
-  if (!url.isValid()) return {};
-  const QByteArray path = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveQuery |
-                                        QUrl::RemoveFragment);
-  const QString name = QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1));
-  const QString decoded = QUrl::fromPercentEncoding(name.toLatin1());
-  if (name.isEmpty() || !OXApplicationSupport::isSafeName(decoded) || decoded.contains(QLatin1Char('\\'))) return {};
-  return name;
-}
+QString OXCoreLibrary::fileNameForURL(const QUrl& url) { return OXApplicationSupport::cacheFileNameForURL(url); }
 
 QUrl OXCoreLibrary::get75ModeFromURL(const QUrl& url) { return sizeVariant(url, QStringLiteral("/w75/")); }
 QUrl OXCoreLibrary::get500ModeFromURL(const QUrl& url) { return sizeVariant(url, QStringLiteral("/w500/")); }

@@ -1,8 +1,11 @@
 #include "platform/foundation/BinaryPlistCheck.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
+
+#include "platform/foundation/BinaryPlistReader.h"
 
 namespace ox {
 namespace {
@@ -10,20 +13,16 @@ namespace {
 constexpr int kMaxDepth = 32;
 constexpr uint64_t kHeaderSize = 8;    // "bplist00"
 constexpr uint64_t kTrailerSize = 32;
-constexpr uint64_t kNodeCost = 64;     // what libplist spends on one node, roughly, besides its payload
+constexpr uint64_t kNodeCost = 64;     // what one expanded value costs, roughly, besides its payload
 // The expanded tree may cost 64 units per input byte (one node per byte: a sound file, whose shared objects are
 // small texts and numbers, comes to about 13) plus a fixed allowance for small files (256 Ki nodes).
 constexpr uint64_t kBudgetPerByte = 64;
 constexpr uint64_t kBudgetBase = uint64_t(16) << 20;
 
-uint64_t bigEndian(const uint8_t* at, uint64_t width) {
-  uint64_t value = 0;
-  for (uint64_t i = 0; i < width; ++i) value = value << 8 | at[i];
-  return value;
-}
+uint64_t bigEndian(const uint8_t* at, uint64_t width) { return BinaryPlistReader::bigEndian(at, unsigned(width)); }
 
-// Integer widths libplist reads as we do: it writes three-byte offsets, references and UIDs itself, but misreads
-// five to seven bytes.
+// Integer widths other readers agree on: libplist writes three-byte offsets, references and UIDs, but misreads five
+// to seven bytes.
 bool isReadableWidth(uint64_t width) { return width == 1 || width == 2 || width == 3 || width == 4 || width == 8; }
 
 struct Checker {
@@ -32,7 +31,8 @@ struct Checker {
   const uint8_t* offsetTable = nullptr;
   uint64_t offsetWidth = 0, refWidth = 0, objectCount = 0;
   uint64_t budget = 0;
-  std::vector<uint8_t> state;   // 0 not seen, 1 on the current path, 2 checked, 3 checked text holding a NUL
+  // 0 not seen, 1 on the current path, 2 checked, 3 checked text holding a NUL, 4 checked text without one.
+  std::vector<uint8_t> state;
   std::vector<uint64_t> cost;   // expanded size of a checked object
   QString error;
 
@@ -61,24 +61,29 @@ struct Checker {
   }
 
   bool hasNul(uint64_t pos, uint64_t n, uint64_t unit) {
+    if (unit == 1) return std::memchr(bytes + pos, 0, size_t(n)) != nullptr;
     for (uint64_t i = 0; i < n; ++i)
-      if (bigEndian(bytes + pos + i * unit, unit) == 0) return true;
+      if (bytes[pos + 2 * i] == 0 && bytes[pos + 2 * i + 1] == 0) return true;
     return false;
+  }
+
+  // An object checked before: only what a key must be is left to see.
+  bool known(uint64_t index, uint8_t seen, bool mustBeText, uint64_t& expanded) {
+    if (mustBeText && seen == 2) return fail("dictionary key is not text");
+    expanded = cost[index];
+    // Keys are C strings to many readers (libplist aborts on a NUL inside one).
+    return !(mustBeText && seen == 3) || fail("dictionary key holds a NUL");
   }
 
   bool visit(uint64_t index, int depth, bool mustBeText, uint64_t& expanded) {
     if (index >= objectCount) return fail("object reference out of range");
+    if (state[index] >= 2) return known(index, state[index], mustBeText, expanded);
     if (state[index] == 1) return fail("reference cycle");
     uint64_t pos = bigEndian(offsetTable + index * offsetWidth, offsetWidth);
     if (pos < kHeaderSize || pos >= objectsEnd) return fail("object offset out of range");
     const uint8_t type = bytes[pos] >> 4, info = bytes[pos] & 0x0F;
     ++pos;
     if (mustBeText && type != 0x5 && type != 0x6) return fail("dictionary key is not text");
-    if (state[index] >= 2) {
-      expanded = cost[index];
-      // libplist asserts (and so aborts) when it lists a dictionary key with a NUL inside.
-      return !(mustBeText && state[index] == 3) || fail("dictionary key holds a NUL");
-    }
     if (depth > kMaxDepth) return fail("nesting too deep");
     uint64_t total = kNodeCost, n = 0;
     switch (type) {
@@ -116,10 +121,13 @@ struct Checker {
         if (!fits(pos, refs, refWidth)) return false;
         state[index] = 1;
         for (uint64_t i = 0; i < refs; ++i) {
-          uint64_t child = 0;
-          if (!visit(bigEndian(bytes + pos + i * refWidth, refWidth), depth + 1, type == 0xD && i < n, child))
-            return false;
-          total += child;
+          const uint64_t child = bigEndian(bytes + pos + i * refWidth, refWidth);
+          const bool key = type == 0xD && i < n;
+          uint64_t childCost = 0;
+          const bool sound = child < objectCount && state[child] >= 2 ? known(child, state[child], key, childCost)
+                                                                      : visit(child, depth + 1, key, childCost);
+          if (!sound) return false;
+          total += childCost;
           if (total > budget) return fail("expands beyond its budget");
         }
         break;
@@ -128,7 +136,7 @@ struct Checker {
         return fail("unsupported object type");
     }
     if (total > budget) return fail("expands beyond its budget");
-    state[index] = 2;
+    state[index] = type == 0x5 || type == 0x6 ? 4 : 2;
     cost[index] = expanded = total;
     return true;
   }

@@ -1,182 +1,316 @@
 #include "platform/foundation/BinaryPlistWriter.h"
 
-#include <QHash>
-#include <QString>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <limits>
 
 namespace ox {
 namespace {
 
+constexpr BinaryPlistWriter::Ref kNone = std::numeric_limits<BinaryPlistWriter::Ref>::max();
+constexpr size_t kSmallUids = size_t(1) << 24;  // UIDs below this are found by value, without hashing
+
 int widthFor(uint64_t value) { return value <= 0xFF ? 1 : value <= 0xFFFF ? 2 : value <= 0xFFFFFFFFu ? 4 : 8; }
 
-void appendBigEndian(QByteArray& out, uint64_t value, int width) {
-  for (int i = width - 1; i >= 0; --i) out.append(char(value >> (8 * i)));
+// Negative numbers take eight bytes, which readers take as signed.
+int integerWidth(uint64_t value) { return int64_t(value) < 0 ? 8 : widthFor(value); }
+
+template <int Width>
+uint8_t* putWidth(uint8_t* p, uint64_t value) {
+  if constexpr (Width == 1) {
+    *p = uint8_t(value);
+  } else if constexpr (Width == 2) {
+    const uint16_t v = __builtin_bswap16(uint16_t(value));
+    std::memcpy(p, &v, 2);
+  } else if constexpr (Width == 4) {
+    const uint32_t v = __builtin_bswap32(uint32_t(value));
+    std::memcpy(p, &v, 4);
+  } else {
+    const uint64_t v = __builtin_bswap64(value);
+    std::memcpy(p, &v, 8);
+  }
+  return p + Width;
 }
 
-QByteArray integerObject(uint64_t value) {
-  // Negative numbers take eight bytes, which readers take as signed.
-  const int width = int64_t(value) < 0 ? 8 : widthFor(value);
-  QByteArray out(1, char(0x10 | (width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3)));
-  appendBigEndian(out, value, width);
-  return out;
+uint8_t* putBigEndian(uint8_t* p, uint64_t value, int width) {
+  switch (width) {
+    case 1:
+      return putWidth<1>(p, value);
+    case 2:
+      return putWidth<2>(p, value);
+    case 4:
+      return putWidth<4>(p, value);
+    default:
+      return putWidth<8>(p, value);
+  }
+}
+
+template <int Width>
+uint8_t* putRefs(uint8_t* p, const uint32_t* refs, uint64_t n) {
+  for (uint64_t i = 0; i < n; ++i) p = putWidth<Width>(p, refs[i]);
+  return p;
+}
+
+uint8_t* putInteger(uint8_t* p, uint64_t value) {
+  const int width = integerWidth(value);
+  *p++ = uint8_t(0x10 | (width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3));
+  return putBigEndian(p, value, width);
 }
 
 // The marker of a sized object: its count in the low nibble, or 0xF and an integer object after it.
-QByteArray sizedMarker(uint8_t type, uint64_t count) {
-  if (count < 15) return QByteArray(1, char(type << 4 | count));
-  return char(type << 4 | 0xF) + integerObject(count);
+size_t markerSize(uint64_t count) { return count < 15 ? 1 : 2 + size_t(integerWidth(count)); }
+uint8_t* putMarker(uint8_t* p, uint8_t type, uint64_t count) {
+  if (count < 15) {
+    *p++ = uint8_t(type << 4 | count);
+    return p;
+  }
+  *p++ = uint8_t(type << 4 | 0xF);
+  return putInteger(p, count);
 }
 
-struct Writer {
-  struct Object {
-    QByteArray bytes;            // a scalar, written as is
-    uint8_t containerType = 0;   // 0xA array or 0xD dictionary
-    std::vector<uint64_t> refs;  // dictionary: keys, then values
-  };
-  std::vector<Object> objects;
-  QHash<QByteArray, uint64_t> scalars;
-  bool ok = true;
+bool isAscii(const QString& s) {
+  for (const QChar c : s)
+    if (c.unicode() >= 0x80) return false;
+  return true;
+}
 
-  uint64_t scalar(QByteArray bytes) {
-    auto it = scalars.constFind(bytes);
-    if (it != scalars.constEnd()) return *it;
-    objects.push_back({bytes, 0, {}});
-    return scalars[bytes] = objects.size() - 1;
-  }
-  uint64_t text(const char* utf8, uint64_t length) {
-    const QString s = QString::fromUtf8(utf8, qsizetype(length));
-    bool ascii = true;
-    for (QChar c : s) ascii = ascii && c.unicode() < 0x80;
-    QByteArray out = sizedMarker(ascii ? 0x5 : 0x6, uint64_t(s.size()));
-    if (ascii) return scalar(out + s.toLatin1());
-    for (QChar c : s) appendBigEndian(out, c.unicode(), 2);
-    return scalar(out);
-  }
-
-  uint64_t add(plist_t node) {
-    switch (plist_get_node_type(node)) {
-      case PLIST_BOOLEAN: {
-        uint8_t b = 0;
-        plist_get_bool_val(node, &b);
-        return scalar(QByteArray(1, b ? '\x09' : '\x08'));
-      }
-      case PLIST_UINT: {
-        uint64_t v = 0;
-        plist_get_uint_val(node, &v);
-        return scalar(integerObject(v));
-      }
-      case PLIST_REAL: {
-        double d = 0;
-        plist_get_real_val(node, &d);
-        uint64_t bits = 0;
-        std::memcpy(&bits, &d, sizeof bits);
-        QByteArray out(1, '\x23');
-        appendBigEndian(out, bits, 8);
-        return scalar(out);
-      }
-      case PLIST_DATE: {
-        // Seconds since 2001-01-01 as a big-endian double.
-        int32_t sec = 0, usec = 0;
-        plist_get_date_val(node, &sec, &usec);
-        const double d = double(sec) + double(usec) / 1e6;
-        uint64_t bits = 0;
-        std::memcpy(&bits, &d, sizeof bits);
-        QByteArray out(1, '\x33');
-        appendBigEndian(out, bits, 8);
-        return scalar(out);
-      }
-      case PLIST_STRING:
-      case PLIST_KEY: {
-        uint64_t length = 0;
-        const char* s = plist_get_string_ptr(node, &length);
-        return text(s ? s : "", s ? length : 0);
-      }
-      case PLIST_DATA: {
-        uint64_t length = 0;
-        const char* bytes = plist_get_data_ptr(node, &length);
-        return scalar(sizedMarker(0x4, length) + QByteArray(bytes, qsizetype(length)));
-      }
-      case PLIST_UID: {
-        uint64_t v = 0;
-        plist_get_uid_val(node, &v);
-        const int width = widthFor(v);
-        QByteArray out(1, char(0x80 | (width - 1)));
-        appendBigEndian(out, v, width);
-        return scalar(out);
-      }
-      case PLIST_ARRAY: {
-        const uint64_t index = objects.size();
-        objects.push_back({{}, 0xA, {}});
-        std::vector<uint64_t> refs;
-        plist_array_iter it = nullptr;  // not by index: libplist 2.2 walks from the first element for each index
-        plist_array_new_iter(node, &it);
-        for (plist_t element = nullptr;;) {
-          plist_array_next_item(node, it, &element);
-          if (!element) break;
-          refs.push_back(add(element));
-        }
-        std::free(it);
-        objects[index].refs = std::move(refs);
-        return index;
-      }
-      case PLIST_DICT: {
-        const uint64_t index = objects.size();
-        objects.push_back({{}, 0xD, {}});
-        std::vector<uint64_t> keys, values;
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        for (;;) {
-          char* key = nullptr;
-          plist_t value = nullptr;
-          plist_dict_next_item(node, it, &key, &value);
-          if (!key) break;
-          keys.push_back(text(key, std::strlen(key)));
-          std::free(key);
-          values.push_back(add(value));
-        }
-        std::free(it);
-        keys.insert(keys.end(), values.begin(), values.end());
-        objects[index].refs = std::move(keys);
-        return index;
-      }
-      default:
-        ok = false;
-        return 0;
-    }
-  }
-};
+uint64_t mix(uint64_t key) {
+  key ^= key >> 33;
+  key *= 0xff51afd7ed558ccdULL;
+  return key ^ (key >> 33);
+}
 
 }  // namespace
 
-QByteArray writeBinaryPlist(plist_t root) {
-  Writer w;
-  const uint64_t top = w.add(root);
-  if (!w.ok) return {};
-  const int refWidth = widthFor(w.objects.size() - 1);
-  QByteArray out("bplist00");
-  std::vector<uint64_t> offsets;
-  offsets.reserve(w.objects.size());
-  for (const Writer::Object& o : w.objects) {
-    offsets.push_back(uint64_t(out.size()));
-    if (!o.containerType) {
-      out += o.bytes;
-      continue;
+BinaryPlistWriter::BinaryPlistWriter() : booleans_{kNone, kNone} {
+  objects_.reserve(1024);
+  refs_.reserve(4096);
+}
+
+BinaryPlistWriter::~BinaryPlistWriter() = default;
+
+BinaryPlistWriter::Ref* BinaryPlistWriter::ScalarTable::find(uint64_t key, bool& inserted) {
+  if (2 * (used + 1) > keys.size()) {
+    std::vector<uint64_t> oldKeys(std::max<size_t>(64, keys.size() * 2));
+    std::vector<Ref> oldRefs(oldKeys.size(), kNone);
+    oldKeys.swap(keys);
+    oldRefs.swap(refs);
+    for (size_t i = 0; i < oldKeys.size(); ++i) {
+      if (oldRefs[i] == kNone) continue;
+      size_t at = mix(oldKeys[i]) & (keys.size() - 1);
+      while (refs[at] != kNone) at = (at + 1) & (keys.size() - 1);
+      keys[at] = oldKeys[i];
+      refs[at] = oldRefs[i];
     }
-    out += sizedMarker(o.containerType, o.containerType == 0xD ? o.refs.size() / 2 : o.refs.size());
-    for (uint64_t ref : o.refs) appendBigEndian(out, ref, refWidth);
   }
-  const uint64_t tableOffset = uint64_t(out.size());
+  size_t at = mix(key) & (keys.size() - 1);
+  while (refs[at] != kNone && keys[at] != key) at = (at + 1) & (keys.size() - 1);
+  inserted = refs[at] == kNone;
+  if (inserted) {
+    keys[at] = key;
+    ++used;
+  }
+  return &refs[at];
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::place(Kind kind, uint32_t index, uint64_t value) {
+  objects_.push_back({kind, index, value});
+  return Ref(objects_.size() - 1);
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::scalar(ScalarTable& table, Kind kind, uint64_t bits) {
+  bool inserted = false;
+  Ref* ref = table.find(bits, inserted);
+  if (inserted) *ref = place(kind, 0, bits);
+  return *ref;
+}
+
+uint32_t BinaryPlistWriter::internText(const QString& text) {
+  const uint32_t seen = texts_.id(text);
+  if (seen < textIds_.size()) return textIds_[seen];
+  const bool ascii = isAscii(text);
+  // What cannot be written as UTF-16 (a lone surrogate) is written as the UTF-8 conversion leaves it.
+  const QString form = ascii || QStringView(text).isValidUtf16() ? text : QString::fromUtf8(text.toUtf8());
+  uint32_t id = TextIds::kNone;
+  if (form != text) {
+    id = internText(form);
+  } else {
+    id = uint32_t(textForms_.size());
+    textForms_.push_back(text);
+    textRefs_.push_back(kNone);
+    textAscii_.push_back(ascii);
+  }
+  textIds_.resize(std::max<size_t>(textIds_.size(), seen + 1), TextIds::kNone);
+  textIds_[seen] = id;
+  return id;
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::text(uint32_t textId) {
+  Ref& ref = textRefs_[textId];
+  if (ref == kNone) ref = place(Kind::Text, textId, 0);
+  return ref;
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::integer(uint64_t value) { return scalar(integers_, Kind::Integer, value); }
+
+BinaryPlistWriter::Ref BinaryPlistWriter::real(double value) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  return scalar(reals_, Kind::Real, bits);
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::date(double seconds) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &seconds, sizeof bits);
+  return scalar(dates_, Kind::Date, bits);
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::boolean(bool value) {
+  Ref& ref = booleans_[value ? 1 : 0];
+  if (ref == kNone) ref = place(Kind::Boolean, 0, value);
+  return ref;
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::uid(uint64_t value) {
+  if (value >= kSmallUids) return scalar(largeUids_, Kind::Uid, value);
+  if (value >= uids_.size()) uids_.resize(std::max<size_t>(size_t(value) + 1, uids_.size() * 2), kNone);
+  Ref& ref = uids_[size_t(value)];
+  if (ref == kNone) ref = place(Kind::Uid, 0, value);
+  return ref;
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::data(const QByteArray& bytes) {
+  const auto [it, inserted] = dataRefs_.try_emplace(bytes, kNone);
+  if (!inserted) return it->second;
+  data_.push_back(bytes);
+  return it->second = place(Kind::Data, uint32_t(data_.size() - 1), 0);
+}
+
+BinaryPlistWriter::Ref BinaryPlistWriter::beginContainer(Kind kind) { return place(kind, 0, 0); }
+BinaryPlistWriter::Ref BinaryPlistWriter::beginArray() { return beginContainer(Kind::Array); }
+BinaryPlistWriter::Ref BinaryPlistWriter::beginDictionary() { return beginContainer(Kind::Dictionary); }
+
+void BinaryPlistWriter::endArray(Ref array, const Ref* elements, size_t count) {
+  objects_[array].index = uint32_t(refs_.size());
+  objects_[array].value = count;
+  refs_.insert(refs_.end(), elements, elements + count);
+}
+
+void BinaryPlistWriter::endDictionary(Ref dictionary, const Ref* keys, const Ref* values, size_t count) {
+  objects_[dictionary].index = uint32_t(refs_.size());
+  objects_[dictionary].value = count;
+  refs_.insert(refs_.end(), keys, keys + count);
+  refs_.insert(refs_.end(), values, values + count);
+}
+
+size_t BinaryPlistWriter::objectSize(const Object& o, int refWidth) const {
+  switch (o.kind) {
+    case Kind::Text: {
+      const uint64_t units = uint64_t(textForms_[o.index].size());
+      return markerSize(units) + size_t(textAscii_[o.index] ? units : 2 * units);
+    }
+    case Kind::Integer:
+      return 1 + size_t(integerWidth(o.value));
+    case Kind::Real:
+    case Kind::Date:
+      return 9;
+    case Kind::Boolean:
+      return 1;
+    case Kind::Uid:
+      return 1 + size_t(widthFor(o.value));
+    case Kind::Data: {
+      const uint64_t length = uint64_t(data_[o.index].size());
+      return markerSize(length) + size_t(length);
+    }
+    case Kind::Array:
+      return markerSize(o.value) + size_t(o.value) * size_t(refWidth);
+    case Kind::Dictionary:
+      return markerSize(o.value) + 2 * size_t(o.value) * size_t(refWidth);
+  }
+  return 0;
+}
+
+QByteArray BinaryPlistWriter::finish(Ref top) {
+  const size_t count = objects_.size();
+  if (count == 0 || top >= count) return {};
+  const int refWidth = widthFor(count - 1);
+  std::vector<uint64_t> offsets(count);
+  uint64_t pos = 8;
+  for (size_t i = 0; i < count; ++i) {
+    offsets[i] = pos;
+    pos += objectSize(objects_[i], refWidth);
+  }
+  const uint64_t tableOffset = pos;
   const int offsetWidth = widthFor(tableOffset);
-  for (uint64_t offset : offsets) appendBigEndian(out, offset, offsetWidth);
-  out.append(QByteArray(6, '\0'));
-  out.append(char(offsetWidth));
-  out.append(char(refWidth));
-  appendBigEndian(out, w.objects.size(), 8);
-  appendBigEndian(out, top, 8);
-  appendBigEndian(out, tableOffset, 8);
+  const uint64_t total = tableOffset + count * uint64_t(offsetWidth) + 32;
+  if (total > uint64_t(std::numeric_limits<qsizetype>::max())) return {};
+
+  QByteArray out(qsizetype(total), Qt::Uninitialized);
+  auto* p = reinterpret_cast<uint8_t*>(out.data());
+  std::memcpy(p, "bplist00", 8);
+  p += 8;
+  for (const Object& o : objects_) {
+    switch (o.kind) {
+      case Kind::Text: {
+        const QString& s = textForms_[o.index];
+        const auto* units = reinterpret_cast<const char16_t*>(s.constData());
+        const auto n = size_t(s.size());
+        if (textAscii_[o.index]) {
+          p = putMarker(p, 0x5, n);
+          for (size_t i = 0; i < n; ++i) p[i] = uint8_t(units[i]);
+          p += n;
+        } else {
+          p = putMarker(p, 0x6, n);
+          for (size_t i = 0; i < n; ++i) putWidth<2>(p + 2 * i, units[i]);
+          p += 2 * n;
+        }
+        break;
+      }
+      case Kind::Integer:
+        p = putInteger(p, o.value);
+        break;
+      case Kind::Real:
+      case Kind::Date:
+        *p++ = o.kind == Kind::Real ? 0x23 : 0x33;
+        p = putBigEndian(p, o.value, 8);
+        break;
+      case Kind::Boolean:
+        *p++ = o.value ? 0x09 : 0x08;
+        break;
+      case Kind::Uid: {
+        const int width = widthFor(o.value);
+        *p++ = uint8_t(0x80 | (width - 1));
+        p = putBigEndian(p, o.value, width);
+        break;
+      }
+      case Kind::Data: {
+        const QByteArray& bytes = data_[o.index];
+        p = putMarker(p, 0x4, uint64_t(bytes.size()));
+        std::memcpy(p, bytes.constData(), size_t(bytes.size()));
+        p += bytes.size();
+        break;
+      }
+      case Kind::Array:
+      case Kind::Dictionary: {
+        const bool dict = o.kind == Kind::Dictionary;
+        p = putMarker(p, dict ? 0xD : 0xA, o.value);
+        const Ref* ref = refs_.data() + o.index;
+        const uint64_t n = dict ? 2 * o.value : o.value;
+        p = refWidth == 1 ? putRefs<1>(p, ref, n) : refWidth == 2 ? putRefs<2>(p, ref, n) : putRefs<4>(p, ref, n);
+        break;
+      }
+    }
+  }
+  for (const uint64_t offset : offsets) p = putBigEndian(p, offset, offsetWidth);
+  std::memset(p, 0, 6);
+  p += 6;
+  *p++ = uint8_t(offsetWidth);
+  *p++ = uint8_t(refWidth);
+  p = putBigEndian(p, count, 8);
+  p = putBigEndian(p, top, 8);
+  putBigEndian(p, tableOffset, 8);
+
+  objects_.clear();
+  refs_.clear();
   return out;
 }
 

@@ -1,7 +1,4 @@
 #include "platform/foundation/KeyedArchiver.h"
-#include "platform/foundation/PropertyList.h"
-
-#include <plist/plist.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -9,76 +6,21 @@
 #include <QHash>
 #include <QUrl>
 #include <cerrno>
-#include <cmath>
-#include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <limits>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
 #include <vector>
 
-#include "platform/foundation/BinaryPlistCheck.h"
 #include "platform/foundation/BinaryPlistWriter.h"
+#include "platform/foundation/KeyCache.h"
+#include "platform/foundation/KeyedArchiveKeys.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/PropertyList.h"
 
 namespace ox {
-namespace {
-
-constexpr int kMaxObjectDepth = 256;                     // objects nested through UIDs
-
-// Keys of the archive's own ("$class", "$classname", ...) begin with "$"; a caller's key that does too gets one more.
-QByteArray archiveKey(const QString& key) {
-  return (key.startsWith(QLatin1Char('$')) ? QLatin1Char('$') + key : key).toUtf8();
-}
-QString callerKey(const char* key) {
-  const QString text = QString::fromUtf8(key);
-  return text.startsWith(QLatin1String("$$")) ? text.mid(1) : text;
-}
-
-QString textOf(plist_t node) {
-  uint64_t length = 0;
-  const char* text = plist_get_string_ptr(node, &length);
-  return text ? QString::fromUtf8(text, qsizetype(length)) : QString();
-}
-
-// The elements of an array in one pass: libplist 2.2 finds an element by its index by walking from the first one.
-std::vector<plist_t> elements(plist_t array) {
-  std::vector<plist_t> out;
-  plist_array_iter it = nullptr;
-  plist_array_new_iter(array, &it);
-  for (plist_t element = nullptr;;) {
-    plist_array_next_item(array, it, &element);
-    if (!element) break;
-    out.push_back(element);
-  }
-  std::free(it);
-  return out;
-}
-
-plist_t item(plist_t dict, const char* key) {
-  return plist_get_node_type(dict) == PLIST_DICT ? plist_dict_get_item(dict, key) : nullptr;
-}
-
-// The registry of the system's own archived classes.
-struct ClassRegistry {
-  std::mutex lock;
-  QHash<QString, DecodeFactory> factories;
-  static ClassRegistry& shared() {
-    static ClassRegistry registry;
-    return registry;
-  }
-  DecodeFactory find(const QString& name) {
-    std::lock_guard<std::mutex> hold(lock);
-    return factories.value(name);
-  }
-};
-
-}  // namespace
-
-// ---------------------------------------------------------------------------------------------------------------------
-// Values
 
 QVariant wrapCoding(const CodingPtr& object) { return object ? QVariant::fromValue(object) : QVariant(); }
 
@@ -86,119 +28,270 @@ CodingPtr codingFromVariant(const QVariant& value) {
   return value.metaType() == QMetaType::fromType<CodingPtr>() ? value.value<CodingPtr>() : nullptr;
 }
 
-QString Decoder::decodeString(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QString ? v.toString() : QString();
-}
-QByteArray Decoder::decodeData(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
-}
-QUrl Decoder::decodeUrl(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QUrl ? v.toUrl() : QUrl();
-}
-QVariantList Decoder::decodeList(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QVariantList ? v.toList() : QVariantList();
-}
-QVariantMap Decoder::decodeMap(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QVariantMap ? v.toMap() : QVariantMap();
-}
-
-void registerArchiveClass(const QString& className, DecodeFactory factory) {
-  ClassRegistry& registry = ClassRegistry::shared();
-  std::lock_guard<std::mutex> hold(registry.lock);
-  registry.factories.insert(className, std::move(factory));
-}
-
 // ---------------------------------------------------------------------------------------------------------------------
-// Archiving
+// Archiving: the object table is built as it will be written, each object once, and laid out as a property list only
+// at the end, so that its dictionaries come before what they reference, as the platform's archiver writes them.
 
 namespace {
 
-struct Writer {
-  plist_t objects = plist_new_array();  // "$objects"
-  plist_t top = plist_new_dict();       // "$top"
-  QHash<QString, uint64_t> strings;     // equal texts are stored once
-  QHash<QString, uint64_t> classes;     // one class dictionary per class
-  std::unordered_map<const Coding*, uint64_t> codings;
-  std::vector<CodingPtr> kept;          // keeps encoded objects (and so their addresses) alive until the end
-  uint64_t count = 0;                   // entries of "$objects"
-  bool finished = false;
+constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
 
-  Writer() { append(plist_new_string("$null")); }
-  ~Writer() {
-    if (!finished) {
-      plist_free(objects);
-      plist_free(top);
-    }
-  }
-
-  uint64_t append(plist_t node) {
-    plist_array_append_item(objects, node);
-    return count++;
-  }
-  static void set(plist_t dict, const QString& key, plist_t value) {
-    plist_dict_set_item(dict, archiveKey(key).constData(), value);
-  }
-  uint64_t text(const QString& s) {
-    auto it = strings.constFind(s);
-    if (it != strings.constEnd()) return *it;
-    return strings[s] = append(plist_new_string(s.toUtf8().constData()));
-  }
-  uint64_t classUid(const QStringList& chain) {
-    auto it = classes.constFind(chain.value(0));
-    if (it != classes.constEnd()) return *it;
-    plist_t dict = plist_new_dict();
-    plist_t names = plist_new_array();
-    for (const QString& name : chain) plist_array_append_item(names, plist_new_string(name.toUtf8().constData()));
-    plist_dict_set_item(dict, "$classes", names);
-    plist_dict_set_item(dict, "$classname", plist_new_string(chain.value(0).toUtf8().constData()));
-    return classes[chain.value(0)] = append(dict);
-  }
-  // An object dictionary: its UID is taken before its contents are encoded, and "$class" follows them.
-  plist_t objectDict(uint64_t& uid) {
-    plist_t dict = plist_new_dict();
-    uid = append(dict);
-    return dict;
-  }
-  void finishObject(plist_t dict, const QStringList& chain) {
-    plist_dict_set_item(dict, "$class", plist_new_uid(classUid(chain)));
-  }
-  plist_t uidArray(const QVariantList& values) {
-    std::vector<uint64_t> uids;
-    uids.reserve(size_t(values.size()));
-    for (const QVariant& v : values) uids.push_back(encode(v));
-    plist_t array = plist_new_array();
-    for (uint64_t uid : uids) plist_array_append_item(array, plist_new_uid(uid));
-    return array;
-  }
-
-  uint64_t encode(const QVariant& v);
+// What a dictionary entry holds: a UID, a number, a text of the format's own (class names), or a run of UIDs or
+// texts (an array).
+enum class Held : uint8_t { Uid, Integer, Real, Boolean, Text, Uids, Texts };
+struct Entry {
+  uint32_t key;    // text id of the key
+  Held held;
+  uint64_t value;  // UID, scalar bits, text id, or a run: first << 32 | count
 };
 
-// The coder given to an object of the system: writes into its dictionary.
+enum class Kind : uint8_t { Text, Data, Integer, Real, Boolean, Dictionary };
+struct Object {
+  Kind kind;
+  uint32_t count;  // a dictionary's entries
+  uint64_t value;  // text id, data index, scalar bits, or a dictionary's first entry
+};
+
+uint64_t bitsOf(double d) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &d, sizeof bits);
+  return bits;
+}
+
+// Object identity: the address of an encoded object to its UID, open addressing.
+class IdentityTable {
+ public:
+  uint32_t* find(const void* key, bool& inserted) {
+    if (2 * (used_ + 1) > keys_.size()) grow();
+    size_t at = slot(key);
+    while (keys_[at] && keys_[at] != key) at = (at + 1) & (keys_.size() - 1);
+    inserted = !keys_[at];
+    if (inserted) {
+      keys_[at] = key;
+      ++used_;
+    }
+    return &uids_[at];
+  }
+
+ private:
+  size_t slot(const void* key) const {
+    return size_t((uint64_t(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ULL) >> 20) & (keys_.size() - 1);
+  }
+  void grow() {
+    std::vector<const void*> keys(std::max<size_t>(256, keys_.size() * 2), nullptr);
+    std::vector<uint32_t> uids(keys.size(), 0);
+    keys.swap(keys_);
+    uids.swap(uids_);
+    for (size_t i = 0; i < keys.size(); ++i) {
+      if (!keys[i]) continue;
+      size_t at = slot(keys[i]);
+      while (keys_[at]) at = (at + 1) & (keys_.size() - 1);
+      keys_[at] = keys[i];
+      uids_[at] = uids[i];
+    }
+  }
+  std::vector<const void*> keys_;
+  std::vector<uint32_t> uids_;
+  size_t used_ = 0;
+};
+
+struct Writer {
+  BinaryPlistWriter plist;
+  std::vector<Object> objects;      // by UID
+  std::vector<Entry> entries;       // every dictionary's entries, each dictionary's in one run
+  std::vector<uint32_t> runs;       // the UIDs and texts of arrays
+  std::vector<QByteArray> data;
+  std::vector<uint32_t> textUids;   // by text id: the text's object, kNone while it has none
+  std::vector<uint32_t> keys;       // by the text id of a caller's key: the text id of its archive form
+  std::vector<uint32_t> classes;    // by the text id of a class name: the UID of its class dictionary
+  IdentityTable codings;
+  std::vector<CodingPtr> kept;      // keeps encoded objects (and so their addresses) alive until the end
+  // Entries and runs under way, one buffer per nesting level (a record's entries wait for its children).
+  std::deque<std::vector<Entry>> pendingEntries;
+  std::deque<std::vector<uint32_t>> pendingRuns;
+  size_t depth = 0;
+  std::vector<Entry> top;
+  uint32_t arrayClass = kNone, dictionaryClass = kNone, dateClass = kNone, urlClass = kNone;
+  bool finished = false;
+  const uint32_t kClass, kClasses, kClassname, kObjects, kKeys, kTime, kBase, kRelative;
+
+  Writer()
+      : kClass(plist.internText(QStringLiteral("$class"))),
+        kClasses(plist.internText(QStringLiteral("$classes"))),
+        kClassname(plist.internText(QStringLiteral("$classname"))),
+        kObjects(plist.internText(QStringLiteral("NS.objects"))),
+        kKeys(plist.internText(QStringLiteral("NS.keys"))),
+        kTime(plist.internText(QStringLiteral("NS.time"))),
+        kBase(plist.internText(QStringLiteral("NS.base"))),
+        kRelative(plist.internText(QStringLiteral("NS.relative"))) {
+    objects.reserve(4096);
+    entries.reserve(16384);
+    // Not among the texts: a caller's text "$null" is an object of its own, not nil.
+    add(Kind::Text, plist.internText(QStringLiteral("$null")));
+  }
+
+  // The text id of a key's archive form, through the id of the caller's text.
+  KeyCache keyCache;
+  uint32_t keyId(const QString& key) {
+    const uint32_t known = keyCache.find(key);
+    if (known != KeyCache::kNone) return known;
+    const uint32_t id = plist.internText(key);
+    if (id >= keys.size()) keys.resize(std::max<size_t>(id + 1, keys.size() * 2), kNone);
+    if (keys[id] == kNone) {
+      const QString form = archiveKey(key);
+      keys[id] = form == key ? id : plist.internText(form);
+    }
+    keyCache.insert(key, keys[id]);
+    return keys[id];
+  }
+
+  uint32_t add(Kind kind, uint64_t value) {
+    objects.push_back({kind, 0, value});
+    return uint32_t(objects.size() - 1);
+  }
+
+  // Equal texts are stored once.
+  uint32_t text(const QString& s) {
+    const uint32_t id = plist.internText(s);
+    if (id >= textUids.size()) textUids.resize(std::max<size_t>(id + 1, textUids.size() * 2), kNone);
+    uint32_t& uid = textUids[id];
+    if (uid == kNone) uid = add(Kind::Text, id);
+    return uid;
+  }
+
+  std::vector<Entry>& pending(size_t level) {
+    while (pendingEntries.size() <= level) pendingEntries.emplace_back();
+    return pendingEntries[level];
+  }
+  std::vector<uint32_t>& pendingRun(size_t level) {
+    while (pendingRuns.size() <= level) pendingRuns.emplace_back();
+    return pendingRuns[level];
+  }
+
+  // A key given again keeps its place and takes the new value.
+  static void put(std::vector<Entry>& into, uint32_t key, Held held, uint64_t value) {
+    for (Entry& e : into) {
+      if (e.key == key) {
+        e.held = held;
+        e.value = value;
+        return;
+      }
+    }
+    into.push_back({key, held, value});
+  }
+
+  void closeDictionary(uint32_t uid, std::vector<Entry>& from) {
+    objects[uid].value = entries.size();
+    objects[uid].count = uint32_t(from.size());
+    entries.insert(entries.end(), from.begin(), from.end());
+    from.clear();
+  }
+
+  // One class dictionary per class, found by the text id of the class's name.
+  template <class Chain>
+  uint32_t classUid(const QString& name, const Chain& chain) {
+    const uint32_t nameId = plist.internText(name);
+    if (nameId >= classes.size()) classes.resize(std::max<size_t>(nameId + 1, classes.size() * 2), kNone);
+    if (classes[nameId] != kNone) return classes[nameId];
+    const QStringList names = chain();
+    const uint32_t uid = add(Kind::Dictionary, 0);
+    const uint64_t first = runs.size();
+    for (const QString& c : names) runs.push_back(plist.internText(c));
+    objects[uid].value = entries.size();
+    objects[uid].count = 2;
+    entries.push_back({kClasses, Held::Texts, first << 32 | uint64_t(names.size())});
+    entries.push_back({kClassname, Held::Text, plist.internText(names.value(0))});
+    return classes[nameId] = uid;
+  }
+  uint32_t builtinClass(uint32_t& known, const char* name) {
+    if (known == kNone) {
+      const QString text = QLatin1String(name);
+      known = classUid(text, [&] { return QStringList{text, QStringLiteral("NSObject")}; });
+    }
+    return known;
+  }
+
+  // The elements are encoded before the run is stored, as their own runs come first.
+  uint64_t uidRun(const QVariantList& values, size_t level) {
+    std::vector<uint32_t>& run = pendingRun(level);  // a deque's elements stay where they are as it grows
+    for (const QVariant& v : values) {
+      const uint32_t uid = encode(v);
+      run.push_back(uid);
+    }
+    const uint64_t first = runs.size(), count = run.size();
+    runs.insert(runs.end(), run.begin(), run.end());
+    run.clear();
+    return first << 32 | count;
+  }
+
+  uint32_t encode(const QVariant& v);
+  uint32_t encodeCollection(const QVariant& v, bool map);
+  uint32_t encodeCoding(const CodingPtr& object);
+};
+
+// The coder given to an object of the system: writes the entries of its dictionary.
 class ObjectCoder final : public Coder {
  public:
-  ObjectCoder(Writer& archive, plist_t dict) : a(archive), dict(dict) {}
+  ObjectCoder(Writer& archive, std::vector<Entry>& entries) : a(archive), into(entries) {}
   void encodeObject(const QVariant& value, const QString& key) override {
-    const uint64_t uid = a.encode(value);
-    a.set(dict, key, plist_new_uid(uid));
+    const uint32_t uid = a.encode(value);
+    Writer::put(into, a.keyId(key), Held::Uid, uid);
   }
-  void encodeInt64(qint64 value, const QString& key) override { a.set(dict, key, plist_new_uint(uint64_t(value))); }
-  void encodeDouble(double value, const QString& key) override { a.set(dict, key, plist_new_real(value)); }
-  void encodeFloat(float value, const QString& key) override { a.set(dict, key, plist_new_real(value)); }
-  void encodeBool(bool value, const QString& key) override { a.set(dict, key, plist_new_bool(value)); }
+  void encodeInt64(qint64 value, const QString& key) override {
+    Writer::put(into, a.keyId(key), Held::Integer, uint64_t(value));
+  }
+  void encodeDouble(double value, const QString& key) override {
+    Writer::put(into, a.keyId(key), Held::Real, bitsOf(value));
+  }
+  void encodeFloat(float value, const QString& key) override { encodeDouble(double(value), key); }
+  void encodeBool(bool value, const QString& key) override { Writer::put(into, a.keyId(key), Held::Boolean, value); }
 
  private:
   Writer& a;
-  plist_t dict;
+  std::vector<Entry>& into;  // a deque's element: it stays where it is while deeper levels are added
 };
 
-uint64_t Writer::encode(const QVariant& v) {
-  uint64_t uid = 0;
+uint32_t Writer::encodeCollection(const QVariant& v, bool map) {
+  const size_t level = depth++;
+  const uint32_t uid = add(Kind::Dictionary, 0);
+  if (map) {
+    const QVariantMap values = v.toMap();
+    QVariantList keyList;
+    keyList.reserve(values.size());
+    for (auto it = values.cbegin(); it != values.cend(); ++it) keyList.append(it.key());
+    const uint64_t keyRun = uidRun(keyList, level);
+    put(pending(level), kKeys, Held::Uids, keyRun);
+    const uint64_t valueRun = uidRun(values.values(), level);
+    put(pending(level), kObjects, Held::Uids, valueRun);
+  } else {
+    const uint64_t run = uidRun(v.toList(), level);
+    put(pending(level), kObjects, Held::Uids, run);
+  }
+  put(pending(level), kClass, Held::Uid, map ? builtinClass(dictionaryClass, "NSDictionary") : builtinClass(arrayClass, "NSArray"));
+  closeDictionary(uid, pending(level));
+  --depth;
+  return uid;
+}
+
+uint32_t Writer::encodeCoding(const CodingPtr& object) {
+  bool inserted = false;
+  uint32_t* known = codings.find(object.get(), inserted);
+  if (!inserted) return *known;
+  const size_t level = depth++;
+  const uint32_t uid = add(Kind::Dictionary, 0);
+  *known = uid;
+  kept.push_back(object);
+  std::vector<Entry>& entries = pending(level);
+  ObjectCoder coder(*this, entries);
+  object->encodeWithCoder(coder);
+  const uint32_t cls = classUid(object->archiveClassName(), [&] { return object->archiveClassChain(); });
+  put(entries, kClass, Held::Uid, cls);
+  closeDictionary(uid, entries);
+  --depth;
+  return uid;
+}
+
+uint32_t Writer::encode(const QVariant& v) {
   switch (v.typeId()) {
     case QMetaType::UnknownType:
     case QMetaType::Nullptr:
@@ -206,9 +299,10 @@ uint64_t Writer::encode(const QVariant& v) {
     case QMetaType::QString:
       return text(v.toString());
     case QMetaType::QByteArray:
-      return append(plist_new_data(v.toByteArray().constData(), uint64_t(v.toByteArray().size())));
+      data.push_back(v.toByteArray());
+      return add(Kind::Data, data.size() - 1);
     case QMetaType::Bool:
-      return append(plist_new_bool(v.toBool()));
+      return add(Kind::Boolean, v.toBool());
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
@@ -218,63 +312,145 @@ uint64_t Writer::encode(const QVariant& v) {
     case QMetaType::Short:
     case QMetaType::UShort:
       // Integers above the signed 64-bit range wrap: a binary property list stores signed 64-bit integers.
-      return append(plist_new_uint(uint64_t(v.toLongLong())));
+      return add(Kind::Integer, uint64_t(v.toLongLong()));
     case QMetaType::Double:
     case QMetaType::Float:
-      return append(plist_new_real(v.toDouble()));
+      return add(Kind::Real, bitsOf(v.toDouble()));
     case QMetaType::QDateTime: {
       const QDateTime date = v.toDateTime();
       if (!date.isValid()) return 0;
-      plist_t dict = objectDict(uid);
-      set(dict, QStringLiteral("NS.time"),
-          plist_new_real(double(date.toMSecsSinceEpoch() - kPlistReferenceDateMSecs) / 1000.0));
-      finishObject(dict, {QStringLiteral("NSDate"), QStringLiteral("NSObject")});
+      const size_t level = depth++;
+      const uint32_t uid = add(Kind::Dictionary, 0);
+      put(pending(level), kTime, Held::Real,
+          bitsOf(double(date.toMSecsSinceEpoch() - kPlistReferenceDateMSecs) / 1000.0));
+      put(pending(level), kClass, Held::Uid, builtinClass(dateClass, "NSDate"));
+      closeDictionary(uid, pending(level));
+      --depth;
       return uid;
     }
     case QMetaType::QUrl: {
       const QUrl url = v.toUrl();
       if (url.isEmpty()) return 0;
-      plist_t dict = objectDict(uid);
-      set(dict, QStringLiteral("NS.base"), plist_new_uid(0));
-      set(dict, QStringLiteral("NS.relative"), plist_new_uid(text(url.toString(QUrl::FullyEncoded))));
-      finishObject(dict, {QStringLiteral("NSURL"), QStringLiteral("NSObject")});
+      const size_t level = depth++;
+      const uint32_t uid = add(Kind::Dictionary, 0);
+      put(pending(level), kBase, Held::Uid, 0);
+      put(pending(level), kRelative, Held::Uid, text(url.toString(QUrl::FullyEncoded)));
+      put(pending(level), kClass, Held::Uid, builtinClass(urlClass, "NSURL"));
+      closeDictionary(uid, pending(level));
+      --depth;
       return uid;
     }
     case QMetaType::QStringList:
-    case QMetaType::QVariantList: {
-      plist_t dict = objectDict(uid);
-      set(dict, QStringLiteral("NS.objects"), uidArray(v.toList()));
-      finishObject(dict, {QStringLiteral("NSArray"), QStringLiteral("NSObject")});
-      return uid;
-    }
-    case QMetaType::QVariantMap: {
-      const QVariantMap map = v.toMap();
-      plist_t dict = objectDict(uid);
-      QVariantList keys;
-      for (const QString& key : map.keys()) keys.append(key);
-      set(dict, QStringLiteral("NS.keys"), uidArray(keys));
-      set(dict, QStringLiteral("NS.objects"), uidArray(map.values()));
-      finishObject(dict, {QStringLiteral("NSDictionary"), QStringLiteral("NSObject")});
-      return uid;
-    }
+    case QMetaType::QVariantList:
+      return encodeCollection(v, false);
+    case QMetaType::QVariantMap:
+      return encodeCollection(v, true);
     default:
       break;
   }
-  if (const CodingPtr object = codingFromVariant(v)) {
-    auto it = codings.find(object.get());
-    if (it != codings.end()) return it->second;
-    plist_t dict = objectDict(uid);
-    codings[object.get()] = uid;
-    kept.push_back(object);
-    ObjectCoder coder(*this, dict);
-    object->encodeWithCoder(coder);
-    finishObject(dict, object->archiveClassChain());
-    return uid;
-  }
+  if (const CodingPtr object = codingFromVariant(v)) return encodeCoding(object);
   ox::log(QStringLiteral("KeyedArchiver: cannot archive a value of type %1; written as nil")
               .arg(QString::fromLatin1(v.typeName())));
   return 0;
 }
+
+// Lays the archive out as its property list: the root dictionary, "$top", then "$objects" in UID order.
+class Layout {
+ public:
+  explicit Layout(Writer& archive) : a(archive), w(archive.plist) {}
+
+  QByteArray write() {
+    using Ref = BinaryPlistWriter::Ref;
+    const Ref root = w.beginDictionary();
+    Ref keys[4], values[4];
+    keys[0] = w.text(QStringLiteral("$archiver"));
+    values[0] = w.text(QStringLiteral("NSKeyedArchiver"));
+    keys[1] = w.text(QStringLiteral("$version"));
+    values[1] = w.integer(100000);
+    keys[2] = w.text(QStringLiteral("$top"));
+    values[2] = dictionary(a.top.data(), a.top.size());
+    keys[3] = w.text(QStringLiteral("$objects"));
+    values[3] = w.beginArray();
+    std::vector<Ref> elements;
+    elements.reserve(a.objects.size());
+    for (const Object& o : a.objects) elements.push_back(object(o));
+    w.endArray(values[3], elements.data(), elements.size());
+    w.endDictionary(root, keys, values, 4);
+    return w.finish(root);
+  }
+
+ private:
+  using Ref = BinaryPlistWriter::Ref;
+
+  Ref object(const Object& o) {
+    switch (o.kind) {
+      case Kind::Text:
+        return w.text(uint32_t(o.value));
+      case Kind::Data:
+        return w.data(a.data[o.value]);
+      case Kind::Integer:
+        return w.integer(o.value);
+      case Kind::Real: {
+        double d = 0;
+        std::memcpy(&d, &o.value, sizeof d);
+        return w.real(d);
+      }
+      case Kind::Boolean:
+        return w.boolean(o.value != 0);
+      case Kind::Dictionary:
+        break;
+    }
+    return dictionary(a.entries.data() + o.value, o.count);
+  }
+
+  Ref dictionary(const Entry* entries, size_t count) {
+    const Ref dict = w.beginDictionary();
+    const size_t start = refs.size();
+    refs.resize(start + 2 * count);
+    for (size_t i = 0; i < count; ++i) {
+      refs[start + i] = w.text(entries[i].key);
+      refs[start + count + i] = held(entries[i]);
+    }
+    w.endDictionary(dict, refs.data() + start, refs.data() + start + count, count);
+    refs.resize(start);
+    return dict;
+  }
+
+  Ref held(const Entry& e) {
+    switch (e.held) {
+      case Held::Uid:
+        return w.uid(e.value);
+      case Held::Integer:
+        return w.integer(e.value);
+      case Held::Real: {
+        double d = 0;
+        std::memcpy(&d, &e.value, sizeof d);
+        return w.real(d);
+      }
+      case Held::Boolean:
+        return w.boolean(e.value != 0);
+      case Held::Text:
+        return w.text(uint32_t(e.value));
+      case Held::Uids:
+      case Held::Texts:
+        break;
+    }
+    const Ref array = w.beginArray();
+    const size_t first = size_t(e.value >> 32), count = size_t(e.value & 0xFFFFFFFFu);
+    const size_t start = refs.size();
+    for (size_t i = 0; i < count; ++i) {
+      const uint32_t item = a.runs[first + i];
+      refs.push_back(e.held == Held::Uids ? w.uid(item) : w.text(item));
+    }
+    w.endArray(array, refs.data() + start, count);
+    refs.resize(start);
+    return array;
+  }
+
+  Writer& a;
+  BinaryPlistWriter& w;
+  std::vector<Ref> refs;  // references of the containers under way
+};
 
 }  // namespace
 
@@ -285,323 +461,27 @@ KeyedArchiver::~KeyedArchiver() = default;
 
 void KeyedArchiver::encodeObject(const QVariant& value, const QString& key) {
   if (d->finished) return;
-  const uint64_t uid = d->encode(value);
-  d->set(d->top, key, plist_new_uid(uid));
+  const uint32_t uid = d->encode(value);
+  Writer::put(d->top, d->keyId(key), Held::Uid, uid);
 }
 void KeyedArchiver::encodeInt64(qint64 value, const QString& key) {
-  if (!d->finished) d->set(d->top, key, plist_new_uint(uint64_t(value)));
+  if (!d->finished) Writer::put(d->top, d->keyId(key), Held::Integer, uint64_t(value));
 }
 void KeyedArchiver::encodeDouble(double value, const QString& key) {
-  if (!d->finished) d->set(d->top, key, plist_new_real(value));
+  if (!d->finished) Writer::put(d->top, d->keyId(key), Held::Real, bitsOf(value));
 }
-void KeyedArchiver::encodeFloat(float value, const QString& key) {
-  if (!d->finished) d->set(d->top, key, plist_new_real(value));
-}
+void KeyedArchiver::encodeFloat(float value, const QString& key) { encodeDouble(double(value), key); }
 void KeyedArchiver::encodeBool(bool value, const QString& key) {
-  if (!d->finished) d->set(d->top, key, plist_new_bool(value));
+  if (!d->finished) Writer::put(d->top, d->keyId(key), Held::Boolean, value);
 }
 
 QByteArray KeyedArchiver::finish() {
   if (d->finished) return {};
   d->finished = true;
-  plist_t root = plist_new_dict();
-  plist_dict_set_item(root, "$archiver", plist_new_string("NSKeyedArchiver"));
-  plist_dict_set_item(root, "$version", plist_new_uint(100000));
-  plist_dict_set_item(root, "$top", d->top);
-  plist_dict_set_item(root, "$objects", d->objects);
-  const QByteArray out = writeBinaryPlist(root);
-  plist_free(root);
+  const QByteArray out = Layout(*d).write();
   d->kept.clear();
-  d->codings.clear();
   return out;
 }
-
-// ---------------------------------------------------------------------------------------------------------------------
-// Unarchiving
-
-namespace {
-
-struct Reader {
-  plist_t root = nullptr;
-  plist_t top = nullptr;
-  std::vector<plist_t> objects;   // "$objects", by UID
-  std::vector<QVariant> decoded;  // one decoded value per UID, so that an object referenced twice is one object
-  std::vector<uint8_t> state;     // 0 not decoded, 1 being decoded (seeing it again is a cycle), 2 decoded
-  int depth = 0;
-  bool valid = false;
-  bool failed = false;            // hostile content met while decoding: the archive is invalid from then on
-
-  ~Reader() { plist_free(root); }
-
-  bool usable() const { return valid && !failed; }
-  QVariant fail(const QString& why) {
-    if (!failed) ox::log(QStringLiteral("KeyedUnarchiver: invalid archive: ") + why);
-    failed = true;
-    return {};
-  }
-
-  QVariant field(plist_t dict, const QString& key) {
-    return value(plist_dict_get_item(dict, archiveKey(key).constData()));
-  }
-  QVariant value(plist_t node);
-  QVariant object(uint64_t uid);
-  QVariant build(plist_t node);
-  QVariant buildBuiltin(const QString& name, plist_t dict, bool& known);
-  bool uidList(plist_t array, QVariantList& out);
-};
-
-// The decoder given to a factory of the system's classes: reads one object's dictionary.
-class ObjectDecoder final : public Decoder {
- public:
-  ObjectDecoder(Reader& archive, plist_t dict) : a(archive), dict(dict) {}
-  bool containsValue(const QString& key) const override {
-    return a.usable() && plist_dict_get_item(dict, archiveKey(key).constData()) != nullptr;
-  }
-  QVariant decodeObject(const QString& key) const override { return a.usable() ? a.field(dict, key) : QVariant(); }
-  qint64 decodeInt64(const QString& key) const override;
-  double decodeDouble(const QString& key) const override;
-  float decodeFloat(const QString& key) const override;
-  bool decodeBool(const QString& key) const override { return decodeDouble(key) != 0.0; }
-
- private:
-  Reader& a;
-  plist_t dict;
-};
-
-qint64 toInt64(const QVariant& v) {
-  switch (v.typeId()) {
-    case QMetaType::LongLong:
-    case QMetaType::Bool:
-      return v.toLongLong();
-    case QMetaType::Double: {
-      const double d = v.toDouble();
-      return std::isfinite(d) && std::fabs(d) < 9.2e18 ? qint64(d) : 0;
-    }
-    default:
-      return 0;
-  }
-}
-double toDouble(const QVariant& v) {
-  switch (v.typeId()) {
-    case QMetaType::LongLong:
-    case QMetaType::Bool:
-    case QMetaType::Double:
-      return v.toDouble();
-    default:
-      return 0.0;
-  }
-}
-
-// Out of a float's range is infinity, as the platform's conversion gives (a plain cast would be undefined).
-float toFloat(double d) {
-  constexpr double kMax = std::numeric_limits<float>::max();
-  constexpr float kInf = std::numeric_limits<float>::infinity();
-  return d > kMax ? kInf : d < -kMax ? -kInf : float(d);
-}
-
-qint64 ObjectDecoder::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
-double ObjectDecoder::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }
-float ObjectDecoder::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
-
-// A value stored under a key: a UID names an object; numbers, booleans, text and data stand as they are.
-QVariant Reader::value(plist_t node) {
-  if (!node) return {};
-  switch (plist_get_node_type(node)) {
-    case PLIST_UID: {
-      uint64_t uid = 0;
-      plist_get_uid_val(node, &uid);
-      return object(uid);
-    }
-    case PLIST_BOOLEAN:
-    case PLIST_UINT:
-    case PLIST_REAL:
-    case PLIST_STRING:
-    case PLIST_DATA:
-      return plistScalar(node);
-    default:
-      return fail(QStringLiteral("a value of an unexpected kind"));
-  }
-}
-
-QVariant Reader::object(uint64_t uid) {
-  if (failed) return {};
-  if (uid == 0) return {};  // "$null"
-  if (uid >= objects.size()) return fail(QStringLiteral("UID %1 out of range").arg(uid));
-  if (state[uid] == 2) return decoded[uid];
-  if (state[uid] == 1) return fail(QStringLiteral("object %1 contains itself").arg(uid));
-  if (depth >= kMaxObjectDepth) return fail(QStringLiteral("objects nested too deep"));
-  state[uid] = 1;
-  ++depth;
-  QVariant v = build(objects[uid]);
-  --depth;
-  state[uid] = 2;
-  if (failed) return {};
-  decoded[uid] = v;
-  return v;
-}
-
-QVariant Reader::build(plist_t node) {
-  switch (plist_get_node_type(node)) {
-    case PLIST_STRING:
-    case PLIST_DATA:
-    case PLIST_UINT:
-    case PLIST_REAL:
-    case PLIST_BOOLEAN:
-      return value(node);
-    case PLIST_DICT:
-      break;
-    default:
-      return fail(QStringLiteral("an object of an unexpected kind"));
-  }
-  uint64_t classUid = 0;
-  plist_t classRef = plist_dict_get_item(node, "$class");
-  if (plist_get_node_type(classRef) != PLIST_UID) return fail(QStringLiteral("an object without a class"));
-  plist_get_uid_val(classRef, &classUid);
-  plist_t classDict = classUid < objects.size() ? objects[classUid] : nullptr;
-  plist_t className = item(classDict, "$classname");
-  if (plist_get_node_type(className) != PLIST_STRING) return fail(QStringLiteral("a malformed class reference"));
-  const QString name = textOf(className);
-
-  bool known = false;
-  QVariant v = buildBuiltin(name, node, known);
-  if (known || failed) return v;
-  if (DecodeFactory factory = ClassRegistry::shared().find(name)) {
-    ObjectDecoder decoder(*this, node);
-    CodingPtr made = factory(decoder);
-    return failed ? QVariant() : wrapCoding(made);
-  }
-  return fail(QStringLiteral("unknown class \"%1\"").arg(name));
-}
-
-bool Reader::uidList(plist_t array, QVariantList& out) {
-  if (plist_get_node_type(array) != PLIST_ARRAY) {
-    fail(QStringLiteral("a malformed collection"));
-    return false;
-  }
-  for (plist_t ref : elements(array)) {
-    if (plist_get_node_type(ref) != PLIST_UID) {
-      fail(QStringLiteral("a collection element is not a UID"));
-      return false;
-    }
-    out.append(value(ref));
-    if (failed) return false;
-  }
-  return true;
-}
-
-QVariant Reader::buildBuiltin(const QString& name, plist_t dict, bool& known) {
-  known = true;
-  if (name == QLatin1String("NSArray") || name == QLatin1String("NSMutableArray")) {
-    QVariantList list;
-    return uidList(plist_dict_get_item(dict, "NS.objects"), list) ? QVariant(list) : QVariant();
-  }
-  if (name == QLatin1String("NSDictionary") || name == QLatin1String("NSMutableDictionary")) {
-    QVariantList keys, values;
-    if (!uidList(plist_dict_get_item(dict, "NS.keys"), keys) ||
-        !uidList(plist_dict_get_item(dict, "NS.objects"), values))
-      return {};
-    if (keys.size() != values.size()) return fail(QStringLiteral("dictionary keys and values differ in number"));
-    QVariantMap map;
-    for (qsizetype i = 0; i < keys.size(); ++i) {
-      if (keys[i].typeId() != QMetaType::QString) return fail(QStringLiteral("a dictionary key is not text"));
-      map.insert(keys[i].toString(), values[i]);
-    }
-    return map;
-  }
-  if (name == QLatin1String("NSString") || name == QLatin1String("NSMutableString")) {
-    const QVariant v = value(plist_dict_get_item(dict, "NS.string"));
-    return v.typeId() == QMetaType::QString ? v : fail(QStringLiteral("a malformed string"));
-  }
-  if (name == QLatin1String("NSData") || name == QLatin1String("NSMutableData")) {
-    const QVariant v = value(plist_dict_get_item(dict, "NS.data"));
-    return v.typeId() == QMetaType::QByteArray ? v : fail(QStringLiteral("a malformed data object"));
-  }
-  if (name == QLatin1String("NSDate")) {
-    const QVariant v = value(plist_dict_get_item(dict, "NS.time"));
-    const double seconds = toDouble(v);
-    // Within about ±30,000 years, which QDateTime holds.
-    if ((v.typeId() != QMetaType::Double && v.typeId() != QMetaType::LongLong) || !std::isfinite(seconds) ||
-        std::fabs(seconds) > 1e12)
-      return fail(QStringLiteral("a malformed date"));
-    return QDateTime::fromMSecsSinceEpoch(kPlistReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)),
-                                          Qt::UTC);
-  }
-  if (name == QLatin1String("NSURL")) {
-    const QVariant base = value(plist_dict_get_item(dict, "NS.base"));
-    const QVariant relative = value(plist_dict_get_item(dict, "NS.relative"));
-    if (failed) return {};
-    if ((base.isValid() && base.typeId() != QMetaType::QUrl) || relative.typeId() != QMetaType::QString)
-      return fail(QStringLiteral("a malformed URL"));
-    const QUrl url(relative.toString());
-    return base.isValid() ? base.toUrl().resolved(url) : url;
-  }
-  known = false;
-  return {};
-}
-
-}  // namespace
-
-struct KeyedUnarchiver::Impl : Reader {};
-
-KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data) : d(std::make_unique<Impl>()) {
-  const QString problem = checkBinaryPlist(data);
-  if (!problem.isEmpty()) {
-    d->fail(problem);
-    return;
-  }
-  plist_from_bin(data.constData(), uint32_t(data.size()), &d->root);
-  plist_t archiver = item(d->root, "$archiver");
-  plist_t version = item(d->root, "$version");
-  plist_t objects = item(d->root, "$objects");
-  d->top = item(d->root, "$top");
-  uint64_t versionValue = 0;
-  if (plist_get_node_type(version) == PLIST_UINT) plist_get_uint_val(version, &versionValue);
-  if (plist_get_node_type(archiver) != PLIST_STRING || textOf(archiver) != QLatin1String("NSKeyedArchiver") ||
-      versionValue != 100000 || plist_get_node_type(d->top) != PLIST_DICT ||
-      plist_get_node_type(objects) != PLIST_ARRAY) {
-    d->fail(QStringLiteral("not a keyed archive"));
-    return;
-  }
-  d->objects = elements(objects);
-  d->decoded.resize(d->objects.size());
-  d->state.assign(d->objects.size(), 0);
-  d->valid = true;
-}
-
-KeyedUnarchiver::~KeyedUnarchiver() = default;
-
-bool KeyedUnarchiver::isValid() const { return d->usable(); }
-
-QStringList KeyedUnarchiver::rootKeys() const {
-  QStringList keys;
-  if (!d->usable()) return keys;
-  plist_dict_iter it = nullptr;
-  plist_dict_new_iter(d->top, &it);
-  for (;;) {
-    char* key = nullptr;
-    plist_t value = nullptr;
-    plist_dict_next_item(d->top, it, &key, &value);
-    if (!key) break;
-    keys.append(callerKey(key));
-    std::free(key);
-  }
-  std::free(it);
-  return keys;
-}
-
-bool KeyedUnarchiver::containsValue(const QString& key) const {
-  return d->usable() && plist_dict_get_item(d->top, archiveKey(key).constData()) != nullptr;
-}
-
-QVariant KeyedUnarchiver::decodeObject(const QString& key) const {
-  if (!d->usable()) return {};
-  const QVariant v = d->field(d->top, key);
-  return d->failed ? QVariant() : v;
-}
-qint64 KeyedUnarchiver::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
-double KeyedUnarchiver::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }
-float KeyedUnarchiver::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
-bool KeyedUnarchiver::decodeBool(const QString& key) const { return decodeDouble(key) != 0.0; }
 
 QByteArray archivedDataWithRootObject(const QVariant& value, const QString& key) {
   KeyedArchiver archiver;
@@ -609,12 +489,26 @@ QByteArray archivedDataWithRootObject(const QVariant& value, const QString& key)
   return archiver.finish();
 }
 
-QVariant unarchiveRootObject(const QByteArray& data, const QString& key) {
-  return KeyedUnarchiver(data).decodeObject(key);
-}
-
 // ---------------------------------------------------------------------------------------------------------------------
 // Files
+
+namespace {
+
+// The new name must reach the disk too: after a power loss the folder could otherwise still name the old file, or
+// none.
+bool syncFolderOf(const QByteArray& target) {
+  const qsizetype slash = target.lastIndexOf('/');
+  const QByteArray folder = slash > 0 ? target.left(slash) : QByteArray(slash == 0 ? "/" : ".");
+  const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  int rc;
+  do rc = ::fsync(fd);
+  while (rc != 0 && errno == EINTR);
+  ::close(fd);
+  return rc == 0;
+}
+
+}  // namespace
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
   if (path.isEmpty()) return false;
@@ -640,8 +534,11 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
   if (!ok) {
     ::unlink(temp.constData());
     ox::log(QStringLiteral("writeFileAtomically: cannot write %1; the old file stays").arg(path));
+    return false;
   }
-  return ok;
+  // The new file is in place and whole; only its survival of a power loss depends on this.
+  if (!syncFolderOf(target)) ox::log(QStringLiteral("writeFileAtomically: cannot flush the folder of %1").arg(path));
+  return true;
 }
 
 }  // namespace ox

@@ -63,8 +63,9 @@ class Decoder {
   virtual float decodeFloat(const QString& key) const = 0;
   virtual bool decodeBool(const QString& key) const = 0;
 
-  QString decodeString(const QString& key) const;        // empty unless the value is text
-  QByteArray decodeData(const QString& key) const;       // empty unless the value is data
+  // Texts and data may be read without a QVariant between (the archive's own decoder does).
+  virtual QString decodeString(const QString& key) const;   // empty unless the value is text
+  virtual QByteArray decodeData(const QString& key) const;  // empty unless the value is data
   QUrl decodeUrl(const QString& key) const;              // empty unless the value is a URL
   QVariantList decodeList(const QString& key) const;     // empty unless the value is an array
   QVariantMap decodeMap(const QString& key) const;       // empty unless the value is a dictionary

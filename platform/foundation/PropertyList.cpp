@@ -2,162 +2,122 @@
 
 #include <QDateTime>
 #include <cmath>
-#include <cstdlib>
+#include <vector>
 
 #include "platform/foundation/BinaryPlistCheck.h"
+#include "platform/foundation/BinaryPlistReader.h"
 #include "platform/foundation/BinaryPlistWriter.h"
 
 namespace ox {
+namespace {
 
-QVariant plistScalar(plist_t node) {
-  switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-      uint64_t length = 0;
-      const char* text = plist_get_string_ptr(node, &length);
-      return text ? QString::fromUtf8(text, qsizetype(length)) : QString();
+using Ref = BinaryPlistWriter::Ref;
+
+bool put(BinaryPlistWriter& w, const QVariant& v, Ref& out) {
+  switch (v.typeId()) {
+    case QMetaType::QString:
+      out = w.text(v.toString());
+      return true;
+    case QMetaType::QByteArray:
+      out = w.data(v.toByteArray());
+      return true;
+    case QMetaType::Bool:
+      out = w.boolean(v.toBool());
+      return true;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+      out = w.integer(uint64_t(v.toLongLong()));
+      return true;
+    case QMetaType::Double:
+    case QMetaType::Float:
+      out = w.real(v.toDouble());
+      return true;
+    case QMetaType::QDateTime: {
+      const QDateTime date = v.toDateTime();
+      if (!date.isValid()) return false;
+      out = w.date(double(date.toMSecsSinceEpoch() - kPlistReferenceDateMSecs) / 1000.0);
+      return true;
     }
-    case PLIST_DATA: {
-      uint64_t length = 0;
-      const char* data = plist_get_data_ptr(node, &length);
-      return QByteArray(data, data ? qsizetype(length) : 0);
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+      const QVariantList list = v.toList();
+      out = w.beginArray();
+      std::vector<Ref> refs(size_t(list.size()));
+      for (qsizetype i = 0; i < list.size(); ++i)
+        if (!put(w, list[i], refs[size_t(i)])) return false;
+      w.endArray(out, refs.data(), refs.size());
+      return true;
     }
-    case PLIST_BOOLEAN: {
-      uint8_t b = 0;
-      plist_get_bool_val(node, &b);
-      return bool(b);
+    case QMetaType::QVariantMap: {
+      const QVariantMap map = v.toMap();
+      out = w.beginDictionary();
+      std::vector<Ref> keys, values(size_t(map.size()));
+      keys.reserve(size_t(map.size()));
+      for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (it.key().contains(QChar(0))) return false;  // keys end at a NUL in the format's readers
+        keys.push_back(w.text(it.key()));
+        if (!put(w, it.value(), values[keys.size() - 1])) return false;
+      }
+      w.endDictionary(out, keys.data(), values.data(), keys.size());
+      return true;
     }
-    case PLIST_UINT: {
-      uint64_t n = 0;
-      plist_get_uint_val(node, &n);
-      return qint64(n);
+    default:
+      return false;
+  }
+}
+
+QVariant get(const BinaryPlistReader& r, BinaryPlistReader::Ref ref) {
+  using Type = BinaryPlistReader::Type;
+  switch (r.type(ref)) {
+    case Type::Text:
+      return r.text(ref);
+    case Type::Data:
+      return r.data(ref);
+    case Type::Boolean:
+      return r.boolean(ref);
+    case Type::Integer:
+      return r.integer(ref);
+    case Type::Real:
+      return r.real(ref);
+    case Type::Date: {
+      const double seconds = r.real(ref);
+      // Within about ±30,000 years, which QDateTime holds.
+      if (!std::isfinite(seconds) || std::fabs(seconds) > 1e12) return {};
+      return QDateTime::fromMSecsSinceEpoch(kPlistReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)), Qt::UTC);
     }
-    case PLIST_REAL: {
-      double d = 0;
-      plist_get_real_val(node, &d);
-      return d;
+    case Type::Array: {
+      const BinaryPlistReader::Container array = r.container(ref);
+      QVariantList list;
+      list.reserve(qsizetype(array.count));
+      for (uint64_t i = 0; i < array.count; ++i) list << get(r, r.element(array, i));
+      return list;
+    }
+    case Type::Dictionary: {
+      const BinaryPlistReader::Container dict = r.container(ref);
+      QVariantMap map;
+      for (uint64_t i = 0; i < dict.count; ++i) map.insert(r.text(r.key(dict, i)), get(r, r.value(dict, i)));
+      return map;
     }
     default:
       return {};
   }
 }
 
-namespace {
-
-plist_t toNode(const QVariant& v) {
-  switch (v.typeId()) {
-    case QMetaType::QString:
-      return plist_new_string(v.toString().toUtf8().constData());
-    case QMetaType::QByteArray: {
-      const QByteArray b = v.toByteArray();
-      return plist_new_data(b.constData(), uint64_t(b.size()));
-    }
-    case QMetaType::Bool:
-      return plist_new_bool(v.toBool());
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-      return plist_new_uint(uint64_t(v.toLongLong()));
-    case QMetaType::Double:
-    case QMetaType::Float:
-      return plist_new_real(v.toDouble());
-    case QMetaType::QDateTime: {
-      const QDateTime date = v.toDateTime();
-      if (!date.isValid()) return nullptr;
-      const qint64 ms = date.toMSecsSinceEpoch() - kPlistReferenceDateMSecs;
-      const qint64 sec = qint64(std::floor(double(ms) / 1000.0));
-      return plist_new_date(int32_t(sec), int32_t((ms - sec * 1000) * 1000));
-    }
-    case QMetaType::QStringList:
-    case QMetaType::QVariantList: {
-      plist_t array = plist_new_array();
-      for (const QVariant& item : v.toList()) {
-        plist_t node = toNode(item);
-        if (!node) {
-          plist_free(array);
-          return nullptr;
-        }
-        plist_array_append_item(array, node);
-      }
-      return array;
-    }
-    case QMetaType::QVariantMap: {
-      const QVariantMap map = v.toMap();
-      plist_t dict = plist_new_dict();
-      for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        plist_t node = toNode(it.value());
-        if (!node || it.key().contains(QChar(0))) {
-          plist_free(node);
-          plist_free(dict);
-          return nullptr;
-        }
-        plist_dict_set_item(dict, it.key().toUtf8().constData(), node);
-      }
-      return dict;
-    }
-    default:
-      return nullptr;
-  }
-}
-
-QVariant fromNode(plist_t node) {
-  switch (plist_get_node_type(node)) {
-    case PLIST_DATE: {
-      int32_t sec = 0, usec = 0;
-      plist_get_date_val(node, &sec, &usec);
-      return QDateTime::fromMSecsSinceEpoch(kPlistReferenceDateMSecs + qint64(sec) * 1000 + usec / 1000, Qt::UTC);
-    }
-    case PLIST_ARRAY: {
-      QVariantList list;
-      plist_array_iter it = nullptr;
-      plist_array_new_iter(node, &it);
-      for (plist_t element = nullptr;;) {
-        plist_array_next_item(node, it, &element);
-        if (!element) break;
-        list << fromNode(element);
-      }
-      free(it);
-      return list;
-    }
-    case PLIST_DICT: {
-      QVariantMap map;
-      plist_dict_iter it = nullptr;
-      plist_dict_new_iter(node, &it);
-      for (;;) {
-        char* key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(node, it, &key, &value);
-        if (!key) break;
-        map.insert(QString::fromUtf8(key), fromNode(value));
-        free(key);
-      }
-      free(it);
-      return map;
-    }
-    default:
-      return plistScalar(node);
-  }
-}
-
 }  // namespace
 
 QByteArray propertyListData(const QVariant& value) {
-  plist_t root = toNode(value);
-  if (!root) return {};
-  const QByteArray out = writeBinaryPlist(root);
-  plist_free(root);
-  return out;
+  BinaryPlistWriter writer;
+  Ref top = 0;
+  return put(writer, value, top) ? writer.finish(top) : QByteArray();
 }
 
 QVariant propertyListValue(const QByteArray& bytes) {
-  // libplist trusts its input; the check keeps damaged files from crashing or exhausting the reader.
+  // The check keeps damaged files from being read out of bounds or expanding without limit.
   if (bytes.isEmpty() || !checkBinaryPlist(bytes).isEmpty()) return {};
-  plist_t root = nullptr;
-  plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &root);
-  if (!root) return {};
-  QVariant out = fromNode(root);
-  plist_free(root);
-  return out;
+  const BinaryPlistReader reader(bytes);
+  return get(reader, reader.top());
 }
 
 }  // namespace ox

@@ -1,8 +1,6 @@
 #pragma once
 // Plain binary property lists (not keyed archives): arrays, dictionaries with text keys, texts, data, integers,
 // reals, booleans and dates, as QVariant values.
-#include <plist/plist.h>
-
 #include <QByteArray>
 #include <QVariant>
 
@@ -15,8 +13,5 @@ constexpr qint64 kPlistReferenceDateMSecs = 978307200000LL;
 QByteArray propertyListData(const QVariant& value);
 // The value of a binary property list; invalid when the bytes are not a sound one.
 QVariant propertyListValue(const QByteArray& bytes);
-
-// The value of a text, data, boolean, integer or real node; invalid for any other kind.
-QVariant plistScalar(plist_t node);
 
 }  // namespace ox

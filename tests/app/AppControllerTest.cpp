@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "app/HomeView.h"
+#include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
 #include "app/OXSectionPlaceholderView.h"
 #include "platform/foundation/DelayedCall.h"
@@ -12,6 +13,7 @@
 #include "platform/layers/LayerClock.h"
 #include "platform/ui/WindowServer.h"
 #include "tests/app/AppTestUtil.h"
+#include "tests/support/TestUtil.h"
 
 namespace {
 
@@ -53,9 +55,9 @@ TEST_F(AppControllerTest, EachSwitchShowsOneNewViewAsFirstResponderWithTheSwitch
   EXPECT_EQ(home->frame(), QRectF(0, 0, 1920, 1080));
 
   ui.appController->openMovies();
-  auto movies = std::dynamic_pointer_cast<OXSectionPlaceholderView>(ui.appController->currentSection());
+  auto movies = std::dynamic_pointer_cast<MoviesView>(ui.appController->currentSection());
   ASSERT_TRUE(movies);
-  EXPECT_EQ(movies->title(), "Movies");
+  EXPECT_EQ(movies->sectionName(), "Movies");
   EXPECT_EQ(ui.window->contentView()->subviews().size(), 1u);
   EXPECT_EQ(ui.window->firstResponder(), movies);
   // The Home left behind can no longer switch sections, and its clock and slideshow have stopped.
@@ -73,8 +75,7 @@ TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
     void (AppController::*open)();
     const char* title;
     quint64 row;
-  } cases[] = {{&AppController::openMovies, "Movies", 1},
-               {&AppController::openTVShows, "Shows", 2},
+  } cases[] = {{&AppController::openTVShows, "Shows", 2},
                {&AppController::openTrailers, "Trailers", 1},
                {&AppController::openMoviesStreamers, "Movies Streamers", 1},
                {&AppController::openShowsStreamers, "Shows Streamers", 2}};
@@ -92,6 +93,17 @@ TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
     EXPECT_EQ(home->homeSectionList()->selectedRow(), c.row) << c.title;
     EXPECT_EQ(home->activeRow(), c.row);
   }
+  // The movie browser leaves after its fade.
+  ui.appController->openMovies();
+  auto movies = std::dynamic_pointer_cast<MoviesView>(ui.appController->currentSection());
+  ASSERT_TRUE(movies);
+  movies->keyDown(ox::KeyEvent::withCharacters(QString(QChar(27))));
+  std::shared_ptr<HomeView> home;
+  ASSERT_TRUE(oxtest::spinUntil([&] {
+    home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+    return bool(home);
+  }));
+  EXPECT_EQ(home->homeSectionList()->selectedRow(), 1u);
 }
 
 TEST(AppControllerMarker, ARecentOrMissingMarkerOrAnEmptyLibraryLeavesTheCursor) {

@@ -58,7 +58,7 @@ class OmbrixProgramTest : public ::testing::Test {
 
   ProgramRun run(const QStringList& extra) {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = oxtest::programEnvironment();
     const QString pid = QString::number(QCoreApplication::applicationPid());
     const QStringList vars = {"QT_QPA_PLATFORM=offscreen:configfile=" + dir.filePath("screen.json"),
                               "XDG_DATA_HOME=" + dir.filePath("data"),
@@ -70,8 +70,6 @@ class OmbrixProgramTest : public ::testing::Test {
                               "OMBRIX_FEED_URL=http://127.0.0.1:9/appcast.xml",
                               "OMBRIX_QUIT_AFTER_FRAME=1"};
     for (const QString& v : vars + extra) env.insert(v.section('=', 0, 0), v.section('=', 1));
-    // In a sanitized build the program reads Qt as the test programs do (their defaults live in test_main).
-    env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":ignore_noninstrumented_modules=1:die_after_fork=0");
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(OX_BINARY_DIR "/bin/ombrix"), {});
     ProgramRun r;

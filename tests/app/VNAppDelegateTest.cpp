@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "app/HomeView.h"
+#include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
 #include "app/OXSectionPlaceholderView.h"
 #include "platform/foundation/DelayedCall.h"
@@ -121,13 +122,16 @@ TEST_F(VNAppDelegateTest, AfterLaunchTheWindowFillsTheScreenAndHomeTakesTheKeys)
   EXPECT_EQ(home->homeSectionList()->selectedRow(), 1u);
   press(13);
   ASSERT_TRUE(oxtest::spinUntil([&] { return ui.appController->currentSection() != home; }, 3000));
-  auto movies = std::dynamic_pointer_cast<OXSectionPlaceholderView>(ui.appController->currentSection());
+  auto movies = std::dynamic_pointer_cast<MoviesView>(ui.appController->currentSection());
   ASSERT_TRUE(movies);
-  EXPECT_EQ(movies->title(), "Movies");
+  EXPECT_EQ(movies->sectionName(), "Movies");
   EXPECT_EQ(VNAppDelegate::keyWindowResponder(), std::dynamic_pointer_cast<OXRemoteProtocol>(movies));
-  press(127);  // Delete goes back like Menu
-  auto back = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
-  ASSERT_TRUE(back);
+  press(127);  // Delete goes back like Menu, after the browser's fade
+  std::shared_ptr<HomeView> back;
+  ASSERT_TRUE(oxtest::spinUntil([&] {
+    back = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+    return bool(back);
+  }, 3000));
   EXPECT_EQ(back->homeSectionList()->selectedRow(), 1u);
   press(27);
   ASSERT_TRUE(oxtest::spinUntil([&] { return quits == 1; }, 3000));

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <sys/resource.h>
 
 #include "core/OXLibrary.h"
 #include "core/OXRootList.h"
@@ -159,6 +160,60 @@ TEST_F(RootList, ADiskMountedInsideAChosenFolderIsJudgedByItsOwnFolder) {
   ASSERT_TRUE(QDir(at("media/Disk")).removeRecursively());
   list->removeElementsOutsideFolderToScan();
   EXPECT_EQ(library->movieList(), OXLibrary::MovieList{onDisk});
+}
+
+TEST_F(RootList, NamesAreWalkedInTextOrderAndLinkedFoldersAreNotFollowed) {
+  for (const char* name : {"w/z.mkv", "w/\xc3\xa9.mkv", "w/\xf0\x9f\x98\x80.mkv", "w/\xef\xac\x80.mkv", "elsewhere/in.mkv"})
+    touch(QString::fromUtf8(name));
+  ASSERT_TRUE(QFile::link(at("elsewhere"), at("w/linked")));
+  ASSERT_TRUE(QFile::link(at("elsewhere"), at("w/linked.mkv")));
+  // UTF-16 order: the surrogate pair of U+1F600 comes before U+FB00.
+  EXPECT_EQ(OXRootList::getAllVideoFilesFromPath(at("w")),
+            QStringList({at("w/linked.mkv"), at("w/z.mkv"), at(QString::fromUtf8("w/\xc3\xa9.mkv")),
+                         at(QString::fromUtf8("w/\xf0\x9f\x98\x80.mkv")), at(QString::fromUtf8("w/\xef\xac\x80.mkv"))}));
+}
+
+TEST_F(RootList, KnownFilesAreRecognisedWhateverFormTheirPathWasStoredIn) {
+  for (const char* path : {"/a/b", "/a//b/", "a/./b/../c", "/", "//", "/a/..", ".", "", "/x/.hidden/..y", "/a/b/."})
+    EXPECT_EQ(OXRootList::cleanedPath(path), QString(path).isEmpty() ? QString() : QDir::cleanPath(path)) << path;
+
+  for (const char* name : {"M/one.mkv", "M/two.mkv", "M/three.mkv"}) touch(name);
+  list->addURLs({folder("M")}, 1);
+  const auto one = libtest::movie("tt1", root + "//M/./one.mkv");
+  library->addContent(one);
+  library->addUnknown(libtest::file(OXFile::kTypeMovie, at("M/sub/../two.mkv")));
+  EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList{at("M/three.mkv")});
+  library->removeContent(one);
+  EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList({at("M/one.mkv"), at("M/three.mkv")}));
+}
+
+TEST_F(RootList, ADeepTreeIsWalkedWhenDescriptorsRunShort) {
+  QString deep = "deep";
+  for (int level = 0; level < 40; ++level) deep += QStringLiteral("/d%1").arg(level);
+  touch(deep + "/film.mkv");
+  touch("deep/d0/beside.mkv");
+  const QStringList expected{at("deep/d0/beside.mkv"), at(deep + "/film.mkv")};
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+  rlimit tight = old;
+  tight.rlim_cur = rlim_t(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size() + 8);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  const QStringList found = OXRootList::getAllVideoFilesFromPath(at("deep"));
+  setrlimit(RLIMIT_NOFILE, &old);
+  EXPECT_EQ(found, expected);
+}
+
+TEST_F(RootList, PurgeJudgesStoredPathsInTheirCleanedForm) {
+  touch("M/kept.mkv");
+  list->addURLs({folder("M")}, 1);
+  const auto kept = libtest::movie("tt1", root + "//M/./kept.mkv");
+  const auto gone = libtest::movie("tt2", at("M/sub/../gone.mkv"));
+  library->addContent(kept);
+  library->addContent(gone);
+  library->addUnknown(libtest::file(OXFile::kTypeMovie, at("M/../Elsewhere/x.mkv")));
+  list->removeElementsOutsideFolderToScan();
+  EXPECT_EQ(library->movieList(), OXLibrary::MovieList{kept});
+  EXPECT_TRUE(library->unknownMovieList().isEmpty());
 }
 
 }  // namespace

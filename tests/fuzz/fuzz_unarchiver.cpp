@@ -1,12 +1,22 @@
 // Fuzz target for the keyed-archive reader: any bytes give an archive or an invalid one, never a crash, a hang or an
 // unbounded allocation. A libFuzzer program when configured with -DOX_BUILD_FUZZERS=ON (clang); the foundation tests
 // also run the same entry on deterministic mutations of a sound archive.
+//
+// With OX_FUZZ_LIBRARY_CLASSES (the fuzz program and the core tests) the library's own classes are registered too,
+// root list, file, movie, show and episode, so that their decoders meet damaged records as well as the frame.
 #include <QDateTime>
 #include <QUrl>
 #include <cstddef>
 #include <cstdint>
 
 #include "platform/foundation/KeyedArchiver.h"
+#ifdef OX_FUZZ_LIBRARY_CLASSES
+#include "core/OXArchiveClasses.h"
+#include "core/OXEpisode.h"
+#include "core/OXMovie.h"
+#include "core/OXRootList.h"
+#include "core/OXShow.h"
+#endif
 
 namespace oxfuzz {
 
@@ -65,6 +75,49 @@ inline QByteArray sampleArchive() {
   return archiver.finish();
 }
 
+#ifdef OX_FUZZ_LIBRARY_CLASSES
+inline void registerLibraryClasses() {
+  static const bool registered = [] {
+    registerCoreArchiveClasses();
+    ox::registerArchiveClass(QStringLiteral("OXRootList"),
+                             [](const ox::Decoder& d) { return OXRootList::initWithCoder(d); });
+    return true;
+  }();
+  (void)registered;
+}
+
+// Reads what a decoded record holds, as the programs do, without anything that reaches the disk.
+inline bool walkLibraryRecord(const QVariant& v) {
+  const auto file = [](const std::shared_ptr<OXFile>& f) {
+    if (!f) return;
+    (void)f->description();
+    (void)f->isValidFilePath();
+    (void)f->parseSeasonAndEpisodeRange(f->fulltext());
+    (void)(f->partialDataMD5().size() + f->partialDataSHA1().size() + f->partialDataCRC32().size());
+  };
+  if (auto m = ox::codingAs<OXMovie>(v)) {
+    (void)m->description();
+    (void)(m->genres().size() + m->links().size() + m->trailers().size());
+    (void)m->poster().toString();
+    file(m->file());
+  } else if (auto e = ox::codingAs<OXEpisode>(v)) {
+    (void)e->description();
+    (void)(e->links().size() + e->imageThumb().size());
+    file(e->file());
+  } else if (auto s = ox::codingAs<OXShow>(v)) {
+    (void)s->description();
+  } else if (auto f = ox::codingAs<OXFile>(v)) {
+    file(f);
+  } else if (auto r = ox::codingAs<OXRootList>(v)) {
+    (void)r->folderToScanType(1);
+    (void)r->folderToScanType(3);
+  } else {
+    return false;
+  }
+  return true;
+}
+#endif
+
 // Touches every part of a decoded value. A decoded value may share sub-values (one UID, one object), so the walk has
 // a budget rather than expanding a shared graph.
 inline void walk(const QVariant& v, int& budget) {
@@ -76,6 +129,9 @@ inline void walk(const QVariant& v, int& budget) {
     for (auto it = map.begin(); it != map.end(); ++it) walk(it.value(), budget);
   } else if (auto r = ox::codingAs<FuzzRecord>(v)) {
     walk(r->child, budget);
+#ifdef OX_FUZZ_LIBRARY_CLASSES
+  } else if (walkLibraryRecord(v)) {
+#endif
   } else {
     (void)v.toString().size();
   }
@@ -85,6 +141,9 @@ inline void walk(const QVariant& v, int& budget) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   oxfuzz::registerFuzzRecord();
+#ifdef OX_FUZZ_LIBRARY_CLASSES
+  oxfuzz::registerLibraryClasses();
+#endif
   ox::KeyedUnarchiver archive(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
   for (const QString& key : archive.rootKeys()) {
     int budget = 100000;

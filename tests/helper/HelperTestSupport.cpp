@@ -12,6 +12,7 @@
 #include "platform/system/LoginItem.h"
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixAPI.h"
+#include "tests/support/TestUtil.h"
 
 namespace helpertest {
 namespace {
@@ -71,11 +72,7 @@ int NotificationCounter::count(const QString& name) const {
   return int(seen_.count(name));
 }
 
-QProcessEnvironment programEnvironment() {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":ignore_noninstrumented_modules=1");
-  return env;
-}
+QProcessEnvironment programEnvironment() { return oxtest::programEnvironment(); }
 
 void resetHelperState() {
   OXOmbrixAPI().logOut();

@@ -4,8 +4,10 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "tests/support/MediaSamples.h"
+#include "tests/support/TestUtil.h"
 
 namespace {
 
@@ -32,10 +34,11 @@ TEST(PlaybackFrames, DisplayAndOptionsPanelOverThePlayingPattern) {
   if (!oxtest::mediaSamples().ok) GTEST_SKIP() << "no ffmpeg";
   QTemporaryDir out;
   ASSERT_TRUE(out.isValid());
-  QProcess tool;
-  tool.start(QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "playback"});
-  ASSERT_TRUE(tool.waitForFinished(60000));
-  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  std::unique_ptr<QProcess> tool;
+  ASSERT_TRUE(oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "playback"},
+                                   oxtest::programEnvironment()));
+  ASSERT_TRUE(tool->waitForFinished(60000));
+  ASSERT_EQ(tool->exitCode(), 0) << tool->readAllStandardError().toStdString();
   const QImage display(out.filePath("playback_display.png")), options(out.filePath("playback_options.png"));
   ASSERT_EQ(display.size(), QSize(1920, 1080));
   ASSERT_EQ(options.size(), QSize(1920, 1080));
@@ -58,10 +61,11 @@ TEST(PlaybackFrames, EpisodeMenuAndTrailerDisplay) {
   if (!oxtest::mediaSamples().ok) GTEST_SKIP() << "no ffmpeg";
   QTemporaryDir out;
   ASSERT_TRUE(out.isValid());
-  QProcess tool;
-  tool.start(QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "episodes", "trailer"});
-  ASSERT_TRUE(tool.waitForFinished(60000));
-  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  std::unique_ptr<QProcess> tool;
+  ASSERT_TRUE(oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "episodes", "trailer"},
+                                   oxtest::programEnvironment()));
+  ASSERT_TRUE(tool->waitForFinished(60000));
+  ASSERT_EQ(tool->exitCode(), 0) << tool->readAllStandardError().toStdString();
   const QImage menu(out.filePath("episode_menu.png")), trailer(out.filePath("trailer_display.png"));
   ASSERT_EQ(menu.size(), QSize(1920, 1080));
   ASSERT_EQ(trailer.size(), QSize(1920, 1080));

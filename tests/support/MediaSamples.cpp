@@ -12,7 +12,7 @@ namespace oxtest {
 
 namespace {
 // Bump when the samples change, so an older set in the build folder is made again.
-const char kStamp[] = "ready-3";
+const char kStamp[] = "ready-4";
 
 // Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed.
 bool ffmpeg(const QList<QStringList>& commands) {
@@ -57,6 +57,9 @@ bool generate(const MediaSamples& s) {
           QStringList{"-map", "0", "-map", "1", "-map", "2"} + h264 +
           QStringList{"-c:a", "aac", "-b:a", "32k", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1",
                       "language=fra", s.longClip},
+      lavfi + QStringList{"smptebars=size=320x240:rate=10:duration=20"} + lavfi +
+          QStringList{"sine=frequency=440:duration=20"} + h264 +
+          QStringList{"-c:a", "aac", "-b:a", "32k", "-shortest", s.longBars},
   });
 }
 
@@ -72,6 +75,7 @@ MediaSamples make() {
   s.tone = d + "tone.wav";
   s.frame = d + "frame.mkv";
   s.longClip = d + "long.mkv";
+  s.longBars = d + "long-bars.mkv";
   s.subtitles = d + "cues.srt";
   s.missing = d + "nothing-here.mkv";
   QLockFile lock(d + ".lock");

@@ -11,6 +11,7 @@ struct MediaSamples {
   QString wide;          // 1 s, 320x240 colour bars stored with pixels twice as wide as high
   QString tone;          // 1 s, audio only
   QString longClip;      // 30 s, 160x120 test pattern with two audio tracks (eng, fra): room for jumps
+  QString longBars;      // 20 s, 320x240 colour bars at 10 fps with a 440 Hz tone: a film to leave half-way
   QString frame;         // one frame of the test pattern: over before its first time report
   QString subtitles;     // an .srt file of two cues
   QString missing;       // a path where nothing is

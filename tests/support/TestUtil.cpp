@@ -50,6 +50,12 @@ int runPython(const QString& script, const QStringList& args, QByteArray* out, Q
   return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+QProcessEnvironment programEnvironment() {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":ignore_noninstrumented_modules=1:die_after_fork=0");
+  return env;
+}
+
 bool startProcess(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& args,
                   const QProcessEnvironment& environment, int timeoutMs) {
   bool started = false;

@@ -20,6 +20,10 @@ QString sourcePath(const QString& relative);
 int runPython(const QString& script, const QStringList& args, QByteArray* out = nullptr, QByteArray* err = nullptr,
               int timeoutMs = 60000);
 
+// The environment of this process for a program a test starts: under ThreadSanitizer the program reads Qt as the
+// test executables do (their defaults live in test_main.cpp), since Qt's own locking is not instrumented.
+QProcessEnvironment programEnvironment();
+
 // Makes `process` and starts `program` in it, in `environment` when one is given; answers whether it started.
 // Under ThreadSanitizer the spawn runs on a throw-away thread (see StandIn), and the process object comes back to
 // the calling thread.

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 
@@ -60,16 +61,17 @@ int main(int argc, char** argv) {
     OXCoreLibrary engine(library, false);
     QElapsedTimer clock;
     clock.start();
+    // Poll until the cycle has saved, then let the downloads it queued finish.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (engine.isUpdating()) return;
+      poll.stop();
+      engine.waitForDownloads();
+      app.exit(rc);
+    });
     ox::dispatchMain([&] {
       engine.updateLibrary();
-      // Poll until the cycle has saved, then let the downloads it queued finish.
-      auto poll = std::make_shared<std::function<void()>>();
-      *poll = [&, poll] {
-        if (engine.isUpdating()) return ox::dispatchMainAfter(0.05, *poll);
-        engine.waitForDownloads();
-        app.exit(rc);
-      };
-      ox::dispatchMainAfter(0.05, *poll);
+      poll.start(50);
     });
     app.exec();
     std::printf("One update cycle over %lld new video files in %.1f s; library folder %s\n", (long long)newFiles,

@@ -1,8 +1,8 @@
 // Saves a few rendered frames of the layer engine as PNG files, for a person to look at:
 //   ox-frames [output folder] [scene...]      (default: ./frames, every scene)
-// Scenes: coverflow, kenburns, masks, text, rolls, carousel, episodes, overlays, playback, trailer. Each frame is
-// drawn at a chosen instant of its animation on the engine's manual clock; the playback and trailer frames show the
-// displays over a test pattern that libvlc plays.
+// Scenes: coverflow, kenburns, masks, text, rolls, carousel, episodes, overlays, playback, trailer, movies. Each
+// frame is drawn at a chosen instant of its animation on the engine's manual clock; the playback and trailer frames
+// show the displays over a test pattern that libvlc plays.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -14,11 +14,14 @@
 #include <QTemporaryFile>
 #include <cstdio>
 
+#include "app/MoviesView.h"
 #include "app/OXFullScreenMenu.h"
 #include "app/OXPanelOptionsView.h"
 #include "app/OXPanelResumeView.h"
 #include "app/PanelResume.h"
+#include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
+#include "platform/foundation/DelayedCall.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "platform/media/VLCLibrary.h"
@@ -382,9 +385,62 @@ void trailerDisplay() {
   window->close();
 }
 
+// The movie browser on a library of painted posters and backdrops: settled, in the middle of a slide, and with the
+// splash screen of a title that opens. One title's file is missing (its poster is veiled), one has no poster at all.
+void moviesBrowser(const QString& library) {
+  const QStringList titles = {"Quiet Orchard", "The Long Tide", "Paper Moons", "North of Nowhere", "Glass Harbour",
+                              "Ember Road", "Salt and Signal", "The Lantern Keeper", "Copper Lanterns"};
+  const QString posters = QDir(library).filePath("Ombrix/posters");
+  const QString backdrops = QDir(library).filePath("Ombrix/backdrops");
+  QDir().mkpath(posters);
+  QDir().mkpath(backdrops);
+  QTemporaryDir films;
+  for (int i = 0; i < titles.size(); ++i) {
+    const QString code = QStringLiteral("tt70000%1").arg(i, 2, 10, QLatin1Char('0'));
+    if (i != 6) scenes::paintPoster(500, 740, i, titles[i]).save(QDir(posters).filePath(code + ".png"));
+    scenes::paintBackdrop(1920, 1080, i).save(QDir(backdrops).filePath(code + ".jpg"), "JPG", 90);
+    const QVariantMap fields{{"title", titles[i]},
+                             {"genre", QStringList{"Drama", "Mystery", "Adventure"}},
+                             {"rating", 4.5 + i * 0.5},
+                             {"runtime", 95 + i * 7},
+                             {"poster", "http://127.0.0.1:9/original/" + code + ".png"},
+                             {"image", "http://127.0.0.1:9/original/" + code + ".jpg"}};
+    auto movie = OXMovie::initWithDictionary({{"id", code}, {"fields", fields}});
+    auto file = OXFile::initWithType(OXFile::kTypeMovie);
+    file->setFilePath(films.filePath(code + ".mkv"));
+    if (i != 5 && i != 6) QFile(file->filePath()).open(QIODevice::WriteOnly);
+    movie->setFile(file);
+    OXLibrary::shareLibrary()->addContent(movie);
+  }
+  OXLibrary::shareLibrary()->setListenSoundtracks(false);
+  ox::DelayedCall::useManualTime(true);
+  auto view = std::make_shared<MoviesView>(QRectF(QPointF(0, 0), kScreen));
+  view->setupLayers();
+  spin([&] { return view->pendingPosters() == 0; }, 20000);
+  spin([] { return false; }, 100);  // the last pictures come through the main queue
+  for (int i = 0; i < 4; ++i) view->moveRight();
+  ox::DelayedCall::advanceManualTime(1);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  save(render(view->layer(), ox::LayerClock::now()), "movies.png");
+  view->moveRight();
+  ox::Transaction::flush();
+  save(render(view->layer(), ox::LayerClock::now() + 0.1), "movies_slide_0.1s.png");
+  ox::DelayedCall::advanceManualTime(1);
+  ox::LayerClock::advance(1);
+  view->showSplashScreen();
+  ox::Transaction::flush();
+  ox::LayerClock::advance(0.5);
+  save(render(view->layer(), ox::LayerClock::now() + 0.5), "movies_splash.png");
+  ox::DelayedCall::useManualTime(false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The browser's library is one of the tool's own, never the user's.
+  QTemporaryDir library;
+  qputenv("XDG_DATA_HOME", library.path().toLocal8Bit());
   // A headless screen of the frames' size, so the overlays' windows cover exactly what is drawn.
   QTemporaryFile screens;
   // A bare "offscreen" (as the test and demo scripts export it) gets the same screen.
@@ -415,5 +471,6 @@ int main(int argc, char** argv) {
   if (wanted("playback")) playbackDisplay();
   if (wanted("trailer")) trailerDisplay();
   if (wanted("overlays")) overlays();
+  if (wanted("movies")) moviesBrowser(library.path());
   return 0;
 }

@@ -1,7 +1,9 @@
 // Draws the pictures of both programs' own resources into resources/images/ (or the folder given):
 //   ox-images [output folder]
-// Each picture is ours, drawn here; run again after changing one and commit the result. Ombrix Helper's pictures are
-// drawn at twice their size in points ("<name>@2x.png"):
+// Each picture is ours, drawn here; run again after changing one and commit the result. Ombrix's, among others:
+//   bottomGround, ombrix_logo      the movie browser's darkening under the footer, and its splash screen's logo
+//   unknowPoster.jpg, posterBlack  the poster of a title that has none, and the veil over an unavailable one
+// Ombrix Helper's, drawn at twice their size in points ("<name>@2x.png"):
 //   status_off, status_on          the status item's icon, plain and highlighted (18 x 18 points)
 //   status_alt_off, status_alt_on  the same with the scanning dot, the icon's second phase while a scan runs
 //   iconMoviesEmpty, iconTVShowsEmpty  the panel's empty-library pictures (96 x 96 points)
@@ -259,6 +261,72 @@ QImage vignetteHome() {
   return img;
 }
 
+// The ground under the movie browser's footer and posters: clear over the upper part of the screen, darkening to
+// black at 85 % along the bottom edge, so the footer's white text reads over any backdrop. Drawn for the
+// rectangle the browser renders it for (the screen's width, 0.814 of its height) and stretched over the screen.
+QImage bottomGround() {
+  const int w = 1920, h = 879;
+  QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  QLinearGradient g(0, 0, 0, h);
+  for (const auto& [at, alpha] : {std::pair{0.0, 0}, {0.45, 0}, {0.62, 60}, {0.8, 160}, {1.0, 217}})
+    g.setColorAt(at, QColor(0, 0, 0, alpha));
+  p.fillRect(img.rect(), g);
+  return img;
+}
+
+// The splash screen's logo, on black: a white ring with a play triangle inside it.
+QImage ombrixLogo() {
+  const int s = 173;
+  QImage img(s, s, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::black);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(Qt::white, 9));
+  p.setBrush(Qt::NoBrush);
+  p.drawEllipse(QPointF(s / 2.0, s / 2.0), s * 0.4, s * 0.4);
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  const double c = s / 2.0;
+  p.drawPolygon(
+      QPolygonF({QPointF(c - s * 0.11, c - s * 0.17), QPointF(c + s * 0.19, c), QPointF(c - s * 0.11, c + s * 0.17)}));
+  return img;
+}
+
+// The poster of a title that has none: dark grey with a lighter frame of film perforations and a question mark.
+QImage unknowPoster() {
+  const int w = 500, h = 740;
+  QImage img(w, h, QImage::Format_RGB32);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient g(0, 0, 0, h);
+  g.setColorAt(0, QColor(72, 74, 80));
+  g.setColorAt(1, QColor(34, 35, 39));
+  p.fillRect(img.rect(), g);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(255, 255, 255, 40));
+  for (int y = 30; y < h - 30; y += 56) {
+    p.drawRoundedRect(QRectF(18, y, 26, 34), 5, 5);
+    p.drawRoundedRect(QRectF(w - 44, y, 26, 34), 5, 5);
+  }
+  QFont font;
+  font.setPixelSize(300);
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(QColor(255, 255, 255, 90));
+  p.drawText(QRectF(0, 0, w, h), Qt::AlignCenter, QStringLiteral("?"));
+  return img;
+}
+
+// The veil over the poster of a title whose video file is missing: black at 60 %, so the poster still shows
+// through it even at full strength.
+QImage posterBlack() {
+  QImage img(64, 64, QImage::Format_ARGB32_Premultiplied);
+  img.fill(QColor(0, 0, 0, 153));
+  return img;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -268,6 +336,10 @@ int main(int argc, char** argv) {
   QDir().mkpath(out);
   bool ok = save(panelResumeVignette(), out, QStringLiteral("PanelResumeVignette.png"));
   ok &= save(vignetteHome(), out, QStringLiteral("vignetteHome.png"));
+  ok &= save(bottomGround(), out, QStringLiteral("bottomGround.png"));
+  ok &= save(ombrixLogo(), out, QStringLiteral("ombrix_logo.png"));
+  ok &= save(unknowPoster(), out, QStringLiteral("unknowPoster.jpg"));
+  ok &= save(posterBlack(), out, QStringLiteral("posterBlack.png"));
   const QColor light(236, 236, 240);
   const QColor white(255, 255, 255);
   ok &= save(statusIcon(light, false), out, QStringLiteral("status_off@2x.png"));

@@ -1,0 +1,547 @@
+// The reading side of KeyedArchiver.h: the unarchiver and the registry of the system's archived classes.
+#include <QDateTime>
+#include <QHash>
+#include <QUrl>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/foundation/BinaryPlistCheck.h"
+#include "platform/foundation/BinaryPlistReader.h"
+#include "platform/foundation/KeyCache.h"
+#include "platform/foundation/KeyedArchiveKeys.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/TextIds.h"
+
+namespace ox {
+namespace {
+
+constexpr int kMaxObjectDepth = 256;  // objects nested through UIDs
+
+struct ClassRegistry {
+  std::mutex lock;
+  QHash<QString, DecodeFactory> factories;
+  static ClassRegistry& shared() {
+    static ClassRegistry registry;
+    return registry;
+  }
+  DecodeFactory find(const QString& name) {
+    std::lock_guard<std::mutex> hold(lock);
+    return factories.value(name);
+  }
+};
+
+}  // namespace
+
+void registerArchiveClass(const QString& className, DecodeFactory factory) {
+  ClassRegistry& registry = ClassRegistry::shared();
+  std::lock_guard<std::mutex> hold(registry.lock);
+  registry.factories.insert(className, std::move(factory));
+}
+
+QString Decoder::decodeString(const QString& key) const {
+  const QVariant v = decodeObject(key);
+  return v.typeId() == QMetaType::QString ? v.toString() : QString();
+}
+QByteArray Decoder::decodeData(const QString& key) const {
+  const QVariant v = decodeObject(key);
+  return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
+}
+QUrl Decoder::decodeUrl(const QString& key) const {
+  const QVariant v = decodeObject(key);
+  return v.typeId() == QMetaType::QUrl ? v.toUrl() : QUrl();
+}
+QVariantList Decoder::decodeList(const QString& key) const {
+  const QVariant v = decodeObject(key);
+  return v.typeId() == QMetaType::QVariantList ? v.toList() : QVariantList();
+}
+QVariantMap Decoder::decodeMap(const QString& key) const {
+  const QVariant v = decodeObject(key);
+  return v.typeId() == QMetaType::QVariantMap ? v.toMap() : QVariantMap();
+}
+
+namespace {
+
+using Ref = BinaryPlistReader::Ref;
+using Type = BinaryPlistReader::Type;
+using Container = BinaryPlistReader::Container;
+using Object = BinaryPlistReader::Object;
+
+enum class Builtin { None, Array, Dictionary, String, Data, Date, Url };
+
+struct ClassInfo {
+  bool sound = false;  // a class dictionary with a name
+  QString name;
+  Builtin builtin = Builtin::None;
+  DecodeFactory factory;
+};
+
+Builtin builtinNamed(const QString& name) {
+  if (name == QLatin1String("NSArray") || name == QLatin1String("NSMutableArray")) return Builtin::Array;
+  if (name == QLatin1String("NSDictionary") || name == QLatin1String("NSMutableDictionary")) return Builtin::Dictionary;
+  if (name == QLatin1String("NSString") || name == QLatin1String("NSMutableString")) return Builtin::String;
+  if (name == QLatin1String("NSData") || name == QLatin1String("NSMutableData")) return Builtin::Data;
+  if (name == QLatin1String("NSDate")) return Builtin::Date;
+  if (name == QLatin1String("NSURL")) return Builtin::Url;
+  return Builtin::None;
+}
+
+// Reads the archive's objects straight from the property list's bytes, each once, in the order they are asked for.
+struct Reader {
+  QByteArray bytes;
+  std::unique_ptr<BinaryPlistReader> plist;
+  Container top, objects;
+  std::vector<QVariant> decoded;  // one decoded value per UID, so that an object referenced twice is one object
+  // 0 not decoded, 1 being decoded (seeing it again is a cycle), 2 decoded, 3 a scalar met once (not kept)
+  std::vector<uint8_t> state;
+  int depth = 0;
+  bool valid = false;
+  bool failed = false;            // hostile content met while decoding: the archive is invalid from then on
+
+  // Keys meet as small numbers: the archive's key texts (by their object) and the callers' keys map to one id each.
+  QHash<QByteArray, int> keyIds;
+  KeyCache keyCache;
+  TextIds callerKeys;
+  std::vector<int> keyOfCallerKey;  // by the id among callerKeys
+  std::vector<int> keyOfRef;
+  int kClass = 0, kClassname = 0, kObjects = 0, kKeys = 0, kString = 0, kData = 0, kTime = 0, kBase = 0,
+      kRelative = 0;
+  QHash<quint64, ClassInfo> classes;
+
+  bool usable() const { return valid && !failed; }
+  QVariant fail(const QString& why) {
+    if (!failed) ox::log(QStringLiteral("KeyedUnarchiver: invalid archive: ") + why);
+    failed = true;
+    return {};
+  }
+
+  int idOf(const QByteArray& archiveForm) {
+    const auto it = keyIds.constFind(archiveForm);
+    if (it != keyIds.constEnd()) return *it;
+    const int id = int(keyIds.size());
+    keyIds.insert(archiveForm, id);
+    return id;
+  }
+  int callerKeyId(const QString& key) {
+    const uint32_t cached = keyCache.find(key);
+    if (cached != KeyCache::kNone) return int(cached);
+    const uint32_t caller = callerKeys.id(key);
+    if (caller >= keyOfCallerKey.size()) keyOfCallerKey.resize(caller + 1, -1);
+    int& id = keyOfCallerKey[caller];
+    if (id < 0) id = idOf(archiveKey(key).toUtf8());
+    keyCache.insert(key, uint32_t(id));
+    return id;
+  }
+  int keyOf(Ref ref) {
+    int& id = keyOfRef[ref];
+    if (id < 0) id = idOf(plist->textUtf8(ref));
+    return id;
+  }
+  // Entries are mostly asked for in the order they were written, so the search goes on from the last one found.
+  bool find(const Container& dict, int key, uint64_t& hint, Ref& out) {
+    for (uint64_t j = 0; j < dict.count; ++j) {
+      uint64_t i = hint + j;
+      if (i >= dict.count) i -= dict.count;
+      if (keyOf(plist->key(dict, i)) == key) {
+        hint = i + 1;
+        out = plist->value(dict, i);
+        return true;
+      }
+    }
+    return false;
+  }
+  QVariant field(const Container& dict, int key, uint64_t& hint) {
+    Ref ref = 0;
+    return find(dict, key, hint, ref) ? value(ref) : QVariant();
+  }
+
+  QVariant value(Ref ref);
+  QVariant value(const Object& o);
+  // The text or data a UID names, read as object() reads it but without a QVariant between: true with `out` set
+  // (empty for nil, or for a kept value of another kind), false where object() has to decide.
+  template <class T>
+  bool leaf(uint64_t uid, Type type, T& out);
+  void read(const Object& o, QString& out) const { out = plist->text(o); }
+  void read(const Object& o, QByteArray& out) const { out = plist->data(o); }
+  QVariant object(uint64_t uid);
+  QVariant build(const Object& o);
+  const ClassInfo& classOf(quint64 uid);
+  QVariant buildBuiltin(Builtin builtin, const Container& dict);
+  bool uidList(const Container& dict, int key, QVariantList& out);
+};
+
+// The decoder given to a factory of the system's classes: reads one object's dictionary.
+class ObjectDecoder final : public Decoder {
+ public:
+  ObjectDecoder(Reader& archive, const Container& dict) : a(archive), dict(dict) {}
+  bool containsValue(const QString& key) const override {
+    Ref ref = 0;
+    return a.usable() && a.find(dict, a.callerKeyId(key), hint, ref);
+  }
+  QVariant decodeObject(const QString& key) const override {
+    return a.usable() ? a.field(dict, a.callerKeyId(key), hint) : QVariant();
+  }
+  QString decodeString(const QString& key) const override { return leafOf<QString>(key, Type::Text); }
+  QByteArray decodeData(const QString& key) const override { return leafOf<QByteArray>(key, Type::Data); }
+  qint64 decodeInt64(const QString& key) const override;
+  double decodeDouble(const QString& key) const override;
+  float decodeFloat(const QString& key) const override;
+  bool decodeBool(const QString& key) const override { return decodeDouble(key) != 0.0; }
+
+ private:
+  // What decodeObject and a type test would give, the common cases read straight from the archive.
+  template <class T>
+  T leafOf(const QString& key, Type type) const {
+    Ref ref = 0;
+    if (!a.usable() || !a.find(dict, a.callerKeyId(key), hint, ref)) return T();
+    const Object o = a.plist->object(ref);
+    T out;
+    if (o.type == type) {
+      a.read(o, out);
+      return out;
+    }
+    if (o.type == Type::Uid && a.leaf(a.plist->uid(o), type, out)) return out;
+    const QVariant v = a.value(o);
+    return v.metaType() == QMetaType::fromType<T>() ? v.value<T>() : T();
+  }
+  // A number stored in the dictionary itself, read without a QVariant; anything else as decodeObject gives it.
+  template <class N>
+  N number(const QString& key, N (*fromReal)(double), N (*convert)(const QVariant&)) const {
+    Ref ref = 0;
+    if (!a.usable() || !a.find(dict, a.callerKeyId(key), hint, ref)) return N();
+    const Object o = a.plist->object(ref);
+    switch (o.type) {
+      case Type::Integer:
+        return N(a.plist->integer(o));
+      case Type::Real:
+        return fromReal(a.plist->real(o));
+      case Type::Boolean:
+        return N(a.plist->boolean(o) ? 1 : 0);
+      default:
+        return convert(a.value(o));
+    }
+  }
+
+  Reader& a;
+  Container dict;
+  mutable uint64_t hint = 0;
+};
+
+qint64 int64OfReal(double d) { return std::isfinite(d) && std::fabs(d) < 9.2e18 ? qint64(d) : 0; }
+double realOfReal(double d) { return d; }
+
+qint64 toInt64(const QVariant& v) {
+  switch (v.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Bool:
+      return v.toLongLong();
+    case QMetaType::Double:
+      return int64OfReal(v.toDouble());
+    default:
+      return 0;
+  }
+}
+double toDouble(const QVariant& v) {
+  switch (v.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Bool:
+    case QMetaType::Double:
+      return v.toDouble();
+    default:
+      return 0.0;
+  }
+}
+
+// Out of a float's range is infinity, as the platform's conversion gives (a plain cast would be undefined).
+float toFloat(double d) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  return d > kMax ? kInf : d < -kMax ? -kInf : float(d);
+}
+
+qint64 ObjectDecoder::decodeInt64(const QString& key) const { return number<qint64>(key, int64OfReal, toInt64); }
+double ObjectDecoder::decodeDouble(const QString& key) const { return number<double>(key, realOfReal, toDouble); }
+float ObjectDecoder::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
+
+// A value stored under a key: a UID names an object; numbers, booleans, text and data stand as they are.
+QVariant Reader::value(Ref ref) { return value(plist->object(ref)); }
+
+QVariant Reader::value(const Object& o) {
+  switch (o.type) {
+    case Type::Uid:
+      return object(plist->uid(o));
+    case Type::Boolean:
+      return plist->boolean(o);
+    case Type::Integer:
+      return plist->integer(o);
+    case Type::Real:
+      return plist->real(o);
+    case Type::Text:
+      return plist->text(o);
+    case Type::Data:
+      return plist->data(o);
+    default:
+      return fail(QStringLiteral("a value of an unexpected kind"));
+  }
+}
+
+QVariant Reader::object(uint64_t uid) {
+  if (failed) return {};
+  if (uid == 0) return {};  // "$null"
+  if (uid >= objects.count) return fail(QStringLiteral("UID %1 out of range").arg(uid));
+  if (state[uid] == 2) return decoded[uid];
+  if (state[uid] == 1) return fail(QStringLiteral("object %1 contains itself").arg(uid));
+  if (depth >= kMaxObjectDepth) return fail(QStringLiteral("objects nested too deep"));
+  // Texts, data and numbers hold nothing, so they cannot be part of a cycle: most are met once, and one is kept (and
+  // shared) only when it is met again.
+  const Object element = plist->object(plist->element(objects, uid));
+  switch (element.type) {
+    case Type::Text:
+    case Type::Data:
+    case Type::Integer:
+    case Type::Real:
+    case Type::Boolean:
+      if (state[uid] != 3) {
+        state[uid] = 3;
+        return value(element);
+      }
+      decoded[uid] = value(element);
+      state[uid] = 2;
+      return decoded[uid];
+    default:
+      break;
+  }
+  state[uid] = 1;
+  ++depth;
+  QVariant v = build(element);
+  --depth;
+  state[uid] = 2;
+  if (failed) return {};
+  decoded[uid] = v;
+  return v;
+}
+
+template <class T>
+bool Reader::leaf(uint64_t uid, Type type, T& out) {
+  if (failed || uid >= objects.count) return false;
+  if (uid == 0) {
+    out = T();
+    return true;
+  }
+  if (state[uid] == 2) {
+    const QVariant& kept = decoded[uid];
+    out = kept.metaType() == QMetaType::fromType<T>() ? kept.value<T>() : T();
+    return true;
+  }
+  if (state[uid] == 1 || depth >= kMaxObjectDepth) return false;
+  const Object element = plist->object(plist->element(objects, uid));
+  if (element.type != type) return false;
+  read(element, out);
+  if (state[uid] == 3) {
+    decoded[uid] = QVariant::fromValue(out);
+    state[uid] = 2;
+  } else {
+    state[uid] = 3;
+  }
+  return true;
+}
+
+const ClassInfo& Reader::classOf(quint64 uid) {
+  auto it = classes.find(uid);
+  if (it != classes.end()) return *it;
+  ClassInfo info;
+  if (uid < objects.count) {
+    const Ref classDict = plist->element(objects, uid);
+    Ref name = 0;
+    uint64_t hint = 0;
+    if (plist->type(classDict) == Type::Dictionary &&
+        find(plist->container(classDict), kClassname, hint, name) && plist->type(name) == Type::Text) {
+      info.sound = true;
+      info.name = plist->text(name);
+      info.builtin = builtinNamed(info.name);
+      if (info.builtin == Builtin::None) info.factory = ClassRegistry::shared().find(info.name);
+    }
+  }
+  return *classes.insert(uid, std::move(info));
+}
+
+QVariant Reader::build(const Object& o) {
+  switch (o.type) {
+    case Type::Text:
+    case Type::Data:
+    case Type::Integer:
+    case Type::Real:
+    case Type::Boolean:
+      return value(o);
+    case Type::Dictionary:
+      break;
+    default:
+      return fail(QStringLiteral("an object of an unexpected kind"));
+  }
+  const Container dict = plist->container(o);
+  Ref classRef = 0;
+  uint64_t hint = dict.count ? dict.count - 1 : 0;  // written last
+  if (!find(dict, kClass, hint, classRef)) return fail(QStringLiteral("an object without a class"));
+  const Object cls = plist->object(classRef);
+  if (cls.type != Type::Uid) return fail(QStringLiteral("an object without a class"));
+  const ClassInfo& info = classOf(plist->uid(cls));
+  if (!info.sound) return fail(QStringLiteral("a malformed class reference"));
+  if (info.builtin != Builtin::None) return buildBuiltin(info.builtin, dict);
+  if (!info.factory) return fail(QStringLiteral("unknown class \"%1\"").arg(info.name));
+  const DecodeFactory factory = info.factory;  // the table may grow while the object decodes its own
+  ObjectDecoder decoder(*this, dict);
+  CodingPtr made = factory(decoder);
+  return failed ? QVariant() : wrapCoding(made);
+}
+
+bool Reader::uidList(const Container& dict, int key, QVariantList& out) {
+  Ref array = 0;
+  uint64_t hint = 0;
+  if (!find(dict, key, hint, array) || plist->type(array) != Type::Array) {
+    fail(QStringLiteral("a malformed collection"));
+    return false;
+  }
+  const Container elements = plist->container(array);
+  out.reserve(qsizetype(elements.count));
+  for (uint64_t i = 0; i < elements.count; ++i) {
+    const Object element = plist->object(plist->element(elements, i));
+    if (element.type != Type::Uid) {
+      fail(QStringLiteral("a collection element is not a UID"));
+      return false;
+    }
+    out.append(object(plist->uid(element)));
+    if (failed) return false;
+  }
+  return true;
+}
+
+QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict) {
+  uint64_t hint = 0;
+  switch (builtin) {
+    case Builtin::Array: {
+      QVariantList list;
+      return uidList(dict, kObjects, list) ? QVariant(list) : QVariant();
+    }
+    case Builtin::Dictionary: {
+      QVariantList keys, values;
+      if (!uidList(dict, kKeys, keys) || !uidList(dict, kObjects, values)) return {};
+      if (keys.size() != values.size()) return fail(QStringLiteral("dictionary keys and values differ in number"));
+      QVariantMap map;
+      for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (keys[i].typeId() != QMetaType::QString) return fail(QStringLiteral("a dictionary key is not text"));
+        map.insert(keys[i].toString(), values[i]);
+      }
+      return map;
+    }
+    case Builtin::String: {
+      const QVariant v = field(dict, kString, hint);
+      return v.typeId() == QMetaType::QString ? v : fail(QStringLiteral("a malformed string"));
+    }
+    case Builtin::Data: {
+      const QVariant v = field(dict, kData, hint);
+      return v.typeId() == QMetaType::QByteArray ? v : fail(QStringLiteral("a malformed data object"));
+    }
+    case Builtin::Date: {
+      const QVariant v = field(dict, kTime, hint);
+      const double seconds = toDouble(v);
+      // Within about ±30,000 years, which QDateTime holds.
+      if ((v.typeId() != QMetaType::Double && v.typeId() != QMetaType::LongLong) || !std::isfinite(seconds) ||
+          std::fabs(seconds) > 1e12)
+        return fail(QStringLiteral("a malformed date"));
+      return QDateTime::fromMSecsSinceEpoch(kPlistReferenceDateMSecs + qint64(std::llround(seconds * 1000.0)),
+                                            Qt::UTC);
+    }
+    case Builtin::Url: {
+      const QVariant base = field(dict, kBase, hint);
+      const QVariant relative = field(dict, kRelative, hint);
+      if (failed) return {};
+      if ((base.isValid() && base.typeId() != QMetaType::QUrl) || relative.typeId() != QMetaType::QString)
+        return fail(QStringLiteral("a malformed URL"));
+      const QUrl url(relative.toString());
+      return base.isValid() ? base.toUrl().resolved(url) : url;
+    }
+    case Builtin::None:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+struct KeyedUnarchiver::Impl : Reader {};
+
+KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data) : d(std::make_unique<Impl>()) {
+  const QString problem = checkBinaryPlist(data);
+  if (!problem.isEmpty()) {
+    d->fail(problem);
+    return;
+  }
+  d->bytes = data;
+  d->plist = std::make_unique<BinaryPlistReader>(d->bytes);
+  const BinaryPlistReader& plist = *d->plist;
+  Ref archiver = 0, version = 0, top = 0, objects = 0;
+  const bool sound = plist.type(plist.top()) == Type::Dictionary && [&] {
+    const Container root = plist.container(plist.top());
+    return plist.find(root, "$archiver", archiver) && plist.find(root, "$version", version) &&
+           plist.find(root, "$top", top) && plist.find(root, "$objects", objects);
+  }();
+  if (!sound || plist.type(archiver) != Type::Text || !plist.textEquals(archiver, "NSKeyedArchiver") ||
+      plist.type(version) != Type::Integer || plist.integer(version) != 100000 ||
+      plist.type(top) != Type::Dictionary || plist.type(objects) != Type::Array) {
+    d->fail(QStringLiteral("not a keyed archive"));
+    return;
+  }
+  d->top = plist.container(top);
+  d->objects = plist.container(objects);
+  d->keyOfRef.assign(size_t(plist.objectCount()), -1);
+  d->kClass = d->idOf("$class");
+  d->kClassname = d->idOf("$classname");
+  d->kObjects = d->idOf("NS.objects");
+  d->kKeys = d->idOf("NS.keys");
+  d->kString = d->idOf("NS.string");
+  d->kData = d->idOf("NS.data");
+  d->kTime = d->idOf("NS.time");
+  d->kBase = d->idOf("NS.base");
+  d->kRelative = d->idOf("NS.relative");
+  d->decoded.resize(size_t(d->objects.count));
+  d->state.assign(size_t(d->objects.count), 0);
+  d->valid = true;
+}
+
+KeyedUnarchiver::~KeyedUnarchiver() = default;
+
+bool KeyedUnarchiver::isValid() const { return d->usable(); }
+
+QStringList KeyedUnarchiver::rootKeys() const {
+  QStringList keys;
+  if (!d->usable()) return keys;
+  for (uint64_t i = 0; i < d->top.count; ++i) keys.append(callerKey(d->plist->text(d->plist->key(d->top, i))));
+  return keys;
+}
+
+bool KeyedUnarchiver::containsValue(const QString& key) const {
+  Ref ref = 0;
+  uint64_t hint = 0;
+  return d->usable() && d->find(d->top, d->callerKeyId(key), hint, ref);
+}
+
+QVariant KeyedUnarchiver::decodeObject(const QString& key) const {
+  if (!d->usable()) return {};
+  uint64_t hint = 0;
+  const QVariant v = d->field(d->top, d->callerKeyId(key), hint);
+  return d->failed ? QVariant() : v;
+}
+qint64 KeyedUnarchiver::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
+double KeyedUnarchiver::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }
+float KeyedUnarchiver::decodeFloat(const QString& key) const { return toFloat(decodeDouble(key)); }
+bool KeyedUnarchiver::decodeBool(const QString& key) const { return decodeDouble(key) != 0.0; }
+
+QVariant unarchiveRootObject(const QByteArray& data, const QString& key) {
+  return KeyedUnarchiver(data).decodeObject(key);
+}
+
+}  // namespace ox
