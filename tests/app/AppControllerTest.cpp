@@ -75,9 +75,7 @@ TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
     void (AppController::*open)();
     const char* title;
     quint64 row;
-  } cases[] = {{&AppController::openTVShows, "Shows", 2},
-               {&AppController::openTrailers, "Trailers", 1},
-               {&AppController::openMoviesStreamers, "Movies Streamers", 1},
+  } cases[] = {{&AppController::openMoviesStreamers, "Movies Streamers", 1},
                {&AppController::openShowsStreamers, "Shows Streamers", 2}};
   for (const auto& c : cases) {
     ((*ui.appController).*c.open)();
@@ -93,17 +91,27 @@ TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
     EXPECT_EQ(home->homeSectionList()->selectedRow(), c.row) << c.title;
     EXPECT_EQ(home->activeRow(), c.row);
   }
-  // The movie browser leaves after its fade.
-  ui.appController->openMovies();
-  auto movies = std::dynamic_pointer_cast<MoviesView>(ui.appController->currentSection());
-  ASSERT_TRUE(movies);
-  movies->keyDown(ox::KeyEvent::withCharacters(QString(QChar(27))));
-  std::shared_ptr<HomeView> home;
-  ASSERT_TRUE(oxtest::spinUntil([&] {
-    home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
-    return bool(home);
-  }));
-  EXPECT_EQ(home->homeSectionList()->selectedRow(), 1u);
+  // The browsers (movies, shows, trailers) leave after their fade.
+  const struct {
+    void (AppController::*open)();
+    const char* name;
+    quint64 row;
+  } browsers[] = {{&AppController::openMovies, "Movies", 1},
+                  {&AppController::openTVShows, "Shows", 2},
+                  {&AppController::openTrailers, "Trailers", 1}};
+  for (const auto& b : browsers) {
+    ((*ui.appController).*b.open)();
+    auto browser = std::dynamic_pointer_cast<MoviesView>(ui.appController->currentSection());
+    ASSERT_TRUE(browser) << b.name;
+    EXPECT_EQ(browser->sectionName(), b.name);
+    browser->keyDown(ox::KeyEvent::withCharacters(QString(QChar(27))));
+    std::shared_ptr<HomeView> home;
+    ASSERT_TRUE(oxtest::spinUntil([&] {
+      home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
+      return bool(home);
+    })) << b.name;
+    EXPECT_EQ(home->homeSectionList()->selectedRow(), b.row) << b.name;
+  }
 }
 
 TEST(AppControllerMarker, ARecentOrMissingMarkerOrAnEmptyLibraryLeavesTheCursor) {
