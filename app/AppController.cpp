@@ -7,6 +7,8 @@
 #include "app/MoviesView.h"
 #include "app/OXSectionPlaceholderView.h"
 #include "app/OXStreamersMoviesView.h"
+#include "app/OXTrailers.h"
+#include "app/ShowsView.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/PropertyList.h"
@@ -52,7 +54,7 @@ std::shared_ptr<OXSectionView> AppController::placeholder(const QString& title, 
 
 void AppController::openMovies() { loadSectionObject(std::make_shared<MoviesView>(sectionFrame())); }
 
-void AppController::openTVShows() { loadSectionObject(placeholder(QStringLiteral("Shows"), 2)); }
+void AppController::openTVShows() { loadSectionObject(std::make_shared<ShowsView>(sectionFrame())); }
 
 void AppController::openMoviesStreamers() {
   loadSectionObject(std::make_shared<OXStreamersMoviesView>(sectionFrame()));
@@ -60,7 +62,7 @@ void AppController::openMoviesStreamers() {
 
 void AppController::openShowsStreamers() { loadSectionObject(placeholder(QStringLiteral("Shows Streamers"), 2)); }
 
-void AppController::openTrailers() { loadSectionObject(placeholder(QStringLiteral("Trailers"), 1)); }
+void AppController::openTrailers() { loadSectionObject(std::make_shared<OXTrailers>(sectionFrame())); }
 
 void AppController::loadSectionObject(const std::shared_ptr<OXSectionView>& view) {
   const ox::ViewPtr content = contentView();

@@ -252,34 +252,7 @@ void MoviesView::getLibrary() {
 
 QString MoviesView::sectionName() const { return QStringLiteral("Movies"); }
 
-QList<ox::CodingPtr> MoviesView::contentList() const {
-  OXLibrary::MovieList movies = OXLibrary::shareLibrary()->movieList();
-  std::stable_sort(movies.begin(), movies.end(), [](const auto& a, const auto& b) {
-    return a->title().compare(b->title(), Qt::CaseInsensitive) < 0;
-  });
-  QList<ox::CodingPtr> list;
-  list.reserve(movies.size());
-  for (const auto& m : movies) list << m;
-  return list;
-}
-
-// --- filters: the row's only group until the genre filters come
-
-void MoviesView::buildFilterMenu() {
-  filtersArray_.clear();
-  const std::vector<LayerPtr>& row = coverflowLayer_->sublayers();
-  if (!row.empty()) filtersArray_.push_back({QCoreApplication::translate("Localizable", "See Everything"), row});
-  if (!filtersArray_.empty()) enableMovies_ = filtersArray_.front();
-}
-
-void MoviesView::showFilterMenu() {
-  if (filtersArray_.size() < 2) return;
-  QStringList titles;
-  for (const FilterGroup& g : filtersArray_) titles << g.title;
-  filterMenu_ = OXFullScreenMenu::initWithTitle(QString(), titles);
-  filterMenu_->setFirstSelected(currentFilterIndex_);
-  filterMenu_->open();
-}
+QList<ox::CodingPtr> MoviesView::contentList() const { return sortedByTitle(OXLibrary::shareLibrary()->movieList()); }
 
 // --- selection
 

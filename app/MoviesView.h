@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 #include <QVariantList>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -66,6 +67,9 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   virtual void playMovieWithRatio(float ratio);
   // The OpenSubtitles results for a record; the subtitle cache is emptied on the way.
   virtual QVariantList getSubtitles(const ox::CodingPtr& record);
+  // The OpenSubtitles search of every browser, synchronous on the calling thread: log in, search, empty the
+  // subtitle cache, and log out when asked to.
+  static QVariantList subtitlesFor(const ox::CodingPtr& record, bool logOut);
   // Menu while a title opens or plays: the player closes and the browser comes back.
   virtual void closeSplashScreen();
   // The player's display asked to leave: the watched ratio is stored and the player closed.
@@ -126,11 +130,28 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   void videoDidLoaded() override;
   void videoDidFailed() override;
 
-  // --- filters
-  // The groups of the row, the first of which is put in force: every poster ("See Everything").
+  // --- genre filters (MoviesViewFilters.cpp)
+  // The eight filters of the table, by index: 0 "See Everything", then the mood filters by genre words (compared
+  // exactly, leading blanks included), and 2 "Popular" by year and popularity.
+  static constexpr quint64 kFilterCount = 8;
+  // The English name of a filter, the key of its translation.
+  static const char* filterName(quint64 filter);
+  // Whether a record's fields let it through a filter; `currentYear` is the calendar year of the system date. Any
+  // index outside 1-7 lets everything through; a record without genres passes no genre filter.
+  static bool isInFilter(quint64 filter, const OXMediaFields& fields, qint64 currentYear);
+  // The posters of the row that belong to a filter, in row order.
+  std::vector<ox::LayerPtr> postersForMenu(quint64 filter) const;
+  // The groups that let at least one poster through, in table order, the first of which is put in force; computed
+  // once, after the row is filled.
   void buildFilterMenu();
   // The filter list, when there are two groups or more.
   void showFilterMenu();
+  // The action of every entry of the filter list (the button's tag is the entry's index): the group in force
+  // changes, only its posters stay browsable, the selection stays on the same title when it can, and the header
+  // counts the group.
+  void filterApply(const ox::Button& sender);
+  // The selection after a change of group: the same poster when the group holds it, else the middle one.
+  void newSelectedIndexForPreviousPosterSelected(const ox::LayerPtr& poster);
 
   // --- posters (MoviesViewPosters.cpp)
   // A poster: holder, reflection and picture ("unknowPoster.jpg" until its own is composed), attached to each other
@@ -192,6 +213,17 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   std::shared_ptr<MoviesView> self();
   // The fields shared by movies and shows; null for any other record.
   static const OXMediaFields* fieldsOf(const ox::CodingPtr& record);
+  // Records as the row holds them, by title, case-insensitively.
+  template <class T>
+  static QList<ox::CodingPtr> sortedByTitle(QList<std::shared_ptr<T>> records) {
+    std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) {
+      return a->title().compare(b->title(), Qt::CaseInsensitive) < 0;
+    });
+    QList<ox::CodingPtr> list;
+    list.reserve(records.size());
+    for (const auto& r : records) list << r;
+    return list;
+  }
   // The header, backdrop, row and footer fade together, around a playback.
   void fadeBrowser(double opacity, double duration, std::function<void()> completion);
   // The delayed half of playMovieWithRatio.

@@ -145,12 +145,14 @@ void MoviesView::observeExitPlayer() {
       });
 }
 
-QVariantList MoviesView::getSubtitles(const ox::CodingPtr& record) {
+QVariantList MoviesView::getSubtitles(const ox::CodingPtr& record) { return subtitlesFor(record, true); }
+
+QVariantList MoviesView::subtitlesFor(const ox::CodingPtr& record, bool logOut) {
   const std::shared_ptr<OXOpenSubtitleController> subtitles = OXOpenSubtitleController::init();
   const QVariantList results = subtitles ? subtitles->searchAllSubtitleForContent(record) : QVariantList();
   if (const auto cache = OXApplicationSupport::initWithFolderName(QStringLiteral("Player")))
     cache->cleanSubtitleFolder();
-  if (subtitles) subtitles->close();
+  if (subtitles && logOut) subtitles->close();
   return results;
 }
 

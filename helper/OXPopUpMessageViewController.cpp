@@ -12,7 +12,7 @@ const QString OXPopUpMessageViewController::kShowSourcesNotification = QStringLi
 
 namespace {
 constexpr int kWidth = 330;
-constexpr int kHeight = 540;
+constexpr int kHeight = 520;
 }  // namespace
 
 OXPopUpMessageViewController::OXPopUpMessageViewController() : view_(new QWidget) {

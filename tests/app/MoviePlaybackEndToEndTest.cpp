@@ -19,30 +19,17 @@
 #include "platform/media/VLCLibrary.h"
 #include "platform/ui/WindowServer.h"
 #include "tests/app/AppTestUtil.h"
+#include "tests/app/DemoLibrary.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
 
+using apptest::press;
+using apptest::runDemoCycle;
+
 namespace {
 
 const QString kGlassHarbour = QStringLiteral("tt9000001");
-
-void press(char16_t c) { ox::WindowServer::shared().dispatchKeyEvent(ox::KeyEvent::withCharacters(QString(QChar(c)))); }
-
-// One scan cycle of the demo tool over the folders, into the library folder, against the stand-ins.
-bool runDemoCycle(const QString& support, const QString& movies, const QString& shows) {
-  QFile catalogue(oxtest::sourcePath("tests/standin/catalogue.json"));
-  if (!catalogue.open(QIODevice::ReadOnly)) return false;
-  const QString key = QJsonDocument::fromJson(catalogue.readAll()).object().value("tvdbApiKey").toString();
-  QProcessEnvironment env = oxtest::programEnvironment();
-  env.insert("OX_DEMO_TVDB_API_KEY", key);
-  std::unique_ptr<QProcess> demo;
-  if (!oxtest::startProcess(demo, QStringLiteral(OX_BINARY_DIR "/tools/ox-demo"), {support, movies, shows}, env))
-    return false;
-  const bool done = demo->waitForFinished(60000) && demo->exitStatus() == QProcess::NormalExit && demo->exitCode() == 0;
-  if (!done) ADD_FAILURE() << demo->readAllStandardError().toStdString();
-  return done;
-}
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 #include "tests/helper/HelperTestSupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -82,6 +84,45 @@ void resetHelperState() {
                           "automaticallyChecksForUpdates", "automaticallyDownloadsUpdates"})
     ox::UserDefaults::remove(QString::fromLatin1(key));
   ox::LoginItem::removeFromLoginItems(QStringLiteral("Varnel.OmbrixHelper"));
+}
+
+std::shared_ptr<OXFile> fileAt(const QString& path, qint32 type) {
+  auto file = OXFile::initWithType(type);
+  file->setFilePath(path);
+  return file;
+}
+
+std::shared_ptr<OXMovie> movieRecord(const QString& imdb, const QString& title, const QString& path) {
+  auto movie = OXMovie::initWithDictionary({{"id", imdb}, {"fields", QVariantMap{{"title", title}, {"imdb", imdb}}}});
+  if (!path.isEmpty()) movie->setFile(fileAt(path, OXFile::kTypeMovie));
+  return movie;
+}
+
+std::shared_ptr<OXShow> showRecord(quint64 showID, const QString& title) {
+  return OXShow::initWithDictionary({{"id", QStringLiteral("s_%1").arg(showID)},
+                                     {"fields", QVariantMap{{"title", title}, {"showid", QString::number(showID)}}}});
+}
+
+std::shared_ptr<OXEpisode> episodeRecord(quint64 episodeID, quint64 showID, quint64 season, quint64 episode,
+                                         const QString& path) {
+  auto record = OXEpisode::initWithDictionary(
+      {{"id", QStringLiteral("e_%1").arg(episodeID)},
+       {"fields", QVariantMap{{"showid", QString::number(showID)}, {"season", QString::number(season)},
+                              {"episode", QString::number(episode)}}}});
+  record->setFile(fileAt(path, OXFile::kTypeEpisode));
+  return record;
+}
+
+QStringList modelTitles(const QAbstractItemModel& model) {
+  QStringList out;
+  for (int row = 0; row < model.rowCount(); ++row) out << model.index(row, 0).data().toString();
+  return out;
+}
+
+void writeVideoFile(const QString& path) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(5 * 1048576));
 }
 
 }  // namespace helpertest

@@ -1,4 +1,5 @@
 #pragma once
+#include <QAbstractItemModel>
 #include <QImage>
 #include <QProcessEnvironment>
 #include <QRect>
@@ -8,6 +9,10 @@
 #include <memory>
 #include <mutex>
 
+#include "core/OXEpisode.h"
+#include "core/OXFile.h"
+#include "core/OXMovie.h"
+#include "core/OXShow.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/StatusItem.h"
 
@@ -55,5 +60,16 @@ QProcessEnvironment programEnvironment();
 // A fresh library, defaults and keychain session for one test: the shared library emptied, no session stored,
 // no first-run mark.
 void resetHelperState();
+
+// Records as the scan would make them. A file's path is only named: nothing is read from it.
+std::shared_ptr<OXFile> fileAt(const QString& path, qint32 type);
+std::shared_ptr<OXMovie> movieRecord(const QString& imdb, const QString& title, const QString& path = {});
+std::shared_ptr<OXShow> showRecord(quint64 showID, const QString& title);
+std::shared_ptr<OXEpisode> episodeRecord(quint64 episodeID, quint64 showID, quint64 season, quint64 episode,
+                                         const QString& path);
+// The display text of every row of a list's model.
+QStringList modelTitles(const QAbstractItemModel& model);
+// An empty video file of 5 MiB (sparse), large enough to be sampled for the match reports.
+void writeVideoFile(const QString& path);
 
 }  // namespace helpertest

@@ -9,10 +9,13 @@
 #include <QUrl>
 
 #include "core/OXLibrary.h"
+#include "helper/OXContentListViewController.h"
 #include "helper/OXPanelListController.h"
 #include "helper/OXPopUpMessageViewController.h"
+#include "helper/OXSearchListViewController.h"
 #include "helper/OXTutorialWindowController.h"
 #include "platform/system/Workspace.h"
+#include "platform/ui/TableView.h"
 #include "scanner/OXCoreLibrary.h"
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/StandIn.h"
@@ -79,7 +82,10 @@ TEST(Messages, TheEmptyTabShowsWhyAndTheListComesBackWithTheFirstFile) {
   EXPECT_FALSE(message->buttonSources()->isHidden());
   EXPECT_EQ(message->buttonSources()->text(), "Add movies sources");
   EXPECT_FALSE(message->iconImageView()->pixmap().isNull());
-  EXPECT_TRUE(list.scrollView()->isHidden());
+  // Only the lists give way: the tabs stay to switch.
+  EXPECT_TRUE(list.contentListViewController()->contentTableView()->isHidden());
+  EXPECT_TRUE(list.searchListViewController()->view()->isHidden());
+  EXPECT_FALSE(list.contentListViewController()->movieButton()->isHidden());
   // Its origin, bottom up, is (11, 20) on the page.
   EXPECT_EQ(message->view()->x(), 11);
   EXPECT_EQ(list.view()->height() - message->view()->geometry().bottom() - 1, 20);
@@ -102,7 +108,7 @@ TEST(Messages, TheEmptyTabShowsWhyAndTheListComesBackWithTheFirstFile) {
   ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 30000));
   ASSERT_EQ(OXLibrary::shareLibrary()->unknownMovieList().size(), 1);
   ASSERT_TRUE(oxtest::spinUntil([&] { return !list.isMessageViewShown(); }));
-  EXPECT_FALSE(list.scrollView()->isHidden());
+  EXPECT_FALSE(list.contentListViewController()->contentTableView()->isHidden());
 
   helpertest::NotificationCounter posts({OXPopUpMessageViewController::kShowSourcesNotification});
   message->buttonSources()->click();

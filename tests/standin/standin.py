@@ -15,8 +15,9 @@ On start it prints one JSON line on standard output: {"services": {name: base UR
 "control": URL, "record": path} (also written to --ports-file). Every request is recorded (in memory, and as JSON lines
 in --record) before it is answered. Commands, as one JSON object per line on standard input or POSTed to
 control /command, each answered by one JSON line:
-  {"cmd": "fault", "service": "search"|"*", "kind": "stall"|"500"|"garbage"|"close"|"answer", "count": n (-1 = until
-   cleared), "path": "substring of the raw path", "seconds": stall length, "status": n, "body": text, "contentType": t}
+  {"cmd": "fault", "service": "search"|"*", "kind": "stall"|"delay"|"500"|"garbage"|"close"|"answer", "count": n
+   (-1 = until cleared), "path": "substring of the raw path", "seconds": stall or delay length, "status": n, "body":
+   text, "contentType": t}   ("delay" answers as usual once the seconds have passed or "clear" released it)
   {"cmd": "clear"}   drop faults and records, release stalled requests
   {"cmd": "requests", "service": name}   the recorded requests
   {"cmd": "addFile", "os_hash": h, "size": s, "imdb": code | "show"/"season"/"episode": numbers}
@@ -123,7 +124,7 @@ class State:
             return {"ok": True}
         if kind == "fault":
             spec = {k: v for k, v in cmd.items() if k != "cmd"}
-            if spec.get("kind") not in ("stall", "500", "garbage", "close", "answer"):
+            if spec.get("kind") not in ("stall", "delay", "500", "garbage", "close", "answer"):
                 return {"ok": False, "error": "unknown fault kind"}
             with self.lock:
                 self.faults.append(spec)
@@ -413,6 +414,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if kind == "stall":
             self.state.release.wait(float(fault.get("seconds", 3600)))
             self.close_connection = True
+        elif kind == "delay":
+            self.state.release.wait(float(fault.get("seconds", 3600)))
+            ROUTES[self.service](self)
         elif kind == "close":
             self.close_connection = True
         elif kind == "500":

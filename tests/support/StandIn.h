@@ -36,8 +36,8 @@ class StandIn {
   QVariantList waitForRequests(const QString& service, int count, int timeoutMs = 5000) const;
 
   // A fault for the next `count` requests (-1: until clear()) of `service` ("*": any) whose raw path contains
-  // `pathPart`: "stall" (no answer for `seconds`, then the connection closes), "500", "garbage", "close",
-  // or "answer" with `status` and `body`.
+  // `pathPart`: "stall" (no answer for `seconds`, then the connection closes), "delay" (the usual answer, after
+  // `seconds` or once clear() releases it), "500", "garbage", "close", or "answer" with `status` and `body`.
   bool fault(const QString& service, const QString& kind, int count = -1, const QString& pathPart = {},
              double seconds = 3600);
   bool answer(const QString& service, int status, const QByteArray& body, int count = -1,

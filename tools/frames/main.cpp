@@ -1,8 +1,8 @@
 // Saves a few rendered frames of the layer engine as PNG files, for a person to look at:
 //   ox-frames [output folder] [scene...]      (default: ./frames, every scene)
-// Scenes: coverflow, kenburns, masks, text, rolls, carousel, episodes, overlays, playback, trailer, movies,
-// streamers. Each frame is drawn at a chosen instant of its animation on the engine's manual clock; the playback and trailer frames
-// show the displays over a test pattern that libvlc plays.
+// Scenes: coverflow, kenburns, masks, text, rolls, carousel, episodes, overlays, playback, trailer, movies, shows,
+// trailers, streamers. Each frame is drawn at a chosen instant of its animation on the engine's manual clock; the
+// playback and trailer frames show the displays over a test pattern that libvlc plays.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -32,7 +32,7 @@
 #include "playback/OXPlayerController.h"
 #include "playback/RollLayout.h"
 #include "tools/frames/Scenes.h"
-#include "tools/frames/StreamersFrames.h"
+#include "tools/frames/SectionScenes.h"
 
 namespace {
 
@@ -473,6 +473,10 @@ int main(int argc, char** argv) {
   if (wanted("trailer")) trailerDisplay();
   if (wanted("overlays")) overlays();
   if (wanted("movies")) moviesBrowser(library.path());
-  if (wanted("streamers")) streamersFrames(library.path(), save);
+  ox::DelayedCall::useManualTime(true);
+  if (wanted("shows")) sections::showsAndEpisodes(library.path(), save);
+  if (wanted("trailers")) sections::trailers(library.path(), save);
+  if (wanted("streamers")) sections::streamers(library.path(), save);
+  ox::DelayedCall::useManualTime(false);
   return 0;
 }

@@ -1,14 +1,24 @@
 // Saves pictures of Ombrix Helper's windows as PNG files, for a person to look at:
 //   ox-helper-frames [output folder]      (default: ./frames)
-// It runs the helper's own start on a fresh, empty library in a scratch folder (no online service is reached):
-// the panel under its status item with the account form (login and registration), the panel's empty-library and
-// library-being-created messages after a login, the four tour pages, and the status item's icons.
+// It runs the helper's own start on a fresh, empty library in a scratch folder: the panel under its status item with
+// the account form (login and registration), the panel's empty-library and library-being-created messages after a
+// login, the four tour pages and the status item's icons, with every online service on a closed port. Then, with
+// the local stand-ins of the services (tests/standin) when python3 is there, a scan of a few files fills the lists:
+// the movie and show tabs, a row under the pointer, the gear menu, the manual search of an unrecognised file and the
+// movie tab once that file has been identified by hand.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
+#include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,16 +27,20 @@
 
 #include "core/OXLibrary.h"
 #include "helper/OXAppDelegate.h"
+#include "helper/OXContentListViewController.h"
 #include "helper/OXHelperApplication.h"
 #include "helper/OXMenubarController.h"
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
 #include "helper/OXPopUpMessageViewController.h"
+#include "helper/OXSearchListViewController.h"
 #include "helper/OXSignUpLoginController.h"
 #include "helper/OXTutorialWindowController.h"
 #include "helper/StatusItemView.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/ui/StatusItem.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/ViewTag.h"
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixAPI.h"
 
@@ -81,10 +95,12 @@ void paintBar(QPainter& p, const QRect& bar) {
   p.drawText(bar.adjusted(0, 0, -14, 0), Qt::AlignVCenter | Qt::AlignRight, QStringLiteral("20:15"));
 }
 
-// A piece of desktop around the panel: backdrop, top bar with the status item, and the panel where it stands.
-QImage desktopWithPanel(OXPanelController* panel) {
+// A piece of desktop around the panel: backdrop, top bar with the status item, the panel where it stands and, when
+// given, a menu open over it.
+QImage desktopWithPanel(OXPanelController* panel, QWidget* menu = nullptr) {
   const QRect frame = panel->window()->geometry();
-  const QRect area = QRect(frame.left() - 60, 0, frame.width() + 120, frame.bottom() + 50);
+  QRect area = QRect(frame.left() - 60, 0, frame.width() + 120, frame.bottom() + 50);
+  if (menu) area = area.united(menu->geometry().adjusted(-20, 0, 20, 20));
   QImage shot(area.size(), QImage::Format_ARGB32_Premultiplied);
   QPainter p(&shot);
   QLinearGradient sky(0, 0, area.width(), area.height());
@@ -95,6 +111,7 @@ QImage desktopWithPanel(OXPanelController* panel) {
   paintBar(p, QRect(area.left(), 0, area.width(), g_item.height()));
   p.drawImage(QRectF(g_item), PictureStatusItem::image_);
   p.drawImage(frame.topLeft(), panel->window()->grab().toImage());
+  if (menu) p.drawImage(menu->geometry().topLeft(), menu->grab().toImage());
   return shot;
 }
 
@@ -114,6 +131,109 @@ QImage statusItemSheet(OXMenubarController* menubar) {
     x += cell + 10;
   }
   return sheet;
+}
+
+// The services' stand-ins as a child process (they stop when its input closes); the service variables point at them.
+std::unique_ptr<QProcess> startStandIns() {
+  const QString script = QStringLiteral(OX_SOURCE_DIR "/tests/standin/standin.py");
+  if (!QFile::exists(script)) return nullptr;
+  auto process = std::make_unique<QProcess>();
+  process->start(QStringLiteral("python3"), {script, QStringLiteral("--exit-on-eof")});
+  if (!process->waitForStarted(5000)) return nullptr;
+  QElapsedTimer clock;
+  clock.start();
+  while (!process->canReadLine() && clock.elapsed() < 20000) process->waitForReadyRead(200);
+  const QVariantMap env =
+      QJsonDocument::fromJson(process->readLine()).object().toVariantMap().value(QStringLiteral("env")).toMap();
+  if (env.isEmpty()) return nullptr;
+  for (auto it = env.begin(); it != env.end(); ++it) qputenv(qPrintable(it.key()), it.value().toByteArray());
+  return process;
+}
+
+// An empty video file of 5 MiB (sparse), as large as the scan and the match reports want.
+void videoFile(const QString& path) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly)) file.resize(5 * 1048576);
+}
+
+void hover(QWidget* row) {
+  if (!row) return;
+  QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), QPointF(20, 20));
+  QCoreApplication::sendEvent(row, &enter);
+}
+
+void leave(QWidget* row) {
+  if (!row) return;
+  QEvent leaving(QEvent::Leave);
+  QCoreApplication::sendEvent(row, &leaving);
+}
+
+// The first row of the list that shows this title.
+int rowTitled(QAbstractItemModel* model, const QString& title) {
+  for (int row = 0; row < model->rowCount(); ++row)
+    if (model->index(row, 0).data().toString() == title) return row;
+  return -1;
+}
+
+// The lists, filled by a scan against the stand-ins, and a manual identification.
+void listPictures(OXPanelController* panel, OXCoreLibrary* engine, const QString& home) {
+  OXPanelListController* list = panel->panelListController();
+  OXContentListViewController* content = list->contentListViewController();
+  const QString movies = home + QStringLiteral("/Movies");
+  const QString shows = home + QStringLiteral("/TV Shows");
+  for (const char* name : {"The Glass Harbour (1998).mkv", "Copper Lanterns 2004.mkv", "Midnight Orchard.mp4",
+                           "Quiet Engines 1950.mkv", "Harbour Lights 2016.mkv", "Northbound Static.mkv",
+                           "Rain on Vellum.mkv", "Galss Harbour Lights.mkv", "holiday at grandmas.avi"})
+    videoFile(movies + QLatin1Char('/') + QString::fromLatin1(name));
+  for (const char* name : {"Lantern Street/Lantern.Street.S01E01.mkv", "Lantern Street/Lantern.Street.S01E02.mkv",
+                           "Lantern Street/Lantern.Street.S02E01.mkv", "Orbit Station/Orbit Station 2018 S01E01.mkv",
+                           "Tom and Jerome/Tom and Jerome S01E03.mkv", "Misc/Unknown Series S03E07.mkv"})
+    videoFile(shows + QLatin1Char('/') + QString::fromLatin1(name));
+  engine->addURLsToRootList({QUrl::fromLocalFile(shows + QLatin1Char('/'))}, 3);
+  spinUntil([&] { return !engine->isUpdating(); }, 60000);
+  spinUntil([&] { return !content->isSyncing(); });
+  spin(800);
+  save(desktopWithPanel(panel), QStringLiteral("panel_movies.png"));
+
+  ox::TableView* table = content->contentTableView();
+  QWidget* row = table->viewAtRow(rowTitled(content, QStringLiteral("Midnight Orchard")));
+  hover(row);
+  spin(100);
+  save(desktopWithPanel(panel), QStringLiteral("panel_movies_row_under_pointer.png"));
+  leave(row);
+
+  list->showMenuSetting();
+  spin(300);
+  save(desktopWithPanel(panel, list->menu()), QStringLiteral("panel_gear_menu.png"));
+  list->menu()->hide();
+
+  content->showButton()->click();
+  spin(800);
+  save(desktopWithPanel(panel), QStringLiteral("panel_shows.png"));
+  content->movieButton()->click();
+  spin(300);
+
+  // The unrecognised file by hand: its title edited, the results, one under the pointer.
+  QWidget* unknown = table->viewAtRow(rowTitled(content, QStringLiteral("galss harbour lights")));
+  if (auto* identify = qobject_cast<QAbstractButton*>(ox::viewWithTag(unknown, 4))) identify->click();
+  OXSearchListViewController* search = list->searchListViewController();
+  spinUntil([&] { return !list->isSliding() && !search->isSearching(); });
+  search->searchTextField()->setText(QStringLiteral("Harbour"));
+  search->search();
+  spinUntil([&] { return search->sourceArray().size() > 1; });
+  spin(800);
+  save(desktopWithPanel(panel), QStringLiteral("panel_search.png"));
+  QWidget* result = search->contentTableView()->viewAtRow(1);
+  hover(result);
+  spin(100);
+  save(desktopWithPanel(panel), QStringLiteral("panel_search_row_under_pointer.png"));
+
+  if (auto* choose = qobject_cast<QAbstractButton*>(ox::viewWithTag(result, 4))) choose->click();
+  spinUntil([&] { return !list->isFixing() && !list->isSliding(); }, 20000);
+  spinUntil([&] { return !content->isSyncing(); });
+  spin(800);
+  save(desktopWithPanel(panel), QStringLiteral("panel_movies_identified.png"));
 }
 
 }  // namespace
@@ -187,6 +307,14 @@ int main(int argc, char** argv) {
 
   save(statusItemSheet(delegate.menubarController()), QStringLiteral("status_item.png"));
   spinUntil([&] { return !engine->isUpdating(); }, 20000);
+
+  if (auto standIns = startStandIns()) {
+    listPictures(panel, engine, scratch.path());
+    standIns->closeWriteChannel();
+    standIns->waitForFinished(3000);
+  } else {
+    std::fprintf(stderr, "no stand-ins (python3): no pictures of the lists\n");
+  }
   engine->shutdown();
   ox::SoftwareUpdater::shared().stopChecking();
   return 0;

@@ -7,6 +7,9 @@
 //   status_off, status_on          the status item's icon, plain and highlighted (18 x 18 points)
 //   status_alt_off, status_alt_on  the same with the scanning dot, the icon's second phase while a scan runs
 //   iconMoviesEmpty, iconTVShowsEmpty  the panel's empty-library pictures (96 x 96 points)
+//   button-identify, button-identify-ok  the lists' row buttons, cut in three and stretched (40 x 20, 40 x 24 points)
+//   artwork-nomovie                the lists' poster of a file without one (40 x 60 points)
+//   gearButton                     the panel's gear (20 x 20 points)
 #include <QDir>
 #include <QGuiApplication>
 #include <QLinearGradient>
@@ -119,6 +122,72 @@ QImage emptyIcon(bool shows) {
     for (int x = 26; x < 82; x += 14) p.drawLine(QPointF(x, 40), QPointF(x - 7, 52));
     p.drawLine(QPointF(14, 52), QPointF(82, 52));
   }
+  return image;
+}
+
+// A canvas of w x h points at twice the pixels.
+QImage canvas(int w, int h) {
+  QImage image(w * 2, h * 2, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  return image;
+}
+
+// A rounded button face whose middle is the same in every column, so that it stretches sideways.
+QImage buttonFace(int h, const QColor& top, const QColor& bottom, const QColor& border) {
+  QImage image = canvas(40, h);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(2, 2);
+  QLinearGradient fill(0, 0, 0, h);
+  fill.setColorAt(0, top);
+  fill.setColorAt(1, bottom);
+  p.setPen(QPen(border, 1));
+  p.setBrush(fill);
+  p.drawRoundedRect(QRectF(0.5, 0.5, 39, h - 1), 5, 5);
+  return image;
+}
+
+// A poster's place without a poster: a grey card with a strip of film across it.
+QImage artworkNoMovie() {
+  QImage image = canvas(40, 60);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(2, 2);
+  p.fillRect(QRectF(0, 0, 40, 60), QColor(214, 214, 220));
+  p.fillRect(QRectF(0, 20, 40, 20), QColor(150, 150, 158));
+  p.setBrush(QColor(214, 214, 220));
+  p.setPen(Qt::NoPen);
+  for (int x = 3; x < 40; x += 7) {
+    p.drawRoundedRect(QRectF(x, 22, 3.5, 3), 0.8, 0.8);
+    p.drawRoundedRect(QRectF(x, 35, 3.5, 3), 0.8, 0.8);
+  }
+  p.setBrush(QColor(236, 236, 240));
+  QPainterPath play;
+  play.moveTo(17, 27);
+  play.lineTo(24, 30);
+  play.lineTo(17, 33);
+  play.closeSubpath();
+  p.drawPath(play);
+  return image;
+}
+
+// Eight teeth around a ring.
+QImage gearButton() {
+  QImage image = canvas(20, 20);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(2, 2);
+  p.translate(10, 10);
+  const QColor ink(96, 96, 104);
+  p.setPen(Qt::NoPen);
+  p.setBrush(ink);
+  for (int tooth = 0; tooth < 8; ++tooth) {
+    p.drawRoundedRect(QRectF(-1.8, -9, 3.6, 5), 0.8, 0.8);
+    p.rotate(45);
+  }
+  p.drawEllipse(QPointF(0, 0), 6.4, 6.4);
+  p.setBrush(QColor(250, 250, 252));
+  p.drawEllipse(QPointF(0, 0), 2.6, 2.6);
   return image;
 }
 
@@ -279,6 +348,12 @@ int main(int argc, char** argv) {
   ok &= save(statusIcon(white, true), out, QStringLiteral("status_alt_on@2x.png"));
   ok &= save(emptyIcon(false), out, QStringLiteral("iconMoviesEmpty@2x.png"));
   ok &= save(emptyIcon(true), out, QStringLiteral("iconTVShowsEmpty@2x.png"));
+  ok &= save(buttonFace(20, QColor(253, 253, 254), QColor(234, 234, 238), QColor(180, 180, 188)), out,
+             QStringLiteral("button-identify@2x.png"));
+  ok &= save(buttonFace(24, QColor(255, 255, 255), QColor(236, 245, 228), QColor(121, 176, 74)), out,
+             QStringLiteral("button-identify-ok@2x.png"));
+  ok &= save(artworkNoMovie(), out, QStringLiteral("artwork-nomovie@2x.png"));
+  ok &= save(gearButton(), out, QStringLiteral("gearButton@2x.png"));
   ok &= save(emptyChapter(), out, QStringLiteral("ShowsDetailViewEmptyChapter.png"));
   for (int k = 0; k <= 8; ++k) ok &= save(watchedMark(k), out, QStringLiteral("%1P.png").arg(k));
   return ok ? 0 : 1;

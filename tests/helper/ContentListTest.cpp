@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <thread>
+
+#include "core/OXLibrary.h"
+#include "helper/OXContentListViewController.h"
+#include "helper/OXPanelListControllerDelegate.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/ViewTag.h"
+#include "tests/helper/HelperTestSupport.h"
+#include "tests/support/TestUtil.h"
+
+using helpertest::episodeRecord;
+using helpertest::fileAt;
+using helpertest::movieRecord;
+using helpertest::showRecord;
+
+namespace {
+
+QStringList titles(const OXContentListViewController& list) { return helpertest::modelTitles(list); }
+
+bool synced(const OXContentListViewController& list) {
+  return oxtest::spinUntil([&] { return !list.isSyncing(); }) && (oxtest::spinFor(20), true);
+}
+
+class Pushes : public OXPanelListControllerDelegate {
+ public:
+  void pushToSearchListWithData(const ox::CodingPtr& item) override { pushed << item; }
+  void popToContentList() override {}
+  void fixContent(const ox::CodingPtr&, const ox::CodingPtr&, std::function<void()>) override {}
+  QList<ox::CodingPtr> pushed;
+};
+
+class ContentList : public ::testing::Test {
+ protected:
+  void SetUp() override { helpertest::resetHelperState(); }
+  OXLibrary* library() const { return OXLibrary::shareLibrary(); }
+};
+
+}  // namespace
+
+TEST_F(ContentList, ATabListsItsUnrecognisedFilesThenItsTitlesBySection) {
+  library()->addUnknown(fileAt("/m/b.mkv", 1));
+  library()->addUnknown(fileAt("/m/a.mkv", 1));
+  library()->addUnknown(fileAt("/tv/x.S01E01.mkv", 3));
+  for (const auto& [imdb, title] :
+       {std::pair{"tt1", "alien"}, {"tt2", "Avatar"}, {"tt3", "12 Monkeys"}, {"tt4", "Zorro"}, {"tt5", "Élite"}})
+    library()->addContent(movieRecord(imdb, title, QStringLiteral("/m/%1.mkv").arg(imdb)));
+  library()->addContent(showRecord(812, "Lantern Street"));
+
+  OXContentListViewController list;
+  EXPECT_EQ(titles(list), (QStringList{"Not recognized", "b", "a", "#", "12 Monkeys", "A", "alien", "Avatar", "Z",
+                                       "Zorro", "#", "Élite"}));
+  EXPECT_EQ(list.index(0, 0).data(Qt::SizeHintRole).toSize().height(), 25);
+  EXPECT_EQ(list.index(1, 0).data(Qt::SizeHintRole).toSize().height(), 74);
+  EXPECT_EQ(list.index(1, 0).data(OXContentListViewController::kKeyRole).toString(), "/m/b.mkv");
+  EXPECT_EQ(list.buttonSegmentedSelected(), 1);
+
+  list.showButton()->click();
+  EXPECT_EQ(list.buttonSegmentedSelected(), 2);
+  EXPECT_EQ(titles(list), (QStringList{"Not recognized", "x", "L", "Lantern Street"}));
+  list.showButton()->click();  // the selected tab clicked again stays selected
+  EXPECT_EQ(list.buttonSegmentedSelected(), 2);
+  EXPECT_FALSE(list.movieButton()->isChecked());
+  EXPECT_EQ(OXContentListViewController::getCharacterForTitle(QString()), "#");
+}
+
+TEST_F(ContentList, WhatTheEngineReportsWhileOpenGoesToItsPlaceWithoutARebuild) {
+  for (const auto& [imdb, title] : {std::pair{"tt1", "Alien"}, {"tt2", "Avatar"}, {"tt3", "Zorro"}})
+    library()->addContent(movieRecord(imdb, title, QStringLiteral("/m/%1.mkv").arg(imdb)));
+  OXContentListViewController list;
+  list.setPopUpState(1);
+  ASSERT_TRUE(synced(list));
+  int resets = 0;
+  QObject::connect(&list, &QAbstractItemModel::modelReset, [&] { ++resets; });
+  int inserts = 0;
+  QObject::connect(&list, &QAbstractItemModel::rowsInserted, [&] { ++inserts; });
+
+  // From a thread of the engine's, in this order.
+  std::thread engine([&] {
+    list.contentAdded(movieRecord("tt4", "Amelie", "/m/tt4.mkv"));
+    list.contentAdded(movieRecord("tt5", "Azure", "/m/tt5.mkv"));
+    list.contentAdded(movieRecord("tt6", "aardvark", "/m/tt6.mkv"));
+    list.contentAdded(movieRecord("tt7", "Batman", "/m/tt7.mkv"));
+    list.contentAdded(movieRecord("tt5", "Azure", "/m/tt5.mkv"));  // told twice
+    list.contentAdded(movieRecord("tt8", "42", "/m/tt8.mkv"));
+    list.unknownAdded(fileAt("/m/new.mkv", 1));
+    list.unknownAdded(fileAt("/tv/new.S01E01.mkv", 3));  // the show tab is not shown
+    list.contentAdded(showRecord(9, "Show"));
+  });
+  engine.join();
+  ASSERT_TRUE(synced(list));
+  EXPECT_EQ(titles(list), (QStringList{"Not recognized", "new", "#", "42", "A", "Alien", "Amelie", "Avatar", "Azure",
+                                       "aardvark", "B", "Batman", "Z", "Zorro"}));
+  EXPECT_EQ(resets, 0);
+  EXPECT_EQ(inserts, 6);
+
+  // A second unrecognised file goes to the top of the block; closing drops what still waits.
+  list.unknownAdded(fileAt("/m/newer.mkv", 1));
+  ASSERT_TRUE(synced(list));
+  EXPECT_EQ(titles(list).mid(0, 3), (QStringList{"Not recognized", "newer", "new"}));
+  list.setPopUpState(2);
+  list.contentAdded(movieRecord("tt9", "Late", "/m/tt9.mkv"));
+  ASSERT_TRUE(synced(list));
+  EXPECT_FALSE(titles(list).contains("Late"));
+}
+
+TEST_F(ContentList, RowsAreFoundWhereTheyStandAndAShowCountsItsEpisodes) {
+  const auto u1 = fileAt("/tv/one.S01E01.mkv", 3);
+  const auto u2 = fileAt("/tv/two.S01E01.mkv", 3);
+  library()->addUnknown(u1);
+  library()->addUnknown(u2);
+  library()->addContent(showRecord(812, "Lantern Street"));
+  OXContentListViewController list;
+  Pushes delegate;
+  list.setDelegate(&delegate);
+  list.showButton()->click();
+  list.setPopUpState(1);
+  list.view()->show();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return list.cellForKey("812") != nullptr; }));
+
+  QWidget* show = list.cellForKey("812");
+  QLabel* count = ox::viewWithTag<QLabel>(show, 3);
+  EXPECT_EQ(count->text(), "0 episodes");
+  const auto episode = episodeRecord(4341, 812, 1, 1, "/tv/ls.S01E01.mkv");
+  library()->addContent(episode);
+  list.contentAdded(episode);
+  ASSERT_TRUE(synced(list));
+  EXPECT_EQ(count->text(), "1 episodes");
+
+  // A file placed live stands at the top of its block, though the store lists it last; once the store has let it
+  // go, its row is still found.
+  const auto u3 = fileAt("/tv/three.S01E01.mkv", 3);
+  library()->addUnknown(u3);
+  list.unknownAdded(u3);
+  ASSERT_TRUE(synced(list));
+  EXPECT_EQ(titles(list).mid(0, 4), (QStringList{"Not recognized", "three", "one", "two"}));
+  library()->removeUnknown(u3);
+  list.removeUnknown(u3);
+  oxtest::spinFor(20);
+  EXPECT_EQ(titles(list).mid(0, 3), (QStringList{"Not recognized", "one", "two"}));
+  list.removeUnknown(u1);
+  list.removeUnknown(u2);
+  oxtest::spinFor(20);
+  EXPECT_EQ(titles(list), (QStringList{"L", "Lantern Street"}));
+
+  // The row's button shows under the pointer only, and opens the search for the row's item.
+  auto* button = qobject_cast<QAbstractButton*>(ox::viewWithTag(show, 4));
+  ASSERT_NE(button, nullptr);
+  EXPECT_TRUE(button->isHidden());
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QCoreApplication::sendEvent(show, &enter);
+  EXPECT_FALSE(button->isHidden());
+  EXPECT_EQ(button->text(), "Fix Incorrect Match");
+  EXPECT_EQ(button->width(), 120);
+  button->click();
+  ASSERT_EQ(delegate.pushed.size(), 1);
+  EXPECT_EQ(std::dynamic_pointer_cast<OXShow>(delegate.pushed[0])->showID(), 812u);
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(show, &leave);
+  EXPECT_TRUE(button->isHidden());
+}

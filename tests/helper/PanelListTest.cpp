@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include "core/OXLibrary.h"
+#include "helper/OXContentListViewController.h"
+#include "helper/OXPanelController.h"
+#include "helper/OXPanelListController.h"
+#include "helper/OXSearchListViewController.h"
+#include "platform/foundation/Info.h"
+#include "platform/system/Workspace.h"
+#include "platform/ui/Application.h"
+#include "tests/helper/HelperTestSupport.h"
+#include "tests/support/TestUtil.h"
+
+namespace {
+
+QStringList entries(const QMenu* menu) {
+  QStringList out;
+  for (const QAction* action : menu->actions()) out << (action->isSeparator() ? QString() : action->text());
+  return out;
+}
+
+QAction* entry(const QMenu* menu, const QString& text) {
+  for (QAction* action : menu->actions())
+    if (action->text() == text) return action;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(PanelList, TheGearMenuHoldsTheCommandsAndOpenOmbrixOnlyWhereItIsInstalled) {
+  helpertest::resetHelperState();
+  OXPanelListController list;
+  const QStringList common{"Update Library", "", "Help && Support",  "Tour...",
+                           "Settings...",    "", "Check Updates...", "Quit Ombrix Helper"};
+  EXPECT_EQ(entries(list.menu()), common);
+
+  QTemporaryDir dir;
+  const QString ombrix = dir.filePath("ombrix");
+  QFile(ombrix).open(QIODevice::WriteOnly);
+  ox::registerInfoValues({{"OXMainAppPath", ombrix}});
+  list.buildMenu();
+  EXPECT_EQ(entries(list.menu()), QStringList{"Open Ombrix"} + common);
+  QStringList launched;
+  QList<QUrl> opened;
+  ox::Workspace::shared().setLauncher([&](const QString& path) {
+    launched << path;
+    return true;
+  });
+  ox::Workspace::shared().setURLOpener([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  entry(list.menu(), "Open Ombrix")->trigger();
+  entry(list.menu(), "Help && Support")->trigger();
+  ox::Workspace::shared().setLauncher({});
+  ox::Workspace::shared().setURLOpener({});
+  ox::registerInfoValues({{"OXMainAppPath", QString()}});
+  EXPECT_EQ(launched, QStringList{ombrix});
+  EXPECT_EQ(opened, QList<QUrl>{QUrl("http://127.0.0.1:9/ombrixapp/help/")});
+
+  // Settings close an empty library's panel first; the message's button always does.
+  helpertest::NotificationCounter posts({OXPanelController::kClosePanelNotification, OXPanelController::kLogOut});
+  entry(list.menu(), "Settings...")->trigger();
+  OXLibrary::shareLibrary()->addContent(helpertest::movieRecord("tt9000001", "The Glass Harbour", "/m/g.mkv"));
+  entry(list.menu(), "Settings...")->trigger();
+  EXPECT_EQ(posts.count(OXPanelController::kClosePanelNotification), 1);
+  ox::NotificationCenter::defaultCenter().post(QStringLiteral("showSourcesNotification"));
+  oxtest::spinFor(20);
+  EXPECT_EQ(posts.count(OXPanelController::kClosePanelNotification), 2);
+
+  const int quits = ox::Application::terminateRequests();
+  ox::Application::setTerminateHandler([] {});
+  entry(list.menu(), "Quit Ombrix Helper")->trigger();
+  ox::Application::setTerminateHandler({});
+  EXPECT_EQ(ox::Application::terminateRequests(), quits + 1);
+
+  // The search list names what it identifies in the title line.
+  OXSearchListViewController::changePopUpTitleForContent(helpertest::fileAt("/tv/a.S01E01.mkv", 3));
+  oxtest::spinFor(20);
+  EXPECT_EQ(list.popUpTitle()->text(), "Identify Show");
+
+  // Logging out empties the library and the list and hands the panel to the form.
+  list.contentListViewController()->reloadData();
+  ASSERT_GT(list.contentListViewController()->rowCount(), 0);
+  list.logOut();
+  EXPECT_TRUE(OXLibrary::shareLibrary()->movieList().isEmpty());
+  EXPECT_EQ(list.contentListViewController()->rowCount(), 0);
+  EXPECT_EQ(posts.count(OXPanelController::kLogOut), 1);
+}
