@@ -1,6 +1,8 @@
 #include "app/OXStreamRequest.h"
 
+#include "core/OXApplicationSupport.h"
 #include "core/OXFileAndLinks.h"
+#include "playback/OXOpenSubtitleController.h"
 
 bool OXStreamRequest::start(const ox::CodingPtr& record, float ratio,
                             const std::shared_ptr<OXPeerflixDelegate>& delegate,
@@ -24,4 +26,11 @@ void OXStreamRequest::stop() {
   const std::shared_ptr<OXPeerflix> driver = std::move(peerflix_);
   driver->stop();
   driver->setDelegate(nullptr);
+}
+
+QVariantList OXStreamRequest::searchSubtitles(const ox::CodingPtr& record) {
+  if (const auto cache = OXApplicationSupport::initWithFolderName(QStringLiteral("Player")))
+    cache->cleanSubtitleFolder();
+  const std::shared_ptr<OXOpenSubtitleController> subtitles = OXOpenSubtitleController::init();
+  return subtitles ? subtitles->searchAllSubtitleForContent(record) : QVariantList();
 }

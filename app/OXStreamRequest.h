@@ -25,6 +25,10 @@ class OXStreamRequest {
   // The child ends, the driver forgets its delegate and goes; the title, ratio and subtitles stay for the player.
   void stop();
 
+  // The OpenSubtitles search of the streamer views, synchronous on the calling thread: the subtitle cache is
+  // emptied first, then the record is searched; the session stays open.
+  static QVariantList searchSubtitles(const ox::CodingPtr& record);
+
   // The driver of the running request; empty before a request and after its end.
   std::shared_ptr<OXPeerflix> peerflix() const { return peerflix_; }
   ox::CodingPtr record() const { return record_; }

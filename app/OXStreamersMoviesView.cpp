@@ -1,19 +1,13 @@
 #include "app/OXStreamersMoviesView.h"
 
-#include "core/OXApplicationSupport.h"
 #include "core/OXLibrary.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Window.h"
-#include "playback/OXOpenSubtitleController.h"
 
 OXStreamersMoviesView::~OXStreamersMoviesView() { request_.stop(); }
 
 QList<ox::CodingPtr> OXStreamersMoviesView::contentList() const {
-  OXLibrary::MovieList movies = OXLibrary::shareLibrary()->moviesToStreams();
-  std::stable_sort(movies.begin(), movies.end(), [](const auto& a, const auto& b) {
-    return a->title().compare(b->title(), Qt::CaseInsensitive) < 0;
-  });
-  return QList<ox::CodingPtr>(movies.begin(), movies.end());
+  return sortedByTitle(OXLibrary::shareLibrary()->moviesToStreams());
 }
 
 void OXStreamersMoviesView::playMovieWithRatio(float ratio) {
@@ -43,10 +37,7 @@ void OXStreamersMoviesView::openStream() {
 }
 
 QVariantList OXStreamersMoviesView::getSubtitles(const ox::CodingPtr& record) {
-  if (const auto cache = OXApplicationSupport::initWithFolderName(QStringLiteral("Player")))
-    cache->cleanSubtitleFolder();
-  const std::shared_ptr<OXOpenSubtitleController> subtitles = OXOpenSubtitleController::init();
-  return subtitles ? subtitles->searchAllSubtitleForContent(record) : QVariantList();
+  return OXStreamRequest::searchSubtitles(record);
 }
 
 void OXStreamersMoviesView::streamingDidStart(const QString& address) {
