@@ -2,14 +2,7 @@
 // loopback stream, and the roads by which a request ends (Menu, no link, a stream that never comes).
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-
-#include <signal.h>
-
-#include <cerrno>
 
 #include "app/OXPanelResumeView.h"
 #include "app/OXStreamersMoviesView.h"
@@ -22,6 +15,7 @@
 #include "platform/media/VLCLibrary.h"
 #include "platform/ui/WindowServer.h"
 #include "tests/app/AppTestUtil.h"
+#include "tests/app/StreamerTestUtil.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
@@ -30,16 +24,15 @@ namespace {
 
 const QString kAmber = "tt9700001", kHarbour = "tt9700002", kOrchard = "tt9700003";
 
-bool gone(qint64 pid) { return pid > 0 && ::kill(pid_t(pid), 0) == -1 && errno == ESRCH; }
+using streamertest::gone;
+using streamertest::waitFor;
 
 class StreamersMovies : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (QStandardPaths::findExecutable("node").isEmpty()) GTEST_SKIP() << "node is not installed";
+    if (!streamertest::PeerflixStandIn::available()) GTEST_SKIP() << "node is not installed";
     apptest::supportFolder();
     ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")});
-    qputenv("OMBRIX_PEERFLIX_SCRIPT", QByteArray(OX_SOURCE_DIR "/tests/standin/peerflix.js"));
-    qputenv("OX_PEERFLIX_STANDIN_STEPS", steps.toLocal8Bit());
     library()->setListenSoundtracks(false);
     // As the plug-ins hand them over: one title with two links, one without any.
     for (const char* json :
@@ -64,32 +57,18 @@ class StreamersMovies : public ::testing::Test {
     window->close();
     library()->clearStreamsData();
     ox::DelayedCall::useManualTime(false);
-    qunsetenv("OMBRIX_PEERFLIX_SCRIPT");
-    qunsetenv("OX_PEERFLIX_STANDIN_STEPS");
   }
   static OXLibrary* library() { return OXLibrary::shareLibrary(); }
-  void step(const QString& line) {
-    QFile f(steps);
-    ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write(line.toUtf8() + "\n");
-  }
+  void step(const QString& line) { peerflix.step(line); }
   // Selects the title at `index` and asks for it; the driver starts after the play delay.
   void request(int index) {
     while (view->selectedIndex() < quint64(index)) view->moveRight();
     ox::DelayedCall::advanceManualTime(1);
     view->keyPlay();
   }
-  // The views' delays follow the manual clock, which moves along while the test waits for the child.
-  static bool waitFor(const std::function<bool()>& done, int ms = 10000) {
-    return oxtest::spinUntil([&] {
-      ox::DelayedCall::advanceManualTime(0.02);
-      return done();
-    }, ms);
-  }
 
   apptest::Screen1080 screen;
-  QTemporaryDir dir;
-  QString steps = dir.filePath("steps");
+  streamertest::PeerflixStandIn peerflix;
   std::shared_ptr<OXWindow> window = OXWindow::create();
   std::shared_ptr<OXStreamersMoviesView> view;
 };
