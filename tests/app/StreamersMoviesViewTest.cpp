@@ -180,7 +180,7 @@ TEST_F(StreamersMovies, ATitleWithoutALinkComesBackQuietlyAndAStreamThatNeverSta
   view->errorPanel()->close();
 }
 
-TEST(StreamersFrames, TheBrowserOfPluginTitlesAndTheSplashOfAConnectingStream) {
+TEST(StreamersFrames, TheBrowsersOfPluginTitlesAndTheSplashesOfConnectingStreams) {
   QTemporaryDir out;
   ASSERT_TRUE(out.isValid());
   std::unique_ptr<QProcess> tool;
@@ -201,6 +201,23 @@ TEST(StreamersFrames, TheBrowserOfPluginTitlesAndTheSplashOfAConnectingStream) {
   EXPECT_GT(apptest::countPixels(browser, QRect(760, 930, 400, 70), white), 1500);
   EXPECT_GT(apptest::countPixels(browser, QRect(1650, 30, 240, 50), white), 300);
   // Splash: the status line under the logo, black everywhere else.
+  const auto dark = [](const QColor& c) { return c.value() > 20; };
   EXPECT_GT(apptest::countPixels(splash, QRect(760, 665, 400, 60), white), 300);
-  EXPECT_EQ(apptest::countPixels(splash, QRect(0, 0, 1920, 400), [](const QColor& c) { return c.value() > 20; }), 0);
+  EXPECT_EQ(apptest::countPixels(splash, QRect(0, 0, 1920, 400), dark), 0);
+
+  // The plug-ins' shows, unveiled; a show's streamed episodes over it; the splash of an episode's stream.
+  const QImage shows(out.filePath("streamers_shows.png")), episodes(out.filePath("streamers_episodes.png")),
+      connecting(out.filePath("streamers_episode_connecting.png"));
+  ASSERT_EQ(shows.size(), QSize(1920, 1080));
+  EXPECT_GT(apptest::countPixels(shows, QRect(820, 460, 280, 420), [](const QColor& c) {
+    return c.saturation() > 80 && c.value() > 60;
+  }), 60000);
+  EXPECT_GT(apptest::countPixels(shows, QRect(1650, 30, 240, 50), white), 300);
+  ASSERT_EQ(episodes.size(), QSize(1920, 1080));
+  EXPECT_GT(apptest::countPixels(episodes, QRect(700, 630, 520, 80), white), 3000);  // the show's title
+  EXPECT_GT(apptest::countPixels(episodes, QRect(760, 800, 400, 220), [](const QColor& c) { return c.value() > 60; }),
+            30000);  // the selected episode's picture
+  ASSERT_EQ(connecting.size(), QSize(1920, 1080));
+  EXPECT_GT(apptest::countPixels(connecting, QRect(760, 665, 400, 60), white), 300);
+  EXPECT_EQ(apptest::countPixels(connecting, QRect(0, 0, 1920, 400), dark), 0);
 }

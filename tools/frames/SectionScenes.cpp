@@ -7,7 +7,9 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "app/OXStreamersEpisodeView.h"
 #include "app/OXStreamersMoviesView.h"
+#include "app/OXStreamersShowsView.h"
 #include "app/OXTrailers.h"
 #include "app/ShowsView.h"
 #include "core/OXLibrary.h"
@@ -178,6 +180,52 @@ void streamers(const QString& library, const Save& save) {
   ox::Transaction::flush();
   ox::LayerClock::advance(1);
   save(render({view->layer()}), "streamers_connecting.png");
+
+  // The plug-ins' shows, then one show's streamed episodes, then the splash of an episode's stream.
+  const QStringList showTitles = {"Harbour Lights", "Lantern Street", "Paper Moons"};
+  for (int i = 0; i < showTitles.size(); ++i) {
+    const quint64 id = 920 + quint64(i);
+    QVariantMap entry = pictures(library, QStringLiteral("s%1").arg(id), i + 50, showTitles[i]);
+    entry.insert("id", id);
+    entry.insert("genre", QStringList{"Drama"});
+    OXLibrary::shareLibrary()->addStreamContent(OXShow::initWithStreamerDictionary(entry));
+    for (quint64 n = 1; n <= 5; ++n)
+      OXLibrary::shareLibrary()->addStreamContent(OXEpisode::initWithStreamerDictionary(
+          {{"id", id * 100 + n}, {"showid", id}, {"season", 1}, {"episode", n},
+           {"title", QStringLiteral("Crossing %1").arg(n)},
+           {"links", QStringList{QStringLiteral("magnet:?xt=urn:btih:%1").arg(id * 100 + n)}}}));
+  }
+  auto shows = settledView<OXStreamersShowsView>();
+  shows->moveRight();
+  ox::DelayedCall::advanceManualTime(1);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  save(render({shows->layer()}), "streamers_shows.png");
+
+  shows->keyPlay();
+  auto episodes = std::dynamic_pointer_cast<OXStreamersEpisodeView>(shows->episodeView());
+  if (!episodes) return;
+  const auto& tiles =
+      episodes->episodesMenu()->layerValue("currentSeasonLayer")->layerValue("episodeListLayer")->sublayers();
+  for (std::size_t i = 0; i < tiles.size(); ++i)
+    tiles[i]->layerValue("frameImageLayer")->setContents(scenes::paintBackdrop(640, 360, 60 + int(i)));
+  episodes->moveRight();
+  ox::DelayedCall::advanceManualTime(EpisodeView::kIntroDelay);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  ox::Transaction::flush();
+  save(render({shows->layer(), episodes->layer()}), "streamers_episodes.png");
+
+  // Play: the splash comes in; the stream itself would start once the play delay is over, which it never is here.
+  episodes->playEpisodeWithRatio(0);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  ox::Transaction::flush();
+  episodes->textLoadingPlayer()->setString(QStringLiteral("Connected to 7 peers"));
+  episodes->textLoadingPlayer()->setForegroundColor(Qt::white);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  save(render({shows->layer(), episodes->layer()}), "streamers_episode_connecting.png");
 }
 
 }  // namespace sections

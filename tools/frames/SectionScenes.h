@@ -13,7 +13,8 @@ using Save = std::function<void(const QImage& frame, const QString& name)>;
 void showsAndEpisodes(const QString& library, const Save& save);
 // The trailers row from a trailer list, then narrowed by a genre filter.
 void trailers(const QString& library, const Save& save);
-// The streamer movie browser on the plug-ins' titles, then the splash screen of a stream that connects.
+// The streamer movie browser on the plug-ins' titles and the splash of a stream that connects; the streamer show
+// browser, a show's streamed episodes and the splash of an episode's stream.
 void streamers(const QString& library, const Save& save);
 
 }  // namespace sections
