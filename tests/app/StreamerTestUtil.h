@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "platform/foundation/DelayedCall.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TestUtil.h"
 
 namespace streamertest {
@@ -36,6 +37,23 @@ class PeerflixStandIn {
  private:
   QTemporaryDir dir_;
   QString steps_ = dir_.filePath("steps");
+};
+
+// What peerflix serves from a torrent: a film at the root of a loopback server.
+class FilmStream {
+ public:
+  bool serve(const QString& film) {
+    QFile f(film);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    server_.setReply("/", {200, f.readAll(), "video/x-matroska", {}});
+    return true;
+  }
+  // The stand-in's step that announces the stream's address.
+  QString announcement() const { return QStringLiteral("address http://127.0.0.1:%1/").arg(server_.port()); }
+  int requestCount() const { return server_.requestCount(); }
+
+ private:
+  oxtest::LoopbackServer server_;
 };
 
 inline bool gone(qint64 pid) { return pid > 0 && ::kill(pid_t(pid), 0) == -1 && errno == ESRCH; }

@@ -16,7 +16,6 @@
 #include "platform/ui/WindowServer.h"
 #include "tests/app/AppTestUtil.h"
 #include "tests/app/StreamerTestUtil.h"
-#include "tests/support/LoopbackServer.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
@@ -78,10 +77,8 @@ class StreamersMovies : public ::testing::Test {
 TEST_F(StreamersMovies, ATitlePlaysFromTheStreamsAddressAtItsResumedRatioAndLeavingStoresItOnce) {
   const oxtest::MediaSamples& media = oxtest::mediaSamples();
   if (!media.ok) GTEST_SKIP() << "ffmpeg could not make the film";
-  QFile film(media.longBars);
-  ASSERT_TRUE(film.open(QIODevice::ReadOnly));
-  oxtest::LoopbackServer stream;  // what peerflix serves from the torrent
-  stream.setReply("/", {200, film.readAll(), "video/x-matroska", {}});
+  streamertest::FilmStream stream;
+  ASSERT_TRUE(stream.serve(media.longBars));
   EXPECT_EQ(view->titleSectionLayer()->string(), "3 Movies");
   EXPECT_EQ(view->selectedCoverTitle(), "amber coast");
 
@@ -112,7 +109,7 @@ TEST_F(StreamersMovies, ATitlePlaysFromTheStreamsAddressAtItsResumedRatioAndLeav
             300);
   EXPECT_EQ(apptest::countPixels(splash, QRect(0, 0, 1920, 300), [](const QColor& c) { return c.value() > 30; }), 0);
 
-  step(QStringLiteral("address http://127.0.0.1:%1/").arg(stream.port()));
+  step(stream.announcement());
   std::shared_ptr<OXPlayerController> player;
   ASSERT_TRUE(waitFor([&] {
     player = view->videoPlayer();

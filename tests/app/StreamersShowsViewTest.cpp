@@ -3,8 +3,6 @@
 // stream connects, so the episode asked for must stay the one streamed, and one child runs at a time.
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include "app/OXStreamersEpisodeView.h"
 #include "app/OXStreamersShowsView.h"
 #include "app/OXWindow.h"
@@ -14,7 +12,6 @@
 #include "playback/OXVideoOSD.h"
 #include "tests/app/AppTestUtil.h"
 #include "tests/app/StreamerTestUtil.h"
-#include "tests/support/LoopbackServer.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
@@ -85,10 +82,8 @@ class StreamersShows : public ::testing::Test {
 TEST_F(StreamersShows, AnEpisodePlaysFromItsStreamAndItsRatioGoesToTheEpisodeAskedFor) {
   const oxtest::MediaSamples& media = oxtest::mediaSamples();
   if (!media.ok) GTEST_SKIP() << "ffmpeg could not make the film";
-  QFile film(media.longBars);
-  ASSERT_TRUE(film.open(QIODevice::ReadOnly));
-  oxtest::LoopbackServer stream;
-  stream.setReply("/", {200, film.readAll(), "video/x-matroska", {}});
+  streamertest::FilmStream stream;
+  ASSERT_TRUE(stream.serve(media.longBars));
   EXPECT_EQ(shows->titleSectionLayer()->string(), "1 Shows");
   EXPECT_FALSE(shows->isContentDisable(shows->objectSelected()));  // no file, yet never veiled
   ASSERT_EQ(episodes->episodesMenu()->episodeSelected()->episodeID(), kFirst);
@@ -107,7 +102,7 @@ TEST_F(StreamersShows, AnEpisodePlaysFromItsStreamAndItsRatioGoesToTheEpisodeAsk
   episodes->moveRight();
   ASSERT_EQ(episodes->episodesMenu()->episodeSelected()->episodeID(), kSecond);
 
-  peerflix.step(QStringLiteral("address http://127.0.0.1:%1/").arg(stream.port()));
+  peerflix.step(stream.announcement());
   std::shared_ptr<OXPlayerController> player;
   ASSERT_TRUE(waitFor([&] {
     player = episodes->videoPlayer();

@@ -44,15 +44,20 @@ QVariantMap pictures(const QString& library, const QString& key, int index, cons
           {"image", "http://127.0.0.1:9/original/" + key + ".jpg"}};
 }
 
+// What was set moving has arrived: the views' delays, then their layers' animations.
+void settle() {
+  ox::DelayedCall::advanceManualTime(1);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+}
+
 template <class View>
 std::shared_ptr<View> settledView() {
   auto view = std::make_shared<View>(QRectF(QPointF(0, 0), kScreen));
   view->setupLayers();
   spin([&] { return view->pendingPosters() == 0; }, 20000);
   spin([] { return false; }, 100);  // the last pictures come through the main queue
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   return view;
 }
 
@@ -98,9 +103,7 @@ void showsAndEpisodes(const QString& library, const Save& save) {
   OXLibrary::shareLibrary()->setRatioEpisodeID(0.5f, 81002);
   auto shows = settledView<ShowsView>();
   shows->moveRight();
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   save(render({shows->layer()}), "shows.png");
 
   shows->moveLeft();
@@ -136,17 +139,13 @@ void trailers(const QString& library, const Save& save) {
                           ox::archivedDataWithRootObject(hits, "listS3"));
   auto view = settledView<OXTrailers>();
   for (int i = 0; i < 3; ++i) view->moveRight();
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   save(render({view->layer()}), "trailers.png");
 
   // "Action & Mistery": the crime and thriller titles only, the selection kept on the one it was on.
   for (std::size_t i = 0; i < view->filtersArray().size(); ++i)
     if (view->filtersArray()[i].title == "Action & Mistery") view->filterApply(ox::Button(QString(), qint64(i)));
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   save(render({view->layer()}), "trailers_filtered.png");
 }
 
@@ -165,9 +164,7 @@ void streamers(const QString& library, const Save& save) {
   auto view = settledView<OXStreamersMoviesView>();
   view->moveRight();
   view->moveRight();
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   save(render({view->layer()}), "streamers_movies.png");
 
   // The splash screen while the stream connects, its status line as the stream driver writes it.
@@ -197,9 +194,7 @@ void streamers(const QString& library, const Save& save) {
   }
   auto shows = settledView<OXStreamersShowsView>();
   shows->moveRight();
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   save(render({shows->layer()}), "streamers_shows.png");
 
   shows->keyPlay();
