@@ -325,6 +325,7 @@ void OXPanelListController::showSources() {
 }
 
 void OXPanelListController::openSettingsWindow(bool sources) {
+  settingsWindowController_->readSettings();
   if (sources) settingsWindowController_->showSources();
   bringWindowForward(settingsWindowController_->window());
 }

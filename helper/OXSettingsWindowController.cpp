@@ -118,7 +118,7 @@ void OXSettingsWindowController::buildToolbar() {
 QWidget* OXSettingsWindowController::buildGeneralView() {
   QWidget* view = page(QStringLiteral("generalView"), kGeneralSize);
   auto* column = new QVBoxLayout(view);
-  column->setContentsMargins(40, 24, 40, 16);
+  column->setContentsMargins(32, 24, 32, 16);
   column->setSpacing(10);
 
   auto* refresh = new QHBoxLayout;
@@ -236,7 +236,10 @@ void OXSettingsWindowController::awakeFromNib() {
   setContentView(generalView_);
   window_->resize(generalView_->width(), generalView_->height() + toolbar_->sizeHint().height());
   subtitleTableController_->setTableView(subtitleTableView_);
+  readSettings();
+}
 
+void OXSettingsWindowController::readSettings() {
   const int stored = ox::UserDefaults::value(kRefreshTime, 0).toInt();
   // An old or edited value outside the choices runs the scan every five minutes, as the first choice does.
   refreshTimeButton_->setCurrentIndex(stored >= 0 && stored < kRefreshChoices ? stored : 0);
@@ -247,6 +250,8 @@ void OXSettingsWindowController::awakeFromNib() {
   controlAppleRemoteButton_->setChecked(
       ox::UserDefaults::value(OXAppleRemoteController::kControlAppleRemote, false).toBool());
   fillVersionLabel();
+  movieSources_->reloadData();
+  showSources_->reloadData();
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -73,6 +73,10 @@ class OXSettingsWindowController : public QObject, public OXDragDropViewDelegate
   // The window is changing size between two pages.
   bool isSwitchingView() const { return !resize_.isNull(); }
 
+  // Reads every setting into its control: at creation and each time the window is brought forward, as the first
+  // start and the desktop's own settings change them meanwhile.
+  void readSettings();
+
   QWidget* viewForTag(int tag) const;
   // Shows the tab's page: the window's top edge stays where it is while its size follows the page.
   void switchView(int tag);
@@ -104,7 +108,6 @@ class OXSettingsWindowController : public QObject, public OXDragDropViewDelegate
   QWidget* buildGeneralView();
   QWidget* buildSourcesView();
   QWidget* buildSubtitlesView();
-  // Reads every setting into its control.
   void awakeFromNib();
   void setContentView(QWidget* page);
 
