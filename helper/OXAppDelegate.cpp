@@ -118,7 +118,8 @@ void OXAppDelegate::firstSetup() {
 }
 
 void OXAppDelegate::updateUpdateSetup() {
-  if (panelController_) panelController_->panelListController()->settingsWindowController()->refreshUpdatesAutomaticallyButtonState();
+  if (!panelController_) return;
+  panelController_->panelListController()->settingsWindowController()->refreshUpdatesAutomaticallyButtonState();
 }
 
 void OXAppDelegate::openPopUpPermanent() {

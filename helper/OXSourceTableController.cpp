@@ -31,7 +31,8 @@ const QString kSelectedRowStyle = QStringLiteral("OXSourceTableCellView { backgr
 
 QString filePathOf(const ox::CodingPtr& entry) {
   if (const auto file = std::dynamic_pointer_cast<OXFile>(entry)) return file->filePath();
-  if (const auto movie = std::dynamic_pointer_cast<OXMovie>(entry)) return movie->file() ? movie->file()->filePath() : QString();
+  if (const auto movie = std::dynamic_pointer_cast<OXMovie>(entry))
+    return movie->file() ? movie->file()->filePath() : QString();
   if (const auto episode = std::dynamic_pointer_cast<OXEpisode>(entry))
     return episode->file() ? episode->file()->filePath() : QString();
   return {};
@@ -194,7 +195,8 @@ QString OXSourceTableController::nameOfSource(const QUrl& url) {
 quint64 OXSourceTableController::numberOfFilesInPath(const QUrl& url) const {
   const QString folder = OXRootList::canonicalFolderPath(url);
   const OXLibrary* library = OXLibrary::shareLibrary();
-  if (type() == kTypeMovie) return countBelow(library->unknownMovieList(), folder) + countBelow(library->movieList(), folder);
+  if (type() == kTypeMovie)
+    return countBelow(library->unknownMovieList(), folder) + countBelow(library->movieList(), folder);
   return countBelow(library->unknownEpisodeList(), folder) + countBelow(library->episodeList(), folder);
 }
 
