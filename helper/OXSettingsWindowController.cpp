@@ -29,6 +29,7 @@
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
 #include "platform/ui/TableView.h"
+#include "platform/ui/ViewTag.h"
 
 const QString OXSettingsWindowController::kTimeRefreshUpdated = QStringLiteral("timeRefreshUpdated");
 const QString OXSettingsWindowController::kRefreshTime = QStringLiteral("refreshTime");
@@ -174,7 +175,7 @@ QWidget* OXSettingsWindowController::buildGeneralView() {
     auto* link = new QPushButton(site.title, view);
     link->setFlat(true);
     link->setCursor(Qt::PointingHandCursor);
-    link->setProperty("tag", site.tag);
+    ox::setTag(link, site.tag);
     link->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; text-decoration: underline; }")
                             .arg(kLinkColour.name()));
     connect(link, &QPushButton::clicked, this, [this, tag = site.tag] { openURL(tag); });

@@ -136,6 +136,7 @@ void OXSourceTableController::openFolderChooser() {
   panel->setWindowModality(Qt::WindowModal);
   openPanel_ = panel;
   connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
+    openPanel_ = nullptr;
     panel->deleteLater();
     if (result != QDialog::Accepted) return;
     OXCoreLibrary::shareCoreLibrary()->addURLsToRootList(panel->selectedUrls(), type());

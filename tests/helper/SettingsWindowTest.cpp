@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMimeData>
@@ -153,6 +154,30 @@ TEST(SourceFolders, ADroppedFolderIsScannedAndARemovedOneLeavesTheLibrary) {
   ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 30000));
   EXPECT_TRUE(OXLibrary::shareLibrary()->unknownMovieList().isEmpty());
   EXPECT_EQ(roots->episodePaths().size(), 1);
+}
+
+TEST(SourceFolders, TheFolderChooserAddsTheChosenFolderAndCancelAddsNothing) {
+  helpertest::resetHelperState();
+  OXSettingsWindowController settings;
+  showPage(settings, OXSettingsWindowController::kSourcesTag);
+  OXSourceTableController* shows = settings.showSourceTableController();
+  QTemporaryDir series;
+  for (const bool confirm : {false, true}) {
+    QTest::mouseClick(shows->segment(OXSourceTableController::kAddSegment), Qt::LeftButton);
+    QFileDialog* chooser = shows->openPanel();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(chooser->parentWidget(), settings.window());
+    chooser->setDirectory(series.path());
+    chooser->selectFile(series.path());
+    QDialog* dialog = chooser;  // its accept() checks the choice, as its Open button does
+    confirm ? dialog->accept() : dialog->reject();
+    ASSERT_TRUE(oxtest::spinUntil([&] { return shows->openPanel() == nullptr; }));
+    EXPECT_EQ(OXLibrary::shareLibrary()->rootList()->episodePaths().size(), confirm ? 1 : 0);
+    EXPECT_EQ(shows->rowCount(), confirm ? 2 : 1);
+  }
+  EXPECT_TRUE(OXLibrary::shareLibrary()->rootList()->moviePaths().isEmpty());
+  OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 30000));
 }
 
 TEST(SourceFolders, CountsKeepToTheFolderAndNamesShowWhole) {
