@@ -20,7 +20,6 @@
 #include "helper/OXSearchListViewController.h"
 #include "helper/OXSettingsWindowController.h"
 #include "helper/OXTutorialWindowController.h"
-#include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
