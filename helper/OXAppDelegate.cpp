@@ -9,6 +9,7 @@
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
 #include "helper/OXServer.h"
+#include "helper/OXSettingsWindowController.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
@@ -116,7 +117,10 @@ void OXAppDelegate::firstSetup() {
   if (panelController_) panelController_->panelListController()->showTour();
 }
 
-void OXAppDelegate::updateUpdateSetup() {}
+void OXAppDelegate::updateUpdateSetup() {
+  if (!panelController_) return;
+  panelController_->panelListController()->settingsWindowController()->refreshUpdatesAutomaticallyButtonState();
+}
 
 void OXAppDelegate::openPopUpPermanent() {
   if (!panelController_ || !menubarController_) return;

@@ -18,8 +18,8 @@
 #include "helper/OXPanelController.h"
 #include "helper/OXPopUpMessageViewController.h"
 #include "helper/OXSearchListViewController.h"
+#include "helper/OXSettingsWindowController.h"
 #include "helper/OXTutorialWindowController.h"
-#include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
@@ -70,6 +70,7 @@ constexpr int kGearSize = 28;
 OXPanelListController::OXPanelListController()
     : view_(new QWidget),
       contentListViewController_(std::make_unique<OXContentListViewController>()),
+      settingsWindowController_(std::make_unique<OXSettingsWindowController>()),
       engineDelegate_(std::make_shared<EngineDelegate>(this)) {
   OXCoreLibrary::shareCoreLibrary()->setDelegate(engineDelegate_);
   contentListViewController_->setDelegate(this);
@@ -146,6 +147,7 @@ OXPanelListController::~OXPanelListController() {
   fixQueue_.close();
   if (slide_) slide_->stop();
   tutorialWindowController_.reset();
+  settingsWindowController_.reset();
   popUpMessageViewController_.reset();
   // The lists' views live in the stage; their controllers take them down.
   searchListViewController_.reset();
@@ -322,8 +324,9 @@ void OXPanelListController::showSources() {
 }
 
 void OXPanelListController::openSettingsWindow(bool sources) {
-  ox::log(QStringLiteral("OXPanelListController: no settings window to open%1")
-              .arg(sources ? QStringLiteral(" on its sources") : QString()));
+  settingsWindowController_->readSettings();
+  if (sources) settingsWindowController_->showSources();
+  bringWindowForward(settingsWindowController_->window());
 }
 
 void OXPanelListController::checkUpdate() { ox::SoftwareUpdater::shared().checkForUpdates(); }

@@ -15,6 +15,7 @@ class OXMovie;
 class OXShow;
 class OXPopUpMessageViewController;
 class OXSearchListViewController;
+class OXSettingsWindowController;
 class OXTutorialWindowController;
 class QAbstractAnimation;
 class QLabel;
@@ -59,6 +60,7 @@ class OXPanelListController : public QObject, public OXPanelListControllerDelega
   OXSearchListViewController* searchListViewController();
   OXPopUpMessageViewController* popUpMessageViewController() const { return popUpMessageViewController_.get(); }
   OXTutorialWindowController* tutorialWindowController() const { return tutorialWindowController_.get(); }
+  OXSettingsWindowController* settingsWindowController() const { return settingsWindowController_.get(); }
 
   // The scan engine's delegate messages; from any thread.
   void unknownAdded(const std::shared_ptr<OXFile>& file);
@@ -109,8 +111,7 @@ class OXPanelListController : public QObject, public OXPanelListControllerDelega
   void libraryChangedByEngine();
   void changePopUpTitle(const QString& title);
   void slideTo(int x, QWidget* focus);
-  // Brings the settings window forward, on its sources tab when `sources`. The settings window is not part of the
-  // helper yet: until it is, nothing opens.
+  // Brings the settings window forward, on its sources tab when `sources`.
   void openSettingsWindow(bool sources);
   // The store changes of a fix, on the fix queue.
   void applyFix(const ox::CodingPtr& wrong, const ox::CodingPtr& correct);
@@ -133,6 +134,7 @@ class OXPanelListController : public QObject, public OXPanelListControllerDelega
   std::unique_ptr<OXSearchListViewController> searchListViewController_;
   std::unique_ptr<OXPopUpMessageViewController> popUpMessageViewController_;
   std::unique_ptr<OXTutorialWindowController> tutorialWindowController_;
+  std::unique_ptr<OXSettingsWindowController> settingsWindowController_;
   std::shared_ptr<EngineDelegate> engineDelegate_;
   std::atomic<bool> checkQueued_{false};
   std::vector<ox::NotificationCenter::Token> observers_;

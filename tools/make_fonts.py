@@ -126,12 +126,14 @@ def make_glyph_font(out):
     font.ascent = 800
     font.descent = 200
     advance = 900
-    cx, cy, outer = 450, 360, 400
+    # Small, close-set and in the descent, so a row of stars sits on the footer's genre line, clear of the title.
+    star_advance = 460
+    cx, cy, outer = 230, -20, 190
     star = star_points(cx, cy, outer, outer * 0.382)
 
     font.createChar(0x20, "space").width = advance
-    draw(font.createChar(ord("1"), "one"), [star], advance)
-    draw(font.createChar(ord("2"), "two"), [clip_left(star, cx)], advance)
+    draw(font.createChar(ord("1"), "one"), [star], star_advance)
+    draw(font.createChar(ord("2"), "two"), [clip_left(star, cx)], star_advance)
     speaker = [(120, 250), (280, 250), (470, 80), (470, 640), (280, 470), (120, 470)]
     waves = [arc_band(480, 360, 120, 185, -0.8, 0.8), arc_band(480, 360, 250, 315, -0.9, 0.9)]
     draw(font.createChar(ord("3"), "three"), [speaker] + waves, advance)

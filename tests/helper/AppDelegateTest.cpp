@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -15,6 +16,7 @@
 #include "helper/OXMenubarController.h"
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
+#include "helper/OXSettingsWindowController.h"
 #include "helper/OXServer.h"
 #include "helper/OXSignUpLoginController.h"
 #include "helper/OXTutorialWindowController.h"
@@ -119,6 +121,14 @@ TEST_F(Start, FirstStartScansAndThePanelFollowsTheSession) {
   ox::NotificationCenter::defaultCenter().post(OXPanelController::kClosePanelNotification);
   EXPECT_FALSE(panel->hasActivePanel());
   EXPECT_FALSE(menubar->hasActiveIcon());
+
+  // The settings, made with the panel before the first-run setup, show what it set once they come forward.
+  OXSettingsWindowController* settings = panel->panelListController()->settingsWindowController();
+  panel->panelListController()->showPreferences();
+  EXPECT_TRUE(settings->startAtLoginButton()->isChecked());
+  EXPECT_TRUE(settings->controlAppleRemoteButton()->isChecked());
+  EXPECT_TRUE(settings->updatesAutomaticallyButton()->isChecked());
+  settings->window()->close();
 }
 
 TEST_F(Start, TheUpdateFeedIsReadInTheBackgroundAndANewerVersionShowsItsPage) {
@@ -249,4 +259,14 @@ TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
   ASSERT_TRUE(oxtest::spinUntil([&] { return panel->hasActivePanel(); }));
   EXPECT_TRUE(delegate.menubarController()->hasActiveIcon());
   EXPECT_FALSE(panel->shouldClosePanelWhenResignKey());
+
+  // Another program changed the update setting and says so: the settings' box reads it again.
+  QCheckBox* updates = panel->panelListController()->settingsWindowController()->updatesAutomaticallyButton();
+  ASSERT_FALSE(updates->isChecked());
+  ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(true);
+  ASSERT_TRUE(oxtest::startProcess(poster, QStringLiteral(OX_BINARY_DIR "/tools/ox-post-notification"),
+                                   {"updateCheckUpdateAutomatically"}, helpertest::programEnvironment()));
+  ASSERT_TRUE(poster->waitForFinished(20000));
+  EXPECT_TRUE(oxtest::spinUntil([&] { return updates->isChecked(); }));
+  ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(false);
 }

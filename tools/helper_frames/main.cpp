@@ -5,7 +5,7 @@
 // login, the four tour pages and the status item's icons, with every online service on a closed port. Then, with
 // the local stand-ins of the services (tests/standin) when python3 is there, a scan of a few files fills the lists:
 // the movie and show tabs, a row under the pointer, the gear menu, the manual search of an unrecognised file and the
-// movie tab once that file has been identified by hand.
+// movie tab once that file has been identified by hand. Last, the settings window's three pages.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,6 +34,8 @@
 #include "helper/OXPanelListController.h"
 #include "helper/OXPopUpMessageViewController.h"
 #include "helper/OXSearchListViewController.h"
+#include "helper/OXSettingsWindowController.h"
+#include "helper/OXDragDropView.h"
 #include "helper/OXSignUpLoginController.h"
 #include "helper/OXTutorialWindowController.h"
 #include "helper/StatusItemView.h"
@@ -236,6 +238,29 @@ void listPictures(OXPanelController* panel, OXCoreLibrary* engine, const QString
   save(desktopWithPanel(panel), QStringLiteral("panel_movies_identified.png"));
 }
 
+// The settings window, each page; the sources page also with a drag of folders over it.
+void settingsPictures(OXPanelListController* list) {
+  OXSettingsWindowController* settings = list->settingsWindowController();
+  list->showPreferences();
+  settings->switchView(OXSettingsWindowController::kGeneralTag);
+  spinUntil([&] { return !settings->isSwitchingView(); });
+  spin(200);
+  save(settings->window()->grab().toImage(), QStringLiteral("settings_general.png"));
+  settings->showSources();
+  spinUntil([&] { return !settings->isSwitchingView(); });
+  spin(300);
+  save(settings->window()->grab().toImage(), QStringLiteral("settings_sources.png"));
+  settings->dragDropView()->setHighlighted(true);
+  spin(50);
+  save(settings->window()->grab().toImage(), QStringLiteral("settings_sources_dragging.png"));
+  settings->dragDropView()->setHighlighted(false);
+  settings->switchView(OXSettingsWindowController::kSubtitlesTag);
+  spinUntil([&] { return !settings->isSwitchingView(); });
+  spin(300);
+  save(settings->window()->grab().toImage(), QStringLiteral("settings_subtitles.png"));
+  settings->window()->close();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -315,6 +340,7 @@ int main(int argc, char** argv) {
   } else {
     std::fprintf(stderr, "no stand-ins (python3): no pictures of the lists\n");
   }
+  settingsPictures(list);
   engine->shutdown();
   ox::SoftwareUpdater::shared().stopChecking();
   return 0;

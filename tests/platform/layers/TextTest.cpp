@@ -101,16 +101,18 @@ TEST(TextLayer, GlyphFontDrawsStarsAndHalfStars) {
   root->addSublayer(stars);
   Renderer r;
   const QImage img = r.renderToImage(root, QSize(400, 100), clock.now());
-  // Advance of each glyph: 0.9 em = 72 px. The full star is filled on both sides of its middle, the half star
-  // only on the left.
+  // A star's advance is 0.46 em = 36.8 px, its middle 0.23 em in and just under the baseline (the descent is 0.2 em),
+  // so a row of stars stays below a title set above it. The full star is filled on both sides of its middle, the half
+  // star only on the left.
   const int h = img.height();
-  const QRect fullLeft(8, 0, 28, h), fullRight(36, 0, 28, h), halfLeft(80, 0, 28, h), halfRight(110, 0, 28, h);
-  EXPECT_GT(opaqueIn(img, fullLeft), 300);
-  EXPECT_GT(opaqueIn(img, fullRight), 300);
-  EXPECT_GT(opaqueIn(img, halfLeft), 300);
+  const QRect fullLeft(4, 0, 14, h), fullRight(19, 0, 14, h), halfLeft(41, 0, 13, h), halfRight(57, 0, 14, h);
+  EXPECT_GT(opaqueIn(img, fullLeft), 60);
+  EXPECT_GT(opaqueIn(img, fullRight), 60);
+  EXPECT_GT(opaqueIn(img, halfLeft), 60);
   EXPECT_EQ(opaqueIn(img, halfRight), 0);
-  // The star's middle is solid white.
-  EXPECT_EQ(img.pixelColor(36, h - 1 - int(0.36 * 80 + 0.2 * 80)), QColor(Qt::white));
+  // The star's middle is solid white, and nothing is drawn in the upper half of the line.
+  EXPECT_EQ(img.pixelColor(18, h - 1 - int(0.2 * 80 - 0.02 * 80)), QColor(Qt::white));
+  EXPECT_EQ(opaqueIn(img, QRect(0, 0, 80, h / 2)), 0);
 }
 
 TEST(TextLayer, AlignmentTruncationAndTextShadow) {

@@ -1,0 +1,67 @@
+#include "helper/OXDragDropView.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPainter>
+
+#include "helper/OXDragDropViewDelegate.h"
+#include "scanner/OXCoreLibrary.h"
+
+OXDragDropView::OXDragDropView(QWidget* parent) : QWidget(parent) { setAcceptDrops(true); }
+
+void OXDragDropView::setDragZone(bool dragZone) { dragZone_ = dragZone; }
+
+void OXDragDropView::setHighlighted(bool highlighted) {
+  setDragZone(highlighted);
+  update();
+}
+
+void OXDragDropView::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls()) {
+    for (const QUrl& url : data->urls()) {
+      if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir()) continue;
+      setHighlighted(false);
+      event->ignore();
+      return;
+    }
+  }
+  setHighlighted(true);
+  if (delegate_) delegate_->draggingEntered();
+  event->acceptProposedAction();
+}
+
+void OXDragDropView::dragMoveEvent(QDragMoveEvent* event) {
+  location_ = mapTo(window(), event->position());
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void OXDragDropView::dragLeaveEvent(QDragLeaveEvent* event) {
+  setHighlighted(false);
+  if (delegate_) delegate_->draggingExited();
+  event->accept();
+}
+
+void OXDragDropView::dropEvent(QDropEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls())
+    OXCoreLibrary::shareCoreLibrary()->addURLsToRootList(data->urls(), location_.x() > kShowSideX ? 3 : 1);
+  location_ = QPointF();
+  setHighlighted(false);
+  if (delegate_) delegate_->performDragOperation();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void OXDragDropView::paintEvent(QPaintEvent*) {
+  if (!dragZone_) return;
+  // The tables cover the middle: the zone shows as a ring in the margin around them.
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(58, 130, 246), 3));
+  p.setBrush(QColor(58, 130, 246, 28));
+  p.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 8, 8);
+}
