@@ -5,7 +5,8 @@
 
 #include "app/HomeView.h"
 #include "app/MoviesView.h"
-#include "app/OXSectionPlaceholderView.h"
+#include "app/OXStreamersMoviesView.h"
+#include "app/OXStreamersShowsView.h"
 #include "app/OXTrailers.h"
 #include "app/ShowsView.h"
 #include "core/OXLibrary.h"
@@ -47,17 +48,17 @@ void AppController::openHome(qint32 section) {
   home->activeSection(section);
 }
 
-std::shared_ptr<OXSectionView> AppController::placeholder(const QString& title, qint32 returnCode) const {
-  return std::make_shared<OXSectionPlaceholderView>(sectionFrame(), title, returnCode);
-}
-
 void AppController::openMovies() { loadSectionObject(std::make_shared<MoviesView>(sectionFrame())); }
 
 void AppController::openTVShows() { loadSectionObject(std::make_shared<ShowsView>(sectionFrame())); }
 
-void AppController::openMoviesStreamers() { loadSectionObject(placeholder(QStringLiteral("Movies Streamers"), 1)); }
+void AppController::openMoviesStreamers() {
+  loadSectionObject(std::make_shared<OXStreamersMoviesView>(sectionFrame()));
+}
 
-void AppController::openShowsStreamers() { loadSectionObject(placeholder(QStringLiteral("Shows Streamers"), 2)); }
+void AppController::openShowsStreamers() {
+  loadSectionObject(std::make_shared<OXStreamersShowsView>(sectionFrame()));
+}
 
 void AppController::openTrailers() { loadSectionObject(std::make_shared<OXTrailers>(sectionFrame())); }
 

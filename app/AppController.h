@@ -44,8 +44,6 @@ class AppController : public AppControllerDelegate, public std::enable_shared_fr
  private:
   AppController() = default;
   QRectF sectionFrame() const;
-  // The browsing views that are not built yet show as placeholders with their title.
-  std::shared_ptr<OXSectionView> placeholder(const QString& title, qint32 returnCode) const;
 
   std::weak_ptr<ox::View> contentView_;
 };

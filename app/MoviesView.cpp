@@ -211,8 +211,10 @@ void MoviesView::setupMovie() {
   textLoadingPlayer_->setForegroundColor(Qt::black);
   textLoadingPlayer_->setZPosition(1);
   textLoadingPlayer_->setString(QStringLiteral("Connected to 0 peers"));
-  pin(*textLoadingPlayer_, ConstraintAttribute::MidX, 0);
-  pin(*textLoadingPlayer_, ConstraintAttribute::MinY, -0.08 * H);
+  // Under the logo (the layer named "splashScreen"), not under the screen's lower edge.
+  textLoadingPlayer_->addConstraint(Constraint(ConstraintAttribute::MidX, "splashScreen", ConstraintAttribute::MidX));
+  textLoadingPlayer_->addConstraint(
+      Constraint(ConstraintAttribute::MinY, "splashScreen", ConstraintAttribute::MinY, 1.0, -0.08 * H));
   splashScreen_->addSublayer(textLoadingPlayer_);
 
   if (numberOfCovers() != 0) {

@@ -28,5 +28,11 @@ int OXApplicationMain(int argc, char** argv) {
   const OXMainInterface ui = OXMainInterface::load();
   ui.delegate->applicationWillFinishLaunching();
   ui.delegate->applicationDidFinishLaunching();
-  return app.exec();
+  QObject::connect(&app, &QGuiApplication::applicationStateChanged, &app,
+                   [delegate = ui.delegate](Qt::ApplicationState state) {
+                     if (state == Qt::ApplicationActive) delegate->applicationWillBecomeActive();
+                   });
+  const int status = app.exec();
+  ui.delegate->applicationWillTerminate();
+  return status;
 }

@@ -11,6 +11,10 @@
 #include "platform/system/Workspace.h"
 #include "platform/ui/WindowServer.h"
 #include "playback/NSCursor_Hide.h"
+#include "remote/AppleRemote.h"
+#include "remote/MultiClickRemoteBehavior.h"
+
+VNAppDelegate::VNAppDelegate() = default;
 
 std::shared_ptr<VNAppDelegate> VNAppDelegate::create() {
   std::shared_ptr<VNAppDelegate> d(new VNAppDelegate());
@@ -20,6 +24,7 @@ std::shared_ptr<VNAppDelegate> VNAppDelegate::create() {
 
 VNAppDelegate::~VNAppDelegate() {
   if (observer_) ox::NotificationCenter::defaultCenter().removeObserver(observer_);
+  tearDownRemoteControl();
 }
 
 QString VNAppDelegate::helperBundleIdentifier() { return ox::infoValue(QStringLiteral("OXHelperBundleIdentifier")).toString(); }
@@ -70,10 +75,6 @@ void VNAppDelegate::killPlex() {
     run(killall, {QStringLiteral("-9"), QString::fromLatin1(name)}, kKillTimeoutMs);
 }
 
-void VNAppDelegate::setupRemoteControl() {
-  // The keyboard alone until the remote's dispatch is wired here.
-}
-
 void VNAppDelegate::setupWindow() {
   const auto w = window();
   if (!w) return;
@@ -112,8 +113,3 @@ void VNAppDelegate::runHelperIsNotRunning() {
   ox::Workspace::shared().launchApplication(helperPath());
 }
 
-std::shared_ptr<OXRemoteProtocol> VNAppDelegate::keyWindowResponder() {
-  const auto key = ox::WindowServer::shared().keyWindow();
-  if (!key) return nullptr;
-  return std::dynamic_pointer_cast<OXRemoteProtocol>(key->firstResponder());
-}

@@ -26,6 +26,9 @@ bool OXSendRemoteCommand(OXRemoteProtocol& receiver, OXRemoteCommand command) {
     case OXRemoteCommand::KeyMenu: receiver.keyMenu(); return true;
     case OXRemoteCommand::HoldMenu: receiver.holdMenu(); return true;
     case OXRemoteCommand::HoldPlay: receiver.holdPlay(); return true;
+    case OXRemoteCommand::HoldLeft: receiver.holdLeft(); return true;
+    case OXRemoteCommand::HoldRight: receiver.holdRight(); return true;
+    case OXRemoteCommand::ReleaseButton: receiver.releaseButton(); return true;
     case OXRemoteCommand::None: return false;
   }
   return false;

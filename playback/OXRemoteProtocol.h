@@ -24,8 +24,24 @@ class OXRemoteProtocol {
   virtual void holdPlay() {}
 };
 
+// One command of the set. The keyboard reaches the first nine; the remote's held Left and Right and their release
+// reach the last three.
+enum class OXRemoteCommand {
+  None,
+  MoveUp,
+  MoveDown,
+  MoveLeft,
+  MoveRight,
+  KeyPlay,
+  KeyMenu,
+  HoldMenu,
+  HoldPlay,
+  HoldLeft,
+  HoldRight,
+  ReleaseButton,
+};
+
 // The keyboard convention every view starts from: the first character of the event decides.
-enum class OXRemoteCommand { None, MoveUp, MoveDown, MoveLeft, MoveRight, KeyPlay, KeyMenu, HoldMenu, HoldPlay };
 
 // Up, Down, Left and Right arrows; Return and Space play; Escape and Delete go back; "m" and "p" stand for holding
 // Menu and Play. Anything else (and an event without characters) is None.

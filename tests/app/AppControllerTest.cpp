@@ -7,7 +7,8 @@
 #include "app/HomeView.h"
 #include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
-#include "app/OXSectionPlaceholderView.h"
+#include "app/OXStreamersMoviesView.h"
+#include "app/OXStreamersShowsView.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/layers/LayerClock.h"
@@ -71,39 +72,27 @@ TEST_F(AppControllerTest, EachSwitchShowsOneNewViewAsFirstResponderWithTheSwitch
 }
 
 TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
-  const struct {
-    void (AppController::*open)();
-    const char* title;
-    quint64 row;
-  } cases[] = {{&AppController::openMoviesStreamers, "Movies Streamers", 1},
-               {&AppController::openShowsStreamers, "Shows Streamers", 2}};
-  for (const auto& c : cases) {
-    ((*ui.appController).*c.open)();
-    auto section = std::dynamic_pointer_cast<OXSectionPlaceholderView>(ui.appController->currentSection());
-    ASSERT_TRUE(section);
-    EXPECT_EQ(section->title(), c.title);
-    section->keyPlay();
-    section->moveUp();
-    EXPECT_EQ(ui.appController->currentSection(), section);  // only Menu leaves
-    section->keyDown(ox::KeyEvent::withCharacters(QString(QChar(27))));
-    auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
-    ASSERT_TRUE(home) << c.title;
-    EXPECT_EQ(home->homeSectionList()->selectedRow(), c.row) << c.title;
-    EXPECT_EQ(home->activeRow(), c.row);
-  }
-  // The browsers (movies, shows, trailers) leave after their fade.
+  // Every browser (movies, shows, trailers, the two streamer browsers) leaves after its fade.
   const struct {
     void (AppController::*open)();
     const char* name;
     quint64 row;
-  } browsers[] = {{&AppController::openMovies, "Movies", 1},
-                  {&AppController::openTVShows, "Shows", 2},
-                  {&AppController::openTrailers, "Trailers", 1}};
+    bool streamers;
+  } browsers[] = {{&AppController::openMovies, "Movies", 1, false},
+                  {&AppController::openTVShows, "Shows", 2, false},
+                  {&AppController::openTrailers, "Trailers", 1, false},
+                  {&AppController::openMoviesStreamers, "Movies", 1, true},
+                  {&AppController::openShowsStreamers, "Shows", 2, true}};
   for (const auto& b : browsers) {
     ((*ui.appController).*b.open)();
     auto browser = std::dynamic_pointer_cast<MoviesView>(ui.appController->currentSection());
     ASSERT_TRUE(browser) << b.name;
     EXPECT_EQ(browser->sectionName(), b.name);
+    const bool streamers = std::dynamic_pointer_cast<OXStreamersMoviesView>(browser) ||
+                           std::dynamic_pointer_cast<OXStreamersShowsView>(browser);
+    EXPECT_EQ(streamers, b.streamers) << b.name;
+    browser->moveUp();
+    EXPECT_EQ(ui.appController->currentSection(), browser) << b.name;  // only Menu leaves
     browser->keyDown(ox::KeyEvent::withCharacters(QString(QChar(27))));
     std::shared_ptr<HomeView> home;
     ASSERT_TRUE(oxtest::spinUntil([&] {
@@ -111,6 +100,7 @@ TEST_F(AppControllerTest, MenuInASectionReturnsHomeOnTheRowItCameFrom) {
       return bool(home);
     })) << b.name;
     EXPECT_EQ(home->homeSectionList()->selectedRow(), b.row) << b.name;
+    EXPECT_EQ(home->activeRow(), b.row) << b.name;
   }
 }
 

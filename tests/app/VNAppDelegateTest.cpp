@@ -9,7 +9,6 @@
 #include "app/HomeView.h"
 #include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
-#include "app/OXSectionPlaceholderView.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/foundation/Info.h"
 #include "platform/layers/LayerClock.h"

@@ -8,20 +8,24 @@
 #include <memory>
 #include <vector>
 
+#include "tests/support/TestUtil.h"
+
 namespace oxtest {
 
 namespace {
 // Bump when the samples change, so an older set in the build folder is made again.
 const char kStamp[] = "ready-4";
 
-// Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed.
+// Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed. They start
+// as the tests' other programs do, so a sanitized test process keeps seeing its own locks afterwards.
 bool ffmpeg(const QList<QStringList>& commands) {
   std::vector<std::unique_ptr<QProcess>> runs;
-  for (const QStringList& args : commands) {
-    runs.push_back(std::make_unique<QProcess>());
-    runs.back()->start(QStringLiteral("ffmpeg"), QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args);
-  }
   bool ok = true;
+  for (const QStringList& args : commands) {
+    runs.emplace_back();
+    ok = startProcess(runs.back(), QStringLiteral("ffmpeg"),
+                      QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args) && ok;
+  }
   for (auto& p : runs) {
     if (!p->waitForFinished(60000)) {
       p->kill();

@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "app/OXStreamersEpisodeView.h"
+#include "app/OXStreamersMoviesView.h"
+#include "app/OXStreamersShowsView.h"
 #include "app/OXTrailers.h"
 #include "app/ShowsView.h"
 #include "core/OXLibrary.h"
@@ -41,15 +44,20 @@ QVariantMap pictures(const QString& library, const QString& key, int index, cons
           {"image", "http://127.0.0.1:9/original/" + key + ".jpg"}};
 }
 
+// What was set moving has arrived: the views' delays, then their layers' animations.
+void settle() {
+  ox::DelayedCall::advanceManualTime(1);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+}
+
 template <class View>
 std::shared_ptr<View> settledView() {
   auto view = std::make_shared<View>(QRectF(QPointF(0, 0), kScreen));
   view->setupLayers();
   spin([&] { return view->pendingPosters() == 0; }, 20000);
   spin([] { return false; }, 100);  // the last pictures come through the main queue
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   return view;
 }
 
@@ -95,9 +103,7 @@ void showsAndEpisodes(const QString& library, const Save& save) {
   OXLibrary::shareLibrary()->setRatioEpisodeID(0.5f, 81002);
   auto shows = settledView<ShowsView>();
   shows->moveRight();
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   save(render({shows->layer()}), "shows.png");
 
   shows->moveLeft();
@@ -133,18 +139,88 @@ void trailers(const QString& library, const Save& save) {
                           ox::archivedDataWithRootObject(hits, "listS3"));
   auto view = settledView<OXTrailers>();
   for (int i = 0; i < 3; ++i) view->moveRight();
-  ox::DelayedCall::advanceManualTime(1);
-  ox::Transaction::flush();
-  ox::LayerClock::advance(1);
+  settle();
   save(render({view->layer()}), "trailers.png");
 
   // "Action & Mistery": the crime and thriller titles only, the selection kept on the one it was on.
   for (std::size_t i = 0; i < view->filtersArray().size(); ++i)
     if (view->filtersArray()[i].title == "Action & Mistery") view->filterApply(ox::Button(QString(), qint64(i)));
-  ox::DelayedCall::advanceManualTime(1);
+  settle();
+  save(render({view->layer()}), "trailers_filtered.png");
+}
+
+void streamers(const QString& library, const Save& save) {
+  const QStringList titles = {"Night Ferry", "Amber Coast", "The Quiet Orchard", "Salt Roads", "Winter Signal"};
+  for (int i = 0; i < titles.size(); ++i) {
+    // As a plug-in hands a title over: its links, and pictures the helper has cached.
+    const QString code = QStringLiteral("tt91000%1").arg(i, 2, 10, QLatin1Char('0'));
+    QVariantMap entry = pictures(library, code, i + 40, titles[i]);
+    entry.insert("id", code);
+    entry.insert("genre", QStringList{"Thriller", "Drama"});
+    entry.insert("runtime", 101 + i * 6);
+    entry.insert("links", QStringList{"magnet:?xt=urn:btih:" + code});
+    OXLibrary::shareLibrary()->addStreamContent(OXMovie::initWithStreamerDictionary(entry));
+  }
+  auto view = settledView<OXStreamersMoviesView>();
+  view->moveRight();
+  view->moveRight();
+  settle();
+  save(render({view->layer()}), "streamers_movies.png");
+
+  // The splash screen while the stream connects, its status line as the stream driver writes it.
+  view->showSplashScreen();
   ox::Transaction::flush();
   ox::LayerClock::advance(1);
-  save(render({view->layer()}), "trailers_filtered.png");
+  ox::Transaction::flush();
+  view->textLoadingPlayer()->setString(QStringLiteral("Connected to 12 peers"));
+  view->textLoadingPlayer()->setForegroundColor(Qt::white);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  save(render({view->layer()}), "streamers_connecting.png");
+
+  // The plug-ins' shows, then one show's streamed episodes, then the splash of an episode's stream.
+  const QStringList showTitles = {"Harbour Lights", "Lantern Street", "Paper Moons"};
+  for (int i = 0; i < showTitles.size(); ++i) {
+    const quint64 id = 920 + quint64(i);
+    QVariantMap entry = pictures(library, QStringLiteral("s%1").arg(id), i + 50, showTitles[i]);
+    entry.insert("id", id);
+    entry.insert("genre", QStringList{"Drama"});
+    OXLibrary::shareLibrary()->addStreamContent(OXShow::initWithStreamerDictionary(entry));
+    for (quint64 n = 1; n <= 5; ++n)
+      OXLibrary::shareLibrary()->addStreamContent(OXEpisode::initWithStreamerDictionary(
+          {{"id", id * 100 + n}, {"showid", id}, {"season", 1}, {"episode", n},
+           {"title", QStringLiteral("Crossing %1").arg(n)},
+           {"links", QStringList{QStringLiteral("magnet:?xt=urn:btih:%1").arg(id * 100 + n)}}}));
+  }
+  auto shows = settledView<OXStreamersShowsView>();
+  shows->moveRight();
+  settle();
+  save(render({shows->layer()}), "streamers_shows.png");
+
+  shows->keyPlay();
+  auto episodes = std::dynamic_pointer_cast<OXStreamersEpisodeView>(shows->episodeView());
+  if (!episodes) return;
+  const auto& tiles =
+      episodes->episodesMenu()->layerValue("currentSeasonLayer")->layerValue("episodeListLayer")->sublayers();
+  for (std::size_t i = 0; i < tiles.size(); ++i)
+    tiles[i]->layerValue("frameImageLayer")->setContents(scenes::paintBackdrop(640, 360, 60 + int(i)));
+  episodes->moveRight();
+  ox::DelayedCall::advanceManualTime(EpisodeView::kIntroDelay);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  ox::Transaction::flush();
+  save(render({shows->layer(), episodes->layer()}), "streamers_episodes.png");
+
+  // Play: the splash comes in; the stream itself would start once the play delay is over, which it never is here.
+  episodes->playEpisodeWithRatio(0);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  ox::Transaction::flush();
+  episodes->textLoadingPlayer()->setString(QStringLiteral("Connected to 7 peers"));
+  episodes->textLoadingPlayer()->setForegroundColor(Qt::white);
+  ox::Transaction::flush();
+  ox::LayerClock::advance(1);
+  save(render({shows->layer(), episodes->layer()}), "streamers_episode_connecting.png");
 }
 
 }  // namespace sections

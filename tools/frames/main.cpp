@@ -1,8 +1,8 @@
 // Saves a few rendered frames of the layer engine as PNG files, for a person to look at:
 //   ox-frames [output folder] [scene...]      (default: ./frames, every scene)
 // Scenes: coverflow, kenburns, masks, text, rolls, carousel, episodes, overlays, playback, trailer, movies, shows,
-// trailers. Each frame is drawn at a chosen instant of its animation on the engine's manual clock; the playback and
-// trailer frames show the displays over a test pattern that libvlc plays.
+// trailers, streamers. Each frame is drawn at a chosen instant of its animation on the engine's manual clock; the
+// playback and trailer frames show the displays over a test pattern that libvlc plays.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -476,6 +476,7 @@ int main(int argc, char** argv) {
   ox::DelayedCall::useManualTime(true);
   if (wanted("shows")) sections::showsAndEpisodes(library.path(), save);
   if (wanted("trailers")) sections::trailers(library.path(), save);
+  if (wanted("streamers")) sections::streamers(library.path(), save);
   ox::DelayedCall::useManualTime(false);
   return 0;
 }
