@@ -13,6 +13,7 @@
 #include "platform/foundation/Info.h"
 #include "platform/system/Workspace.h"
 #include "platform/ui/Application.h"
+#include "scanner/OXCoreLibrary.h"
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/TestUtil.h"
 
@@ -66,6 +67,8 @@ TEST(PanelList, TheGearMenuHoldsTheCommandsAndOpenOmbrixOnlyWhereItIsInstalled) 
   // Settings close an empty library's panel first; the message's button always does.
   helpertest::NotificationCounter posts({OXPanelController::kClosePanelNotification, OXPanelController::kLogOut});
   entry(list.menu(), "Settings...")->trigger();
+  // The settings window wakes the scan engine, whose first cycle would take away a record without a file on disk.
+  ASSERT_TRUE(oxtest::spinUntil([] { return !OXCoreLibrary::shareCoreLibrary()->isUpdating(); }, 20000));
   OXLibrary::shareLibrary()->addContent(helpertest::movieRecord("tt9000001", "The Glass Harbour", "/m/g.mkv"));
   entry(list.menu(), "Settings...")->trigger();
   EXPECT_EQ(posts.count(OXPanelController::kClosePanelNotification), 1);
