@@ -226,26 +226,15 @@ void EpisodeView::keyPlay() {
   // A show without episodes has nothing to play.
   if (!selectedEpisode()) return;
   if (auto shows = weakShowView()) shows->clearMusic();
-  if (!PanelResume::asksToResume(selectedRatio())) {
-    playEpisodeWithRatio(0);
-    return;
-  }
-  panelResume_ = PanelResume::initWithPanelView(
-      std::make_shared<OXPanelResumeView>(OXPreferencesValues::sharePreferences()->mainScreenFrame()));
-  // One registration at a time, so one answer starts one playback.
-  if (panelToken_) return;
   std::weak_ptr<EpisodeView> weak = self();
-  panelToken_ = ox::NotificationCenter::defaultCenter().addObserver(
-      QString::fromLatin1(closePanelResumeNotification), nullptr, [weak](const ox::Notification& n) {
-        if (auto s = weak.lock()) s->closePanelNotification(n);
-      });
+  const bool asked = PanelResume::askToResume(selectedRatio(), panelResume_, panelToken_, [weak](const ox::Notification& n) {
+    if (auto s = weak.lock()) s->closePanelNotification(n);
+  });
+  if (!asked) playEpisodeWithRatio(0);
 }
 
 void EpisodeView::closePanelNotification(const ox::Notification& notification) {
-  ox::NotificationCenter::defaultCenter().removeObserver(panelToken_);
-  panelToken_ = 0;
-  const QVariant answer = notification.userInfo.value(QString::fromLatin1(closePanelResumeIndexKey));
-  const qint64 index = answer.isValid() ? answer.toLongLong() : -1;
+  const qint64 index = PanelResume::takeAnswer(notification, panelToken_);
   if (index < 0) return;
   playEpisodeWithRatio(index == 0 ? PanelResume::resumeRatio(selectedRatio()) : 0.0f);
 }

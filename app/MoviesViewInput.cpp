@@ -71,27 +71,16 @@ void MoviesView::keyDown(const ox::KeyEvent& event) {
 
 void MoviesView::keyPlay() {
   if (!acceptEvents_) return;
-  const float stored = selectedCoverPercentage();
-  if (!PanelResume::asksToResume(stored)) {
-    playMovieWithRatio(0);
-    return;
-  }
-  panelResume_ = PanelResume::initWithPanelView(
-      std::make_shared<OXPanelResumeView>(OXPreferencesValues::sharePreferences()->mainScreenFrame()));
-  // One registration at a time: a panel left with Menu posts nothing and leaves it in place for the next one.
-  if (panelToken_) return;
   std::weak_ptr<MoviesView> weak = self();
-  panelToken_ = ox::NotificationCenter::defaultCenter().addObserver(
-      QString::fromLatin1(closePanelResumeNotification), nullptr, [weak](const ox::Notification& n) {
+  const bool asked =
+      PanelResume::askToResume(selectedCoverPercentage(), panelResume_, panelToken_, [weak](const ox::Notification& n) {
         if (auto s = weak.lock()) s->closePanelNotification(n);
       });
+  if (!asked) playMovieWithRatio(0);
 }
 
 void MoviesView::closePanelNotification(const ox::Notification& notification) {
-  ox::NotificationCenter::defaultCenter().removeObserver(panelToken_);
-  panelToken_ = 0;
-  const QVariant answer = notification.userInfo.value(QString::fromLatin1(closePanelResumeIndexKey));
-  const qint64 index = answer.isValid() ? answer.toLongLong() : -1;
+  const qint64 index = PanelResume::takeAnswer(notification, panelToken_);
   // A panel left without an answer starts nothing.
   if (index < 0) return;
   playMovieWithRatio(index == 0 ? PanelResume::resumeRatio(selectedCoverPercentage()) : 0.0f);

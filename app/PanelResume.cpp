@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/OXPanelResumeView.h"
 #include "app/OXSetupLayers.h"
+#include "core/OXPreferencesValues.h"
 
 using namespace ox;
 
@@ -21,4 +23,23 @@ std::shared_ptr<PanelResume> PanelResume::initWithPanelView(const ViewPtr& view)
 float PanelResume::resumeRatio(float storedRatio) {
   if (!std::isfinite(storedRatio)) return 0.0f;
   return std::clamp(storedRatio, 0.0f, 1.0f);
+}
+
+bool PanelResume::askToResume(float storedRatio, std::shared_ptr<PanelResume>& panel, NotificationCenter::Token& token,
+                              std::function<void(const Notification&)> answered) {
+  if (!asksToResume(storedRatio)) return false;
+  panel = initWithPanelView(
+      std::make_shared<OXPanelResumeView>(OXPreferencesValues::sharePreferences()->mainScreenFrame()));
+  // One registration at a time, so one answer starts one playback.
+  if (!token)
+    token = NotificationCenter::defaultCenter().addObserver(QString::fromLatin1(closePanelResumeNotification), nullptr,
+                                                            std::move(answered));
+  return true;
+}
+
+qint64 PanelResume::takeAnswer(const Notification& notification, NotificationCenter::Token& token) {
+  NotificationCenter::defaultCenter().removeObserver(token);
+  token = 0;
+  const QVariant answer = notification.userInfo.value(QString::fromLatin1(closePanelResumeIndexKey));
+  return answer.isValid() ? answer.toLongLong() : -1;
 }

@@ -1,7 +1,9 @@
 #pragma once
+#include <functional>
 #include <memory>
 
 #include "app/OXOverlayWindow.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/View.h"
 
 // Posted by the resume and two-option panels with the chosen answer: user info { "index": integer }, 0 for the first
@@ -24,6 +26,15 @@ class PanelResume : public OXOverlayWindow {
   // number. An opener asks only when it is above 0, and otherwise plays from the start at once.
   static float resumeRatio(float storedRatio);
   static bool asksToResume(float storedRatio) { return resumeRatio(storedRatio) > 0; }
+
+  // The resume question of a browser: when `storedRatio` is worth asking about, shows the question over the chosen
+  // screen into `panel` and registers `answered` for its answer in `token`, once (a panel left with Menu posts
+  // nothing and leaves the registration for the next one), then returns true; otherwise shows nothing and returns
+  // false, and the caller plays from the start.
+  static bool askToResume(float storedRatio, std::shared_ptr<PanelResume>& panel, ox::NotificationCenter::Token& token,
+                          std::function<void(const ox::Notification&)> answered);
+  // The answer's index (0 resume, 1 from the start, -1 none), ending the registration askToResume made.
+  static qint64 takeAnswer(const ox::Notification& notification, ox::NotificationCenter::Token& token);
 
  protected:
   PanelResume() = default;
