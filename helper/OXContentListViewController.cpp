@@ -284,17 +284,8 @@ QWidget* OXContentListViewController::makeSeparatorView(const QString& header) {
 }
 
 QWidget* OXContentListViewController::makeContentView(const Row& row) {
-  auto* cell = new OXTableCellViewHover;
-  cell->setObjectName(QStringLiteral("ContentCell"));
-  cell->resize(kWidth, kItemRowHeight);
-  QLabel* poster =
-      OXTableCellViewHover::addField(cell, QRect(kMargin, 7, 40, 60), 1, QStringLiteral("background: #e3e3e8;"));
-  poster->setScaledContents(true);
-  const int textWidth = kWidth - kTextLeft - kMargin;
-  QLabel* title = OXTableCellViewHover::addField(cell, QRect(kTextLeft, 9, textWidth, 19), 2,
-                                                 QStringLiteral("color: #2c2c2e; font-size: 13px; font-weight: bold;"));
-  QLabel* second = OXTableCellViewHover::addField(cell, QRect(kTextLeft, 28, textWidth, 16), 3,
-                                                  QStringLiteral("color: #8e8e93; font-size: 11px;"));
+  const auto [cell, poster, title, second] =
+      OXTableCellViewHover::makeMediaRow(QSize(kWidth, kItemRowHeight), QRect(kMargin, 7, 40, 60), kTextLeft, 9, 28);
   auto* button = new ox::ImageButton(cell);
   ox::setTag(button, 4);
   button->setGeometry(kTextLeft, 47, 94, 20);
@@ -304,8 +295,6 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
   connect(button, &QAbstractButton::clicked, this, [this, button] { actionMovie(button); });
   QLabel* key = OXTableCellViewHover::addField(cell, QRect(), 5, {});
   key->hide();
-  new OXCustomLineView(QRect(kTextLeft, kItemRowHeight - 1, kWidth - kTextLeft, 1), OXCustomLineView::kDefaultColour,
-                       cell);
 
   const auto setButton = [button](const QString& text, int width, const QImage& background) {
     button->setText(text);

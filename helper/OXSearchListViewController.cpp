@@ -330,18 +330,9 @@ QWidget* OXSearchListViewController::viewForRow(int row) {
   const OXMediaFields* fields = movie ? static_cast<const OXMediaFields*>(movie.get()) : show.get();
   if (!fields) return nullptr;
 
-  auto* cell = new OXTableCellViewHover;
-  cell->setObjectName(QStringLiteral("ContentCell"));
-  cell->resize(kWidth, kRowHeight);
-  QLabel* poster =
-      OXTableCellViewHover::addField(cell, QRect(kMargin, 6, 50, 75), 1, QStringLiteral("background: #e3e3e8;"));
-  poster->setScaledContents(true);
-  const int textWidth = kWidth - kTextLeft - kMargin;
-  QLabel* title = OXTableCellViewHover::addField(cell, QRect(kTextLeft, 10, textWidth, 19), 2,
-                                                 QStringLiteral("color: #2c2c2e; font-size: 13px; font-weight: bold;"));
+  const auto [cell, poster, title, detail] =
+      OXTableCellViewHover::makeMediaRow(QSize(kWidth, kRowHeight), QRect(kMargin, 6, 50, 75), kTextLeft, 10, 30);
   OXTableCellViewHover::setElidedText(title, fields->title());
-  QLabel* detail = OXTableCellViewHover::addField(cell, QRect(kTextLeft, 30, textWidth, 16), 3,
-                                                  QStringLiteral("color: #8e8e93; font-size: 11px;"));
   OXTableCellViewHover::setElidedText(detail, detailText(record));
   auto* button = new ox::ImageButton(cell);
   ox::setTag(button, 4);
@@ -350,7 +341,6 @@ QWidget* OXSearchListViewController::viewForRow(int row) {
   button->setTitleColor(kButtonTitleColour);
   button->setText(movie ? tr("This is the movie!") : tr("This is the show!"));
   connect(button, &QAbstractButton::clicked, this, [this, button] { markMovie(button); });
-  new OXCustomLineView(QRect(kTextLeft, kRowHeight - 1, kWidth - kTextLeft, 1), OXCustomLineView::kDefaultColour, cell);
   cell->setButton(button);
 
   OXContentListViewController::loadPoster(poster, fields->poster(),

@@ -14,6 +14,17 @@ class OXTableCellViewHover : public QWidget {
   QAbstractButton* button() const { return button_; }
   void setButton(QAbstractButton* button);
 
+  // A row of the panel's lists at `size`: a poster at `posterFrame`, a bold title line at `titleY` and a grey detail
+  // line at `detailY` from `textLeft` to the poster's margin off the right edge, and a separator under the text.
+  // Tags 1, 2 and 3 reach the poster, the title and the detail.
+  struct MediaRow {
+    OXTableCellViewHover* cell;
+    QLabel* poster;
+    QLabel* title;
+    QLabel* detail;
+  };
+  static MediaRow makeMediaRow(const QSize& size, const QRect& posterFrame, int textLeft, int titleY, int detailY);
+
   // A text field of a list row at `frame`, reached by `tag`, drawn in `style`.
   static QLabel* addField(QWidget* row, const QRect& frame, int tag, const QString& style);
   // The text cut with an ellipsis to the field's width; the whole of it in the field's tool tip.
