@@ -227,9 +227,10 @@ void EpisodeView::keyPlay() {
   if (!selectedEpisode()) return;
   if (auto shows = weakShowView()) shows->clearMusic();
   std::weak_ptr<EpisodeView> weak = self();
-  const bool asked = PanelResume::askToResume(selectedRatio(), panelResume_, panelToken_, [weak](const ox::Notification& n) {
-    if (auto s = weak.lock()) s->closePanelNotification(n);
-  });
+  const bool asked =
+      PanelResume::askToResume(selectedRatio(), panelResume_, panelToken_, [weak](const ox::Notification& n) {
+        if (auto s = weak.lock()) s->closePanelNotification(n);
+      });
   if (!asked) playEpisodeWithRatio(0);
 }
 
