@@ -13,7 +13,12 @@ std::shared_ptr<OXEpisodesMenuLayer> OXStreamersEpisodeView::menuLayer(const std
 }
 
 void OXStreamersEpisodeView::playEpisodeWithRatio(float ratio) {
-  // Play while a stream connects asks for another episode: the earlier child goes first.
+  // Play while a stream connects asks for another episode: the earlier child, and a player still opening its
+  // stream, go first.
+  if (const std::shared_ptr<OXPlayerController> opening = std::move(videoPlayer_)) {
+    opening->setDelegate(nullptr);
+    opening->close(false);
+  }
   request_.stop();
   loading_ = false;
   showSplashScreen();
@@ -51,14 +56,19 @@ void OXStreamersEpisodeView::keyMenu() {
 }
 
 void OXStreamersEpisodeView::streamingDidStart(const QString& address) {
-  if (!loading_ || !request_.peerflix()) return;
-  loading_ = false;
+  if (!loading_ || !request_.peerflix() || videoPlayer_) return;
+  // Still loading until the picture shows: Menu meanwhile cancels the stream and its player.
   videoPlayer_ = OXPlayerController::initWithData(request_.record(), request_.ratio(), request_.subtitles(), address);
   if (!videoPlayer_) {
     videoDidClosedWithError(true);
     return;
   }
   videoPlayer_->setDelegate(self());
+}
+
+void OXStreamersEpisodeView::videoDidLoaded() {
+  loading_ = false;
+  EpisodeView::videoDidLoaded();
 }
 
 void OXStreamersEpisodeView::failureStreaming() {

@@ -183,3 +183,34 @@ TEST_F(StreamersShows, AnEpisodeWithoutALinkOrAStreamThatNeverStartsEndsTheReque
   ASSERT_TRUE(waitFor([&] { return episodes->splashScreen()->opacity() == 0 && shows->layer()->opacity() == 1; }));
   EXPECT_EQ(library()->ratioForEpisodeID(kSecond), 0.0f);
 }
+
+TEST_F(StreamersShows, PlayOrMenuWhileThePlayerOpensItsStreamEndsThatPlayerAndTheViewStays) {
+  oxtest::LoopbackServer stalled;  // a stream that never sends its first byte
+  stalled.setNeverAnswer(true);
+  const QString address = QStringLiteral("address http://127.0.0.1:%1/").arg(stalled.port());
+  play();
+  peerflix.step(address);
+  ASSERT_TRUE(waitFor([&] { return bool(episodes->videoPlayer()); }));
+  const std::shared_ptr<OXPlayerController> first = episodes->videoPlayer();
+  EXPECT_TRUE(episodes->isLoading());
+  const qint64 firstChild = episodes->request().peerflix()->processId();
+  episodes->moveRight();
+  episodes->keyPlay();
+  EXPECT_FALSE(episodes->videoPlayer());
+  EXPECT_TRUE(gone(firstChild));
+  ox::DelayedCall::advanceManualTime(EpisodeView::kPlayDelay);
+  ASSERT_TRUE(episodes->request().peerflix());
+  EXPECT_EQ(episodes->request().peerflix()->magnetLink(), "magnet:?xt=urn:btih:e2;dn=Lantern.Street.S01E02;tr=x");
+
+  ASSERT_TRUE(waitFor([&] { return bool(episodes->videoPlayer()); }));
+  const qint64 secondChild = episodes->request().peerflix()->processId();
+  ox::WindowServer::shared().dispatchKeyEvent(ox::KeyEvent::withCharacters(QString(QChar(27))));
+  EXPECT_FALSE(episodes->videoPlayer());
+  EXPECT_FALSE(episodes->request().peerflix());
+  EXPECT_TRUE(oxtest::spinUntil([&] { return gone(secondChild); }, 3000));
+  ASSERT_TRUE(waitFor([&] { return shows->layer()->opacity() == 1 && episodes->splashScreen()->opacity() == 0; }));
+  EXPECT_EQ(shows->episodeView(), episodes);
+  EXPECT_EQ(ox::WindowServer::shared().keyWindow(), window);
+  EXPECT_EQ(library()->ratioForEpisodeID(kSecond), 0.0f);
+  stalled.setNeverAnswer(false);
+}
