@@ -1,7 +1,6 @@
 #include "app/OXStreamersEpisodeView.h"
 
 #include "app/ShowsView.h"
-#include "core/OXLibrary.h"
 #include "platform/ui/Window.h"
 
 std::shared_ptr<OXStreamersEpisodeView> OXStreamersEpisodeView::streamerSelf() {
@@ -88,10 +87,8 @@ void OXStreamersEpisodeView::endRequest(const QVariant& percentage) {
   if (const auto w = window()) w->makeKeyAndOrderFront();
   const bool played = bool(videoPlayer_);
   if (const std::shared_ptr<OXPlayerController> player = videoPlayer_) player->close(false);
-  // Stored at once, for the episode that was asked for.
-  const auto episode = std::dynamic_pointer_cast<OXEpisode>(request_.record());
-  if (percentage.isValid() && episode)
-    OXLibrary::shareLibrary()->setRatioEpisodeID(percentage.toFloat(), episode->episodeID());
+  // For the episode that was asked for, its circle redrawn as the library's episodes are.
+  if (percentage.isValid()) storeRatio(percentage.toFloat(), std::dynamic_pointer_cast<OXEpisode>(request_.record()));
   stopObservingExit();
   if (auto shows = weakShowView()) shows->startMusic();
   // Without a player, nothing else brings the view back.

@@ -119,6 +119,7 @@ TEST_F(StreamersShows, AnEpisodePlaysFromItsStreamAndItsRatioGoesToTheEpisodeAsk
   EXPECT_FALSE(episodes->request().peerflix());
   EXPECT_TRUE(oxtest::spinUntil([&] { return gone(child); }, 3000));
   EXPECT_EQ(ox::WindowServer::shared().keyWindow(), window);
+  episodes->waitForRatioStores();
   EXPECT_GT(library()->ratioForEpisodeID(kFirst), 0.0f);
   EXPECT_EQ(library()->ratioForEpisodeID(kSecond), 0.0f);
   EXPECT_FALSE(episodes->errorPanel());
@@ -213,4 +214,16 @@ TEST_F(StreamersShows, PlayOrMenuWhileThePlayerOpensItsStreamEndsThatPlayerAndTh
   EXPECT_EQ(ox::WindowServer::shared().keyWindow(), window);
   EXPECT_EQ(library()->ratioForEpisodeID(kSecond), 0.0f);
   stalled.setNeverAnswer(false);
+}
+
+TEST_F(StreamersShows, TheWatchedCircleOfAStreamedEpisodeShowsItsNewRatio) {
+  play();
+  episodes->exitPlayerNotification({QString::fromLatin1(exitPlayerNotification), nullptr, {{"percentage", 0.625f}}});
+  episodes->waitForRatioStores();
+  EXPECT_FLOAT_EQ(library()->ratioForEpisodeID(kFirst), 0.625f);
+  oxtest::spinFor(50);
+  const auto tile =
+      episodes->episodesMenu()->layerValue("currentSeasonLayer")->layerValue("episodeListLayer")->sublayers()[0];
+  EXPECT_EQ(tile->layerValue("circleLayer")->contents(), OXEpisodesMenuLayer::watchedMarkImage(0.625f));
+  oxtest::spinFor(400);
 }
