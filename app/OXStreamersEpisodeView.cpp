@@ -1,7 +1,6 @@
 #include "app/OXStreamersEpisodeView.h"
 
 #include "app/ShowsView.h"
-#include "core/OXLibrary.h"
 #include "platform/ui/Window.h"
 
 std::shared_ptr<OXStreamersEpisodeView> OXStreamersEpisodeView::streamerSelf() {
@@ -13,7 +12,12 @@ std::shared_ptr<OXEpisodesMenuLayer> OXStreamersEpisodeView::menuLayer(const std
 }
 
 void OXStreamersEpisodeView::playEpisodeWithRatio(float ratio) {
-  // Play while a stream connects asks for another episode: the earlier child goes first.
+  // Play while a stream connects asks for another episode: the earlier child, and a player still opening its
+  // stream, go first.
+  if (const std::shared_ptr<OXPlayerController> opening = std::move(videoPlayer_)) {
+    opening->setDelegate(nullptr);
+    opening->close(false);
+  }
   request_.stop();
   loading_ = false;
   showSplashScreen();
@@ -51,14 +55,19 @@ void OXStreamersEpisodeView::keyMenu() {
 }
 
 void OXStreamersEpisodeView::streamingDidStart(const QString& address) {
-  if (!loading_ || !request_.peerflix()) return;
-  loading_ = false;
+  if (!loading_ || !request_.peerflix() || videoPlayer_) return;
+  // Still loading until the picture shows: Menu meanwhile cancels the stream and its player.
   videoPlayer_ = OXPlayerController::initWithData(request_.record(), request_.ratio(), request_.subtitles(), address);
   if (!videoPlayer_) {
     videoDidClosedWithError(true);
     return;
   }
   videoPlayer_->setDelegate(self());
+}
+
+void OXStreamersEpisodeView::videoDidLoaded() {
+  loading_ = false;
+  EpisodeView::videoDidLoaded();
 }
 
 void OXStreamersEpisodeView::failureStreaming() {
@@ -78,10 +87,8 @@ void OXStreamersEpisodeView::endRequest(const QVariant& percentage) {
   if (const auto w = window()) w->makeKeyAndOrderFront();
   const bool played = bool(videoPlayer_);
   if (const std::shared_ptr<OXPlayerController> player = videoPlayer_) player->close(false);
-  // Stored at once, for the episode that was asked for.
-  const auto episode = std::dynamic_pointer_cast<OXEpisode>(request_.record());
-  if (percentage.isValid() && episode)
-    OXLibrary::shareLibrary()->setRatioEpisodeID(percentage.toFloat(), episode->episodeID());
+  // For the episode that was asked for, its circle redrawn as the library's episodes are.
+  if (percentage.isValid()) storeRatio(percentage.toFloat(), std::dynamic_pointer_cast<OXEpisode>(request_.record()));
   stopObservingExit();
   if (auto shows = weakShowView()) shows->startMusic();
   // Without a player, nothing else brings the view back.

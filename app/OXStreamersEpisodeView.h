@@ -5,8 +5,8 @@
 
 // A streamed show's seasons and episodes (the plug-ins' episodes of the show), played as torrent streams: Play
 // hands the episode's first magnet link to the stream driver and the player plays the local address it reports.
-// While the stream connects the splash screen shows the connected peers and the keys work as in browsing: Menu
-// cancels, Play asks for another episode (the earlier stream ends first). Main thread only.
+// While the stream connects and its player opens the splash screen shows the connected peers and the keys work as in
+// browsing: Menu cancels, Play asks for another episode (the earlier stream ends first). Main thread only.
 class OXStreamersEpisodeView : public EpisodeView, public OXPeerflixDelegate {
  public:
   using EpisodeView::EpisodeView;
@@ -22,6 +22,8 @@ class OXStreamersEpisodeView : public EpisodeView, public OXPeerflixDelegate {
   void keyMenu() override;
   // The stream is there: the player plays it.
   void streamingDidStart(const QString& address) override;
+  // The player's picture is on screen: the request is no longer loading.
+  void videoDidLoaded() override;
   // The stream did not start: the request ends and the view comes back.
   void failureStreaming() override;
   // The player's display asked to leave: the ratio is stored and the stream and the player end.
@@ -29,7 +31,7 @@ class OXStreamersEpisodeView : public EpisodeView, public OXPeerflixDelegate {
   // However the player closed, the stream of its request ends with it.
   void videoDidClosedWithError(bool error) override;
 
-  // From the request's stream until it starts or the request ends.
+  // From the request's stream until its picture shows or the request ends.
   bool isLoading() const { return loading_; }
   const OXStreamRequest& request() const { return request_; }
 

@@ -119,6 +119,7 @@ TEST_F(StreamersShows, AnEpisodePlaysFromItsStreamAndItsRatioGoesToTheEpisodeAsk
   EXPECT_FALSE(episodes->request().peerflix());
   EXPECT_TRUE(oxtest::spinUntil([&] { return gone(child); }, 3000));
   EXPECT_EQ(ox::WindowServer::shared().keyWindow(), window);
+  episodes->waitForRatioStores();
   EXPECT_GT(library()->ratioForEpisodeID(kFirst), 0.0f);
   EXPECT_EQ(library()->ratioForEpisodeID(kSecond), 0.0f);
   EXPECT_FALSE(episodes->errorPanel());
@@ -182,4 +183,47 @@ TEST_F(StreamersShows, AnEpisodeWithoutALinkOrAStreamThatNeverStartsEndsTheReque
   EXPECT_FALSE(episodes->videoPlayer());
   ASSERT_TRUE(waitFor([&] { return episodes->splashScreen()->opacity() == 0 && shows->layer()->opacity() == 1; }));
   EXPECT_EQ(library()->ratioForEpisodeID(kSecond), 0.0f);
+}
+
+TEST_F(StreamersShows, PlayOrMenuWhileThePlayerOpensItsStreamEndsThatPlayerAndTheViewStays) {
+  oxtest::LoopbackServer stalled;  // a stream that never sends its first byte
+  stalled.setNeverAnswer(true);
+  const QString address = QStringLiteral("address http://127.0.0.1:%1/").arg(stalled.port());
+  play();
+  peerflix.step(address);
+  ASSERT_TRUE(waitFor([&] { return bool(episodes->videoPlayer()); }));
+  const std::shared_ptr<OXPlayerController> first = episodes->videoPlayer();
+  EXPECT_TRUE(episodes->isLoading());
+  const qint64 firstChild = episodes->request().peerflix()->processId();
+  episodes->moveRight();
+  episodes->keyPlay();
+  EXPECT_FALSE(episodes->videoPlayer());
+  EXPECT_TRUE(gone(firstChild));
+  ox::DelayedCall::advanceManualTime(EpisodeView::kPlayDelay);
+  ASSERT_TRUE(episodes->request().peerflix());
+  EXPECT_EQ(episodes->request().peerflix()->magnetLink(), "magnet:?xt=urn:btih:e2;dn=Lantern.Street.S01E02;tr=x");
+
+  ASSERT_TRUE(waitFor([&] { return bool(episodes->videoPlayer()); }));
+  const qint64 secondChild = episodes->request().peerflix()->processId();
+  ox::WindowServer::shared().dispatchKeyEvent(ox::KeyEvent::withCharacters(QString(QChar(27))));
+  EXPECT_FALSE(episodes->videoPlayer());
+  EXPECT_FALSE(episodes->request().peerflix());
+  EXPECT_TRUE(oxtest::spinUntil([&] { return gone(secondChild); }, 3000));
+  ASSERT_TRUE(waitFor([&] { return shows->layer()->opacity() == 1 && episodes->splashScreen()->opacity() == 0; }));
+  EXPECT_EQ(shows->episodeView(), episodes);
+  EXPECT_EQ(ox::WindowServer::shared().keyWindow(), window);
+  EXPECT_EQ(library()->ratioForEpisodeID(kSecond), 0.0f);
+  stalled.setNeverAnswer(false);
+}
+
+TEST_F(StreamersShows, TheWatchedCircleOfAStreamedEpisodeShowsItsNewRatio) {
+  play();
+  episodes->exitPlayerNotification({QString::fromLatin1(exitPlayerNotification), nullptr, {{"percentage", 0.625f}}});
+  episodes->waitForRatioStores();
+  EXPECT_FLOAT_EQ(library()->ratioForEpisodeID(kFirst), 0.625f);
+  oxtest::spinFor(50);
+  const auto tile =
+      episodes->episodesMenu()->layerValue("currentSeasonLayer")->layerValue("episodeListLayer")->sublayers()[0];
+  EXPECT_EQ(tile->layerValue("circleLayer")->contents(), OXEpisodesMenuLayer::watchedMarkImage(0.625f));
+  oxtest::spinFor(400);
 }
