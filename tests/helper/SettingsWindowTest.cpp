@@ -118,6 +118,13 @@ TEST(SourceFolders, ADroppedFolderIsScannedAndARemovedOneLeavesTheLibrary) {
   const QList<QUrl> mixed{QUrl::fromLocalFile(folder), QUrl::fromLocalFile(folder + "/Garden.mkv")};
   EXPECT_FALSE(dropFolders(settings.dragDropView(), mixed, 100));
   EXPECT_FALSE(settings.dragDropView()->isDragZone());
+  // So is one holding no folder at all.
+  QMimeData text;
+  text.setText(folder);
+  QDragEnterEvent enter(QPoint(100, 120), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(settings.dragDropView(), &enter);
+  EXPECT_FALSE(enter.isAccepted());
+  EXPECT_FALSE(settings.dragDropView()->isDragZone());
 
   // Left of the line, a movie folder: both tables reload, and the scan that follows lists its file.
   ASSERT_TRUE(dropFolders(settings.dragDropView(), {QUrl::fromLocalFile(folder)}, 256));
