@@ -6,6 +6,7 @@
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMimeData>
@@ -270,6 +271,16 @@ TEST(SettingsWindow, EachControlActsAtOnce) {
   EXPECT_TRUE(ox::LoginItem::isInLoginItems(kHelperID));
   tick(settings.startAtLoginButton());
   EXPECT_FALSE(QFile::exists(autostart));
+  // A login item that cannot be written leaves the box off.
+  const QString folder = QFileInfo(autostart).absolutePath();
+  ASSERT_TRUE(QDir().rmdir(folder));
+  {
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  }
+  tick(settings.startAtLoginButton());
+  EXPECT_FALSE(settings.startAtLoginButton()->isChecked());
+  QFile::remove(folder);
 
   // The refresh interval: the index chosen is stored, and the engine's timer follows it.
   helpertest::NotificationCounter posts({"timeRefreshUpdated", "AppleRemoteChangeNotification"});
