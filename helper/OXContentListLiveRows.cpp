@@ -60,7 +60,8 @@ void OXContentListViewController::contentAdded(const ox::CodingPtr& item) {
 
 void OXContentListViewController::removeUnknown(const std::shared_ptr<OXFile>& file) {
   if (!file || state_ != 1 || !fileTabSelected(file->type())) return;
-  ox::performOnMainThread(this, [this, file] { removeUnknownNow(file); });
+  // Behind the insertions still waiting: one of them may be this file's, which would otherwise land after its removal.
+  queueRowChange([this, file] { removeUnknownNow(file); });
 }
 
 // ---------------------------------------------------------------------------------------------------------------

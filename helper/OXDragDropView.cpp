@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
+#include <algorithm>
 
 #include "helper/OXDragDropViewDelegate.h"
 #include "scanner/OXCoreLibrary.h"
@@ -19,14 +20,15 @@ void OXDragDropView::setHighlighted(bool highlighted) {
 }
 
 void OXDragDropView::dragEnterEvent(QDragEnterEvent* event) {
-  const QMimeData* data = event->mimeData();
-  if (data->hasUrls()) {
-    for (const QUrl& url : data->urls()) {
-      if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir()) continue;
-      setHighlighted(false);
-      event->ignore();
-      return;
-    }
+  const QList<QUrl> urls = event->mimeData()->urls();
+  // A drag of text or images holds no folder at all: it is refused like one that holds a file.
+  const bool folders = !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) {
+    return url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir();
+  });
+  if (!folders) {
+    setHighlighted(false);
+    event->ignore();
+    return;
   }
   setHighlighted(true);
   if (delegate_) delegate_->draggingEntered();

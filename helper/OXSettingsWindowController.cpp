@@ -327,6 +327,8 @@ void OXSettingsWindowController::checkLoginItems(bool on) {
                                    QCoreApplication::applicationFilePath());
   else
     ox::LoginItem::removeFromLoginItems(OXAppDelegate::kBundleIdentifier);
+  // A login item that could not be written or removed must not look as if it had been.
+  startAtLoginButton_->setChecked(ox::LoginItem::isInLoginItems(OXAppDelegate::kBundleIdentifier));
 }
 
 void OXSettingsWindowController::checkUpdatesAutomatically(bool on) {

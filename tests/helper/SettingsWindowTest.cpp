@@ -6,6 +6,7 @@
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMimeData>
@@ -117,6 +118,13 @@ TEST(SourceFolders, ADroppedFolderIsScannedAndARemovedOneLeavesTheLibrary) {
   // A drag holding a file is refused as a whole.
   const QList<QUrl> mixed{QUrl::fromLocalFile(folder), QUrl::fromLocalFile(folder + "/Garden.mkv")};
   EXPECT_FALSE(dropFolders(settings.dragDropView(), mixed, 100));
+  EXPECT_FALSE(settings.dragDropView()->isDragZone());
+  // So is one holding no folder at all.
+  QMimeData text;
+  text.setText(folder);
+  QDragEnterEvent enter(QPoint(100, 120), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(settings.dragDropView(), &enter);
+  EXPECT_FALSE(enter.isAccepted());
   EXPECT_FALSE(settings.dragDropView()->isDragZone());
 
   // Left of the line, a movie folder: both tables reload, and the scan that follows lists its file.
@@ -263,6 +271,16 @@ TEST(SettingsWindow, EachControlActsAtOnce) {
   EXPECT_TRUE(ox::LoginItem::isInLoginItems(kHelperID));
   tick(settings.startAtLoginButton());
   EXPECT_FALSE(QFile::exists(autostart));
+  // A login item that cannot be written leaves the box off.
+  const QString folder = QFileInfo(autostart).absolutePath();
+  ASSERT_TRUE(QDir().rmdir(folder));
+  {
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  }
+  tick(settings.startAtLoginButton());
+  EXPECT_FALSE(settings.startAtLoginButton()->isChecked());
+  QFile::remove(folder);
 
   // The refresh interval: the index chosen is stored, and the engine's timer follows it.
   helpertest::NotificationCounter posts({"timeRefreshUpdated", "AppleRemoteChangeNotification"});
