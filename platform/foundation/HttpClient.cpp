@@ -12,7 +12,9 @@ namespace ox {
 
 namespace {
 
-constexpr qsizetype kMaxBodyBytes = qsizetype(256) << 20;
+constexpr qint64 kMaxBodyBytes = qint64(256) << 20;
+
+thread_local std::shared_ptr<const HttpCancel> t_scopeCancel;
 
 // State of one transfer, shared with curl's callbacks.
 struct Transfer {
@@ -20,6 +22,9 @@ struct Transfer {
   std::unique_ptr<QSaveFile> file;  // only for downloads
   int status = 0;                   // of the answer being received
   QString failure;                  // set when a callback aborts the transfer
+  qint64 maxBytes = kMaxBodyBytes;
+  qint64 written = 0;  // decoded bytes of the final answer
+  const HttpCancel* cancel = nullptr;
 };
 
 // Every answer (a 100 Continue, a redirect, a 401 before the credentials) starts with its status line;
@@ -31,6 +36,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     t->status = line.split(' ').value(1).toInt();
     t->response.headers.clear();
     t->response.body.clear();
+    t->written = 0;
     if (t->file && (!t->file->seek(0) || !t->file->resize(0))) return 0;
   } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
     t->response.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
@@ -41,17 +47,24 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
 size_t onBody(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const qint64 n = qint64(size * count);
+  if (t->written + n > t->maxBytes) {
+    t->failure = QStringLiteral("answer larger than %1 bytes").arg(t->maxBytes);
+    return 0;
+  }
+  t->written += n;
   if (t->file && t->status / 100 == 2) {
     if (t->file->write(data, n) == n) return size_t(n);
     t->failure = QStringLiteral("cannot write %1").arg(t->file->fileName());
     return 0;
   }
-  if (t->response.body.size() + n > kMaxBodyBytes) {
-    t->failure = QStringLiteral("answer larger than %1 bytes").arg(kMaxBodyBytes);
-    return 0;
-  }
   t->response.body.append(data, qsizetype(n));
   return size_t(n);
+}
+
+// Called by curl about ten times a second even while nothing arrives, so a stalled transfer ends soon too.
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* t = static_cast<Transfer*>(user);
+  return t->cancel && t->cancel->isCancelled() ? 1 : 0;
 }
 
 QByteArray formEncoded(const QList<QPair<QString, QString>>& form) {
@@ -90,6 +103,12 @@ HttpResponse failed(const QString& error) {
 
 }  // namespace
 
+HttpCancelScope::HttpCancelScope(std::shared_ptr<const HttpCancel> token) : m_previous(std::move(t_scopeCancel)) {
+  t_scopeCancel = std::move(token);
+}
+
+HttpCancelScope::~HttpCancelScope() { t_scopeCancel = std::move(m_previous); }
+
 QByteArray HttpResponse::header(const QByteArray& name) const {
   for (const auto& [key, value] : headers)
     if (key.compare(name, Qt::CaseInsensitive) == 0) return value;
@@ -103,6 +122,12 @@ void httpGlobalInit() {
 
 HttpResponse httpPerform(const HttpRequest& request) {
   httpGlobalInit();
+  const std::shared_ptr<const HttpCancel> cancel = request.cancel ? request.cancel : t_scopeCancel;
+  if (cancel && cancel->isCancelled()) {
+    HttpResponse r = failed(QStringLiteral("cancelled"));
+    r.cancelled = true;
+    return r;
+  }
   thread_local ThreadHandle local;
   CURL* curl = local.curl;
   if (!curl) return failed(QStringLiteral("no HTTP handle"));
@@ -136,6 +161,8 @@ HttpResponse httpPerform(const HttpRequest& request) {
   const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, curl_slist_free_all);
 
   Transfer t;
+  t.cancel = cancel.get();
+  if (request.maxBytes > 0) t.maxBytes = request.maxBytes;
   if (!request.downloadPath.isEmpty()) {
     t.file = std::make_unique<QSaveFile>(request.downloadPath);
     if (!t.file->open(QIODevice::WriteOnly))
@@ -161,7 +188,13 @@ HttpResponse httpPerform(const HttpRequest& request) {
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-  if (!t.file) curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(kMaxBodyBytes));
+  // Refuses early an answer that announces its size; onBody counts what arrives once decoded.
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(t.maxBytes));
+  if (cancel) {
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  }
   if (method == "GET") {
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   } else if (method == "HEAD") {
@@ -189,14 +222,16 @@ HttpResponse httpPerform(const HttpRequest& request) {
   r.status = int(status);
   r.transportOk = code == CURLE_OK;
   if (!r.transportOk) {
-    r.error = !t.failure.isEmpty() ? t.failure
+    r.cancelled = code == CURLE_ABORTED_BY_CALLBACK;
+    r.error = r.cancelled                ? QStringLiteral("cancelled")
+              : !t.failure.isEmpty() ? t.failure
               : errorText[0]       ? QString::fromUtf8(errorText)
                                    : QString::fromUtf8(curl_easy_strerror(code));
   } else if (t.file && r.isSuccess() && !t.file->commit()) {
     r.transportOk = false;
     r.error = QStringLiteral("cannot replace %1: %2").arg(request.downloadPath, t.file->errorString());
   }
-  if (!r.transportOk) OXLOG("HTTP %s %s failed: %s", method.constData(), qUtf8Printable(where), qUtf8Printable(r.error));
+  if (!r.transportOk && !r.cancelled) OXLOG("HTTP %s %s failed: %s", method.constData(), qUtf8Printable(where), qUtf8Printable(r.error));
   return std::move(t.response);
 }
 

@@ -5,7 +5,34 @@
 #include <QString>
 #include <QUrl>
 
+#include <atomic>
+#include <memory>
+
 namespace ox {
+
+// Ends the transfers that carry it, from any thread: a running one fails within about a tenth of a second, a later
+// one at once. Owners that go away (a view, a scan engine shutting down) cancel rather than wait on the network.
+class HttpCancel {
+ public:
+  void cancel() { m_cancelled.store(true); }
+  bool isCancelled() const { return m_cancelled.load(); }
+
+ private:
+  std::atomic_bool m_cancelled{false};
+};
+
+// While alive, requests made on this thread that carry no token of their own carry this one, so a worker can make
+// every call of the clients beneath it cancellable without handing a token through each of them.
+class HttpCancelScope {
+ public:
+  explicit HttpCancelScope(std::shared_ptr<const HttpCancel> token);
+  ~HttpCancelScope();
+  HttpCancelScope(const HttpCancelScope&) = delete;
+  HttpCancelScope& operator=(const HttpCancelScope&) = delete;
+
+ private:
+  std::shared_ptr<const HttpCancel> m_previous;
+};
 
 // The one HTTP stack of the system: libcurl, synchronous on the calling thread. Asynchronous work runs the same call
 // on an operation queue. Redirects are followed (at most 10, http and https only), no cookies are kept, answers
@@ -39,6 +66,10 @@ struct HttpRequest {
   // lands in HttpResponse::body as usual.
   QString downloadPath;
   CachePolicy cachePolicy = CachePolicy::UseProtocolCachePolicy;
+  // The most bytes the answer may have once decoded, in memory or on disk; zero or less means 256 MiB. A longer
+  // answer fails the transfer and a download leaves no file.
+  qint64 maxBytes = 0;
+  std::shared_ptr<const HttpCancel> cancel;
 
   bool operator==(const HttpRequest&) const = default;
 };
@@ -46,9 +77,10 @@ struct HttpRequest {
 struct HttpResponse {
   bool transportOk = false;  // a complete answer arrived (any status)
   int status = 0;
-  QByteArray body;  // at most 256 MiB; a longer answer fails the transfer
+  QByteArray body;  // at most the request's maxBytes; a longer answer fails the transfer
   QList<QPair<QByteArray, QByteArray>> headers;  // of the final answer, in arrival order
   QString error;  // why the transfer failed; empty when transportOk
+  bool cancelled = false;  // the request's cancel token ended it
   bool isSuccess() const { return transportOk && status >= 200 && status < 300; }
   QByteArray header(const QByteArray& name) const;  // case-insensitive, first match; empty when absent
 };

@@ -238,3 +238,58 @@ TEST(HttpClient, ConcurrentRequestsFromSeveralThreads) {
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(server.requestCount(), kThreads * kEach);
 }
+
+TEST(HttpClient, ACancelledTransferEndsAtOnceAndLeavesNoFile) {
+  LoopbackServer server;
+  server.setNeverAnswer(true);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("poster.jpg"));
+  auto token = std::make_shared<ox::HttpCancel>();
+  std::thread canceller([token] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    token->cancel();
+  });
+  ox::HttpRequest request;
+  request.url = server.url(QStringLiteral("/stalled"));
+  request.downloadPath = path;
+  request.cancel = token;
+  QElapsedTimer clock;
+  clock.start();
+  const ox::HttpResponse r = ox::httpPerform(request);
+  canceller.join();
+  EXPECT_TRUE(r.cancelled);
+  EXPECT_FALSE(r.transportOk);
+  EXPECT_LT(clock.elapsed(), 2000);
+  EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+
+  // A scope's token covers the requests beneath it that carry none; once cancelled nothing more is sent.
+  server.clearRequests();
+  {
+    ox::HttpCancelScope scope(token);
+    EXPECT_TRUE(ox::httpGet(server.url(QStringLiteral("/later"))).cancelled);
+  }
+  EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST(HttpClient, TheSizeBoundCountsDecodedBytesAndKeepsTheOldFile) {
+  LoopbackServer server;
+  // 64 KiB of zeros compress to a few hundred bytes: the bound must hold on what they decode to.
+  QByteArray zeros(64 * 1024, '\0');
+  QByteArray packed = qCompress(zeros, 9).mid(4);  // zlib stream without Qt's length prefix
+  server.setReply(QStringLiteral("/list"), {200, packed, "application/octet-stream", {{"Content-Encoding", "deflate"}}});
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("trailers_en.ox"));
+  ASSERT_TRUE(writeFile(path, "old"));
+  ox::HttpRequest request;
+  request.url = server.url(QStringLiteral("/list"));
+  request.downloadPath = path;
+  request.maxBytes = 16 * 1024;
+  const ox::HttpResponse r = ox::httpPerform(request);
+  EXPECT_FALSE(r.transportOk);
+  EXPECT_EQ(readFile(path), "old");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("trailers_en.ox")});
+
+  request.maxBytes = 64 * 1024;
+  EXPECT_TRUE(ox::httpPerform(request).isSuccess());
+  EXPECT_EQ(readFile(path), zeros);
+}
