@@ -325,7 +325,7 @@ void HomeView::updateDate() {
 
 bool HomeView::loadLocalFonts(const QString& name) {
   // The fonts are compiled in (resources/) under ":/fonts/".
-  return ox::Fonts::registerFontFile(QStringLiteral(":/fonts/%1.ttf").arg(name));
+  return !ox::Fonts::registerFontFile(QStringLiteral(":/fonts/%1.ttf").arg(name));
 }
 
 void HomeView::viewDidMoveToWindow() {

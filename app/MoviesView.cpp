@@ -14,7 +14,6 @@
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/Log.h"
 #include "platform/layers/CALayer_AFNetworking.h"
-#include "platform/layers/Fonts.h"
 #include "platform/layers/LayoutManager.h"
 #include "platform/layers/Transaction.h"
 #include "platform/ui/Images.h"
@@ -446,9 +445,7 @@ void MoviesView::updateDate() {
   });
 }
 
-bool MoviesView::loadLocalFonts(const QString& name) {
-  return !ox::Fonts::registerFontFile(QStringLiteral(":/fonts/%1.ttf").arg(name));
-}
+bool MoviesView::loadLocalFonts(const QString& name) { return HomeView::loadLocalFonts(name); }
 
 void MoviesView::stopTimers() {
   dateTimer_.cancel();

@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "app/HomeView.h"
+#include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/layers/LayerClock.h"
@@ -174,6 +175,13 @@ TEST_F(HomeViewTest, PlayOpensTheHighlightedSectionAfterTheFadeAndMenuQuits) {
   EXPECT_EQ(quits, 0);
   ASSERT_TRUE(oxtest::spinUntil([&] { return quits == 1; }, 3000));
   EXPECT_EQ(switcher->calls.size(), 2);
+}
+
+TEST(HomeFonts, LoadLocalFontsAnswersTrueOnlyWhenTheFontCannotBeRegistered) {
+  EXPECT_FALSE(HomeView::loadLocalFonts("oxfont"));
+  EXPECT_FALSE(MoviesView::loadLocalFonts("ombrixeglyph"));
+  EXPECT_TRUE(HomeView::loadLocalFonts("no-such-font"));
+  EXPECT_TRUE(MoviesView::loadLocalFonts("no-such-font"));
 }
 
 TEST_F(HomeViewTest, LeavingTheWindowStopsTheClockAndTheSlideshow) {
