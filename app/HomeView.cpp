@@ -256,6 +256,8 @@ void HomeView::keyPlay() {
     case 5:
     case 6:
     case 7: {
+      // A second Play during the fade would build the section twice.
+      acceptEvents_ = false;
       std::shared_ptr<AppControllerDelegate> target = delegate();
       setAnimationToOpacity(layer(), 0.0f, 0.4f, [target, code] {
         if (!target) return;
