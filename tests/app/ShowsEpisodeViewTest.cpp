@@ -140,6 +140,32 @@ TEST_F(ShowsEpisodeViewTest, PlayHoldsOneEpisodeViewOverTheBrowserAndMenuTakesIt
   window->close();
 }
 
+TEST_F(ShowsEpisodeViewTest, PlayRightAfterMenuLeavesTheBrowserVisibleAndTakingTheKeys) {
+  auto window = OXWindow::create();
+  window->setContentView(std::make_shared<ox::View>());
+  auto shows = std::make_shared<ShowsView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
+  shows->setupLayers();
+  window->contentView()->addSubview(shows);
+  window->makeKeyAndOrderFront();
+  window->makeFirstResponder(shows);
+  shows->keyPlay();
+  std::weak_ptr<EpisodeView> episodes = shows->episodeView();
+  ASSERT_TRUE(episodes.lock());
+  ox::DelayedCall::advanceManualTime(EpisodeView::kIntroDelay);
+  episodes.lock()->keyMenu();
+  ox::DelayedCall::advanceManualTime(0.1);
+  episodes.lock()->keyDown(ox::KeyEvent::withCharacters("\r"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return episodes.expired(); }, 3000));
+  ox::DelayedCall::advanceManualTime(EpisodeView::kPlayDelay + EpisodeView::kReturnDelay);
+  oxtest::spinFor(500);
+  ox::Transaction::flush();
+  EXPECT_EQ(shows->layer()->opacity(), 1);
+  EXPECT_EQ(shows->coverflowLayer()->opacity(), 1);
+  EXPECT_EQ(shows->movieBackdrop()->sublayers().front()->frame().y(), 0);  // the ground band back in place
+  EXPECT_EQ(window->firstResponder(), shows);
+  window->close();
+}
+
 TEST_F(ShowsEpisodeViewTest, AStoredRatioAsksToResumeTheEpisodeSelectedWhenTheAnswerComes) {
   auto window = OXWindow::create();
   window->setContentView(std::make_shared<ox::View>());
