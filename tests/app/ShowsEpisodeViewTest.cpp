@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "app/OXMainInterface.h"
@@ -251,4 +253,20 @@ TEST_F(ShowsEpisodeViewTest, AMissingEpisodeFileBringsTheViewBackWithoutAnAlert)
   ox::DelayedCall::advanceManualTime(EpisodeView::kReturnDelay);
   EXPECT_EQ(view->splashScreen()->opacity(), 0);
   EXPECT_EQ(view->episodesMenu()->opacity(), 1);
+}
+
+TEST(ShowsFrames, TheEpisodeViewKeepsTheBrowsersPictureInPlaceAndLowersOnlyItsGroundBand) {
+  QTemporaryDir out;
+  ASSERT_TRUE(out.isValid());
+  std::unique_ptr<QProcess> tool;
+  ASSERT_TRUE(oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "shows"},
+                                   oxtest::programEnvironment()));
+  ASSERT_TRUE(tool->waitForFinished(60000));
+  ASSERT_EQ(tool->exitCode(), 0) << tool->readAllStandardError().toStdString();
+  const QImage episodes(out.filePath("episode_view.png"));
+  ASSERT_EQ(episodes.size(), QSize(1920, 1080));
+  const auto dark = [](const QColor& c) { return c.value() < 25; };
+  EXPECT_EQ(apptest::countPixels(episodes, QRect(0, 0, 1920, 100), dark), 0);
+  // The ground band still darkens the bottom, lowered with the row.
+  EXPECT_GT(apptest::countPixels(episodes, QRect(0, 1040, 300, 40), dark), 9000);
 }

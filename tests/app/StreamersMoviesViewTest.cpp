@@ -214,6 +214,8 @@ TEST(StreamersFrames, TheBrowsersOfPluginTitlesAndTheSplashesOfConnectingStreams
   EXPECT_GT(apptest::countPixels(episodes, QRect(700, 630, 520, 80), white), 3000);  // the show's title
   EXPECT_GT(apptest::countPixels(episodes, QRect(760, 800, 400, 220), [](const QColor& c) { return c.value() > 60; }),
             30000);  // the selected episode's picture
+  // The browser's picture stays in place behind the episodes: no black band across the top.
+  EXPECT_EQ(apptest::countPixels(episodes, QRect(0, 0, 1920, 100), [](const QColor& c) { return c.value() < 25; }), 0);
   ASSERT_EQ(connecting.size(), QSize(1920, 1080));
   EXPECT_GT(apptest::countPixels(connecting, QRect(760, 665, 400, 60), white), 300);
   EXPECT_EQ(apptest::countPixels(connecting, QRect(0, 0, 1920, 400), dark), 0);
