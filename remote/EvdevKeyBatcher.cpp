@@ -132,6 +132,31 @@ void EvdevKeyBatcher::keyEvent(unsigned int keyCode, int value) {
   }
 }
 
+void EvdevKeyBatcher::reset() {
+  // A press whose release never comes would repeat for ever (a held Plus steps every 0.05 s).
+  std::map<unsigned int, Down> down;
+  down.swap(m_down);
+  for (const auto& [keyCode, state] : down) {
+    switch (state.button) {
+      case Button::Plus:
+        send(plus(0));
+        break;
+      case Button::Minus:
+        send(minus(0));
+        break;
+      case Button::Right:
+        if (state.held) send(rightHeld(0));
+        break;
+      case Button::Left:
+        if (state.held) send(leftHeld(0));
+        break;
+      case Button::Menu:
+      case Button::Play:
+        break;
+    }
+  }
+}
+
 void EvdevKeyBatcher::holdTimeReached(unsigned int keyCode, quint64 serial) {
   const auto down = m_down.find(keyCode);
   if (down == m_down.end() || down->second.serial != serial) return;

@@ -32,8 +32,9 @@ class EvdevKeyBatcher {
 
   // `value`: 0 up, 1 down, 2 repeat.
   void keyEvent(unsigned int keyCode, int value);
-  // Forgets the keys that are down, sending nothing (the device was closed or lost events).
-  void reset() { m_down.clear(); }
+  // Forgets the keys that are down (the device was closed or lost events), releasing those whose press went out:
+  // Plus and Minus, and Right and Left once held. Their later key-up events are ignored.
+  void reset();
 
  private:
   enum class Button { Plus, Minus, Menu, Play, Right, Left };
