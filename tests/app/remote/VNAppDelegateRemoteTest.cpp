@@ -140,6 +140,18 @@ TEST_F(RemoteDispatch, AHeldPlusStopsRepeatingWhenTheReceiverLosesItsKeys) {
   EXPECT_EQ(view->seen.count("up"), steps);
 }
 
+TEST_F(RemoteDispatch, AStalledMainLoopSkipsTheMissedRepeatsInsteadOfFiringThemAtOnce) {
+  press(kPlus);
+  clock.advance(0.451);
+  ASSERT_EQ(view->seen.size(), 2);
+  clock.stall(1.0);
+  clock.advance(0);
+  EXPECT_EQ(view->seen.size(), 3);
+  clock.advance(0.05);
+  EXPECT_EQ(view->seen.size(), 4);
+  release(kPlus);
+}
+
 TEST_F(RemoteDispatch, TheRemotesOwnHoldsBecomeHoldCommandsAndOnlyLeftAndRightAreReleased) {
   press(kMenu);
   press(kPlay);
