@@ -93,9 +93,15 @@ MoviesView::~MoviesView() {
   stopTimers();
   stopObservingExit();
   if (panelToken_) ox::NotificationCenter::defaultCenter().removeObserver(panelToken_);
-  // Waits for the two compositions that may be running; the others are dropped.
-  if (imageQueue_) imageQueue_->cancelAllOperations();
+  // Waits for the two compositions that may be running, whose downloads end at once; the others are dropped.
+  cancelImageWork();
   imageQueue_.reset();
+}
+
+void MoviesView::cancelImageWork() {
+  imageCancel_->cancel();
+  if (imageQueue_) imageQueue_->cancelAllOperations();
+  if (movieBackdrop_) ox::cancelImageRequestOperation(movieBackdrop_);
 }
 
 LayerPtr MoviesView::makeBackingLayer() {
@@ -461,6 +467,6 @@ void MoviesView::viewDidMoveToWindow() {
   } else if (wasInWindow_) {
     // Replaced: no preview, clock or poster work goes on behind the next section.
     stopTimers();
-    if (imageQueue_) imageQueue_->cancelAllOperations();
+    cancelImageWork();
   }
 }
