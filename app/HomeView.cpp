@@ -49,8 +49,8 @@ HomeView::HomeView(const QRectF& frame)
 
 HomeView::~HomeView() {
   stopTimers();
-  // Waits for a picture being decoded; nothing else is queued.
-  imageQueue_.reset();
+  // A picture being decoded ahead finishes on its own; its slot outlives the view.
+  ox::OperationQueue::dispose(std::move(imageQueue_));
 }
 
 LayerPtr HomeView::makeBackingLayer() {

@@ -93,9 +93,9 @@ MoviesView::~MoviesView() {
   stopTimers();
   stopObservingExit();
   if (panelToken_) ox::NotificationCenter::defaultCenter().removeObserver(panelToken_);
-  // Waits for the two compositions that may be running, whose downloads end at once; the others are dropped.
   cancelImageWork();
-  imageQueue_.reset();
+  // Never waits here: a poster server that does not answer would freeze the whole program.
+  ox::OperationQueue::dispose(std::move(imageQueue_));
 }
 
 void MoviesView::cancelImageWork() {

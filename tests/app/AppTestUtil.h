@@ -3,9 +3,13 @@
 // screen at 1920 x 1080, and a section switcher that records what it was asked.
 #include <QColor>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 
 #include "app/AppControllerDelegate.h"
 #include "core/OXLibrary.h"
@@ -57,6 +61,26 @@ struct RecordingSwitcher : AppControllerDelegate {
   void openShowsStreamers() override { calls << "shows streamers"; }
   void openTrailers() override { calls << "trailers"; }
 };
+
+// The longest stretch the main thread's event loop went without turning, measured by a 5 ms timer while the loop
+// runs for `ms`: a call that blocks shows as a gap.
+inline qint64 longestLoopStallMs(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, longest = 0;
+  QTimer probe;
+  probe.setInterval(5);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const qint64 now = clock.elapsed();
+    longest = std::max(longest, now - last);
+    last = now;
+  });
+  probe.start();
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+  return std::max(longest, clock.elapsed() - last);
+}
 
 // Counts pixels of `img` inside `area` (image coordinates) that pass `test`.
 template <class Test>
