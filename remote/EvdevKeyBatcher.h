@@ -46,6 +46,8 @@ class EvdevKeyBatcher {
 
   static bool buttonForKey(unsigned int keyCode, Button* button);
   void holdTimeReached(unsigned int keyCode, quint64 serial);
+  // The batch of a key that is up: its release, or its click (`clicks`) when nothing went out at the press.
+  void release(const Down& state, bool clicks);
   void send(const HIDEventBatch& batch);
 
   RemoteClock& m_clock;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/Info.h"
+#include "tests/support/TestUtil.h"
 
 namespace apptest {
 
@@ -80,6 +82,17 @@ inline qint64 longestLoopStallMs(int ms) {
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
   return std::max(longest, clock.elapsed() - last);
+}
+
+// Runs the frame tool for `scenes`, saving into `folder`; answers what went wrong, empty when it did its work.
+inline QString drawFrames(const QString& folder, const QStringList& scenes) {
+  std::unique_ptr<QProcess> tool;
+  if (!oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), QStringList{folder} + scenes,
+                            oxtest::programEnvironment()))
+    return QStringLiteral("the frame tool did not start");
+  if (!tool->waitForFinished(60000)) return QStringLiteral("the frame tool did not finish");
+  if (tool->exitCode() != 0) return QString::fromLocal8Bit(tool->readAllStandardError());
+  return {};
 }
 
 // Counts pixels of `img` inside `area` (image coordinates) that pass `test`.

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "app/OXMainInterface.h"
@@ -258,11 +257,7 @@ TEST_F(ShowsEpisodeViewTest, AMissingEpisodeFileBringsTheViewBackWithoutAnAlert)
 TEST(ShowsFrames, TheEpisodeViewKeepsTheBrowsersPictureInPlaceAndLowersOnlyItsGroundBand) {
   QTemporaryDir out;
   ASSERT_TRUE(out.isValid());
-  std::unique_ptr<QProcess> tool;
-  ASSERT_TRUE(oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "shows"},
-                                   oxtest::programEnvironment()));
-  ASSERT_TRUE(tool->waitForFinished(60000));
-  ASSERT_EQ(tool->exitCode(), 0) << tool->readAllStandardError().toStdString();
+  ASSERT_EQ(apptest::drawFrames(out.path(), {"shows"}), QString());
   const QImage episodes(out.filePath("episode_view.png"));
   ASSERT_EQ(episodes.size(), QSize(1920, 1080));
   const auto dark = [](const QColor& c) { return c.value() < 25; };

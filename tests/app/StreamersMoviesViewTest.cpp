@@ -2,7 +2,6 @@
 // loopback stream, and the roads by which a request ends (Menu, no link, a stream that never comes).
 #include <gtest/gtest.h>
 
-#include <QProcess>
 
 #include "app/OXPanelResumeView.h"
 #include "app/OXStreamersMoviesView.h"
@@ -180,11 +179,7 @@ TEST_F(StreamersMovies, ATitleWithoutALinkComesBackQuietlyAndAStreamThatNeverSta
 TEST(StreamersFrames, TheBrowsersOfPluginTitlesAndTheSplashesOfConnectingStreams) {
   QTemporaryDir out;
   ASSERT_TRUE(out.isValid());
-  std::unique_ptr<QProcess> tool;
-  ASSERT_TRUE(oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "streamers"},
-                                   oxtest::programEnvironment()));
-  ASSERT_TRUE(tool->waitForFinished(60000));
-  ASSERT_EQ(tool->exitCode(), 0) << tool->readAllStandardError().toStdString();
+  ASSERT_EQ(apptest::drawFrames(out.path(), {"streamers"}), QString());
   const QImage browser(out.filePath("streamers_movies.png")), splash(out.filePath("streamers_connecting.png"));
   ASSERT_EQ(browser.size(), QSize(1920, 1080));
   ASSERT_EQ(splash.size(), QSize(1920, 1080));
