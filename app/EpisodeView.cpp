@@ -205,6 +205,8 @@ void EpisodeView::releaseButton() { remoteControlRepeatTimer_.cancel(); }
 
 void EpisodeView::keyMenu() {
   if (!acceptEvents_) return;
+  // The view is on its way out: a Play now would fade the browser out behind it for good.
+  acceptEvents_ = false;
   if (auto shows = weakShowView()) shows->backFromEpisodeList();
 }
 

@@ -49,8 +49,8 @@ HomeView::HomeView(const QRectF& frame)
 
 HomeView::~HomeView() {
   stopTimers();
-  // Waits for a picture being decoded; nothing else is queued.
-  imageQueue_.reset();
+  // A picture being decoded ahead finishes on its own; its slot outlives the view.
+  ox::OperationQueue::dispose(std::move(imageQueue_));
 }
 
 LayerPtr HomeView::makeBackingLayer() {
@@ -256,6 +256,8 @@ void HomeView::keyPlay() {
     case 5:
     case 6:
     case 7: {
+      // A second Play during the fade would build the section twice.
+      acceptEvents_ = false;
       std::shared_ptr<AppControllerDelegate> target = delegate();
       setAnimationToOpacity(layer(), 0.0f, 0.4f, [target, code] {
         if (!target) return;
@@ -325,7 +327,7 @@ void HomeView::updateDate() {
 
 bool HomeView::loadLocalFonts(const QString& name) {
   // The fonts are compiled in (resources/) under ":/fonts/".
-  return ox::Fonts::registerFontFile(QStringLiteral(":/fonts/%1.ttf").arg(name));
+  return !ox::Fonts::registerFontFile(QStringLiteral(":/fonts/%1.ttf").arg(name));
 }
 
 void HomeView::viewDidMoveToWindow() {

@@ -49,8 +49,8 @@ class HomeView : public OXSectionView {
   QString appCastVersionStr() const;
   QString currentVersion() const;
   void updateDate();
-  // Registers the bundle's font "name.ttf"; true when it is registered.
-  bool loadLocalFonts(const QString& name);
+  // Registers the bundle's font "name.ttf" for the process; true when it is missing or could not be registered.
+  static bool loadLocalFonts(const QString& name);
 
   // The clock's text for an instant: the locale's short time, upper-cased.
   static QString clockText(const QDateTime& when);

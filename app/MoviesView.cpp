@@ -14,7 +14,6 @@
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/Log.h"
 #include "platform/layers/CALayer_AFNetworking.h"
-#include "platform/layers/Fonts.h"
 #include "platform/layers/LayoutManager.h"
 #include "platform/layers/Transaction.h"
 #include "platform/ui/Images.h"
@@ -94,9 +93,15 @@ MoviesView::~MoviesView() {
   stopTimers();
   stopObservingExit();
   if (panelToken_) ox::NotificationCenter::defaultCenter().removeObserver(panelToken_);
-  // Waits for the two compositions that may be running; the others are dropped.
+  cancelImageWork();
+  // Never waits here: a poster server that does not answer would freeze the whole program.
+  ox::OperationQueue::dispose(std::move(imageQueue_));
+}
+
+void MoviesView::cancelImageWork() {
+  imageCancel_->cancel();
   if (imageQueue_) imageQueue_->cancelAllOperations();
-  imageQueue_.reset();
+  if (movieBackdrop_) ox::cancelImageRequestOperation(movieBackdrop_);
 }
 
 LayerPtr MoviesView::makeBackingLayer() {
@@ -446,9 +451,7 @@ void MoviesView::updateDate() {
   });
 }
 
-bool MoviesView::loadLocalFonts(const QString& name) {
-  return !ox::Fonts::registerFontFile(QStringLiteral(":/fonts/%1.ttf").arg(name));
-}
+bool MoviesView::loadLocalFonts(const QString& name) { return HomeView::loadLocalFonts(name); }
 
 void MoviesView::stopTimers() {
   dateTimer_.cancel();
@@ -464,6 +467,6 @@ void MoviesView::viewDidMoveToWindow() {
   } else if (wasInWindow_) {
     // Replaced: no preview, clock or poster work goes on behind the next section.
     stopTimers();
-    if (imageQueue_) imageQueue_->cancelAllOperations();
+    cancelImageWork();
   }
 }

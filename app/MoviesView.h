@@ -12,6 +12,7 @@
 #include "app/OXSectionView.h"
 #include "app/PanelResume.h"
 #include "platform/foundation/DelayedCall.h"
+#include "platform/foundation/HttpClient.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/OperationQueue.h"
@@ -157,7 +158,7 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   // A poster: holder, reflection and picture ("unknowPoster.jpg" until its own is composed), attached to each other
   // on the next turn of the main queue.
   ox::LayerPtr newPosterLayer();
-  // Composes the poster's picture on the image queue and shows it from the main queue.
+  // Composes the poster's picture on the image queue and shows it from the main queue, unless the view has left.
   void setImageinPoster(const ox::LayerPtr& poster);
   // The picture stretched over a w x h canvas, under the black veil at `veilOpacity` when unavailable, inside the
   // poster frame and with its corners rounded.
@@ -239,8 +240,12 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   void move(bool right);
   void repeatWhileHeld(bool right);
   void showAlert();
+  // The poster and backdrop downloads end and no composition waits any more: the view is leaving.
+  void cancelImageWork();
 
   std::unique_ptr<ox::OperationQueue> imageQueue_;
+  // Carried by the poster downloads, so a view that leaves ends them instead of waiting for them.
+  std::shared_ptr<ox::HttpCancel> imageCancel_ = std::make_shared<ox::HttpCancel>();
   std::shared_ptr<PanelResume> panelResume_;
   std::shared_ptr<OXFullScreenMenu> filterMenu_;
   std::shared_ptr<OXFullScreenMenu> errorPanel_;

@@ -247,7 +247,7 @@ void MoviesView::leaveForHome(qint32 sectionCode) {
   // A second Menu during the fade must not build a second Home.
   acceptEvents_ = false;
   stopTimers();
-  if (imageQueue_) imageQueue_->cancelAllOperations();
+  cancelImageWork();
   std::weak_ptr<MoviesView> weak = self();
   setAnimationToOpacity(layer(), 0.0f, 0.4f, [weak, sectionCode] {
     const auto s = weak.lock();

@@ -29,7 +29,7 @@ void centreOn(ox::Layer& l) {
 
 // The poster picture of a record and the strength of the veil it gets when the title is unavailable: the helper's
 // cached copy, else the 500-point-wide one from the network, else the unknown poster, veiled less.
-QImage posterPicture(const QUrl& poster, double* veilOpacity) {
+QImage posterPicture(const QUrl& poster, const std::shared_ptr<const ox::HttpCancel>& cancel, double* veilOpacity) {
   *veilOpacity = 1.0;
   const QString name = OXApplicationSupport::cacheFileNameForURL(poster);
   if (!name.isEmpty()) {
@@ -46,6 +46,7 @@ QImage posterPicture(const QUrl& poster, double* veilOpacity) {
     request.headers = {{"Accept", "image/*"}};
     request.connectTimeoutMs = kPosterConnectTimeoutMs;
     request.totalTimeoutMs = kPosterTotalTimeoutMs;
+    request.cancel = cancel;
     const ox::HttpResponse response = ox::httpPerform(request);
     QImage downloaded;
     if (response.isSuccess() && downloaded.loadFromData(response.body)) return downloaded;
@@ -134,7 +135,8 @@ void MoviesView::setImageinPoster(const LayerPtr& poster) {
   const QUrl address = fields ? fields->poster() : QUrl();
   std::weak_ptr<ox::Layer> target = image;
   std::weak_ptr<MoviesView> weakSelf = self();
-  imageQueue_->addOperationWithBlock([target, weakSelf, record, address, canvas] {
+  std::shared_ptr<const ox::HttpCancel> cancel = imageCancel_;
+  imageQueue_->addOperationWithBlock([target, weakSelf, record, address, canvas, cancel] {
     bool unavailable = false;
     if (std::shared_ptr<MoviesView> view = weakSelf.lock()) {
       unavailable = view->isContentDisable(record);
@@ -144,7 +146,9 @@ void MoviesView::setImageinPoster(const LayerPtr& poster) {
       return;
     }
     double veil = 1.0;
-    const QImage picture = posterPicture(address, &veil);
+    const QImage picture = posterPicture(address, cancel, &veil);
+    // The view has left: its downloads were ended and nothing is shown any more.
+    if (cancel->isCancelled()) return;
     QImage composed = composePoster(picture, canvas, unavailable, veil);
     if (composed.isNull()) return;
     ox::dispatchMain([target, composed = std::move(composed)] {

@@ -48,8 +48,8 @@ void ShowsView::keyPlay() {
   Transaction::begin();
   Transaction::setAnimationDuration(0.3);
   Transaction::setAnimationTimingFunction(ox::TimingFunction::easeOut());
-  // The backdrop slides down by a tenth of the view while the row shrinks away.
-  movieBackdrop_->setTransform(ox::Transform3D::makeTranslation(0, -0.1 * frame().height(), 0));
+  // The dark ground band slides down by a tenth of the view while the row shrinks away; the picture stays.
+  lowerGround(true);
   coverflowLayer_->setTransform(ox::Transform3D::makeScale(0.4, 0.4, 0.4));
   coverflowLayer_->setOpacity(0);
   Transaction::commit();
@@ -86,11 +86,19 @@ void ShowsView::backFromEpisodeList() {
     // Play may have opened another one meanwhile; that one stays.
     if (s->episodeView_ == closing) s->episodeView_.reset();
   });
-  movieBackdrop_->setTransform(ox::Transform3D());
+  lowerGround(false);
   coverflowLayer_->setTransform(ox::Transform3D());
   coverflowLayer_->setOpacity(1);
   if (closing) closing->hideMenu();
   Transaction::commit();
+}
+
+void ShowsView::lowerGround(bool lowered) {
+  if (!movieBackdrop_ || movieBackdrop_->sublayers().empty()) return;
+  const ox::LayerPtr& ground = movieBackdrop_->sublayers().front();
+  QRectF f = ground->frame();
+  f.moveTop(lowered ? -0.1 * frame().height() : 0);
+  ground->setFrame(f);
 }
 
 void ShowsView::keyMenu() {

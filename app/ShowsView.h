@@ -38,5 +38,8 @@ class ShowsView : public MoviesView {
   std::shared_ptr<EpisodeView> episodeView() const { return episodeView_; }
 
  protected:
+  // The backdrop's ground band down by a tenth of the view behind an episode view, or back in place.
+  void lowerGround(bool lowered);
+
   std::shared_ptr<EpisodeView> episodeView_;
 };

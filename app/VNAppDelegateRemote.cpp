@@ -1,5 +1,8 @@
 // The Apple Remote of Ombrix: the remote chain, and each button event turned into a command for the key window.
 #include "app/VNAppDelegate.h"
+
+#include <cmath>
+
 #include "platform/foundation/Log.h"
 #include "platform/ui/WindowServer.h"
 #include "remote/AppleRemote.h"
@@ -79,12 +82,17 @@ void VNAppDelegate::startRemoteControlRepeatTimer(double seconds) {
 
 void VNAppDelegate::repeatTick(quint64 generation, double due, double interval) {
   std::weak_ptr<VNAppDelegate> weak = weak_from_this();
-  // Each tick is due a whole interval after the one before, however late the main loop ran the last.
+  // Each tick is due a whole interval after the one before, however late the main loop ran the last; ticks missed
+  // while the main loop stalled are skipped, not fired in a burst (each Up is a long jump during playback).
   clock().after(std::max(0.0, due - clock().now()), [weak, generation, due, interval] {
     const auto self = weak.lock();
     if (!self || self->repeatGeneration_ != generation) return;
     self->remoteControlRepeat();
-    if (self->repeatGeneration_ == generation) self->repeatTick(generation, due + interval, interval);
+    if (self->repeatGeneration_ != generation) return;
+    const double now = self->clock().now();
+    double next = due + interval;
+    if (next <= now) next += (std::floor((now - next) / interval) + 1) * interval;
+    self->repeatTick(generation, next, interval);
   });
 }
 

@@ -110,6 +110,17 @@ void EvdevKeyBatcher::keyEvent(unsigned int keyCode, int value) {
   if (down == m_down.end()) return;
   const Down state = down->second;
   m_down.erase(down);
+  release(state, true);
+}
+
+void EvdevKeyBatcher::reset() {
+  // A press whose release never comes would repeat for ever (a held Plus steps every 0.05 s).
+  std::map<unsigned int, Down> down;
+  down.swap(m_down);
+  for (const auto& entry : down) release(entry.second, false);
+}
+
+void EvdevKeyBatcher::release(const Down& state, bool clicks) {
   switch (state.button) {
     case Button::Plus:
       send(plus(0));
@@ -118,16 +129,22 @@ void EvdevKeyBatcher::keyEvent(unsigned int keyCode, int value) {
       send(minus(0));
       break;
     case Button::Menu:
-      if (!state.held) send(click(22));
+      if (clicks && !state.held) send(click(22));
       break;
     case Button::Play:
-      if (!state.held) send(click(23));
+      if (clicks && !state.held) send(click(23));
       break;
     case Button::Right:
-      send(state.held ? rightHeld(0) : click(24));
+      if (state.held)
+        send(rightHeld(0));
+      else if (clicks)
+        send(click(24));
       break;
     case Button::Left:
-      send(state.held ? leftHeld(0) : click(25));
+      if (state.held)
+        send(leftHeld(0));
+      else if (clicks)
+        send(click(25));
       break;
   }
 }

@@ -32,8 +32,9 @@ class EvdevKeyBatcher {
 
   // `value`: 0 up, 1 down, 2 repeat.
   void keyEvent(unsigned int keyCode, int value);
-  // Forgets the keys that are down, sending nothing (the device was closed or lost events).
-  void reset() { m_down.clear(); }
+  // Forgets the keys that are down (the device was closed or lost events), releasing those whose press went out:
+  // Plus and Minus, and Right and Left once held. Their later key-up events are ignored.
+  void reset();
 
  private:
   enum class Button { Plus, Minus, Menu, Play, Right, Left };
@@ -45,6 +46,8 @@ class EvdevKeyBatcher {
 
   static bool buttonForKey(unsigned int keyCode, Button* button);
   void holdTimeReached(unsigned int keyCode, quint64 serial);
+  // The batch of a key that is up: its release, or its click (`clicks`) when nothing went out at the press.
+  void release(const Down& state, bool clicks);
   void send(const HIDEventBatch& batch);
 
   RemoteClock& m_clock;

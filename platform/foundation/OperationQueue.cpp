@@ -361,4 +361,13 @@ int OperationQueue::operationCount() const {
   return int(m_core->waiting.size() + m_core->running.size());
 }
 
+void OperationQueue::dispose(std::unique_ptr<OperationQueue> queue) {
+  if (!queue) return;
+  queue->cancelAllOperations();
+  // At exit it waits for what it still closes, before the singletons made earlier are destroyed.
+  static OperationQueue disposer;
+  std::shared_ptr<OperationQueue> owned(std::move(queue));
+  disposer.addOperationWithBlock([owned]() mutable { owned.reset(); });
+}
+
 }  // namespace ox

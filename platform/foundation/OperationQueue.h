@@ -89,6 +89,11 @@ class OperationQueue {
   // Operations waiting or running.
   int operationCount() const;
 
+  // Lets an owner that goes away (a view on the main thread) drop its queue without waiting: what waits is
+  // cancelled, what runs finishes on its own, and the queue is closed and destroyed on a background thread. Work
+  // that must not outlive its owner checks a token of its own (an HttpCancel for its downloads).
+  static void dispose(std::unique_ptr<OperationQueue> queue);
+
  private:
   std::shared_ptr<OperationQueueCore> m_core;
 };

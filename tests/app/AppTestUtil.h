@@ -3,14 +3,20 @@
 // screen at 1920 x 1080, and a section switcher that records what it was asked.
 #include <QColor>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 
 #include "app/AppControllerDelegate.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/Info.h"
+#include "tests/support/TestUtil.h"
 
 namespace apptest {
 
@@ -57,6 +63,37 @@ struct RecordingSwitcher : AppControllerDelegate {
   void openShowsStreamers() override { calls << "shows streamers"; }
   void openTrailers() override { calls << "trailers"; }
 };
+
+// The longest stretch the main thread's event loop went without turning, measured by a 5 ms timer while the loop
+// runs for `ms`: a call that blocks shows as a gap.
+inline qint64 longestLoopStallMs(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, longest = 0;
+  QTimer probe;
+  probe.setInterval(5);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const qint64 now = clock.elapsed();
+    longest = std::max(longest, now - last);
+    last = now;
+  });
+  probe.start();
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+  return std::max(longest, clock.elapsed() - last);
+}
+
+// Runs the frame tool for `scenes`, saving into `folder`; answers what went wrong, empty when it did its work.
+inline QString drawFrames(const QString& folder, const QStringList& scenes) {
+  std::unique_ptr<QProcess> tool;
+  if (!oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), QStringList{folder} + scenes,
+                            oxtest::programEnvironment()))
+    return QStringLiteral("the frame tool did not start");
+  if (!tool->waitForFinished(60000)) return QStringLiteral("the frame tool did not finish");
+  if (tool->exitCode() != 0) return QString::fromLocal8Bit(tool->readAllStandardError());
+  return {};
+}
 
 // Counts pixels of `img` inside `area` (image coordinates) that pass `test`.
 template <class Test>

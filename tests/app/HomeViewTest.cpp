@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "app/HomeView.h"
+#include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/layers/LayerClock.h"
@@ -174,6 +175,26 @@ TEST_F(HomeViewTest, PlayOpensTheHighlightedSectionAfterTheFadeAndMenuQuits) {
   EXPECT_EQ(quits, 0);
   ASSERT_TRUE(oxtest::spinUntil([&] { return quits == 1; }, 3000));
   EXPECT_EQ(switcher->calls.size(), 2);
+}
+
+TEST_F(HomeViewTest, TwoFastPlaysOpenTheSectionOnce) {
+  auto home = makeHome();
+  home->moveDown();
+  home->keyPlay();
+  ox::DelayedCall::advanceManualTime(0.3);
+  home->keyDown(ox::KeyEvent::withCharacters("\r"));
+  home->moveDown();  // nor does the highlight move once the section is on its way
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !switcher->calls.isEmpty(); }, 3000));
+  oxtest::spinFor(900);
+  EXPECT_EQ(switcher->calls, QStringList{"movies"});
+  EXPECT_EQ(home->homeSectionList()->selectedRow(), 1u);
+}
+
+TEST(HomeFonts, LoadLocalFontsAnswersTrueOnlyWhenTheFontCannotBeRegistered) {
+  EXPECT_FALSE(HomeView::loadLocalFonts("oxfont"));
+  EXPECT_FALSE(MoviesView::loadLocalFonts("ombrixeglyph"));
+  EXPECT_TRUE(HomeView::loadLocalFonts("no-such-font"));
+  EXPECT_TRUE(MoviesView::loadLocalFonts("no-such-font"));
 }
 
 TEST_F(HomeViewTest, LeavingTheWindowStopsTheClockAndTheSlideshow) {

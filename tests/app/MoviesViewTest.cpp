@@ -264,6 +264,39 @@ TEST_F(MoviesViewTest, PostersAreVeiledWhenTheirFileIsMissingAndFetchedOnlyWhenN
   EXPECT_EQ(asked, QStringList{"/images/w500/poster_tt8300003.png"});
 }
 
+TEST_F(MoviesViewTest, DroppingTheBrowserWhileItsPosterServerDoesNotAnswerNeverHoldsTheMainThread) {
+  bucket.setNeverAnswer(true);
+  for (int i = 0; i < 6; ++i) addMovie(QStringLiteral("tt830010%1").arg(i), QStringLiteral("Far %1").arg(i), QColor());
+  auto window = OXWindow::create();
+  window->setContentView(std::make_shared<ox::View>());
+  auto view = std::make_shared<MoviesView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
+  view->setupLayers();
+  window->contentView()->addSubview(view);
+  ASSERT_TRUE(bucket.waitForRequests(2));  // two downloads under way, four posters waiting
+  std::weak_ptr<MoviesView> dropped = view;
+  QTimer::singleShot(0, [&] {
+    view->removeFromSuperview();
+    view.reset();
+  });
+  EXPECT_LT(apptest::longestLoopStallMs(300), 100);
+  EXPECT_TRUE(dropped.expired());
+  EXPECT_EQ(bucket.requestCount(), 2);  // the waiting posters were never asked for
+  window->close();
+}
+
+TEST_F(MoviesViewTest, MenuEndsThePosterDownloadsOfAServerThatDoesNotAnswer) {
+  bucket.setNeverAnswer(true);
+  for (int i = 0; i < 4; ++i) addMovie(QStringLiteral("tt830020%1").arg(i), QStringLiteral("Far %1").arg(i), QColor());
+  auto view = std::make_shared<MoviesView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
+  view->setupLayers();
+  view->setDelegate(switcher);
+  ASSERT_TRUE(bucket.waitForRequests(2));
+  EXPECT_EQ(view->pendingPosters(), 4);
+  view->keyMenu();
+  EXPECT_TRUE(oxtest::spinUntil([&] { return view->pendingPosters() == 0; }, 1000));
+  EXPECT_EQ(bucket.requestCount(), 2);
+}
+
 TEST_F(MoviesViewTest, MovesSettleBeforeFooterBackdropAndPreviewFollowAndHoldsRepeatToTheEnd) {
   const oxtest::MediaSamples& media = oxtest::mediaSamples();
   if (!media.ok) GTEST_SKIP() << "ffmpeg could not make the preview";

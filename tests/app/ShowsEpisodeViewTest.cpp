@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include "app/OXMainInterface.h"
@@ -140,6 +141,32 @@ TEST_F(ShowsEpisodeViewTest, PlayHoldsOneEpisodeViewOverTheBrowserAndMenuTakesIt
   window->close();
 }
 
+TEST_F(ShowsEpisodeViewTest, PlayRightAfterMenuLeavesTheBrowserVisibleAndTakingTheKeys) {
+  auto window = OXWindow::create();
+  window->setContentView(std::make_shared<ox::View>());
+  auto shows = std::make_shared<ShowsView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
+  shows->setupLayers();
+  window->contentView()->addSubview(shows);
+  window->makeKeyAndOrderFront();
+  window->makeFirstResponder(shows);
+  shows->keyPlay();
+  std::weak_ptr<EpisodeView> episodes = shows->episodeView();
+  ASSERT_TRUE(episodes.lock());
+  ox::DelayedCall::advanceManualTime(EpisodeView::kIntroDelay);
+  episodes.lock()->keyMenu();
+  ox::DelayedCall::advanceManualTime(0.1);
+  episodes.lock()->keyDown(ox::KeyEvent::withCharacters("\r"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return episodes.expired(); }, 3000));
+  ox::DelayedCall::advanceManualTime(EpisodeView::kPlayDelay + EpisodeView::kReturnDelay);
+  oxtest::spinFor(500);
+  ox::Transaction::flush();
+  EXPECT_EQ(shows->layer()->opacity(), 1);
+  EXPECT_EQ(shows->coverflowLayer()->opacity(), 1);
+  EXPECT_EQ(shows->movieBackdrop()->sublayers().front()->frame().y(), 0);  // the ground band back in place
+  EXPECT_EQ(window->firstResponder(), shows);
+  window->close();
+}
+
 TEST_F(ShowsEpisodeViewTest, AStoredRatioAsksToResumeTheEpisodeSelectedWhenTheAnswerComes) {
   auto window = OXWindow::create();
   window->setContentView(std::make_shared<ox::View>());
@@ -225,4 +252,16 @@ TEST_F(ShowsEpisodeViewTest, AMissingEpisodeFileBringsTheViewBackWithoutAnAlert)
   ox::DelayedCall::advanceManualTime(EpisodeView::kReturnDelay);
   EXPECT_EQ(view->splashScreen()->opacity(), 0);
   EXPECT_EQ(view->episodesMenu()->opacity(), 1);
+}
+
+TEST(ShowsFrames, TheEpisodeViewKeepsTheBrowsersPictureInPlaceAndLowersOnlyItsGroundBand) {
+  QTemporaryDir out;
+  ASSERT_TRUE(out.isValid());
+  ASSERT_EQ(apptest::drawFrames(out.path(), {"shows"}), QString());
+  const QImage episodes(out.filePath("episode_view.png"));
+  ASSERT_EQ(episodes.size(), QSize(1920, 1080));
+  const auto dark = [](const QColor& c) { return c.value() < 25; };
+  EXPECT_EQ(apptest::countPixels(episodes, QRect(0, 0, 1920, 100), dark), 0);
+  // The ground band still darkens the bottom, lowered with the row.
+  EXPECT_GT(apptest::countPixels(episodes, QRect(0, 1040, 300, 40), dark), 9000);
 }

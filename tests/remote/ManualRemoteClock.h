@@ -21,6 +21,8 @@ class ManualRemoteClock final : public RemoteClock {
     }
     m_now = until;
   }
+  // The main loop was stalled: time moves on without running anything; the next advance runs what fell due.
+  void stall(double seconds) { m_now += seconds; }
   size_t pending() const { return m_blocks.size(); }
 
  private:

@@ -4,10 +4,13 @@
 
 #include <QStringList>
 
+#include <linux/input-event-codes.h>
+
 #include "app/OXWindow.h"
 #include "app/VNAppDelegate.h"
 #include "platform/ui/WindowServer.h"
 #include "remote/AppleRemote.h"
+#include "remote/EvdevKeyBatcher.h"
 #include "tests/remote/FakeHIDBackend.h"
 #include "tests/remote/ManualRemoteClock.h"
 #include "tests/remote/RemoteTestUtil.h"
@@ -119,6 +122,34 @@ TEST_F(RemoteDispatch, PlusHeldStepsAtOnceThenFromFourHundredFiftyMillisecondsEv
   release(kMinus);
   EXPECT_EQ(view->seen, QStringList({"down", "down", "down"}));
   EXPECT_EQ(other->seen, QStringList({"down", "down"}));
+}
+
+TEST_F(RemoteDispatch, AHeldPlusStopsRepeatingWhenTheReceiverLosesItsKeys) {
+  EvdevKeyBatcher batcher(clock);
+  batcher.setBatchHandler([this](const HIDEventBatch& batch) { fake->deliver(batch); });
+  batcher.keyEvent(KEY_VOLUMEUP, 1);
+  clock.advance(0.6);
+  ASSERT_TRUE(delegate->isRepeating());
+  // Events dropped (or the receiver gone) while Plus is down: its release never comes from the device.
+  batcher.reset();
+  EXPECT_FALSE(delegate->isRepeating());
+  const qsizetype steps = view->seen.size();
+  clock.advance(2);
+  batcher.keyEvent(KEY_VOLUMEUP, 0);
+  EXPECT_EQ(view->seen.size(), steps);
+  EXPECT_EQ(view->seen.count("up"), steps);
+}
+
+TEST_F(RemoteDispatch, AStalledMainLoopSkipsTheMissedRepeatsInsteadOfFiringThemAtOnce) {
+  press(kPlus);
+  clock.advance(0.451);
+  ASSERT_EQ(view->seen.size(), 2);
+  clock.stall(1.0);
+  clock.advance(0);
+  EXPECT_EQ(view->seen.size(), 3);
+  clock.advance(0.05);
+  EXPECT_EQ(view->seen.size(), 4);
+  release(kPlus);
 }
 
 TEST_F(RemoteDispatch, TheRemotesOwnHoldsBecomeHoldCommandsAndOnlyLeftAndRightAreReleased) {
