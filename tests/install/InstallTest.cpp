@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <csignal>
@@ -198,4 +199,35 @@ TEST_F(Installed, OmbrixStartsTheHelperBesideItWhoseLoginItemNamesTheInstalledHe
   EXPECT_TRUE(oxtest::spinUntil([&] { return QFile::exists(item); }, 20000));
   const QString installedHelper = QFileInfo(at("bin/ombrix-helper")).canonicalFilePath();
   EXPECT_EQ(desktopEntry(item).value("Exec"), ox::LoginItem::quoteExecArgument(installedHelper));
+}
+
+TEST(DebianPackage, HoldsTheInstalledTreeAndDependsOnLibvlcQtAndNode) {
+  QTemporaryDir out;
+  // Without the peerflix component, whose thousands of files would take CPack minutes to look through.
+  const Outcome cpack = run(QStringLiteral(OX_CPACK_COMMAND),
+                            {"--config", kBuild + "/CPackConfig.cmake", "-G", "DEB", "-B", out.path(), "-D",
+                             "CPACK_INSTALL_CMAKE_PROJECTS=" + kBuild + ";Ombrix;Unspecified;/"});
+  ASSERT_EQ(cpack.code, 0) << qPrintable(cpack.out);
+  const QStringList debs = QDir(out.path()).entryList({"ombrix_*.deb"}, QDir::Files);
+  ASSERT_EQ(debs.size(), 1) << qPrintable(cpack.out);
+  const QString deb = QDir(out.path()).filePath(debs.first());
+
+  const Outcome contents = run("dpkg-deb", {"--contents", deb});
+  ASSERT_EQ(contents.code, 0) << qPrintable(contents.out);
+  QStringList files;
+  // Each line: mode, owner, size, date, time, path (and " -> target" for a link).
+  for (const QString& line : contents.out.split('\n', Qt::SkipEmptyParts)) {
+    const QStringList fields = line.split(' ', Qt::SkipEmptyParts);
+    if (fields.size() > 5 && !line.startsWith('d'))
+      files << QString(fields[5]).remove(QRegularExpression("^\\./usr/"));
+  }
+  files.sort();
+  EXPECT_EQ(files, kTree);
+
+  const Outcome depends = run("dpkg-deb", {"--field", deb, "Depends"});
+  ASSERT_EQ(depends.code, 0) << qPrintable(depends.out);
+  for (const QString& package :
+       QStringList{"libvlc5", "vlc-plugin-base", "libqt6core6", "libqt6gui6", "libqt6widgets6", "nodejs"})
+    EXPECT_TRUE(depends.out.contains(QRegularExpression("(^|, )" + package + "( |,|$)")))
+        << qPrintable(package) << " in " << qPrintable(depends.out);
 }
