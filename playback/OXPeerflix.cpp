@@ -83,12 +83,14 @@ QString OXPeerflix::scriptPath() {
   registerOverrides();
   const QString configured = infoValue(QStringLiteral("OXPeerflixScript")).toString();
   if (!configured.isEmpty()) return configured;
-  QDir dir(QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath());
-  for (int up = 0; up < 3; ++up) {
-    if (QFileInfo candidate(dir.filePath(kScriptBelowFolder)); candidate.isFile()) return candidate.absoluteFilePath();
-    if (!dir.cdUp()) break;
+  const QString exe = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+  // The build tree keeps it beside or above the program; an installed tree in PREFIX/share/ombrix.
+  for (const QString& folder : {exe, exe + QStringLiteral("/.."), exe + QStringLiteral("/../.."),
+                                exe + QStringLiteral("/../share/ombrix")}) {
+    if (QFileInfo candidate(QDir(QDir::cleanPath(folder)).filePath(kScriptBelowFolder)); candidate.isFile())
+      return candidate.absoluteFilePath();
   }
-  return QDir(QCoreApplication::applicationDirPath()).filePath(kScriptBelowFolder);
+  return QDir(exe).filePath(kScriptBelowFolder);
 }
 
 std::shared_ptr<OXPeerflix> OXPeerflix::initWithMagnetLink(const QString& magnetLink) {

@@ -28,7 +28,8 @@ class OXPeerflixDelegate {
 //
 // node is the information value "OXNodePath" (environment OMBRIX_NODE), else node on the PATH; the script is
 // "OXPeerflixScript" (environment OMBRIX_PEERFLIX_SCRIPT), else peerflix/node_modules/peerflix/app.js beside the
-// executable or one or two folders above it, where tools/peerflix.sh installs it.
+// executable or one or two folders above it, where tools/peerflix.sh installs it, or in ../share/ombrix beside
+// the executable's folder, where the installed tree holds it.
 class OXPeerflix : public std::enable_shared_from_this<OXPeerflix> {
  public:
   // Starts the child and the reading. A child that cannot start is reported through failureStreaming on a later

@@ -53,7 +53,8 @@ QString pathForResource(const QString& name, const QString& type) {
     const QString exe = QCoreApplication::applicationDirPath();
     roots << exe + QStringLiteral("/resources") << exe + QStringLiteral("/../resources");
   }
-  roots << QStringLiteral(OX_RESOURCES_DIR);
+  // An installed program has no source tree: what it carries compiled in comes first.
+  roots << QStringLiteral(":/") << QStringLiteral(OX_RESOURCES_DIR);
   for (const QString& root : roots) {
     const QDir dir(root);
     if (!dir.exists()) continue;

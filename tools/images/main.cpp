@@ -1,5 +1,6 @@
-// Draws the pictures of both programs' own resources into resources/images/ (or the folder given):
-//   ox-images [output folder]
+// Draws the pictures of both programs' own resources into resources/images/, and their application icons into
+// resources/icons/ as the desktop's icon theme lays them out (or into the folders given):
+//   ox-images [output folder [icons folder]]
 // Each picture is ours, drawn here; run again after changing one and commit the result. Ombrix's, among others:
 //   bottomGround, ombrix_logo      the movie browser's darkening under the footer, and its splash screen's logo
 //   unknowPoster.jpg, posterBlack  the poster of a title that has none, and the veil over an unavailable one
@@ -10,6 +11,8 @@
 //   button-identify, button-identify-ok  the lists' row buttons, cut in three and stretched (40 x 20, 40 x 24 points)
 //   artwork-nomovie                the lists' poster of a file without one (40 x 60 points)
 //   gearButton                     the panel's gear (20 x 20 points)
+// The application icons, hicolor/<size>/apps/<bundle identifier>.png, which the desktop's menu shows:
+//   Varnel.Ombrix, Varnel.OmbrixHelper  the splash logo's ring, and the status item's screen, on a rounded tile
 #include <QDir>
 #include <QGuiApplication>
 #include <QLinearGradient>
@@ -327,12 +330,50 @@ QImage posterBlack() {
   return img;
 }
 
+// An application icon of `side` pixels: a rounded tile with Ombrix's ring and play triangle, or (`helper`) the
+// status item's screen, so that the menu shows the two programs as a pair. Drawn on a 256 grid at every size.
+QImage appIcon(int side, bool helper) {
+  QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(side / 256.0, side / 256.0);
+  const QRectF tile(12, 12, 232, 232);
+  QLinearGradient fill(0, tile.top(), 0, tile.bottom());
+  fill.setColorAt(0, helper ? QColor(98, 112, 134) : QColor(44, 50, 72));
+  fill.setColorAt(1, helper ? QColor(46, 54, 68) : QColor(10, 11, 16));
+  p.setPen(QPen(QColor(255, 255, 255, 60), 3));
+  p.setBrush(fill);
+  p.drawRoundedRect(tile, 52, 52);
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(Qt::white, 14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  QPainterPath play;
+  if (helper) {
+    p.drawRoundedRect(QRectF(52, 62, 152, 108), 18, 18);
+    p.drawLine(QPointF(100, 200), QPointF(156, 200));
+    play.moveTo(110, 88);
+    play.lineTo(156, 116);
+    play.lineTo(110, 144);
+  } else {
+    p.drawEllipse(QPointF(128, 128), 76, 76);
+    play.moveTo(107, 92);
+    play.lineTo(162, 128);
+    play.lineTo(107, 164);
+  }
+  play.closeSubpath();
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  p.drawPath(play);
+  return image;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources/images");
+  const QString icons = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("resources/icons");
   QDir().mkpath(out);
   bool ok = save(panelResumeVignette(), out, QStringLiteral("PanelResumeVignette.png"));
   ok &= save(vignetteHome(), out, QStringLiteral("vignetteHome.png"));
@@ -356,5 +397,11 @@ int main(int argc, char** argv) {
   ok &= save(gearButton(), out, QStringLiteral("gearButton@2x.png"));
   ok &= save(emptyChapter(), out, QStringLiteral("ShowsDetailViewEmptyChapter.png"));
   for (int k = 0; k <= 8; ++k) ok &= save(watchedMark(k), out, QStringLiteral("%1P.png").arg(k));
+  for (const int side : {48, 128, 256}) {
+    const QString folder = QDir(icons).filePath(QStringLiteral("hicolor/%1x%1/apps").arg(side));
+    QDir().mkpath(folder);
+    ok &= save(appIcon(side, false), folder, QStringLiteral("Varnel.Ombrix.png"));
+    ok &= save(appIcon(side, true), folder, QStringLiteral("Varnel.OmbrixHelper.png"));
+  }
   return ok ? 0 : 1;
 }

@@ -1,0 +1,18 @@
+# `cpack -G DEB` in the build folder: a Debian package of the installed tree, whose dependencies are the shared
+# libraries the programs link (dpkg-shlibdeps) and what they load or run by name, which no linker sees.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ombrix)
+set(CPACK_PACKAGE_VENDOR Varnel)
+set(CPACK_PACKAGE_CONTACT "Varnel <ombrix@varnel.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "home media centre for the television screen")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "Ombrix plays your movies and TV shows full screen, driven by the keyboard or an infrared remote.\n"
+       "Ombrix Helper sits in the system tray, scans your folders, identifies each video file online and keeps\n"
+       "the library, which it also serves over HTTP on the local network.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libvlc opens its decoders and outputs as plug-ins; streamer titles run the peerflix script with node.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "vlc-plugin-base, nodejs")
+include(CPack)
