@@ -194,6 +194,41 @@ TEST(OXPlayerController, GoodFileShowsItsPictureSeesItsTracksAndEndsThroughTheDi
   EXPECT_FALSE(caller->offMain);
 }
 
+TEST(OXPlayerController, AFilmCutShortEndsWhereItsPictureStopsAndResumesThere) {
+  REQUIRE_SAMPLES();
+  ExitWatch exits;
+  auto movie = movieAt(s.cutBars);
+  auto c = OXPlayerController::initWithData(movie, 0, {});
+  auto caller = std::make_shared<Caller>();
+  c->setDelegate(caller);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return caller->calls.contains("loaded"); }, 15000));
+  auto player = c->videoPlayerCore()->player();
+  // It announces 20 s, but its picture stops after about a quarter: that end is the point reached, not the title's.
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !exits.percentages.empty(); }, 20000));
+  EXPECT_NEAR(double(player->length()), 20000.0, 500.0);
+  const float reached = exits.percentages.front();
+  EXPECT_GT(reached, 0.1f);
+  EXPECT_LT(reached, 0.5f);
+  EXPECT_LT(player->position(), 0.5f);
+  c->close(false);
+
+  // Resumed from that ratio, it starts where the picture stopped and plays the rest it has.
+  ExitWatch resumedExits;
+  auto resumed = OXPlayerController::initWithData(movie, reached, {});
+  auto again = std::make_shared<Caller>();
+  resumed->setDelegate(again);
+  auto vlc = resumed->videoPlayerCore()->player();
+  std::vector<qint64> times;
+  QObject context;
+  QObject::connect(vlc.get(), &VLCMediaPlayer::timeChanged, &context, [&](qint64 ms) { times.push_back(ms); });
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !resumedExits.percentages.empty(); }, 20000));
+  EXPECT_EQ(again->calls, QStringList({"loaded"}));
+  ASSERT_FALSE(times.empty());
+  EXPECT_GT(times.back(), qint64(reached * 20000 * 0.8));
+  EXPECT_NEAR(resumedExits.percentages.front(), reached, 0.1f);
+  resumed->close(false);
+}
+
 TEST(OXPlayerController, StartRatioIsSoughtAtTheFirstTimeChangeOnly) {
   REQUIRE_SAMPLES();
   ExitWatch exits;
