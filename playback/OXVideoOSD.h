@@ -41,7 +41,7 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   void controlDissapear();
   // Progress width and the two times, at every time change of the player.
   void mediaPlayerTimeChanged(const ox::VLCNotification& notification) override;
-  // libvlc's end of the title, or a pause with less than 2 s left, ends the playback as Menu does.
+  // libvlc's end of the title, or a pause with less than 2 s left of a known length, ends the playback as Menu does.
   void mediaPlayerStateChanged(const ox::VLCNotification& notification) override;
 
   // --- keys and the remote
