@@ -42,11 +42,6 @@ OXVideoOSD::~OXVideoOSD() {
 
 bool OXVideoOSD::loadLocalFonts(const QString& name) { return !Fonts::registerResourceFont(name); }
 
-double OXVideoOSD::trackWidth() {
-  const QRectF screen = OXPreferencesValues::sharePreferences()->mainScreenFrame();
-  return std::round(screen.width() - std::round(0.08 * screen.height()) - 72);
-}
-
 // ---------------------------------------------------------------------------------------------------------------
 // Controls
 
