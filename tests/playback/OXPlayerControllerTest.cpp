@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QThread>
 
@@ -12,6 +13,7 @@
 #include "platform/layers/LayerClock.h"
 #include "platform/ui/WindowServer.h"
 #include "tests/playback/ExitWatch.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
@@ -313,23 +315,77 @@ TEST(OXPlayerController, NothingToPlayClosesWithErrorOnTheNextTurn) {
   }
 }
 
+// The video site's watch pages, answered on loopback: a page lists its streams as a playlist, as the site's pages
+// read through libvlc's playlist scripts do.
+struct VideoSite {
+  oxtest::LoopbackServer server;
+  QByteArray saved = qgetenv("OMBRIX_VIDEO_SITE_URL");
+  VideoSite() { qputenv("OMBRIX_VIDEO_SITE_URL", server.url("/").toString().toUtf8()); }
+  ~VideoSite() { qputenv("OMBRIX_VIDEO_SITE_URL", saved); }
+  void page(const QByteArray& body) { server.setReply("/watch", {200, body, "text/html", {}}); }
+  void stream(const QString& path, const QString& file) {
+    QFile f(file);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    server.setReply(path, {200, f.readAll(), "video/x-matroska", {}});
+  }
+  QStringList paths() const {
+    QStringList out;
+    for (const auto& r : server.requests()) out << QString::fromUtf8(r.target);
+    return out;
+  }
+};
+
+std::shared_ptr<OXMovie> movieWithTrailers(const QStringList& trailers) {
+  return OXMovie::initWithDictionary(
+      {{"id", "tt1"}, {"fields", QVariantMap{{"title", "Night Train"}, {"trailers", trailers}}}});
+}
+
+TEST(OXPlayerController, WebTrailerResolvedToStreamsPlaysTheSharpOneUnderTheMovieTitle) {
+  REQUIRE_SAMPLES();
+  VideoSite site;
+  site.stream("/streams/low.mkv", s.clip);
+  site.stream("/streams/sharp.mkv", s.bars);
+  site.page("#EXTM3U\n" + site.server.url("/streams/low.mkv?itag=18").toEncoded() + "\n" +
+            site.server.url("/streams/sharp.mkv?itag=22").toEncoded() + "\n");
+  auto c = OXPlayerController::initWithTrailers(
+      movieWithTrailers({"http://vimeo.com/1", "https://www.youtube.com/watch?v=abc-123&t=1"}), 0, {});
+  ASSERT_TRUE(c);
+  auto caller = std::make_shared<Caller>();
+  c->setDelegate(caller);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return caller->calls.contains("loaded"); }, 15000));
+  EXPECT_EQ(site.paths().front(), "/watch?v=abc-123");
+  EXPECT_FALSE(site.paths().contains("/streams/low.mkv?itag=18"));
+  EXPECT_EQ(c->videoPlayerOSD()->osd()->contentTitle(), "Night Train");
+  auto player = c->videoPlayerCore()->player();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return player->frameSink()->frameCount() >= 3; }, 10000));
+  expectBars(WindowServer::shared().grabScreen(QGuiApplication::primaryScreen(), LayerClock::now()));
+  c->close(false);
+  EXPECT_EQ(caller->calls, QStringList({"loaded", "closed"}));
+}
+
 TEST(OXPlayerController, WebTrailerEntryClosesWithErrorOrGivesNothing) {
+  VideoSite site;
+  site.page("<html><body>This video is unavailable.</body></html>");
   EXPECT_FALSE(OXPlayerController::initWithTrailers(nullptr, 0, {}));
   EXPECT_FALSE(OXPlayerController::initWithTrailers(movieAt(QString()), 0, {}));
   auto vimeoOnly = OXMovie::initWithDictionary(
       {{"id", "tt1"}, {"fields", QVariantMap{{"title", "T"}, {"trailers", QStringList{"http://vimeo.com/1"}}}}});
   EXPECT_FALSE(OXPlayerController::initWithTrailers(vimeoOnly, 0, {}));
 
-  auto movie = OXMovie::initWithDictionary(
-      {{"id", "tt1"},
-       {"fields", QVariantMap{{"title", "T"},
-                              {"trailers", QStringList{"http://vimeo.com/1", "https://www.youtube.com/watch?v=abc&t=1"}}}}});
-  auto c = OXPlayerController::initWithTrailers(movie, 0.25f, {});
-  ASSERT_TRUE(c);
-  auto caller = std::make_shared<Caller>();
-  c->setDelegate(caller);
-  ASSERT_TRUE(oxtest::spinUntil([&] { return caller->closes() > 0; }, 2000));
-  EXPECT_EQ(caller->calls, QStringList({"closed:error"}));
+  // A page that names no stream, and a link without an identifier: nothing resolves, and the player says so.
+  for (const QString& link : {QStringLiteral("https://www.youtube.com/watch?v=abc&t=1"),
+                              QStringLiteral("https://www.youtube.com/user/someone")}) {
+    SCOPED_TRACE(link.toStdString());
+    auto c = OXPlayerController::initWithTrailers(movieWithTrailers({"http://vimeo.com/1", link}), 0.25f, {});
+    ASSERT_TRUE(c);
+    auto caller = std::make_shared<Caller>();
+    c->setDelegate(caller);
+    ASSERT_TRUE(oxtest::spinUntil([&] { return caller->closes() > 0; }, 15000));
+    oxtest::spinFor(100);
+    EXPECT_EQ(caller->calls, QStringList({"closed:error"}));
+    EXPECT_FALSE(c->videoPlayerCore());
+  }
+  EXPECT_EQ(site.paths(), QStringList({"/watch?v=abc"}));
 }
 
 TEST(OXPlayerController, PauseBeforeTheStartClosesWithErrorAfterItGoesToTheDisplay) {
