@@ -156,7 +156,8 @@ void OXPlayerController::mediaPlayerTimeChanged(const VLCNotification& notificat
   loaded_ = true;
   VLCMediaPlayer* player = notification.object;
   std::shared_ptr<OXPlayerController> keep = shared_from_this();
-  player->setPosition(ratio_);
+  // From the start there is nothing to seek; libvlc ends a stream whose server takes no byte ranges on a seek to 0.
+  if (ratio_ > 0) player->setPosition(ratio_);
   videoPlayerCore_->orderFront();
   videoPlayerOSD_->makeKeyAndOrderFront();
   videoPlayerOSD_->makeMainWindow();
