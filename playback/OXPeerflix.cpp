@@ -38,6 +38,14 @@ constexpr std::size_t kChunk = 65536;
 
 const QString kScriptBelowFolder = QStringLiteral("peerflix/node_modules/peerflix/app.js");
 
+// Children are waited for (and killed when they do not end) here, away from the main thread, which a child that
+// ignores SIGTERM would otherwise hold for seconds. Process-wide, so a driver may go before its child has; at exit the
+// queue waits for them. Room for more stopped streams than anyone starts at once, so none waits its turn.
+OperationQueue& reaper() {
+  static OperationQueue queue(16);
+  return queue;
+}
+
 void registerOverrides() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -232,14 +240,21 @@ void OXPeerflix::fail() {
 void OXPeerflix::endChild() {
   if (!task_) return;
   QObject::disconnect(task_.get(), nullptr, nullptr, nullptr);
-  if (task_->state() != QProcess::NotRunning) {
-    task_->terminate();
-    if (!task_->waitForFinished(kGraceMs)) {
-      task_->kill();
-      task_->waitForFinished(kGraceMs);
-    }
+  if (task_->state() == QProcess::NotRunning) {
+    task_.reset();
+    return;
   }
-  task_.reset();
+  task_->terminate();
+  // A QProcess waits only on its own thread: it leaves this one for none, and the reaper's thread takes it up.
+  task_->moveToThread(nullptr);
+  reaper().addOperationWithBlock([child = std::shared_ptr<QProcess>(task_.release())]() mutable {
+    child->moveToThread(QThread::currentThread());
+    if (!child->waitForFinished(kGraceMs)) {
+      child->kill();
+      child->waitForFinished(kGraceMs);
+    }
+    child.reset();  // on the thread it now belongs to
+  });
 }
 
 void OXPeerflix::stop() {

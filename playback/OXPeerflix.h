@@ -39,8 +39,9 @@ class OXPeerflix : public std::enable_shared_from_this<OXPeerflix> {
   OXPeerflix(const OXPeerflix&) = delete;
   OXPeerflix& operator=(const OXPeerflix&) = delete;
 
-  // Ends the reading and the child (asked to terminate, killed when it does not within a second); the delegate
-  // hears nothing more. Later calls do nothing.
+  // Ends the reading and the child (asked to terminate, killed when it does not within a second, waited for off the
+  // main thread, so the child may still be ending when this returns); the delegate hears nothing more. Later calls
+  // do nothing.
   void stop();
 
   // Removes the driver from "VLCMediaPlayerTimeChanged", which it observes from the address on until the first

@@ -5,6 +5,7 @@
 #include "core/OXEpisode.h"
 #include "core/OXTools.h"
 #include "platform/foundation/Log.h"
+#include "platform/media/XCDYouTubeClient.h"
 
 using namespace ox;
 
@@ -12,6 +13,7 @@ namespace {
 constexpr qsizetype kLongestEpisodeTitle = 40;
 // What marks a trailer of the movie record as one on the video site.
 const char kTrailerHost[] = "youtube.com";
+constexpr int kTrailerFormat = 22;  // the site's 720p MP4
 
 const char* stateName(int state) {
   switch (state) {
@@ -72,12 +74,16 @@ std::shared_ptr<OXPlayerController> OXPlayerController::start(const CodingPtr& d
     c->closeOnNextTurn();
     return c;
   }
-  std::shared_ptr<VLCMediaPlayer> player = c->videoPlayerCore_->player();
-  player->setDelegate(c.get());
-  player->play();
-  c->videoPlayerOSD_ = OSDWindow::initWithTitle(title, player);
+  c->playWithTitle(title);
   c->ratio_ = option;
   return c;
+}
+
+void OXPlayerController::playWithTitle(const QString& title) {
+  std::shared_ptr<VLCMediaPlayer> player = videoPlayerCore_->player();
+  player->setDelegate(this);
+  player->play();
+  videoPlayerOSD_ = OSDWindow::initWithTitle(title, player);
 }
 
 std::shared_ptr<OXPlayerController> OXPlayerController::initWithTrailers(const std::shared_ptr<OXMovie>& movie,
@@ -97,9 +103,30 @@ std::shared_ptr<OXPlayerController> OXPlayerController::initWithTrailers(const s
   std::shared_ptr<OXPlayerController> c(new OXPlayerController);
   c->subtitleArray_ = subtitles;
   c->ratio_ = option;
-  // The site's stream addresses cannot be resolved here: the answer is always "no video".
-  c->closeOnNextTurn();
+  // The video's identifier: what follows "?v=", up to the next "&". A link without one resolves to nothing.
+  const QString text = url.toString();
+  const qsizetype at = text.indexOf(QLatin1String("?v="));
+  const QString identifier = at < 0 ? QString() : text.mid(at + 3).section(QLatin1Char('&'), 0, 0);
+  std::weak_ptr<OXPlayerController> weak = c;
+  XCDYouTubeClient::defaultClient().getVideoWithIdentifier(
+      identifier, [weak, title = movie->title()](std::shared_ptr<XCDYouTubeVideo> video) {
+        if (auto self = weak.lock()) self->playTrailer(video, title);
+      });
   return c;
+}
+
+void OXPlayerController::playTrailer(const std::shared_ptr<XCDYouTubeVideo>& video, const QString& title) {
+  if (closed_) return;
+  // The 720p stream when there is one, else whichever the site offers first.
+  QUrl stream;
+  if (video && !video->streamURLs.isEmpty())
+    stream = video->streamURLs.value(kTrailerFormat, video->streamURLs.first());
+  if (!stream.isEmpty()) videoPlayerCore_ = OXVideoPlayer::initWithSource(QVariant::fromValue(stream));
+  if (!videoPlayerCore_) {
+    close(true);
+    return;
+  }
+  playWithTitle(title);
 }
 
 OXPlayerController::~OXPlayerController() {
@@ -129,7 +156,8 @@ void OXPlayerController::mediaPlayerTimeChanged(const VLCNotification& notificat
   loaded_ = true;
   VLCMediaPlayer* player = notification.object;
   std::shared_ptr<OXPlayerController> keep = shared_from_this();
-  player->setPosition(ratio_);
+  // From the start there is nothing to seek; libvlc ends a stream whose server takes no byte ranges on a seek to 0.
+  if (ratio_ > 0) player->setPosition(ratio_);
   videoPlayerCore_->orderFront();
   videoPlayerOSD_->makeKeyAndOrderFront();
   videoPlayerOSD_->makeMainWindow();

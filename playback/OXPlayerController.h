@@ -7,6 +7,7 @@
 #include "core/OXMovie.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/media/VLCMediaPlayer.h"
+#include "platform/media/XCDYouTubeClient.h"
 #include "playback/OSDWindow.h"
 #include "playback/OXVideoPlayer.h"
 
@@ -28,8 +29,9 @@ class OXPlayerControllerDelegate {
 class OXPlayerController : public ox::VLCMediaPlayerDelegate,
                            public std::enable_shared_from_this<OXPlayerController> {
  public:
-  // A movie's web trailer. No resolver for its stream exists here, so a movie with such a trailer closes with an
-  // error on the next turn of the main loop; anything else gives no controller.
+  // A movie's trailer on the video site: the first of its trailers there, whose identifier the site's client
+  // resolves to streams, one of which then plays as a title does. When nothing resolves it closes with an error.
+  // Anything but a movie with such a trailer gives no controller.
   static std::shared_ptr<OXPlayerController> initWithTrailers(const std::shared_ptr<OXMovie>& movie, float option,
                                                               const QVariantList& subtitles);
   // The file of a movie or an episode (data), from the start ratio option (0..1). Data that is neither, or that
@@ -62,6 +64,9 @@ class OXPlayerController : public ox::VLCMediaPlayerDelegate,
   static std::shared_ptr<OXPlayerController> start(const ox::CodingPtr& data, float option,
                                                    const QVariantList& subtitles, const QString* address);
   void closeOnNextTurn();
+  // Sets the player going, its callbacks to this, and makes the display window.
+  void playWithTitle(const QString& title);
+  void playTrailer(const std::shared_ptr<ox::XCDYouTubeVideo>& video, const QString& title);
 
   std::shared_ptr<OXVideoPlayer> videoPlayerCore_;
   std::shared_ptr<OSDWindow> videoPlayerOSD_;

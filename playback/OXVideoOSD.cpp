@@ -42,11 +42,6 @@ OXVideoOSD::~OXVideoOSD() {
 
 bool OXVideoOSD::loadLocalFonts(const QString& name) { return !Fonts::registerResourceFont(name); }
 
-double OXVideoOSD::trackWidth() {
-  const QRectF screen = OXPreferencesValues::sharePreferences()->mainScreenFrame();
-  return std::round(screen.width() - std::round(0.08 * screen.height()) - 72);
-}
-
 // ---------------------------------------------------------------------------------------------------------------
 // Controls
 
@@ -78,8 +73,10 @@ void OXVideoOSD::mediaPlayerStateChanged(const VLCNotification& notification) {
   if (!player || exitPosted_) return;
   const int state = player->state();
   const qint64 secondsLeft = -qint64(std::trunc(player->remainingTime().intValue() * 0.001));
-  // libvlc reports the end itself; a pause just short of the end counts too.
-  if (state == VLCMediaPlayerStateEnded || (state == VLCMediaPlayerStatePaused && secondsLeft < 2)) exitPlayback();
+  // libvlc reports the end itself; a pause just short of the end counts too, where there is a known end (a raw or
+  // live stream reads as no time left).
+  const bool nearTheEnd = player->length() > 0 && secondsLeft < 2;
+  if (state == VLCMediaPlayerStateEnded || (state == VLCMediaPlayerStatePaused && nearTheEnd)) exitPlayback();
 }
 
 void OXVideoOSD::exitPlayback() {

@@ -41,7 +41,7 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   void controlDissapear();
   // Progress width and the two times, at every time change of the player.
   void mediaPlayerTimeChanged(const ox::VLCNotification& notification) override;
-  // libvlc's end of the title, or a pause with less than 2 s left, ends the playback as Menu does.
+  // libvlc's end of the title, or a pause with less than 2 s left of a known length, ends the playback as Menu does.
   void mediaPlayerStateChanged(const ox::VLCNotification& notification) override;
 
   // --- keys and the remote
@@ -136,8 +136,9 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   ox::LayerPtr subtitleDelayLayerContents() const { return subtitleDelayLayerContents_; }
 
  protected:
-  // The progress track's full width: round(W - round(0.08 H) - 72).
-  static double trackWidth();
+  // The progress track's full width: round(W - round(0.08 H) - 72), narrowed where the play/pause glyph is wider
+  // than that allows, so that the track ends 34 from the right edge as the remaining time does. 0 before setupLayers.
+  double trackWidth() const { return trackWidth_; }
   void cancelControlDissapear();
   void scheduleControlDissapear();
   // Mutes and posts exitPlayerNotification with the reached fraction, once per playback.
@@ -183,6 +184,7 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   QVariantList subtitles_;
   std::weak_ptr<ox::VLCMediaPlayer> vlcMediaPlayer_;
   QString contentTitle_;
+  double trackWidth_ = 0;
   bool exitPosted_ = false;
   QSet<QString> downloads_;
 };

@@ -1,6 +1,7 @@
 // The layer tree of the on-screen display: the progress controls, the volume bezel and the options panel's layers.
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 #include "core/OXPreferencesValues.h"
@@ -40,6 +41,8 @@ void constrain(const LayerPtr& l, A attribute, const QString& source, A sourceAt
 const QString kSuper = QStringLiteral("superlayer");
 const QString kText = QStringLiteral("oxfont-Regular");
 const QString kGlyph = QStringLiteral("OmbrixeGlyph");
+constexpr double kBarMargin = 40;  // from the left edge to the play/pause glyph
+constexpr double kBarGap = 34;     // between the glyph and the track, and from the times to the edges
 
 }  // namespace
 
@@ -61,7 +64,6 @@ void OXVideoOSD::setupLayers() {
 void OXVideoOSD::setupControls() {
   const QRectF screen = OXPreferencesValues::sharePreferences()->mainScreenFrame();
   const double H = screen.height();
-  const double track = trackWidth();
   barLayer_ = Layer::layer();
   barLayer_->setName(QStringLiteral("barLayer"));
   barLayer_->setFrame(frame());
@@ -72,15 +74,20 @@ void OXVideoOSD::setupControls() {
 
   loadLocalFonts(QStringLiteral("ombrixeglyph"));
   glyphsPlayPause_ = textLayer(QStringLiteral("PlayPause"), QStringLiteral("4"), kGlyph, 0.12 * H, TextAlignment::Left);
-  constrain(glyphsPlayPause_, A::MinX, kSuper, A::MinX, 40);
+  constrain(glyphsPlayPause_, A::MinX, kSuper, A::MinX, kBarMargin);
   constrain(glyphsPlayPause_, A::MinY, kSuper, A::MinY, -8);
+  // The width assumes a glyph about 50 wide at 1080; ours is wider, and the track must still end on screen.
+  const double trackLeft = kBarMargin + glyphsPlayPause_->preferredFrameSize().width() + kBarGap;
+  trackWidth_ = std::max(0.0, std::min(std::round(screen.width() - std::round(0.08 * H) - 72),
+                                       std::floor(screen.width() - kBarGap - trackLeft)));
+  const double track = trackWidth_;
 
   timeStart_ = textLayer(QStringLiteral("Time_Start"), QStringLiteral("00:00:00"), kText, 0.038 * H, TextAlignment::Left);
-  constrain(timeStart_, A::MinX, QStringLiteral("PlayPause"), A::MaxX, 34);
+  constrain(timeStart_, A::MinX, QStringLiteral("PlayPause"), A::MaxX, kBarGap);
   constrain(timeStart_, A::MidY, QStringLiteral("PlayPause"), A::MidY, 0.014 * H);
 
   timeEnd_ = textLayer(QStringLiteral("Time_End"), QStringLiteral("-00:00:00"), kText, 0.038 * H, TextAlignment::Right);
-  constrain(timeEnd_, A::MaxX, kSuper, A::MaxX, -34);
+  constrain(timeEnd_, A::MaxX, kSuper, A::MaxX, -kBarGap);
   constrain(timeEnd_, A::MidY, QStringLiteral("Time_Start"), A::MidY);
 
   barBackLayer_ = Layer::layer();
@@ -89,7 +96,7 @@ void OXVideoOSD::setupControls() {
   barBackLayer_->setBounds(QRectF(0, 0, track, 0.007 * H));
   barBackLayer_->setCornerRadius(5);
   barBackLayer_->setMasksToBounds(true);
-  constrain(barBackLayer_, A::MinX, QStringLiteral("PlayPause"), A::MaxX, 34);
+  constrain(barBackLayer_, A::MinX, QStringLiteral("PlayPause"), A::MaxX, kBarGap);
   constrain(barBackLayer_, A::MidY, QStringLiteral("PlayPause"), A::MidY, std::round(-0.015 * H));
 
   barProgressLayer_ = Layer::layer();
@@ -102,7 +109,7 @@ void OXVideoOSD::setupControls() {
   barProgressLayer_->setShadowOpacity(1);
   barProgressLayer_->setShadowOffset(QSizeF(0, 0));
   barProgressLayer_->setShadowRadius(4);
-  constrain(barProgressLayer_, A::MinX, QStringLiteral("PlayPause"), A::MaxX, 34);
+  constrain(barProgressLayer_, A::MinX, QStringLiteral("PlayPause"), A::MaxX, kBarGap);
   constrain(barProgressLayer_, A::MidY, QStringLiteral("PlayPause"), A::MidY, std::round(-0.015 * H));
 
   titleText_ = textLayer(QStringLiteral("title"), contentTitle_, kText, 0.038 * H, TextAlignment::Right);

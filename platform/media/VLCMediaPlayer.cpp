@@ -21,6 +21,8 @@ namespace {
 constexpr qint64 kShortJumpMs = 10 * 1000;
 constexpr qint64 kMediumJumpMs = 60 * 1000;
 constexpr qint64 kLongJumpMs = 5 * 60 * 1000;
+// How close to its length a title's last time report must come for its end to count as the title's end.
+constexpr qint64 kEndSlackMs = 2000;
 
 const libvlc_event_e kEvents[] = {
     libvlc_MediaPlayerOpening,     libvlc_MediaPlayerBuffering,        libvlc_MediaPlayerPlaying,
@@ -155,11 +157,16 @@ void VLCMediaPlayer::handle(const Event& ev) {
       updateState();
       break;
     case libvlc_MediaPlayerEndReached:
-      // libvlc's last time report falls short of the end; at the end the whole title has been played.
       vlcState_ = libvlc_Ended;
       finished_ = true;
-      if (length_ > 0) time_ = length_;
-      position_ = 1;
+      // libvlc's last time report falls a little short of the end. An input that ends well before its length (a
+      // cut file, a stream whose connection dropped) keeps the point it reached.
+      if (length_ > 0 && length_ - time_ < kEndSlackMs) {
+        time_ = length_;
+        position_ = 1;
+      } else if (length_ > 0) {
+        position_ = float(double(time_) / double(length_));
+      }
       updateState();
       break;
     case libvlc_MediaPlayerEncounteredError:

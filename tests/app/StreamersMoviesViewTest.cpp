@@ -142,7 +142,7 @@ TEST_F(StreamersMovies, MenuWhileConnectingEndsTheChildStoresNothingAndBrowsingR
   ox::WindowServer::shared().dispatchKeyEvent(ox::KeyEvent::withCharacters(QString(QChar(27))));
   EXPECT_FALSE(view->request().peerflix());
   EXPECT_EQ(driver->processId(), 0);
-  EXPECT_TRUE(gone(child));
+  EXPECT_TRUE(oxtest::spinUntil([&] { return gone(child); }, 3000));
   EXPECT_FALSE(view->isPlaying());
   step("address http://127.0.0.1:9/");  // too late: nobody listens
   oxtest::spinFor(200);
@@ -170,7 +170,7 @@ TEST_F(StreamersMovies, ATitleWithoutALinkComesBackQuietlyAndAStreamThatNeverSta
   ASSERT_TRUE(waitFor([&] { return bool(view->errorPanel()); }));
   EXPECT_EQ(view->errorPanel()->simpleAlertView()->textArray().first(), "We're unable to open this file.");
   EXPECT_FALSE(view->request().peerflix());
-  EXPECT_TRUE(gone(child));
+  EXPECT_TRUE(oxtest::spinUntil([&] { return gone(child); }, 3000));
   ASSERT_TRUE(waitFor([&] { return view->acceptEvents() && view->coverflowLayer()->opacity() == 1; }));
   EXPECT_FALSE(view->videoPlayer());
   view->errorPanel()->close();

@@ -140,6 +140,29 @@ TEST(OXVideoOSD, KeysPauseJumpAndLeaveWithTheReachedFractionOnce) {
   EXPECT_EQ(exits.percentages.size(), 1u);
 }
 
+TEST(OXVideoOSD, AStreamOfUnknownLengthPausedStaysPausedUntilPlayedOrLeft) {
+  REQUIRE_SAMPLES();
+  ExitWatch exits;
+  Playback p(s.rawStream, {});
+  ASSERT_TRUE(p.started());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return p.player->isPlaying(); }, 5000));
+  EXPECT_EQ(p.player->length(), 0);  // raw H.264 has no length to tell
+
+  press(" ");
+  ASSERT_TRUE(oxtest::spinUntil([&] { return p.player->state() == VLCMediaPlayerStatePaused; }, 5000));
+  oxtest::spinFor(500);
+  EXPECT_TRUE(exits.percentages.empty());
+  EXPECT_EQ(p.player->state(), VLCMediaPlayerStatePaused);
+  EXPECT_EQ(p.osd->glyphsPlayPause()->string(), "5");
+  press(" ");
+  ASSERT_TRUE(oxtest::spinUntil([&] { return p.player->isPlaying(); }, 5000));
+  EXPECT_TRUE(exits.percentages.empty());
+  // Menu still leaves, with no fraction to tell.
+  press(kEscape);
+  ASSERT_EQ(exits.percentages.size(), 1u);
+  EXPECT_EQ(exits.percentages.front(), 0.0f);
+}
+
 TEST(OXVideoOSD, HeldArrowsRepeatUntilReleased) {
   struct Counting : OXVideoOSD {
     using OXVideoOSD::OXVideoOSD;

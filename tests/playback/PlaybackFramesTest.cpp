@@ -28,6 +28,31 @@ double brightness(const QImage& img, const QRect& area) {
   return sum / (area.width() * area.height());
 }
 
+int channelSum(QRgb p) { return qRed(p) + qGreen(p) + qBlue(p); }
+
+// Where the progress track ends on its middle row: the filled part is white at its left, under the elapsed time, and
+// the half-transparent track lifts the picture above what the same column shows just under it. -1 when the track is
+// not seen towards the right.
+int trackRightEnd(const QImage& img) {
+  int top = -1, bottom = -1;  // the lowest white run, under the elapsed time's digits
+  for (int y = img.height() - 1; y >= 990; --y) {
+    if (channelSum(img.pixel(220, y)) >= 3 * 245) {
+      if (bottom < 0) bottom = y;
+      top = y;
+    } else if (bottom >= 0) {
+      break;
+    }
+  }
+  if (top < 0) return -1;
+  const int row = (top + bottom) / 2, below = bottom + 10;
+  if (below >= img.height()) return -1;
+  auto lifted = [&](int x) { return channelSum(img.pixel(x, row)) - channelSum(img.pixel(x, below)) > 60; };
+  int end = -1;
+  for (int x = 1500; x < img.width() && (x == 1500 ? lifted(x) : true); ++x)
+    if (lifted(x)) end = x;
+  return end;
+}
+
 }  // namespace
 
 TEST(PlaybackFrames, DisplayAndOptionsPanelOverThePlayingPattern) {
@@ -50,6 +75,10 @@ TEST(PlaybackFrames, DisplayAndOptionsPanelOverThePlayingPattern) {
   EXPECT_GT(whitePixels(display, QRect(1680, 980, 220, 50)), 150);  // remaining time
   EXPECT_GT(whitePixels(display, QRect(860, 980, 300, 50)), 150);   // title
   EXPECT_LT(whitePixels(display, QRect(0, 0, 1920, 900)), 2000);    // nothing else of ours over the picture
+  // The track's rounded right end stands inside the picture, under the end of the remaining time.
+  const int end = trackRightEnd(display);
+  EXPECT_GT(end, 1860);
+  EXPECT_LT(end, 1900);
 
   // The panel dims the picture and puts the chosen subtitle row, white, in the middle.
   EXPECT_LT(brightness(options, QRect(1500, 100, 200, 150)), 0.45 * brightness(display, QRect(1500, 100, 200, 150)));
@@ -81,4 +110,7 @@ TEST(PlaybackFrames, EpisodeMenuAndTrailerDisplay) {
   EXPECT_GT(whitePixels(trailer, QRect(760, 860, 400, 100)), 400);
   EXPECT_GT(whitePixels(trailer, QRect(860, 980, 300, 50)), 150);
   EXPECT_GT(whitePixels(trailer, QRect(40, 940, 120, 140)), 1500);
+  const int end = trackRightEnd(trailer);
+  EXPECT_GT(end, 1860);
+  EXPECT_LT(end, 1900);
 }

@@ -14,7 +14,7 @@ namespace oxtest {
 
 namespace {
 // Bump when the samples change, so an older set in the build folder is made again.
-const char kStamp[] = "ready-4";
+const char kStamp[] = "ready-5";
 
 // Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed. They start
 // as the tests' other programs do, so a sanitized test process keeps seeing its own locks afterwards.
@@ -45,7 +45,7 @@ bool generate(const MediaSamples& s) {
       srt.write("1\n00:00:00,000 --> 00:00:01,000\nFirst cue\n\n2\n00:00:01,000 --> 00:00:02,000\nSecond cue\n") <= 0)
     return false;
   srt.close();
-  return ffmpeg({
+  const bool made = ffmpeg({
       lavfi + QStringList{"testsrc=size=320x240:rate=25:duration=2"} + lavfi +
           QStringList{"sine=frequency=440:duration=2"} + h264 + QStringList{"-c:a", "aac", "-shortest", s.clip},
       lavfi + QStringList{"smptebars=size=320x240:rate=25:duration=2"} + lavfi +
@@ -64,7 +64,13 @@ bool generate(const MediaSamples& s) {
       lavfi + QStringList{"smptebars=size=320x240:rate=10:duration=20"} + lavfi +
           QStringList{"sine=frequency=440:duration=20"} + h264 +
           QStringList{"-c:a", "aac", "-b:a", "32k", "-shortest", s.longBars},
+      lavfi + QStringList{"testsrc=size=160x120:rate=25:duration=20"} + h264 + QStringList{"-f", "h264", s.rawStream},
   });
+  if (!made) return false;
+  QFile whole(s.longBars), cut(s.cutBars);
+  if (!whole.open(QIODevice::ReadOnly) || !cut.open(QIODevice::WriteOnly)) return false;
+  const QByteArray bytes = whole.readAll();
+  return cut.write(bytes.left(bytes.size() / 4)) == bytes.size() / 4;
 }
 
 MediaSamples make() {
@@ -80,6 +86,8 @@ MediaSamples make() {
   s.frame = d + "frame.mkv";
   s.longClip = d + "long.mkv";
   s.longBars = d + "long-bars.mkv";
+  s.cutBars = d + "cut-bars.mkv";
+  s.rawStream = d + "stream.h264";
   s.subtitles = d + "cues.srt";
   s.missing = d + "nothing-here.mkv";
   QLockFile lock(d + ".lock");

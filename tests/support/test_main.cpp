@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   for (const char* name : {"OMBRIX_SEARCH_URL", "OMBRIX_MOVIE_SEARCH_URL", "OMBRIX_QUEUE_URL", "OMBRIX_TVDB_URL",
                            "OMBRIX_API_URL", "OMBRIX_API_STAGING_URL", "OMBRIX_OPENSUBTITLES_URL", "OMBRIX_BUCKET_URL",
-                           "OMBRIX_SCRAPE_URL", "OMBRIX_WEBSITE_URL", "OMBRIX_FEED_URL"})
+                           "OMBRIX_SCRAPE_URL", "OMBRIX_WEBSITE_URL", "OMBRIX_FEED_URL", "OMBRIX_VIDEO_SITE_URL"})
     qputenv(name, "http://127.0.0.1:9");
   qputenv("OMBRIX_HELPER_PORT", "0");
   qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/ombrix-tests-have-no-system-bus");
