@@ -58,7 +58,8 @@ void OXCoreLibrary::updateTrailers() {
   if (path.isEmpty()) return;
   if (QFileInfo::exists(path) && library_->hoursFromLastUpdateTrailers() < 121) return;
   fetchInto(QUrl(bucketURL(kTrailersFile)), path);
-  library_->trailersUpdated();
+  // A fetch cut short by shutdown is no update: the next start fetches again.
+  if (!cancel_->isCancelled()) library_->trailersUpdated();
 }
 
 void OXCoreLibrary::updateHomeBackdrops() {
@@ -67,7 +68,7 @@ void OXCoreLibrary::updateHomeBackdrops() {
                              QStringLiteral("homeMoviesBackdrops"));
   updateHomeBackdropsFromURL(QUrl(bucketURL(QStringLiteral("homeBackdropsShows.txt"))),
                              QStringLiteral("homeShowsBackdrops"));
-  library_->homeBackdropsUpdated();
+  if (!cancel_->isCancelled()) library_->homeBackdropsUpdated();
 }
 
 void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QString& folderName) {
@@ -90,9 +91,9 @@ void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
     keep.insert(name);
     const QString target = QDir(folder).filePath(name);
     const QUrl source = get1920ModeFromURL(url);
-    operations.push_back(std::make_shared<ox::Operation>([source, target] {
+    operations.push_back(std::make_shared<ox::Operation>(guarded([source, target] {
       if (!QFileInfo::exists(target)) fetchInto(source, target);
-    }));
+    })));
   }
   // The scan queue's thread waits on the download queue's own threads, never on its own.
   for (const auto& op : operations) resourcesDownloadQueue_.addOperation(op);
@@ -110,9 +111,9 @@ void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
 }
 
 void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target) {
-  resourcesDownloadQueue_.addOperationWithBlock([source, target] {
+  resourcesDownloadQueue_.addOperationWithBlock(guarded([source, target] {
     if (!QFileInfo::exists(target)) fetchInto(source, target);
-  });
+  }));
 }
 
 void OXCoreLibrary::downloadPoster(const QUrl& url, const QString& folderName) {
