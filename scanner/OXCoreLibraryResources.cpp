@@ -41,6 +41,15 @@ QUrl sizeVariant(const QUrl& url, const QString& segment) {
 
 enum Wanted { kPoster, kBackdrop, kSoundtrack };
 
+// A file, a link, or a folder with all it holds (errors ignored; gone already is fine).
+void removeEntry(const QString& path) {
+  const QFileInfo entry(path);
+  if (entry.isDir() && !entry.isSymLink())
+    QDir(path).removeRecursively();
+  else
+    QFile::remove(path);
+}
+
 }  // namespace
 
 QString OXCoreLibrary::bucketURL(const QString& object) const {
@@ -99,15 +108,16 @@ void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
   for (const auto& op : operations) resourcesDownloadQueue_.addOperation(op);
   for (const auto& op : operations) op->waitUntilFinished();
 
-  QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  // Every entry whose path below the folder the list does not name goes, at any depth (links are not followed).
+  const QDir base(folder);
+  QStringList stale;
+  QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                  QDirIterator::Subdirectories);
   while (it.hasNext()) {
-    const QFileInfo entry(it.next());
-    if (keep.contains(entry.fileName())) continue;
-    if (entry.isDir() && !entry.isSymLink())
-      QDir(entry.filePath()).removeRecursively();
-    else
-      QFile::remove(entry.filePath());
+    const QString path = it.next();
+    if (!keep.contains(base.relativeFilePath(path))) stale << path;
   }
+  for (const QString& path : stale) removeEntry(path);
 }
 
 void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target) {
@@ -168,13 +178,7 @@ void OXCoreLibrary::synchroniseFolder(const QString& folderName, const QStringLi
   QSet<QString> wantedNames;
   for (const QString& text : wanted) wantedNames.insert(fileNameForURL(QUrl::fromEncoded(text.toUtf8())));
   for (const QString& name : present)
-    if (!wantedNames.contains(name)) {
-      const QString path = QDir(folder).filePath(name);
-      if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
-        QDir(path).removeRecursively();
-      else
-        QFile::remove(path);
-    }
+    if (!wantedNames.contains(name)) removeEntry(QDir(folder).filePath(name));
   const QSet<QString> presentNames(present.cbegin(), present.cend());
   QSet<QString> queued;  // two entries sharing one image fetch it once
   for (const QString& text : wanted) {

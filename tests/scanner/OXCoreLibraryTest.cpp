@@ -11,6 +11,7 @@
 #include <QThread>
 #include <atomic>
 
+#include "platform/foundation/HttpClient.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/PowerAssertion.h"
 #include "scanner/OXCoreLibrary.h"
@@ -225,9 +226,20 @@ TEST_F(CoreLibrary, AgesAtTheirEdges) {
   library->setLastHomeBackdropUpdate(now.addSecs(-24 * 3600));
   engine.updateHomeBackdrops();
   EXPECT_EQ(bucketPaths().filter("homeBackdrops").size(), 0);
+  // The clean-up after the lists reaches into folders, even one that bears a listed name.
+  const QString listed =
+      QUrl(QString::fromUtf8(ox::httpGet(QUrl(standIn().baseUrl("bucket") + "/homeBackdropsMovies.txt")).body)
+               .section(',', 0, 0))
+          .fileName();
+  ASSERT_FALSE(listed.isEmpty());
+  ASSERT_TRUE(writeFile(file("homeMoviesBackdrops/" + listed + "/stray.jpg"), "x"));
+  ASSERT_TRUE(writeFile(file("homeMoviesBackdrops/old/.hidden/stray.jpg"), "x"));
+  standIn().clear();
   library->setLastHomeBackdropUpdate(now.addSecs(-25 * 3600));
   engine.updateHomeBackdrops();
   EXPECT_EQ(bucketPaths().filter("homeBackdrops").size(), 2);
+  EXPECT_FALSE(QFileInfo::exists(file("homeMoviesBackdrops/" + listed + "/stray.jpg")));
+  EXPECT_FALSE(QFileInfo::exists(file("homeMoviesBackdrops/old")));
 
   int scanning = 0;
   auto token = ox::NotificationCenter::defaultCenter().addObserver(OXCoreLibrary::kScanningState, nullptr,
