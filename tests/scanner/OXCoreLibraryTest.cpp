@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
+#include <cstdio>
 
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/PowerAssertion.h"
@@ -176,6 +178,30 @@ TEST_F(CoreLibrary, CyclesFetchEachResourceOnceFindNewFilesAndPurgeRemovedFolder
     bus.unregisterService("org.freedesktop.ScreenSaver");
     bus.unregisterObject("/org/freedesktop/ScreenSaver");
   }
+}
+
+TEST_F(CoreLibrary, FilesWithLatin1NamesAreScannedOnceAndKeepTheirBytes) {
+  // Names as old disks and shares hold them: Latin-1 bytes, not UTF-8.
+  const QByteArray known = QFile::encodeName(movies) + "/tt9000004 Caf\xe9.mkv";
+  const QByteArray unknown = QFile::encodeName(movies) + "/Vid\xe9o de No\xebl.mkv";
+  for (const QByteArray& name : {known, unknown}) {
+    std::FILE* f = std::fopen(name.constData(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("film", f);
+    std::fclose(f);
+  }
+  OXCoreLibrary engine(library, false, identification());
+  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+  runCycle(engine);
+  runCycle(engine);
+  EXPECT_EQ(identified.load(), 2);  // neither purged nor identified again
+  ASSERT_TRUE(library->saveLibrary());
+  const auto stored = OXLibrary::libraryWithSupportFolder(support.path());
+  ASSERT_EQ(stored->movieList().size(), 1);
+  ASSERT_EQ(stored->unknownMovieList().size(), 1);
+  const auto film = stored->movieList()[0]->file();
+  EXPECT_EQ(ox::encodeFileName(film->filePath()), known);
+  EXPECT_EQ(ox::encodeFileName(stored->unknownMovieList()[0]->filePath()), unknown);
 }
 
 TEST_F(CoreLibrary, ErrorAnswersNeverReplaceFilesAndUnsafeNamesAreNotFetched) {
