@@ -1,7 +1,6 @@
 #include "app/EpisodeView.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <cmath>
 
 #include "app/HomeSectionListView.h"
@@ -10,6 +9,7 @@
 #include "app/ShowsView.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
+#include "platform/foundation/FileName.h"
 #include "platform/layers/LayoutManager.h"
 #include "platform/layers/Transaction.h"
 #include "platform/ui/Images.h"
@@ -259,7 +259,7 @@ void EpisodeView::playEpisodeWithRatio(float ratio) {
 void EpisodeView::openEpisode(float ratio) {
   const std::shared_ptr<OXFile> file = playingEpisode_ ? playingEpisode_->file() : nullptr;
   const QString path = file ? file->filePath() : QString();
-  if (path.isEmpty() || !QFileInfo(path).isFile()) {
+  if (!ox::isFileAtPath(path)) {
     acceptEvents_ = true;
     videoDidClosedWithError(false);
     return;

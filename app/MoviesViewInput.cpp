@@ -1,6 +1,5 @@
 // The movie browser's keys and remote commands, and playback from the request to the return to browsing.
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include "app/CALayer_Transitions.h"
 #include "app/MoviesView.h"
@@ -8,6 +7,7 @@
 #include "core/OXApplicationSupport.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/Log.h"
 #include "platform/layers/Transaction.h"
 #include "platform/ui/Window.h"
@@ -106,7 +106,7 @@ void MoviesView::openSelectedTitle(float ratio) {
   const auto movie = std::dynamic_pointer_cast<OXMovie>(playingObject_);
   const auto file = movie ? movie->file() : nullptr;
   const QString path = file ? file->filePath() : QString();
-  if (path.isEmpty() || !QFileInfo(path).isFile()) {
+  if (!ox::isFileAtPath(path)) {
     acceptEvents_ = true;
     videoDidClosedWithError(true);
     return;

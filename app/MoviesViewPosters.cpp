@@ -6,6 +6,7 @@
 #include "app/OXPosterMaskView.h"
 #include "core/OXApplicationSupport.h"
 #include "core/OXLibrary.h"
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/layers/LayoutManager.h"
@@ -98,7 +99,7 @@ bool MoviesView::isContentDisable(const ox::CodingPtr& record) const {
   const auto* withFile = dynamic_cast<const OXFileAndLinks*>(record.get());
   const std::shared_ptr<OXFile> file = withFile ? withFile->file() : nullptr;
   const QString path = file ? file->filePath() : QString();
-  return !path.isEmpty() && !QFileInfo::exists(path);
+  return !path.isEmpty() && !ox::existsAtPath(path);
 }
 
 QImage MoviesView::composePoster(const QImage& picture, const QSizeF& canvas, bool unavailable, double veilOpacity) {

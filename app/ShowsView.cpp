@@ -1,10 +1,10 @@
 #include "app/ShowsView.h"
 
-#include <QFileInfo>
 
 #include "app/CALayer_Transitions.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
+#include "platform/foundation/FileName.h"
 #include "platform/layers/Transaction.h"
 #include "platform/ui/Window.h"
 
@@ -24,7 +24,7 @@ bool ShowsView::hasNoEpisodeFile(const OXShow& show, const OXLibrary::EpisodeLis
   for (const auto& e : episodes) {
     if (e->showID() != show.showID()) continue;
     const std::shared_ptr<OXFile> file = e->file();
-    if (file && !file->filePath().isEmpty() && QFileInfo::exists(file->filePath())) return false;
+    if (file && ox::existsAtPath(file->filePath())) return false;
   }
   return true;
 }

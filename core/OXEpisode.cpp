@@ -4,11 +4,10 @@
 #include "core/OXTools.h"
 
 QString OXEpisode::description() const {
+  // One pass: a "%1" in the title stays text.
   return QStringLiteral("%1x%2 - %3 (%4)")
-      .arg(seasonNumber_)
-      .arg(episodeNumber_)
-      .arg(title_.isNull() ? QStringLiteral("(null)") : title_)
-      .arg(episodeID_);
+      .arg(QString::number(seasonNumber_), QString::number(episodeNumber_),
+           title_.isNull() ? QStringLiteral("(null)") : title_, QString::number(episodeID_));
 }
 
 std::shared_ptr<OXEpisode> OXEpisode::initWithDictionary(const QVariantMap& hit) {

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/foundation/FileName.h"
+
 namespace {
 
 // Slicing-by-8 tables: table[0] is the classic byte table, table[k] advances a byte k positions further.
@@ -39,13 +41,13 @@ QString nullText(const QString& s) { return s.isNull() ? QStringLiteral("(null)"
 quint64 sizeOfPath(const QString& path) {
   if (path.isEmpty()) return 0;
   struct stat st {};
-  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return 0;
+  if (::stat(ox::encodeFileName(path).constData(), &st) != 0) return 0;
   return st.st_size < 0 ? 0 : quint64(st.st_size);
 }
 
 // The three samples through one descriptor; each whole, or the sampling fails (a shorter one is a read failure).
 bool readSamples(const QString& path, const quint64 (&offsets)[3], QByteArray (&samples)[3]) {
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(ox::encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   bool whole = true;
   for (int i = 0; i < 3 && whole; ++i) {
@@ -78,8 +80,8 @@ QString hexDigest(const QByteArray& data, const EVP_MD* md, QCryptographicHash::
 }
 
 QByteArray readRange(const QString& path, quint64 offset, quint64 length) {
-  QFile file(path);
-  if (path.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return {};
+  QFile file;
+  if (!ox::openFileAtPath(file, path, QIODevice::Unbuffered)) return {};
   const qint64 size = file.size();
   if (size <= 0 || offset >= quint64(size) || length == 0) return {};
   const qint64 want = qint64(std::min(length, quint64(size) - offset));
@@ -278,8 +280,8 @@ QByteArray OXFile::subdataWithRange(quint64 offset, quint64 length) const {
 QString OSHashAlgorithm::stringForHash(quint64 hash) { return QString::number(hash, 16); }
 
 OSHashAlgorithm::Result OSHashAlgorithm::hashForPath(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return hashForFile(nullptr);
+  QFile file;
+  if (!ox::openFileAtPath(file, path, QIODevice::Unbuffered)) return hashForFile(nullptr);
   const Result result = hashForFile(&file);
   file.close();
   return result;

@@ -1,7 +1,5 @@
 #include "core/OXFolderWalk.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/foundation/FileName.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ struct Walk {
         entries.push_back(std::move(entry));
       }
     }
-    for (Entry& e : entries) e.name = QFile::decodeName(names.data() + e.at);
+    for (Entry& e : entries) e.name = ox::decodeFileName(QByteArray(names.data() + e.at));
     // ASCII names sort the same by their bytes; others as their UTF-16 texts do.
     if (ascii)
       std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
@@ -91,7 +91,7 @@ struct Walk {
       int child = fd >= 0 ? ::openat(fd, names.data() + entry.at, kFlags) : -1;
       if (child < 0 && (fd < 0 || errno == EMFILE || errno == ENFILE)) {
         if (fd >= 0) ::close(std::exchange(fd, -1));
-        child = ::open(QFile::encodeName(path).constData(), kFlags);
+        child = ::open(ox::encodeFileName(path).constData(), kFlags);
       }
       if (child >= 0) walk(child, path + QLatin1Char('/'));
     }
@@ -103,11 +103,11 @@ struct Walk {
 
 QStringList pathsBelowFolder(const QString& folder, const QStringList& suffixes) {
   QStringList out;
-  if (folder.isEmpty() || !QFileInfo(folder).isDir()) return out;
+  if (!ox::isFolderAtPath(folder)) return out;
   QString prefix = folder;
   // The stored forms of folders end with "/"; the entries get exactly one separator.
   while (prefix.size() > 1 && prefix.endsWith(QLatin1Char('/'))) prefix.chop(1);
-  const int fd = ::open(QFile::encodeName(prefix).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(ox::encodeFileName(prefix).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return out;
   if (!prefix.endsWith(QLatin1Char('/'))) prefix += QLatin1Char('/');
   Walk walk{suffixes, {}, false, out};

@@ -1,15 +1,13 @@
 #include "core/OXRootList.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSet>
-#include <sys/stat.h>
 #include <vector>
 
 #include "core/OXDetachedCopy.h"
 #include "core/OXFolderWalk.h"
 #include "core/OXLibrary.h"
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace {
@@ -36,10 +34,8 @@ bool isClean(const QString& path) {
 
 QString cleanPath(const QString& path) { return OXRootList::cleanedPath(path); }
 
-// As QFileInfo::exists and isDir ask it: links are followed.
 bool existsOnDisk(const QString& path, bool asFolder) {
-  struct stat st {};
-  return ::stat(QFile::encodeName(path).constData(), &st) == 0 && (!asFolder || S_ISDIR(st.st_mode));
+  return asFolder ? ox::isFolderAtPath(path) : ox::existsAtPath(path);
 }
 
 // A folder as stored: a directory URL of its cleaned path, ending in "/".

@@ -3,7 +3,8 @@
 #include "core/OXRecordValues.h"
 
 QString OXShow::description() const {
-  return QStringLiteral("%1 (%2)").arg(title_.isNull() ? QStringLiteral("(null)") : title_).arg(showID_);
+  // One pass: a "%1" in the title stays text.
+  return QStringLiteral("%1 (%2)").arg(title_.isNull() ? QStringLiteral("(null)") : title_, QString::number(showID_));
 }
 
 std::shared_ptr<OXShow> OXShow::initWithDictionary(const QVariantMap& hit) {

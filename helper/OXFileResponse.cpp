@@ -1,6 +1,5 @@
 #include "helper/OXFileResponse.h"
 
-#include <QFile>
 #include <QMimeDatabase>
 #include <httplib.h>
 
@@ -13,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/Log.h"
 
 namespace {
@@ -60,7 +60,7 @@ void OXFileResponse::respond(const QString& path, const httplib::Request& reques
   ignoreRanges(request);
 
   auto source = std::make_shared<FileSource>();
-  source->fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  source->fd = ::open(ox::encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
   struct stat info {};
   if (source->fd < 0 || ::fstat(source->fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     OXLOG("library server: cannot open %s: %s", qPrintable(path), std::strerror(errno));

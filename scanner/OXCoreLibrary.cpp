@@ -37,7 +37,9 @@ OXCoreLibrary* OXCoreLibrary::shareCoreLibrary() {
 }
 
 OXCoreLibrary::OXCoreLibrary(std::shared_ptr<OXLibrary> library, bool start, Identification identification)
-    : library_(std::move(library)), identification_(std::move(identification)) {
+    : library_(std::move(library)),
+      identification_(std::move(identification)),
+      cancel_(std::make_shared<ox::HttpCancel>()) {
   if (start) {
     timeRefreshUpdated();
     updateLibrary();
@@ -46,13 +48,7 @@ OXCoreLibrary::OXCoreLibrary(std::shared_ptr<OXLibrary> library, bool start, Ide
       kTimeRefreshUpdated, nullptr, [this](const ox::Notification&) { timeRefreshUpdated(); });
 }
 
-OXCoreLibrary::~OXCoreLibrary() {
-  ox::NotificationCenter::defaultCenter().removeObserver(refreshObserver_);
-  timer_.reset();
-  scanQueue_.cancelAllOperations();
-  scanQueue_.waitUntilAllOperationsAreFinished();
-  resourcesDownloadQueue_.waitUntilAllOperationsAreFinished();
-}
+OXCoreLibrary::~OXCoreLibrary() { shutdown(); }
 
 // ---------------------------------------------------------------------------------------------------------------
 // Timer and cycle
@@ -102,10 +98,10 @@ void OXCoreLibrary::updateLibrary() {
   }
   scanQueue_.cancelAllOperations();
   auto ran = std::make_shared<std::atomic<bool>>(false);
-  auto cycle = std::make_shared<ox::Operation>([this, ran] {
+  auto cycle = std::make_shared<ox::Operation>(guarded([this, ran] {
     *ran = true;
     runCycle();
-  });
+  }));
   // A cycle cancelled before it started ends here, so the next one is not held back for ever.
   std::weak_ptr<int> alive = life_;
   cycle->setCompletionBlock([this, ran, alive] {
@@ -125,6 +121,11 @@ void OXCoreLibrary::shutdown() {
     shutDown_ = true;
     followUp_ = false;
   }
+  cancel_->cancel();
+  // Nothing waiting starts; what runs ends at its next request, or at once when it is in one.
+  scanQueue_.cancelAllOperations();
+  streamerRequestQueue_.cancelAllOperations();
+  resourcesDownloadQueue_.cancelAllOperations();
   // The scan queue first: its blocks hand work to the other two.
   scanQueue_.close();
   streamerRequestQueue_.close();
@@ -157,20 +158,30 @@ void OXCoreLibrary::cycleEnded() {
   if (again) updateLibrary();
 }
 
+std::function<void()> OXCoreLibrary::guarded(std::function<void()> block) const {
+  return [cancel = cancel_, block = std::move(block)] {
+    if (cancel->isCancelled()) return;
+    ox::HttpCancelScope scope(cancel);
+    block();
+  };
+}
+
 void OXCoreLibrary::runCycle() {
   ox::PowerAssertion assertion(QStringLiteral("Updating Ombrix Library"));
   if (auto roots = library_->rootList()) roots->removeElementsOutsideFolderToScan();
-  updateTrailers();
-  updatePosters();
-  updateBackdrops();
-  updateHomeBackdrops();
-  updateSoundtracks();
+  // Each step may wait on the network; after shutdown the rest of the cycle is left out.
+  for (auto step : {&OXCoreLibrary::updateTrailers, &OXCoreLibrary::updatePosters, &OXCoreLibrary::updateBackdrops,
+                    &OXCoreLibrary::updateHomeBackdrops, &OXCoreLibrary::updateSoundtracks,
+                    &OXCoreLibrary::scanNewFiles, &OXCoreLibrary::updateStreamers})
+    if (!cancel_->isCancelled()) (this->*step)();
+  assertion.release();
+}
+
+void OXCoreLibrary::scanNewFiles() {
   const auto roots = library_->rootList();
   scanMovieFiles(roots ? roots->getMovieFilesNotScanned() : QStringList{});
   scanEpisodeFiles(roots ? roots->getEpisodeFilesNotScanned() : QStringList{});
   scanUnknowns();
-  updateStreamers();
-  assertion.release();
 }
 
 void OXCoreLibrary::scanMovieFiles(const QStringList& paths) {
@@ -196,7 +207,7 @@ void OXCoreLibrary::addScanBlocks(const QStringList& paths, int type) {
   const auto scan = identification_.scanPath;
   const auto library = library_;
   for (const QString& path : paths)
-    op->addExecutionBlock([scan, path, type, library, delegate] { scan(path, type, library, delegate); });
+    op->addExecutionBlock(guarded([scan, path, type, library, delegate] { scan(path, type, library, delegate); }));
 }
 
 void OXCoreLibrary::scanUnknowns() {
@@ -208,7 +219,8 @@ void OXCoreLibrary::scanUnknowns() {
     delegate = delegate_;
   }
   if (!op) return;
-  op->setCompletionBlock([this, delegate] { completeIdentification(delegate); });
+  // After shutdown neither the passes nor the end-of-cycle save run: the program saves once on its way out.
+  op->setCompletionBlock(guarded([this, delegate] { completeIdentification(delegate); }));
   scanQueue_.addOperation(op);
 }
 

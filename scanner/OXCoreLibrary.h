@@ -15,6 +15,9 @@
 
 class QTimer;
 class OXCoreLibraryDelegate;
+namespace ox {
+class HttpCancel;
+}
 
 // The helper's engine: keeps the library store up to date. At the refresh interval, at start, on "Update Library"
 // and when the folders change it runs one update cycle: purge, resource downloads, one identification operation
@@ -69,9 +72,10 @@ class OXCoreLibrary {
   // From the start of a cycle (queued) until its end-of-cycle save, and while the scan queue holds work.
   bool isUpdating() const;
 
-  // Before the process goes, on the main thread: the timer stops, no cycle starts any more, and every queue is
-  // drained (running blocks and completions end) before this returns, so no engine thread outlives it. Reads and
-  // saves still work afterwards.
+  // Before the process goes, on the main thread: the timer stops, no cycle, block or download starts any more, the
+  // requests under way are cancelled, and every queue is drained before this returns, so no engine thread outlives
+  // it and it takes well under a second whatever the services do. What was identified stays in the store; a file
+  // whose search was cut short stays new. Reads and saves still work afterwards.
   void shutdown();
   bool isShutDown() const;
 
@@ -123,6 +127,8 @@ class OXCoreLibrary {
 
  private:
   void runCycle();
+  // The identification operation over the files the library does not know yet, queued.
+  void scanNewFiles();
   void scanMovieFiles(const QStringList& paths);
   void scanEpisodeFiles(const QStringList& paths);
   void scanUnknowns();
@@ -130,6 +136,9 @@ class OXCoreLibrary {
   // On the main thread after the end-of-cycle save: starts the follow-up when one was asked for.
   void cycleEnded();
   void addScanBlocks(const QStringList& paths, int type);
+  // `block` as the engine queues it: passed over after shutdown, otherwise run with its requests under the engine's
+  // cancel token.
+  std::function<void()> guarded(std::function<void()> block) const;
   void synchroniseFolder(const QString& folderName, const QStringList& wanted, QUrl (*source)(const QUrl&));
   void queueDownload(const QUrl& source, const QString& target);
   static QStringList wantedURLs(const QList<ox::CodingPtr>& contents, int which);
@@ -148,6 +157,8 @@ class OXCoreLibrary {
   int timerInterval_ = 0;
   ox::NotificationCenter::Token refreshObserver_ = 0;
   std::shared_ptr<int> life_ = std::make_shared<int>(0);
+  // Cancelled at shutdown: ends every request the engine's blocks make, wherever it is made.
+  const std::shared_ptr<ox::HttpCancel> cancel_;
   ox::OperationQueue resourcesDownloadQueue_{2};
   ox::OperationQueue scanQueue_{4};
   ox::OperationQueue streamerRequestQueue_{3};

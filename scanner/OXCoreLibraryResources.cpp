@@ -41,6 +41,15 @@ QUrl sizeVariant(const QUrl& url, const QString& segment) {
 
 enum Wanted { kPoster, kBackdrop, kSoundtrack };
 
+// A file, a link, or a folder with all it holds (errors ignored; gone already is fine).
+void removeEntry(const QString& path) {
+  const QFileInfo entry(path);
+  if (entry.isDir() && !entry.isSymLink())
+    QDir(path).removeRecursively();
+  else
+    QFile::remove(path);
+}
+
 }  // namespace
 
 QString OXCoreLibrary::bucketURL(const QString& object) const {
@@ -58,7 +67,8 @@ void OXCoreLibrary::updateTrailers() {
   if (path.isEmpty()) return;
   if (QFileInfo::exists(path) && library_->hoursFromLastUpdateTrailers() < 121) return;
   fetchInto(QUrl(bucketURL(kTrailersFile)), path);
-  library_->trailersUpdated();
+  // A fetch cut short by shutdown is no update: the next start fetches again.
+  if (!cancel_->isCancelled()) library_->trailersUpdated();
 }
 
 void OXCoreLibrary::updateHomeBackdrops() {
@@ -67,7 +77,7 @@ void OXCoreLibrary::updateHomeBackdrops() {
                              QStringLiteral("homeMoviesBackdrops"));
   updateHomeBackdropsFromURL(QUrl(bucketURL(QStringLiteral("homeBackdropsShows.txt"))),
                              QStringLiteral("homeShowsBackdrops"));
-  library_->homeBackdropsUpdated();
+  if (!cancel_->isCancelled()) library_->homeBackdropsUpdated();
 }
 
 void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QString& folderName) {
@@ -90,29 +100,30 @@ void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
     keep.insert(name);
     const QString target = QDir(folder).filePath(name);
     const QUrl source = get1920ModeFromURL(url);
-    operations.push_back(std::make_shared<ox::Operation>([source, target] {
+    operations.push_back(std::make_shared<ox::Operation>(guarded([source, target] {
       if (!QFileInfo::exists(target)) fetchInto(source, target);
-    }));
+    })));
   }
   // The scan queue's thread waits on the download queue's own threads, never on its own.
   for (const auto& op : operations) resourcesDownloadQueue_.addOperation(op);
   for (const auto& op : operations) op->waitUntilFinished();
 
-  QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  // Every entry whose path below the folder the list does not name goes, at any depth (links are not followed).
+  const QDir base(folder);
+  QStringList stale;
+  QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                  QDirIterator::Subdirectories);
   while (it.hasNext()) {
-    const QFileInfo entry(it.next());
-    if (keep.contains(entry.fileName())) continue;
-    if (entry.isDir() && !entry.isSymLink())
-      QDir(entry.filePath()).removeRecursively();
-    else
-      QFile::remove(entry.filePath());
+    const QString path = it.next();
+    if (!keep.contains(base.relativeFilePath(path))) stale << path;
   }
+  for (const QString& path : stale) removeEntry(path);
 }
 
 void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target) {
-  resourcesDownloadQueue_.addOperationWithBlock([source, target] {
+  resourcesDownloadQueue_.addOperationWithBlock(guarded([source, target] {
     if (!QFileInfo::exists(target)) fetchInto(source, target);
-  });
+  }));
 }
 
 void OXCoreLibrary::downloadPoster(const QUrl& url, const QString& folderName) {
@@ -167,13 +178,7 @@ void OXCoreLibrary::synchroniseFolder(const QString& folderName, const QStringLi
   QSet<QString> wantedNames;
   for (const QString& text : wanted) wantedNames.insert(fileNameForURL(QUrl::fromEncoded(text.toUtf8())));
   for (const QString& name : present)
-    if (!wantedNames.contains(name)) {
-      const QString path = QDir(folder).filePath(name);
-      if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
-        QDir(path).removeRecursively();
-      else
-        QFile::remove(path);
-    }
+    if (!wantedNames.contains(name)) removeEntry(QDir(folder).filePath(name));
   const QSet<QString> presentNames(present.cbegin(), present.cend());
   QSet<QString> queued;  // two entries sharing one image fetch it once
   for (const QString& text : wanted) {

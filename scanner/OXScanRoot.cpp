@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/foundation/HttpClient.h"
+
 namespace {
 
 // Held while an item is added and announced, so that a show found by two files at once is announced once, and
@@ -38,6 +40,8 @@ std::shared_ptr<OXLibrary> OXScanRoot::library() const {
 void OXScanRoot::runScan() {
   if (!hashMode_ && searchFullText()) return;
   if (searchHash()) return;
+  // Searches cut short by the helper's shutdown decided nothing: the file stays new for its next start.
+  if (ox::HttpCancelScope::isCancelled()) return;
   addToUnknownList();
 }
 

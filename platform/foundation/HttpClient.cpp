@@ -109,6 +109,8 @@ HttpCancelScope::HttpCancelScope(std::shared_ptr<const HttpCancel> token) : m_pr
 
 HttpCancelScope::~HttpCancelScope() { t_scopeCancel = std::move(m_previous); }
 
+bool HttpCancelScope::isCancelled() { return t_scopeCancel && t_scopeCancel->isCancelled(); }
+
 QByteArray HttpResponse::header(const QByteArray& name) const {
   for (const auto& [key, value] : headers)
     if (key.compare(name, Qt::CaseInsensitive) == 0) return value;

@@ -29,6 +29,8 @@ class HttpCancelScope {
   ~HttpCancelScope();
   HttpCancelScope(const HttpCancelScope&) = delete;
   HttpCancelScope& operator=(const HttpCancelScope&) = delete;
+  // Whether this thread's scope carries a cancelled token, for work that must tell a cancelled answer from a real one.
+  static bool isCancelled();
 
  private:
   std::shared_ptr<const HttpCancel> m_previous;

@@ -80,7 +80,8 @@ struct BlockRun : std::enable_shared_from_this<BlockRun> {
     for (;;) {
       const size_t i = next.fetch_add(1);
       if (i >= blocks.size()) return;
-      blocks[i]();
+      // Once cancelled, the blocks still waiting are passed over; those already running end on their own.
+      if (!op->isCancelled()) blocks[i]();
       blocks[i] = nullptr;  // free what the block holds as soon as it has run
       {
         std::lock_guard lock(mutex);
@@ -152,7 +153,7 @@ void Operation::cancel() {
   if (!queue) return;
   std::lock_guard lock(queue->mutex);
   auto it = std::find(queue->waiting.begin(), queue->waiting.end(), shared_from_this());
-  if (it == queue->waiting.end()) return;  // started meanwhile: it runs to its end
+  if (it == queue->waiting.end()) return;  // started meanwhile: its waiting blocks are passed over
   std::shared_ptr<Operation> self = *it;
   queue->waiting.erase(it);
   queue->drop(self);

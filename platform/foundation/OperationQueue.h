@@ -32,7 +32,8 @@ class Operation : public std::enable_shared_from_this<Operation> {
   // Replaces any earlier completion; ignored once the completion has been taken to run.
   void setCompletionBlock(std::function<void()> block);
 
-  // Not yet started: the blocks will not run. Already running: the blocks run to their end (only the flag is set).
+  // Not yet started: the blocks will not run. Already running: the blocks that have started run to their end, the
+  // others are passed over.
   void cancel();
   bool isCancelled() const;
   bool isFinished() const;
@@ -79,7 +80,8 @@ class OperationQueue {
   void setMaxConcurrentOperationCount(int count);
   int maxConcurrentOperationCount() const;
 
-  // Waiting operations are dropped (their completions run); running ones are marked cancelled and run to their end.
+  // Waiting operations are dropped (their completions run); running ones are marked cancelled: their running blocks
+  // end on their own, their blocks not yet started are passed over.
   void cancelAllOperations();
   // Blocks until no operation waits or runs. Called from a block of this queue it returns at once.
   void waitUntilAllOperationsAreFinished();

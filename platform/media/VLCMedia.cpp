@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include "platform/foundation/FileName.h"
 #include "platform/media/VLCLibrary.h"
 
 namespace ox {
@@ -22,7 +23,7 @@ std::shared_ptr<VLCMedia> VLCMedia::mediaWithPath(const QString& path) {
   if (path.isEmpty()) return {};
   libvlc_instance_t* vlc = VLCLibrary::sharedInstance();
   if (!vlc) return {};
-  libvlc_media_t* m = libvlc_media_new_path(vlc, QFile::encodeName(path).constData());
+  libvlc_media_t* m = libvlc_media_new_path(vlc, encodeFileName(path).constData());
   if (!m) return {};
   return std::shared_ptr<VLCMedia>(new VLCMedia(m, QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())));
 }

@@ -83,6 +83,14 @@ TEST(MediaRecords, ShowAndEpisodeFromSearchHit) {
   EXPECT_FALSE(OXEpisode::initWithDictionary(json(R"({"id": "e_", "fields": {}})")));
   EXPECT_FALSE(OXEpisode::initWithDictionary(json(R"({"id": "e_12"})")));
   EXPECT_EQ(OXEpisode::initWithDictionary(json(R"({"id": "e_9", "fields": {}})"))->episodeID(), 9u);
+
+  // Titles are text, whatever they hold.
+  EXPECT_EQ(OXShow::initWithDictionary(json(R"({"id": "s_12", "fields": {"title": "T %1 x"}})"))->description(),
+            "T %1 x (12)");
+  EXPECT_EQ(OXEpisode::initWithDictionary(
+                json(R"({"id": "e_12", "fields": {"season": 1, "episode": 2, "title": "%2 of %1"}})"))
+                ->description(),
+            "1x2 - %2 of %1 (12)");
 }
 
 TEST(MediaRecords, FromStreamerEntries) {

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+
+#include "core/OXLibrary.h"
+#include "core/OXMovie.h"
 
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/PrivateBus.h"
@@ -54,6 +58,17 @@ class Program : public ::testing::Test {
     return poster->exitCode();
   }
   QString libraryFile() const { return home.filePath("XDG_DATA_HOME/Ombrix/library.bin"); }
+  // The library as the program left it (or as the test gives it to the program).
+  std::shared_ptr<OXLibrary> storedLibrary() const {
+    return OXLibrary::libraryWithSupportFolder(home.filePath("XDG_DATA_HOME"));
+  }
+  // Requests to `service` the stand-in has seen whose path names `part`.
+  static int requestsFor(const QString& service, const QString& part) {
+    int n = 0;
+    for (const QVariant& r : oxtest::StandIn::shared().requests(service))
+      n += r.toMap().value("path").toString().contains(part);
+    return n;
+  }
 
   oxtest::PrivateBus bus;
   QTemporaryDir home;
@@ -99,4 +114,82 @@ TEST_F(Program, TheSessionsSigtermEndsItCleanlyToo) {
   EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(first->exitCode(), 0);
   EXPECT_TRUE(QFile::exists(libraryFile()));
+}
+
+// Five catalogue titles, then 195 files whose searches the stand-in stalls, and a movie already known whose poster
+// download stalls too. The helper asked to quit ends at once and keeps the five.
+TEST_F(Program, QuittingDuringAStalledScanEndsWithinTwoSecondsAndKeepsWhatWasIdentified) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.clear());
+  const QString known = home.filePath("videos/Known"), unfound = home.filePath("videos/Unfound");
+  QDir().mkpath(known);
+  QDir().mkpath(unfound);
+  const QStringList titles = {"The.Glass.Harbour.1998", "Copper Lanterns (2004)", "Salt & Pepper 2011",
+                              "Midnight.Orchard.1987", "The Paper Comet 2001"};
+  for (const QString& title : titles + QStringList{"Harbour.Lights.1971"})
+    ASSERT_TRUE(QFile(known + "/" + title + ".mkv").open(QIODevice::WriteOnly));
+  for (int i = 0; i < 195; ++i)
+    ASSERT_TRUE(QFile(unfound + QString("/Unfound Film Number %1.mkv").arg(i)).open(QIODevice::WriteOnly));
+  {
+    auto library = storedLibrary();
+    library->rootList()->addURLs({QUrl::fromLocalFile(known + "/")}, 1);
+    library->rootList()->addURLs({QUrl::fromLocalFile(unfound + "/")}, 1);
+    auto movie = OXMovie::initWithDictionary(
+        {{"id", "tt9000009"},
+         {"fields", QVariantMap{{"title", "Harbour Lights"},
+                                {"poster", standIn.baseUrl("bucket") + "/images/original/poster_tt9000009.png"}}}});
+    auto file = OXFile::initWithType(1);
+    file->setFilePath(known + "/Harbour.Lights.1971.mkv");
+    movie->setFile(file);
+    library->addContent(movie);
+    ASSERT_TRUE(library->saveLibrary());
+  }
+  ASSERT_TRUE(standIn.fault("search", "stall", -1, "unfound", 60));
+  ASSERT_TRUE(standIn.fault("bucket", "stall", -1, "/w500/", 60));
+
+  first = start();
+  // Every identification thread waits on a stalled search, so the catalogue titles before them are through.
+  ASSERT_TRUE(oxtest::spinUntil(
+      [&] { return requestsFor("search", "unfound") >= 5 && requestsFor("bucket", "/w500/") == 1; }, 30000));
+  oxtest::spinFor(300);
+  const int stalled = requestsFor("search", "unfound");
+
+  QElapsedTimer quitting;
+  quitting.start();
+  EXPECT_EQ(post("closeOmbrixHelperNotification"), 0);
+  ASSERT_TRUE(first->waitForFinished(20000));
+  EXPECT_LT(quitting.elapsed(), 2000);
+  EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first->exitCode(), 0);
+  EXPECT_EQ(requestsFor("search", "unfound"), stalled);  // no file was searched after the request
+  standIn.clear();
+
+  const auto library = storedLibrary();
+  QStringList movies;
+  for (const auto& movie : library->movieList()) movies << movie->title();
+  movies.sort();
+  EXPECT_EQ(movies, QStringList({"Copper Lanterns", "Harbour Lights", "Midnight Orchard", "Salt & Pepper",
+                                 "The Glass Harbour", "The Paper Comet"}));
+  // The files whose search was cut short are not taken for unrecognised: the next start searches them again.
+  EXPECT_TRUE(library->unknownMovieList().isEmpty());
+}
+
+TEST_F(Program, SigtermWhileTheContentBucketStallsEndsWithinTwoSeconds) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.clear());
+  ASSERT_TRUE(standIn.fault("bucket", "stall", -1, {}, 60));
+  first = start();
+  ASSERT_EQ(standIn.waitForRequests("bucket", 1, 30000).size(), 1);  // the cycle waits for the trailer list
+  oxtest::spinFor(300);
+  QElapsedTimer quitting;
+  quitting.start();
+  ::kill(pid_t(first->processId()), SIGTERM);
+  ASSERT_TRUE(first->waitForFinished(20000));
+  EXPECT_LT(quitting.elapsed(), 2000);
+  EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(standIn.requests("bucket").size(), 1);
+  standIn.clear();
+  // The list cut short is no update: the next start fetches it again.
+  EXPECT_TRUE(QFile::exists(libraryFile()));
+  EXPECT_GT(storedLibrary()->hoursFromLastUpdateTrailers(), 120u);
 }

@@ -5,10 +5,12 @@
 #include <QFile>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
 #include "core/OXArchiveClasses.h"
+#include "platform/foundation/FileName.h"
 #include "tests/core/LibraryTestUtil.h"
 #include "tests/helper/ServerFixture.h"
 
@@ -119,6 +121,15 @@ TEST(OXServer, OnlyTheFilesOfListedMoviesAreServed) {
   // Two records of one code: the first in list order wins.
   served.library->addContent(libtest::movie("tt0000002", served.path("first.mkv")));
   EXPECT_EQ(served.get("/movies/tt0000002").body, "second movie");
+
+  // A file whose name is Latin-1, not UTF-8, is found by the bytes it has on disk.
+  const QByteArray latin1 = QFile::encodeName(served.path("Caf")) + "\xe9.mkv";
+  std::FILE* film = std::fopen(latin1.constData(), "wb");
+  ASSERT_TRUE(film);
+  std::fputs("latin-1 film", film);
+  std::fclose(film);
+  served.library->addContent(libtest::movie("tt0000003", ox::decodeFileName(latin1)));
+  EXPECT_EQ(served.get("/movies/tt0000003").body, "latin-1 film");
 
   served.library->addContent(libtest::movie("tt0000009", served.path("gone.avi")));
   for (const QString& path : {QStringLiteral("/movies/tt9999999"), QStringLiteral("/movies/tt0000009"),

@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
+#include <cstdio>
 
+#include "platform/foundation/FileName.h"
+#include "platform/foundation/HttpClient.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/PowerAssertion.h"
 #include "scanner/OXCoreLibrary.h"
@@ -177,6 +180,30 @@ TEST_F(CoreLibrary, CyclesFetchEachResourceOnceFindNewFilesAndPurgeRemovedFolder
   }
 }
 
+TEST_F(CoreLibrary, FilesWithLatin1NamesAreScannedOnceAndKeepTheirBytes) {
+  // Names as old disks and shares hold them: Latin-1 bytes, not UTF-8.
+  const QByteArray known = QFile::encodeName(movies) + "/tt9000004 Caf\xe9.mkv";
+  const QByteArray unknown = QFile::encodeName(movies) + "/Vid\xe9o de No\xebl.mkv";
+  for (const QByteArray& name : {known, unknown}) {
+    std::FILE* f = std::fopen(name.constData(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("film", f);
+    std::fclose(f);
+  }
+  OXCoreLibrary engine(library, false, identification());
+  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+  runCycle(engine);
+  runCycle(engine);
+  EXPECT_EQ(identified.load(), 2);  // neither purged nor identified again
+  ASSERT_TRUE(library->saveLibrary());
+  const auto stored = OXLibrary::libraryWithSupportFolder(support.path());
+  ASSERT_EQ(stored->movieList().size(), 1);
+  ASSERT_EQ(stored->unknownMovieList().size(), 1);
+  const auto film = stored->movieList()[0]->file();
+  EXPECT_EQ(ox::encodeFileName(film->filePath()), known);
+  EXPECT_EQ(ox::encodeFileName(stored->unknownMovieList()[0]->filePath()), unknown);
+}
+
 TEST_F(CoreLibrary, ErrorAnswersNeverReplaceFilesAndUnsafeNamesAreNotFetched) {
   OXCoreLibrary engine(library, false, {});
   const QString trailers = file("Trailers/trailers_en.ox");
@@ -225,9 +252,20 @@ TEST_F(CoreLibrary, AgesAtTheirEdges) {
   library->setLastHomeBackdropUpdate(now.addSecs(-24 * 3600));
   engine.updateHomeBackdrops();
   EXPECT_EQ(bucketPaths().filter("homeBackdrops").size(), 0);
+  // The clean-up after the lists reaches into folders, even one that bears a listed name.
+  const QString listed =
+      QUrl(QString::fromUtf8(ox::httpGet(QUrl(standIn().baseUrl("bucket") + "/homeBackdropsMovies.txt")).body)
+               .section(',', 0, 0))
+          .fileName();
+  ASSERT_FALSE(listed.isEmpty());
+  ASSERT_TRUE(writeFile(file("homeMoviesBackdrops/" + listed + "/stray.jpg"), "x"));
+  ASSERT_TRUE(writeFile(file("homeMoviesBackdrops/old/.hidden/stray.jpg"), "x"));
+  standIn().clear();
   library->setLastHomeBackdropUpdate(now.addSecs(-25 * 3600));
   engine.updateHomeBackdrops();
   EXPECT_EQ(bucketPaths().filter("homeBackdrops").size(), 2);
+  EXPECT_FALSE(QFileInfo::exists(file("homeMoviesBackdrops/" + listed + "/stray.jpg")));
+  EXPECT_FALSE(QFileInfo::exists(file("homeMoviesBackdrops/old")));
 
   int scanning = 0;
   auto token = ox::NotificationCenter::defaultCenter().addObserver(OXCoreLibrary::kScanningState, nullptr,

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtGlobal>
 #ifdef OX_TEST_GUI
 #include <QApplication>
@@ -27,8 +30,14 @@ extern "C" const char* __tsan_default_options() { return "ignore_noninstrumented
 // Online services: a test never reaches a real host. Until a test starts the local stand-ins (tests/support/StandIn.h),
 // every service address points at a closed loopback port, whatever the caller's environment says. A helper under
 // test serves its library on a free port and finds no system bus to announce it on the network through.
+// The suite runs test processes side by side: each keeps its user defaults (and the rest of its configuration) in a
+// folder of its own, so one test's defaults never reach another's; the programs a test starts inherit that folder.
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  const QString configBase = qEnvironmentVariable("XDG_CONFIG_HOME", QDir::tempPath());
+  QDir().mkpath(configBase);
+  QTemporaryDir config(configBase + QStringLiteral("/test-process-XXXXXX"));
+  if (config.isValid()) qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
   for (const char* name : {"OMBRIX_SEARCH_URL", "OMBRIX_MOVIE_SEARCH_URL", "OMBRIX_QUEUE_URL", "OMBRIX_TVDB_URL",
                            "OMBRIX_API_URL", "OMBRIX_API_STAGING_URL", "OMBRIX_OPENSUBTITLES_URL", "OMBRIX_BUCKET_URL",
                            "OMBRIX_SCRAPE_URL", "OMBRIX_WEBSITE_URL", "OMBRIX_FEED_URL", "OMBRIX_VIDEO_SITE_URL"})

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <thread>
+
+#include "tests/support/TestUtil.h"
 
 TEST(Info, EnvironmentOverrideWinsOnlyWhenSet) {
   ox::registerInfoValues({{"SUFeedURL", "https://updates.example/appcast.xml"}, {"CFBundleVersion", "412"}});
@@ -69,4 +73,23 @@ TEST(UserDefaults, ValuesPersistUnderTheBundleName) {
   QSettings onDisk(file, QSettings::IniFormat);
   EXPECT_EQ(onDisk.value(QStringLiteral("k3-9")).toInt(), 309);
   EXPECT_FALSE(onDisk.contains(QStringLiteral("volume")));
+}
+
+// The suite runs test processes side by side: a value one of them sets never reaches another.
+TEST(UserDefaults, EachTestProcessKeepsItsOwn) {
+  const QString mark = QStringLiteral("testProcessMark");
+  if (qEnvironmentVariableIsSet("OX_TEST_DEFAULTS_PROBE")) {  // the other process
+    EXPECT_FALSE(ox::UserDefaults::contains(mark));
+    return;
+  }
+  ox::UserDefaults::setValue(mark, true);
+  ASSERT_TRUE(ox::UserDefaults::synchronize());
+  QProcessEnvironment env = oxtest::programEnvironment();
+  env.insert(QStringLiteral("OX_TEST_DEFAULTS_PROBE"), QStringLiteral("1"));
+  std::unique_ptr<QProcess> other;
+  ASSERT_TRUE(oxtest::startProcess(other, QCoreApplication::applicationFilePath(),
+                                   {QStringLiteral("--gtest_filter=UserDefaults.EachTestProcessKeepsItsOwn")}, env));
+  ASSERT_TRUE(other->waitForFinished(20000));
+  EXPECT_EQ(other->exitCode(), 0) << other->readAllStandardOutput().toStdString();
+  ox::UserDefaults::remove(mark);
 }

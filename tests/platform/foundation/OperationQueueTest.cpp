@@ -158,6 +158,26 @@ TEST(OperationQueue, CancelAllDropsWaitingWorkAndLetsRunningWorkFinish) {
   EXPECT_TRUE(later.load());
 }
 
+TEST(OperationQueue, CancellingARunningOperationStartsNoMoreOfItsBlocks) {
+  OperationQueue q(1);  // one helper beside the operation's own thread: two blocks at once
+  Gate release;
+  std::atomic<int> entered{0}, completions{0};
+  auto op = std::make_shared<Operation>();
+  for (int i = 0; i < 20; ++i)
+    op->addExecutionBlock([&] {
+      entered.fetch_add(1);
+      release.wait();
+    });
+  op->setCompletionBlock([&] { completions.fetch_add(1); });
+  q.addOperation(op);
+  ASSERT_TRUE(eventually([&] { return entered.load() == 2; }));
+  q.cancelAllOperations();
+  release.open();
+  op->waitUntilFinished();
+  EXPECT_EQ(entered.load(), 2);
+  EXPECT_TRUE(eventually([&] { return completions.load() == 1; }));
+}
+
 TEST(OperationQueue, ConcurrencyNeverAboveTheMaximum) {
   OperationQueue q(3);
   EXPECT_EQ(q.maxConcurrentOperationCount(), 3);

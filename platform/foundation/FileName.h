@@ -1,0 +1,25 @@
+#pragma once
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+class QFile;
+
+// Paths as the file system has them. Qt reads a name that is not valid UTF-8 (a Latin-1 name from an old disk or a
+// network share) with U+FFFD in place of its odd bytes, and the path it gives then opens nothing. Here a valid UTF-8
+// name reads as QFile::decodeName reads it, and each byte that is not part of one is kept as the private-use
+// character U+EF00 + byte, so every path encodes back to the very bytes it came from, and the text stays valid
+// Unicode wherever it is stored or sent. Qt's own file classes cannot find such a path: go through these.
+namespace ox {
+
+QString decodeFileName(const QByteArray& name);
+QByteArray encodeFileName(const QString& path);
+
+// What stat(2) says of the path, links followed (as QFileInfo answers exists, isFile and isDir).
+bool existsAtPath(const QString& path);
+bool isFileAtPath(const QString& path);
+bool isFolderAtPath(const QString& path);
+// Opens `file` on the path's bytes (read-only, with `extra` modes), closing the descriptor with the file.
+bool openFileAtPath(QFile& file, const QString& path, QIODevice::OpenMode extra = {});
+
+}  // namespace ox
