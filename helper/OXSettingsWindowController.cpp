@@ -224,7 +224,7 @@ QWidget* OXSettingsWindowController::buildSubtitlesView() {
   intro->setStyleSheet(QStringLiteral("color: #66666c;"));
   subtitleTableView_ = new ox::TableView;
   subtitleTableView_->setObjectName(QStringLiteral("subtitleTableView"));
-  subtitleTableView_->setStyleSheet(QStringLiteral("QListView { background: white; }"));
+  subtitleTableView_->setStyleSheet(QStringLiteral("ox--TableView { background: white; }"));
   borderSubtitleView_ = borderView(view, subtitleTableView_, QRect(20, 42, kSubtitlesSize.width() - 40, 350));
   disableAllButton_ = new QPushButton(tr("Disable All"), view);
   disableAllButton_->setGeometry(kSubtitlesSize.width() - 20 - 110, 404, 110, 28);
