@@ -28,6 +28,7 @@
 #include "platform/system/LoginItem.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
+#include "platform/ui/SoftwareUpdateAlert.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewTag.h"
 
@@ -335,7 +336,7 @@ void OXSettingsWindowController::checkUpdatesAutomatically(bool on) {
   ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(on);
 }
 
-void OXSettingsWindowController::checkUpdates() { ox::SoftwareUpdater::shared().checkForUpdates(); }
+void OXSettingsWindowController::checkUpdates() { ox::SoftwareUpdateAlert::checkForUpdates(); }
 
 void OXSettingsWindowController::refreshUpdatesAutomaticallyButtonState() {
   ox::UserDefaults::synchronize();

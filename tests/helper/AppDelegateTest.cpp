@@ -153,6 +153,33 @@ TEST_F(Start, TheUpdateFeedIsReadInTheBackgroundAndANewerVersionShowsItsPage) {
   EXPECT_EQ(feed.requestCount(), 1);
 }
 
+TEST_F(Start, AutomaticUpdateChecksRunOnlyWhileTheBoxIsOnOnceADay) {
+  oxtest::LoopbackServer feed;
+  feed.setReply("/appcast.xml", {200, "<rss xmlns:sparkle=\"s\"><channel><item><enclosure sparkle:version=\"0.0.1\"/>"
+                                      "</item></channel></rss>", "application/rss+xml", {}});
+  qputenv("OMBRIX_FEED_URL", feed.url("/appcast.xml").toString().toUtf8());
+  OXHelperApplication::registerInfoValues();  // before the defaults: the program's name names their file
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(false);
+  ox::SoftwareUpdater::shared().setAutomaticCheckInterval(150);  // the test's day
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  QCheckBox* box = delegate.panelController()->panelListController()->settingsWindowController()->updatesAutomaticallyButton();
+
+  oxtest::spinFor(500);
+  EXPECT_EQ(feed.requestCount(), 0);  // neither at launch nor on the days after
+
+  box->click();
+  ASSERT_TRUE(ox::SoftwareUpdater::shared().automaticallyChecksForUpdates());
+  EXPECT_TRUE(oxtest::spinUntil([&] { return feed.requestCount() >= 2; }));
+  box->click();
+  oxtest::spinFor(200);  // a check already under way ends
+  const int checked = feed.requestCount();
+  oxtest::spinFor(500);
+  EXPECT_EQ(feed.requestCount(), checked);
+  ox::SoftwareUpdater::shared().setAutomaticCheckInterval(ox::SoftwareUpdater::kAutomaticCheckIntervalMs);
+}
+
 TEST_F(Start, WithoutFoldersThePanelOpensByItselfAndThePointerIsReadyForIt) {
   OXAppDelegate delegate;
   helpertest::NotificationCounter posts({OXPanelController::kTogglePanel});
