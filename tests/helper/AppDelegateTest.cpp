@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
@@ -194,6 +196,22 @@ TEST_F(Start, WithoutFoldersThePanelOpensByItselfAndThePointerIsReadyForIt) {
   EXPECT_TRUE(delegate.panelController()->hasActivePanel());
 }
 
+TEST_F(Start, EscapeClosesThePanelEvenOneOpenedToStay) {
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  ASSERT_TRUE(panel->hasActivePanel());  // an empty library: open for good
+  ASSERT_FALSE(panel->shouldClosePanelWhenResignKey());
+
+  // Typed in the account form's field, the key goes up to the panel.
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(panel->signUpLoginController()->emailField(), &escape);
+  EXPECT_FALSE(panel->hasActivePanel());
+  EXPECT_FALSE(delegate.menubarController()->hasActiveIcon());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !panel->window()->isVisible(); }));
+}
+
 TEST_F(Start, LaterStartsRunNoSetupAndOpenOnlyForAnEmptyLibrary) {
   ox::UserDefaults::setValue("firstSetupDone", true);
   makeMovieFolder();
@@ -296,4 +314,36 @@ TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
   ASSERT_TRUE(poster->waitForFinished(20000));
   EXPECT_TRUE(oxtest::spinUntil([&] { return updates->isChecked(); }));
   ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(false);
+}
+
+// Started again while it runs (the way to the panel on a desktop without a tray), the helper asks the running copy to
+// open its panel before it leaves. The running copy is this test's delegate, holding the name on a bus of its own.
+TEST(StartOnItsOwnBus, ASecondCopyOpensThePanelOfTheRunningOne) {
+  oxtest::PrivateBus bus;
+  ASSERT_TRUE(bus.isRunning());
+  qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+  helpertest::resetHelperState();
+  FakeStatusItem::install();
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  QTemporaryDir movies;
+  OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
+  QFile known(movies.filePath("Quiet.Orchard.mkv"));
+  ASSERT_TRUE(known.open(QIODevice::WriteOnly) && known.resize(1048576));
+  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000003", known.fileName()));
+  ASSERT_EQ(ox::Workspace::shared().claimBundleIdentifier(OXAppDelegate::kBundleIdentifier),
+            ox::Workspace::Claim::Owned);
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  ASSERT_FALSE(panel->hasActivePanel());
+
+  std::unique_ptr<QProcess> second;
+  ASSERT_TRUE(oxtest::startProcess(second, QStringLiteral(OX_BINARY_DIR "/bin/ombrix-helper"), {},
+                                   helpertest::programEnvironment()));
+  ASSERT_TRUE(second->waitForFinished(20000));
+  EXPECT_EQ(second->exitCode(), 0);
+  EXPECT_TRUE(second->readAllStandardError().contains("already runs"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return panel->hasActivePanel(); }));
+  EXPECT_TRUE(delegate.menubarController()->hasActiveIcon());
+  EXPECT_FALSE(panel->shouldClosePanelWhenResignKey());
 }
