@@ -22,6 +22,7 @@
 #include "helper/OXServer.h"
 #include "helper/OXSignUpLoginController.h"
 #include "helper/OXTutorialWindowController.h"
+#include "helper/StatusItemView.h"
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/Info.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -30,6 +31,7 @@
 #include "platform/system/LoginItem.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
+#include "platform/ui/SystemTrayStatusItem.h"
 #include "scanner/OXCoreLibrary.h"
 #include "tests/core/LibraryTestUtil.h"
 #include "tests/helper/HelperTestSupport.h"
@@ -210,6 +212,31 @@ TEST_F(Start, EscapeClosesThePanelEvenOneOpenedToStay) {
   EXPECT_FALSE(panel->hasActivePanel());
   EXPECT_FALSE(delegate.menubarController()->hasActiveIcon());
   ASSERT_TRUE(oxtest::spinUntil([&] { return !panel->window()->isVisible(); }));
+}
+
+TEST_F(Start, ADoubleClickOnTheTrayIconTogglesThePanelOnceAndAMiddleClickNever) {
+  ox::StatusItem::setFactory({});  // the desktop's own tray icon
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  makeMovieFolder();
+  const QString known = QDir(movies.path()).filePath("Quiet.Orchard.mkv");
+  QFile file(known);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1048576));
+  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000004", known, "Quiet Orchard"));
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  auto* tray = dynamic_cast<ox::SystemTrayStatusItem*>(delegate.menubarController()->statusItemView()->statusItem());
+  ASSERT_NE(tray, nullptr);
+  ASSERT_FALSE(panel->hasActivePanel());
+
+  emit tray->trayIcon().activated(QSystemTrayIcon::Trigger);  // a double click, as Qt reports it
+  emit tray->trayIcon().activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_TRUE(panel->hasActivePanel());
+  emit tray->trayIcon().activated(QSystemTrayIcon::MiddleClick);
+  EXPECT_TRUE(panel->hasActivePanel());
+  emit tray->trayIcon().activated(QSystemTrayIcon::Trigger);
+  EXPECT_FALSE(panel->hasActivePanel());
+  EXPECT_FALSE(delegate.menubarController()->hasActiveIcon());
 }
 
 TEST_F(Start, LaterStartsRunNoSetupAndOpenOnlyForAnEmptyLibrary) {
