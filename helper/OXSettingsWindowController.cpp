@@ -289,6 +289,12 @@ void OXSettingsWindowController::switchView(int tag) {
   if (resize_) resize_->stop();
   QWidget* current = contentView();
   const int chrome = window_->height() - (current ? current->height() : 0);
+  if (!window_->isVisible()) {
+    // Not on screen yet: the page is put in at once, and the desktop places the window where it places any.
+    window_->resize(target->width(), target->height() + chrome);
+    setContentView(target);
+    return;
+  }
   // A blank of the old page's size, so nothing is drawn while the window changes size.
   auto* blank = new QWidget;
   blank->resize(current ? current->size() : target->size());
