@@ -59,6 +59,14 @@ class Start : public ::testing::Test {
     }
     OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
   }
+  // Those files and one more that the library already holds: it is not empty at the start.
+  void makeMovieFolderWithAKnownMovie() {
+    makeMovieFolder();
+    const QString known = QDir(movies.path()).filePath("Quiet.Orchard.mkv");
+    QFile file(known);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1048576));
+    OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known, "Quiet Orchard"));
+  }
   QTemporaryDir movies;
 };
 
@@ -217,11 +225,7 @@ TEST_F(Start, EscapeClosesThePanelEvenOneOpenedToStay) {
 TEST_F(Start, ADoubleClickOnTheTrayIconTogglesThePanelOnceAndAMiddleClickNever) {
   ox::StatusItem::setFactory({});  // the desktop's own tray icon
   ox::UserDefaults::setValue("firstSetupDone", true);
-  makeMovieFolder();
-  const QString known = QDir(movies.path()).filePath("Quiet.Orchard.mkv");
-  QFile file(known);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1048576));
-  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000004", known, "Quiet Orchard"));
+  makeMovieFolderWithAKnownMovie();
   OXAppDelegate delegate;
   delegate.applicationDidFinishLaunching();
   OXPanelController* panel = delegate.panelController();
@@ -241,11 +245,7 @@ TEST_F(Start, ADoubleClickOnTheTrayIconTogglesThePanelOnceAndAMiddleClickNever) 
 
 TEST_F(Start, LaterStartsRunNoSetupAndOpenOnlyForAnEmptyLibrary) {
   ox::UserDefaults::setValue("firstSetupDone", true);
-  makeMovieFolder();
-  const QString known = QDir(movies.path()).filePath("Quiet.Orchard.mkv");
-  QFile file(known);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1048576));
-  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known, "Quiet Orchard"));
+  makeMovieFolderWithAKnownMovie();
   ASSERT_FALSE(OXLibrary::shareLibrary()->isLibraryEmpty());
 
   OXAppDelegate delegate;
@@ -304,20 +304,27 @@ TEST_F(Start, TerminationStopsTheEngineAndSavesTheLibrary) {
   EXPECT_FALSE(engine->isUpdating());
 }
 
-// Ombrix asks for the panel over the bus. The bus is one of this test's own, so no other test hears the post; it is
-// chosen before anything in this process has used a session bus.
-TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
+// A later start on a library with a movie in its folder, on a bus of the test's own, so no other test hears its
+// posts; the bus is chosen before anything in this process has used a session bus.
+class StartOnItsOwnBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(bus.isRunning());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+    helpertest::resetHelperState();
+    FakeStatusItem::install();
+    ox::UserDefaults::setValue("firstSetupDone", true);
+    OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
+    QFile known(movies.filePath("Quiet.Orchard.mkv"));
+    ASSERT_TRUE(known.open(QIODevice::WriteOnly) && known.resize(1048576));
+    OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known.fileName()));
+  }
   oxtest::PrivateBus bus;
-  ASSERT_TRUE(bus.isRunning());
-  qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
-  helpertest::resetHelperState();
-  FakeStatusItem::install();
-  ox::UserDefaults::setValue("firstSetupDone", true);
   QTemporaryDir movies;
-  OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
-  QFile known(movies.filePath("Quiet.Orchard.mkv"));
-  ASSERT_TRUE(known.open(QIODevice::WriteOnly) && known.resize(1048576));
-  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known.fileName()));
+};
+
+// Ombrix asks for the panel over the bus.
+TEST_F(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
   OXAppDelegate delegate;
   delegate.applicationDidFinishLaunching();
   OXPanelController* panel = delegate.panelController();
@@ -344,19 +351,8 @@ TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
 }
 
 // Started again while it runs (the way to the panel on a desktop without a tray), the helper asks the running copy to
-// open its panel before it leaves. The running copy is this test's delegate, holding the name on a bus of its own.
-TEST(StartOnItsOwnBus, ASecondCopyOpensThePanelOfTheRunningOne) {
-  oxtest::PrivateBus bus;
-  ASSERT_TRUE(bus.isRunning());
-  qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
-  helpertest::resetHelperState();
-  FakeStatusItem::install();
-  ox::UserDefaults::setValue("firstSetupDone", true);
-  QTemporaryDir movies;
-  OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
-  QFile known(movies.filePath("Quiet.Orchard.mkv"));
-  ASSERT_TRUE(known.open(QIODevice::WriteOnly) && known.resize(1048576));
-  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000003", known.fileName()));
+// open its panel before it leaves. The running copy is this test's delegate, holding the name on the test's bus.
+TEST_F(StartOnItsOwnBus, ASecondCopyOpensThePanelOfTheRunningOne) {
   ASSERT_EQ(ox::Workspace::shared().claimBundleIdentifier(OXAppDelegate::kBundleIdentifier),
             ox::Workspace::Claim::Owned);
   OXAppDelegate delegate;
