@@ -31,6 +31,8 @@ void SoftwareUpdateAlert::show(const SoftwareUpdater::CheckResult& result) {
     box = new QMessageBox;
     box->setObjectName(QStringLiteral("SoftwareUpdateAlert"));
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // Over the helper's panel, which floats over other windows and may have been opened to stay.
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->setWindowTitle(text("Software Update"));
     alert() = box;
   }
