@@ -43,6 +43,7 @@ OXAppDelegate::OXAppDelegate() {
 
 OXAppDelegate::~OXAppDelegate() {
   stopObserving();
+  if (launched_) ox::SoftwareUpdater::shared().stopAutomaticChecks();
   appleRemoteController_.reset();
   if (panelController_) panelController_->disconnect(this);
   panelController_.reset();
@@ -100,7 +101,7 @@ void OXAppDelegate::applicationDidFinishLaunching() {
   appleRemoteController_->setupRemote();
   appleRemoteController_->controlAppleRemoteIfNeeded();
   if (OXLibrary::shareLibrary()->isLibraryEmpty()) openPopUpPermanent();
-  ox::SoftwareUpdater::shared().checkForUpdates();
+  ox::SoftwareUpdater::shared().startAutomaticChecks();
 }
 
 void OXAppDelegate::firstSetup() {

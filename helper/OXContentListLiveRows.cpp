@@ -72,7 +72,10 @@ void OXContentListViewController::insertRows(int at, const Rows& rows) {
   std::lock_guard hold(contentListLock_);
   at = std::clamp(at, 0, int(sourceArray_.size()));
   beginInsertRows(QModelIndex(), at, at + int(rows.size()) - 1);
-  for (qsizetype i = 0; i < rows.size(); ++i) sourceArray_.insert(at + i, rows[i]);
+  for (qsizetype i = 0; i < rows.size(); ++i) {
+    sourceArray_.insert(at + i, rows[i]);
+    if (const QString key = itemKeyOf(rows[i]); itemKeys_ && !key.isEmpty()) itemKeys_->insert(key);
+  }
   endInsertRows();
 }
 
@@ -81,14 +84,16 @@ void OXContentListViewController::removeRowsAt(int at, int count) {
   if (at < 0 || count <= 0 || at >= sourceArray_.size()) return;
   count = std::min(count, int(sourceArray_.size()) - at);
   beginRemoveRows(QModelIndex(), at, at + count - 1);
+  for (int row = at; itemKeys_ && row < at + count; ++row) itemKeys_->remove(itemKeyOf(sourceArray_[row]));
   sourceArray_.remove(at, count);
   endRemoveRows();
 }
 
-int OXContentListViewController::rowOfKey(const QString& key) const {
+int OXContentListViewController::rowOfUnknownFile(const QString& path) const {
   std::lock_guard hold(contentListLock_);
-  for (int row = 0; row < sourceArray_.size(); ++row)
-    if (!sourceArray_[row].isHeader() && keyOf(sourceArray_[row].item) == key) return row;
+  const int end = firstRowAfterUnknownBlock();
+  for (int row = 1; row < end; ++row)
+    if (keyOf(sourceArray_[row].item) == path) return row;
   return -1;
 }
 
@@ -106,8 +111,7 @@ void OXContentListViewController::insertUnknownNow(const std::shared_ptr<OXFile>
   std::lock_guard hold(contentListLock_);
   // The tab may have changed since the file was reported.
   if (!fileTabSelected(file->type())) return;
-  const int listed = rowOfKey(file->filePath());
-  if (listed >= 0 && std::dynamic_pointer_cast<OXFile>(sourceArray_[listed].item)) return;
+  if (rowOfUnknownFile(file->filePath()) >= 0) return;
   if (!sourceArray_.isEmpty() && sourceArray_[0].header == kNotRecognized)
     insertRows(1, {Row{{}, file}});
   else
@@ -130,8 +134,12 @@ void OXContentListViewController::addNewContent(const ox::CodingPtr& item) {
   const QString key = keyOf(item);
   std::lock_guard hold(contentListLock_);
   // Already there: in the store when the list was built, or told twice.
-  for (int row = firstRowAfterUnknownBlock(); row < sourceArray_.size(); ++row)
-    if (!sourceArray_[row].isHeader() && keyOf(sourceArray_[row].item) == key) return;
+  if (!itemKeys_) {
+    itemKeys_.emplace();
+    for (const Row& row : std::as_const(sourceArray_))
+      if (const QString listed = itemKeyOf(row); !listed.isEmpty()) itemKeys_->insert(listed);
+  }
+  if (itemKeys_->contains(key)) return;
 
   const int start = firstRowAfterUnknownBlock();
   const QString letter = getCharacterForTitle(title);
@@ -164,21 +172,19 @@ void OXContentListViewController::addNewContent(const ox::CodingPtr& item) {
 
 void OXContentListViewController::removeUnknownNow(const std::shared_ptr<OXFile>& file) {
   std::lock_guard hold(contentListLock_);
-  const int end = firstRowAfterUnknownBlock();
-  for (int row = 1; row < end; ++row) {
-    if (keyOf(sourceArray_[row].item) != file->filePath()) continue;
-    // The last file of the block takes its header with it.
-    end == 2 ? removeRowsAt(0, 2) : removeRowsAt(row, 1);
-    return;
-  }
+  const int row = rowOfUnknownFile(file->filePath());
+  if (row < 0) return;
+  // The last file of the block takes its header with it.
+  firstRowAfterUnknownBlock() == 2 ? removeRowsAt(0, 2) : removeRowsAt(row, 1);
 }
 
 // The count is set in the row view made for the show only while that view still shows the show: a view is found by
-// the show's key and checked against the key it carries.
+// the show's key and checked against the key it carries. A show out of sight is counted when its row is made.
 void OXContentListViewController::refreshEpisodeCount(quint64 showID) {
+  forgetEpisodeCount(showID);
   const QString key = QString::number(showID);
   QWidget* cell = cellForKey(key);
-  if (!cell) return;
+  if (!cell || cell->isHidden()) return;
   QLabel* keyField = ox::viewWithTag<QLabel>(cell, 5);
   QLabel* count = ox::viewWithTag<QLabel>(cell, 3);
   if (!keyField || !count || keyField->text() != key) return;

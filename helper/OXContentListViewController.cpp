@@ -25,6 +25,8 @@ const QString OXContentListViewController::kNotRecognized = QStringLiteral("Not 
 
 namespace {
 
+// The cell dictionary's key of the item a cell shows, so a cell used again is taken out under its old key.
+const char* const kCellKeyProperty = "ox_cellKey";
 constexpr int kTabsTop = 5;
 constexpr int kTabWidth = 104;
 constexpr int kTabHeight = 26;
@@ -84,7 +86,7 @@ OXContentListViewController::OXContentListViewController() : view_(new QWidget),
 
   contentTableView_ = new ox::TableView(view_);
   contentTableView_->setGeometry(0, kTableTop, kWidth, kHeight - kTableTop);
-  contentTableView_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+  contentTableView_->setStyleSheet(QStringLiteral("ox--TableView { background: transparent; }"));
   contentTableView_->setModel(this);
   contentTableView_->setViewForRow([this](int row) { return viewForRow(row); });
 
@@ -140,6 +142,7 @@ void OXContentListViewController::reloadData() {
 }
 
 void OXContentListViewController::buildAndReload(bool movies) {
+  if (!movies) countEpisodes();
   setRows(movies ? buildMovieList() : buildShowList());
   // What waits was either in the store when it was read or comes after; neither needs the waiting step.
   syncQueue_.cancelAllOperations();
@@ -175,6 +178,7 @@ void OXContentListViewController::setRows(Rows rows) {
   std::lock_guard hold(contentListLock_);
   beginResetModel();
   sourceArray_ = std::move(rows);
+  itemKeys_.reset();
   cellDictionary_.clear();
   endResetModel();
 }
@@ -211,25 +215,52 @@ QVariant OXContentListViewController::data(const QModelIndex& index, int role) c
   return {};
 }
 
+// Plain casts in these three: they run for rows of a long list, where shared copies would each cost atomic counts.
 QString OXContentListViewController::keyOf(const ox::CodingPtr& item) {
-  if (auto file = std::dynamic_pointer_cast<OXFile>(item)) return file->filePath();
-  if (auto movie = std::dynamic_pointer_cast<OXMovie>(item))
-    return movie->file() ? movie->file()->filePath() : QString();
-  if (auto show = std::dynamic_pointer_cast<OXShow>(item)) return QString::number(show->showID());
+  if (const auto* file = dynamic_cast<const OXFile*>(item.get())) return file->filePath();
+  if (const auto* movie = dynamic_cast<const OXMovie*>(item.get())) {
+    const auto file = movie->file();
+    return file ? file->filePath() : QString();
+  }
+  if (const auto* show = dynamic_cast<const OXShow*>(item.get())) return QString::number(show->showID());
   return {};
+}
+
+QString OXContentListViewController::itemKeyOf(const Row& row) {
+  return row.isHeader() || dynamic_cast<const OXFile*>(row.item.get()) ? QString() : keyOf(row.item);
 }
 
 QString OXContentListViewController::titleOf(const ox::CodingPtr& item) {
-  if (auto file = std::dynamic_pointer_cast<OXFile>(item)) return file->fulltext();
-  if (auto movie = std::dynamic_pointer_cast<OXMovie>(item)) return movie->title();
-  if (auto show = std::dynamic_pointer_cast<OXShow>(item)) return show->title();
+  if (const auto* file = dynamic_cast<const OXFile*>(item.get())) return file->fulltext();
+  if (const auto* movie = dynamic_cast<const OXMovie*>(item.get())) return movie->title();
+  if (const auto* show = dynamic_cast<const OXShow*>(item.get())) return show->title();
   return {};
 }
 
+// One pass over the store's episodes for the whole tab: a show row made while scrolling then costs no pass of its own.
+void OXContentListViewController::countEpisodes() {
+  QHash<quint64, qsizetype> counts;
+  for (const auto& episode : OXLibrary::shareLibrary()->episodeList()) ++counts[episode->showID()];
+  std::lock_guard hold(contentListLock_);
+  episodeCounts_ = std::move(counts);
+}
+
+void OXContentListViewController::forgetEpisodeCount(quint64 showID) {
+  std::lock_guard hold(contentListLock_);
+  episodeCounts_.remove(showID);
+}
+
 QString OXContentListViewController::episodesText(quint64 showID) {
+  {
+    std::lock_guard hold(contentListLock_);
+    if (const auto known = episodeCounts_.constFind(showID); known != episodeCounts_.constEnd())
+      return tr("%1 episodes").arg(*known);
+  }
   qsizetype count = 0;
   for (const auto& episode : OXLibrary::shareLibrary()->episodeList())
     if (episode->showID() == showID) ++count;
+  std::lock_guard hold(contentListLock_);
+  episodeCounts_.insert(showID, count);
   return tr("%1 episodes").arg(count);
 }
 
@@ -267,23 +298,31 @@ QWidget* OXContentListViewController::viewForRow(int row) {
     if (row < 0 || row >= sourceArray_.size()) return nullptr;
     r = sourceArray_[row];
   }
-  return r.isHeader() ? makeSeparatorView(r.header) : makeContentView(r);
+  if (r.isHeader()) {
+    QWidget* separator = contentTableView_->makeViewWithIdentifier(QStringLiteral("Separator"));
+    if (!separator) separator = makeSeparatorView();
+    ox::viewWithTag<QLabel>(separator, 1)->setText(r.header);
+    return separator;
+  }
+  auto* cell = static_cast<OXTableCellViewHover*>(contentTableView_->makeViewWithIdentifier(QStringLiteral("ContentCell")));
+  if (!cell) cell = makeContentView();
+  fillContentView(cell, r);
+  return cell;
 }
 
-QWidget* OXContentListViewController::makeSeparatorView(const QString& header) {
+QWidget* OXContentListViewController::makeSeparatorView() {
   auto* separator = new QWidget;
   separator->setObjectName(QStringLiteral("Separator"));
   separator->resize(kWidth, kHeaderRowHeight);
   separator->setAttribute(Qt::WA_StyledBackground);
   separator->setStyleSheet(QStringLiteral("#Separator { background: #efeff2; }"));
-  QLabel* text = OXTableCellViewHover::addField(separator, QRect(kMargin, 0, kWidth - 2 * kMargin, kHeaderRowHeight), 1,
-                                                QStringLiteral("color: #7c7c82; font-size: 11px; font-weight: bold;"));
-  text->setText(header);
+  OXTableCellViewHover::addField(separator, QRect(kMargin, 0, kWidth - 2 * kMargin, kHeaderRowHeight), 1,
+                                 QStringLiteral("color: #7c7c82; font-size: 11px; font-weight: bold;"));
   new OXCustomLineView(QRect(0, kHeaderRowHeight - 1, kWidth, 1), OXCustomLineView::kDefaultColour, separator);
   return separator;
 }
 
-QWidget* OXContentListViewController::makeContentView(const Row& row) {
+OXTableCellViewHover* OXContentListViewController::makeContentView() {
   const auto [cell, poster, title, second] =
       OXTableCellViewHover::makeMediaRow(QSize(kWidth, kItemRowHeight), QRect(kMargin, 7, 40, 60), kTextLeft, 9, 28);
   auto* button = new ox::ImageButton(cell);
@@ -295,7 +334,26 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
   connect(button, &QAbstractButton::clicked, this, [this, button] { actionMovie(button); });
   QLabel* key = OXTableCellViewHover::addField(cell, QRect(), 5, {});
   key->hide();
+  return cell;
+}
 
+void OXContentListViewController::fillContentView(OXTableCellViewHover* cell, const Row& row) {
+  auto* poster = ox::viewWithTag<QLabel>(cell, 1);
+  auto* title = ox::viewWithTag<QLabel>(cell, 2);
+  auto* second = ox::viewWithTag<QLabel>(cell, 3);
+  auto* button = static_cast<ox::ImageButton*>(ox::viewWithTag(cell, 4));
+  auto* key = ox::viewWithTag<QLabel>(cell, 5);
+  // A cell used again no longer stands for the item it showed before.
+  const QString shown = cell->property(kCellKeyProperty).toString();
+  {
+    std::lock_guard hold(contentListLock_);
+    if (!shown.isEmpty() && cellDictionary_.value(shown) == cell) cellDictionary_.remove(shown);
+  }
+  const auto remember = [this, cell](const QString& dictionaryKey) {
+    cell->setProperty(kCellKeyProperty, dictionaryKey);
+    std::lock_guard hold(contentListLock_);
+    cellDictionary_.insert(dictionaryKey, cell);
+  };
   const auto setButton = [button](const QString& text, int width, const QImage& background) {
     button->setText(text);
     button->resize(width, button->height());
@@ -303,7 +361,9 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
   };
   QUrl posterURL;
   if (auto file = std::dynamic_pointer_cast<OXFile>(row.item)) {
+    cell->setProperty(kCellKeyProperty, QVariant());
     key->setText(file->filePath());
+    ox::cancelImageRequestOperation(poster);
     poster->setPixmap(QPixmap::fromImage(ox::imageNamed(QStringLiteral("artwork-nomovie@2x.png"))));
     OXTableCellViewHover::setElidedText(title, file->fulltext());
     OXTableCellViewHover::setElidedText(second, fileNameOf(file));
@@ -314,20 +374,15 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
   } else if (auto show = std::dynamic_pointer_cast<OXShow>(row.item)) {
     const QString showKey = QString::number(show->showID());
     second->setText(episodesText(show->showID()));
+    second->setToolTip(QString());
     key->setText(showKey);
-    {
-      std::lock_guard hold(contentListLock_);
-      cellDictionary_.insert(showKey, cell);
-    }
+    remember(showKey);
     OXTableCellViewHover::setElidedText(title, show->title());
     posterURL = show->poster();
   } else if (auto movie = std::dynamic_pointer_cast<OXMovie>(row.item)) {
     OXTableCellViewHover::setElidedText(second, fileNameOf(movie->file()));
     key->setText(keyOf(movie));
-    {
-      std::lock_guard hold(contentListLock_);
-      cellDictionary_.insert(movie->imdb(), cell);
-    }
+    remember(movie->imdb());
     OXTableCellViewHover::setElidedText(title, movie->title());
     posterURL = movie->poster();
   }
@@ -336,7 +391,6 @@ QWidget* OXContentListViewController::makeContentView(const Row& row) {
     loadPoster(poster, posterURL);
   }
   cell->setButton(button);
-  return cell;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

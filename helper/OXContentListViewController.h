@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 #include <atomic>
@@ -11,12 +12,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "core/OXFile.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/OperationQueue.h"
 
 class OXPanelListControllerDelegate;
+class OXTableCellViewHover;
 class QAbstractButton;
 class QLabel;
 class QPushButton;
@@ -122,9 +125,12 @@ class OXContentListViewController : public QAbstractListModel {
   void insertRows(int at, const Rows& rows);
   void removeRowsAt(int at, int count);
   // Row array lookups (under the lock).
-  int rowOfKey(const QString& key) const;
+  // The row of a file in the block under "Not recognized", the only place files stand; -1 when not there.
+  int rowOfUnknownFile(const QString& path) const;
   int firstRowAfterUnknownBlock() const;
   static QString keyOf(const ox::CodingPtr& item);
+  // The key a movie or show row is known by in itemKeys_; empty for a file or a header.
+  static QString itemKeyOf(const Row& row);
   static QString titleOf(const ox::CodingPtr& item);
   // The tab that lists an unrecognised file of this type is selected (files of other types are not checked).
   bool fileTabSelected(qint32 type) const;
@@ -136,10 +142,16 @@ class OXContentListViewController : public QAbstractListModel {
   // One step of the serial queue: `change` on the main thread, the step waiting for it.
   void queueRowChange(std::function<void()> change);
 
+  // A row's view: one kept from a row gone out of sight, filled for this row, or a new one.
   QWidget* viewForRow(int row);
-  QWidget* makeSeparatorView(const QString& header);
-  QWidget* makeContentView(const Row& row);
-  static QString episodesText(quint64 showID);
+  QWidget* makeSeparatorView();
+  OXTableCellViewHover* makeContentView();
+  void fillContentView(OXTableCellViewHover* cell, const Row& row);
+  // "%1 episodes" with the show's count as taken from the store: for every show at a build of the show tab, for one
+  // show when an episode of it arrives while its row shows, else when its row is made next.
+  QString episodesText(quint64 showID);
+  void countEpisodes();
+  void forgetEpisodeCount(quint64 showID);
   void tabSelected(int tab);
 
   QPointer<QWidget> view_;
@@ -151,7 +163,11 @@ class OXContentListViewController : public QAbstractListModel {
 
   mutable std::recursive_mutex contentListLock_;
   Rows sourceArray_;
+  // The keys of the movie and show rows, so an item told twice is found without walking the rows; gathered at the
+  // first live insertion after a build.
+  std::optional<QSet<QString>> itemKeys_;
   QHash<QString, QPointer<QWidget>> cellDictionary_;
+  QHash<quint64, qsizetype> episodeCounts_;
   std::atomic<int> state_{0};
   // The selected tab, for the checks made on the engine's threads.
   std::atomic<int> selectedTab_{1};

@@ -104,7 +104,10 @@ int OXHelperApplication::main(int argc, char** argv) {
 
   if (ox::Workspace::shared().claimBundleIdentifier(OXAppDelegate::kBundleIdentifier) ==
       ox::Workspace::Claim::TakenByAnother) {
-    ox::log(QStringLiteral("Ombrix Helper already runs; this copy ends"));
+    // Started again: the running copy shows its panel, the one way to it on a desktop without a tray.
+    ox::DistributedNotificationCenter::defaultCenter().post(OXAppDelegate::kOpenPopUpPermanent);
+    ox::DistributedNotificationCenter::defaultCenter().flush();
+    ox::log(QStringLiteral("Ombrix Helper already runs; its panel opens there and this copy ends"));
     return 0;
   }
   OXHelperApplication helper;

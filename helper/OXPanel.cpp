@@ -1,6 +1,7 @@
 #include "helper/OXPanel.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -26,6 +27,14 @@ bool OXPanel::event(QEvent* event) {
       break;
   }
   return QWidget::event(event);
+}
+
+void OXPanel::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && cancelOperation) {
+    cancelOperation();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void OXPanel::paintEvent(QPaintEvent*) {

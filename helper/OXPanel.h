@@ -15,8 +15,11 @@ class OXPanel : public QWidget {
   std::function<void()> windowDidBecomeKey;
   std::function<void()> windowDidResignKey;
   std::function<void()> windowWillClose;
+  // Escape, when no view inside the panel took it.
+  std::function<void()> cancelOperation;
 
  protected:
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 };

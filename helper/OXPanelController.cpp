@@ -28,6 +28,8 @@ OXPanelController::OXPanelController(OXPanelControllerDelegate* delegate)
   window_->windowDidBecomeKey = [this] { windowDidBecomeKey(); };
   window_->windowDidResignKey = [this] { windowDidResignKey(); };
   window_->windowWillClose = [this] { windowWillClose(); };
+  // Escape closes the panel as a click outside it would, also one opened to stay.
+  window_->cancelOperation = [] { ox::NotificationCenter::defaultCenter().post(kClosePanelNotification); };
   orderOut_.setSingleShot(true);
   connect(&orderOut_, &QTimer::timeout, this, [this] { window_->hide(); });
   auto& centre = ox::NotificationCenter::defaultCenter();
@@ -46,6 +48,7 @@ OXPanelController::~OXPanelController() {
   window_->windowDidBecomeKey = nullptr;
   window_->windowDidResignKey = nullptr;
   window_->windowWillClose = nullptr;
+  window_->cancelOperation = nullptr;
   switchDone_ = nullptr;
   if (switch_) switch_->stop();
   if (fade_) fade_->stop();

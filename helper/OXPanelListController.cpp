@@ -21,7 +21,7 @@
 #include "helper/OXSettingsWindowController.h"
 #include "helper/OXTutorialWindowController.h"
 #include "platform/foundation/MainQueue.h"
-#include "platform/system/SoftwareUpdater.h"
+#include "platform/ui/SoftwareUpdateAlert.h"
 #include "platform/system/Workspace.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Images.h"
@@ -329,7 +329,7 @@ void OXPanelListController::openSettingsWindow(bool sources) {
   bringWindowForward(settingsWindowController_->window());
 }
 
-void OXPanelListController::checkUpdate() { ox::SoftwareUpdater::shared().checkForUpdates(); }
+void OXPanelListController::checkUpdate() { ox::SoftwareUpdateAlert::checkForUpdates(); }
 
 void OXPanelListController::closeApp() { ox::Application::terminate(); }
 

@@ -77,7 +77,7 @@ OXSearchListViewController::OXSearchListViewController() : view_(new QWidget) {
 
   contentTableView_ = new ox::TableView(view_);
   contentTableView_->setGeometry(0, kTableTop, kWidth, kHeight - kTableTop);
-  contentTableView_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+  contentTableView_->setStyleSheet(QStringLiteral("ox--TableView { background: transparent; }"));
   contentTableView_->setModel(this);
   contentTableView_->setViewForRow([this](int row) { return viewForRow(row); });
   contentTableView_->hide();

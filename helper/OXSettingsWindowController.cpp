@@ -28,6 +28,7 @@
 #include "platform/system/LoginItem.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
+#include "platform/ui/SoftwareUpdateAlert.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewTag.h"
 
@@ -224,7 +225,7 @@ QWidget* OXSettingsWindowController::buildSubtitlesView() {
   intro->setStyleSheet(QStringLiteral("color: #66666c;"));
   subtitleTableView_ = new ox::TableView;
   subtitleTableView_->setObjectName(QStringLiteral("subtitleTableView"));
-  subtitleTableView_->setStyleSheet(QStringLiteral("QListView { background: white; }"));
+  subtitleTableView_->setStyleSheet(QStringLiteral("ox--TableView { background: white; }"));
   borderSubtitleView_ = borderView(view, subtitleTableView_, QRect(20, 42, kSubtitlesSize.width() - 40, 350));
   disableAllButton_ = new QPushButton(tr("Disable All"), view);
   disableAllButton_->setGeometry(kSubtitlesSize.width() - 20 - 110, 404, 110, 28);
@@ -288,6 +289,12 @@ void OXSettingsWindowController::switchView(int tag) {
   if (resize_) resize_->stop();
   QWidget* current = contentView();
   const int chrome = window_->height() - (current ? current->height() : 0);
+  if (!window_->isVisible()) {
+    // Not on screen yet: the page is put in at once, and the desktop places the window where it places any.
+    window_->resize(target->width(), target->height() + chrome);
+    setContentView(target);
+    return;
+  }
   // A blank of the old page's size, so nothing is drawn while the window changes size.
   auto* blank = new QWidget;
   blank->resize(current ? current->size() : target->size());
@@ -335,7 +342,7 @@ void OXSettingsWindowController::checkUpdatesAutomatically(bool on) {
   ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(on);
 }
 
-void OXSettingsWindowController::checkUpdates() { ox::SoftwareUpdater::shared().checkForUpdates(); }
+void OXSettingsWindowController::checkUpdates() { ox::SoftwareUpdateAlert::checkForUpdates(); }
 
 void OXSettingsWindowController::refreshUpdatesAutomaticallyButtonState() {
   ox::UserDefaults::synchronize();

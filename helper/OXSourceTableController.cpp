@@ -56,7 +56,7 @@ OXSourceTableController::OXSourceTableController(int tag, QWidget* settingsWindo
   sourceTable_->setObjectName(tag == 1 ? QStringLiteral("movieSourceTable") : QStringLiteral("showSourceTable"));
   ox::setTag(sourceTable_, tag);
   sourceTable_->resize(kWidth, kHeight);
-  sourceTable_->setStyleSheet(QStringLiteral("QListView { background: white; }"));
+  sourceTable_->setStyleSheet(QStringLiteral("ox--TableView { background: white; }"));
   sourceTable_->setModel(this);
   sourceTable_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   sourceTable_->setViewForRow([this](int row) { return viewForRow(row); });

@@ -93,11 +93,9 @@ DistributedNotificationCenter::DistributedNotificationCenter() {
   m_onBus = bus.isConnected() && bus.connect(QString(), kPath, kInterface, kMember, m_receiver,
                                              SLOT(posted(QDBusMessage)));
   if (m_onBus) {
-    // The bus takes a connection's messages in order: once this call is answered the match rule is in place, so a
-    // post another process makes after hearing from this one reaches it.
-    const QString daemon = QStringLiteral("org.freedesktop.DBus");
-    const QString daemonPath = QStringLiteral("/org/freedesktop/DBus");
-    bus.call(QDBusMessage::createMethodCall(daemon, daemonPath, daemon, QStringLiteral("GetId")), QDBus::Block, 5000);
+    // Once the flush is answered the match rule is in place, so a post another process makes after hearing from
+    // this one reaches it.
+    flush();
   } else {
     log(QStringLiteral("distributed notifications: no session bus, posts reach this process only"));
   }
@@ -135,6 +133,15 @@ bool DistributedNotificationCenter::post(const QString& name, const QString& obj
     return false;
   }
   return true;
+}
+
+void DistributedNotificationCenter::flush() {
+  if (!m_onBus) return;
+  // The bus takes a connection's messages in order: a call answered means everything sent before it has arrived.
+  const QString daemon = QStringLiteral("org.freedesktop.DBus");
+  QDBusConnection::sessionBus().call(
+      QDBusMessage::createMethodCall(daemon, QStringLiteral("/org/freedesktop/DBus"), daemon, QStringLiteral("GetId")),
+      QDBus::Block, 5000);
 }
 
 void DistributedNotificationCenter::deliver(const DistributedNotification& note) {

@@ -44,6 +44,9 @@ class DistributedNotificationCenter {
   // Sends at once (the posting process does not wait for anyone). Answers whether the post left this process or,
   // without a bus, was queued for this process's observers.
   bool post(const QString& name, const QString& object = {}, const QVariantMap& userInfo = {});
+  // Waits (a few seconds at most) until the bus has taken every post made so far: a process that posts and then ends
+  // calls it, or its last posts may go down with its connection.
+  void flush();
 
   DistributedNotificationCenter(const DistributedNotificationCenter&) = delete;
   DistributedNotificationCenter& operator=(const DistributedNotificationCenter&) = delete;

@@ -1,7 +1,9 @@
 #include "platform/system/SoftwareUpdater.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 #include "platform/foundation/HttpClient.h"
@@ -123,24 +125,65 @@ bool SoftwareUpdater::automaticallyDownloadsUpdates() const {
 }
 void SoftwareUpdater::setAutomaticallyDownloadsUpdates(bool on) { UserDefaults::setValue(kDownloadsKey, on); }
 
-void SoftwareUpdater::stopChecking() { checkQueue().close(); }
+void SoftwareUpdater::stopChecking() {
+  stopAutomaticChecks();
+  checkQueue().close();
+}
 
-void SoftwareUpdater::checkForUpdates() {
-  checkQueue().addOperationWithBlock([this] {
-    const QByteArray feed = fetchFeed();
-    const QString offered = versionInFeed(feed);
-    const QString current = currentVersion();
-    if (!isNewer(offered, current)) {
-      log(QStringLiteral("No update: the feed offers %1, this is %2").arg(offered.isNull() ? "nothing" : offered, current));
-      return;
-    }
-    const QUrl page = releasePageInFeed(feed);
-    if (page.isEmpty()) {
-      log(QStringLiteral("Update %1 offered without a release page").arg(offered));
-      return;
-    }
-    dispatchMain([page] { Workspace::shared().openURL(page); });
+SoftwareUpdater::CheckResult SoftwareUpdater::readFeed() const {
+  CheckResult result;
+  result.currentVersion = currentVersion();
+  const QByteArray feed = fetchFeed();
+  result.offeredVersion = versionInFeed(feed);
+  if (result.offeredVersion.trimmed().isEmpty()) {
+    result.offeredVersion.clear();
+    return result;
+  }
+  if (!isNewer(result.offeredVersion, result.currentVersion)) {
+    result.outcome = CheckResult::Outcome::UpToDate;
+    return result;
+  }
+  result.outcome = CheckResult::Outcome::NewerVersion;
+  result.releasePage = releasePageInFeed(feed);
+  return result;
+}
+
+void SoftwareUpdater::checkForUpdates(Answer answer) {
+  checkQueue().addOperationWithBlock([this, answer = std::move(answer)] {
+    const CheckResult result = readFeed();
+    dispatchMain([answer, result] {
+      if (answer) answer(result);
+    });
   });
 }
+
+void SoftwareUpdater::checkForUpdates() {
+  checkForUpdates([](const CheckResult& result) {
+    if (result.outcome != CheckResult::Outcome::NewerVersion) {
+      log(QStringLiteral("No update: the feed offers %1, this is %2")
+              .arg(result.offeredVersion.isEmpty() ? QStringLiteral("nothing") : result.offeredVersion,
+                   result.currentVersion));
+    } else if (result.releasePage.isEmpty()) {
+      log(QStringLiteral("Update %1 offered without a release page").arg(result.offeredVersion));
+    } else {
+      Workspace::shared().openURL(result.releasePage);
+    }
+  });
+}
+
+void SoftwareUpdater::startAutomaticChecks() {
+  stopAutomaticChecks();
+  // Owned by the application, so it goes with it even when nothing stops it.
+  auto* timer = new QTimer(QCoreApplication::instance());
+  timer->setInterval(automaticCheckIntervalMs_);
+  QObject::connect(timer, &QTimer::timeout, timer, [this] {
+    if (automaticallyChecksForUpdates()) checkForUpdates();
+  });
+  timer->start();
+  automaticChecks_ = timer;
+  if (automaticallyChecksForUpdates()) checkForUpdates();
+}
+
+void SoftwareUpdater::stopAutomaticChecks() { delete automaticChecks_.data(); }
 
 }  // namespace ox

@@ -1,9 +1,13 @@
 #pragma once
 #include <QByteArray>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
 #include <atomic>
+#include <functional>
+
+class QTimer;
 
 namespace ox {
 
@@ -13,6 +17,17 @@ namespace ox {
 // answer holds its caller for a few seconds at most.
 class SoftwareUpdater {
  public:
+  // What one reading of the feed found.
+  struct CheckResult {
+    enum class Outcome { NewerVersion, UpToDate, FeedUnreadable };
+    Outcome outcome = Outcome::FeedUnreadable;
+    QString offeredVersion;  // empty when the feed could not be read or named no version
+    QString currentVersion;
+    QUrl releasePage;  // a newer version's page; empty when the feed names none
+  };
+  using Answer = std::function<void(const CheckResult&)>;
+  static constexpr int kAutomaticCheckIntervalMs = 24 * 60 * 60 * 1000;
+
   static SoftwareUpdater& shared();
 
   QUrl feedURL() const;
@@ -31,9 +46,14 @@ class SoftwareUpdater {
   // The feed offers a version newer than this program's.
   static bool isNewer(const QString& feedVersion, const QString& currentVersion);
 
-  // Reads the feed on a thread of its own and, when it offers a newer version, opens its release page (from the
-  // main thread). Answers at once.
+  // Reads the feed on a thread of its own; `answer` runs on the main thread with what it found. Answers at once.
+  void checkForUpdates(Answer answer);
+  // The same, and a newer version's release page opens; any other finding is a log line.
   void checkForUpdates();
+  // While "automaticallyChecksForUpdates" is on, a check as checkForUpdates() makes now and then once a day; the
+  // setting is read again before each, so turning it off stops them. Main thread.
+  void startAutomaticChecks();
+  void stopAutomaticChecks();
   // Before the process goes: waits for a check under way (its timeouts bound the wait) and starts no more.
   void stopChecking();
 
@@ -44,13 +64,18 @@ class SoftwareUpdater {
   bool automaticallyDownloadsUpdates() const;
   void setAutomaticallyDownloadsUpdates(bool on);
 
-  // Tests shorten the waits.
+  // Tests shorten the waits and the day between automatic checks.
   void setTimeouts(int connectMs, int totalMs);
+  void setAutomaticCheckInterval(int ms) { automaticCheckIntervalMs_ = ms; }
 
  private:
   SoftwareUpdater() = default;
+  CheckResult readFeed() const;
+
   std::atomic<int> connectTimeoutMs_{1500};
   std::atomic<int> totalTimeoutMs_{3000};
+  std::atomic<int> automaticCheckIntervalMs_{kAutomaticCheckIntervalMs};
+  QPointer<QTimer> automaticChecks_;
 };
 
 }  // namespace ox

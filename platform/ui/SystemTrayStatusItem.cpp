@@ -25,8 +25,9 @@ SystemTrayStatusItem::SystemTrayStatusItem(double length) : StatusItem(length) {
   if (!QSystemTrayIcon::isSystemTrayAvailable())
     log(QStringLiteral("no system tray on this desktop: the status item is not shown"));
   QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
-    // A right click is the desktop's own menu; everything else is a press of the item.
-    if (reason != QSystemTrayIcon::Context) pressed();
+    // A click is a press. A double click comes as a click and then a double click, which is no second press; a
+    // right click is the desktop's own menu, and a middle click nothing.
+    if (reason == QSystemTrayIcon::Trigger) pressed();
   });
 }
 

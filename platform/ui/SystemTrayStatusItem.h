@@ -13,6 +13,8 @@ class SystemTrayStatusItem : public StatusItem {
 
   void setImage(const QImage& image) override;
   QRect geometry() const override;
+  // The desktop's icon, whose activations are the item's presses.
+  QSystemTrayIcon& trayIcon() { return icon_; }
 
  private:
   QSystemTrayIcon icon_;

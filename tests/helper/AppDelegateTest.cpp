@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +22,7 @@
 #include "helper/OXServer.h"
 #include "helper/OXSignUpLoginController.h"
 #include "helper/OXTutorialWindowController.h"
+#include "helper/StatusItemView.h"
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/Info.h"
 #include "platform/foundation/KeyedArchiver.h"
@@ -28,6 +31,7 @@
 #include "platform/system/LoginItem.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
+#include "platform/ui/SystemTrayStatusItem.h"
 #include "scanner/OXCoreLibrary.h"
 #include "tests/core/LibraryTestUtil.h"
 #include "tests/helper/HelperTestSupport.h"
@@ -54,6 +58,14 @@ class Start : public ::testing::Test {
       ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(5 * 1048576));
     }
     OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
+  }
+  // Those files and one more that the library already holds: it is not empty at the start.
+  void makeMovieFolderWithAKnownMovie() {
+    makeMovieFolder();
+    const QString known = QDir(movies.path()).filePath("Quiet.Orchard.mkv");
+    QFile file(known);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1048576));
+    OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known, "Quiet Orchard"));
   }
   QTemporaryDir movies;
 };
@@ -153,6 +165,33 @@ TEST_F(Start, TheUpdateFeedIsReadInTheBackgroundAndANewerVersionShowsItsPage) {
   EXPECT_EQ(feed.requestCount(), 1);
 }
 
+TEST_F(Start, AutomaticUpdateChecksRunOnlyWhileTheBoxIsOnOnceADay) {
+  oxtest::LoopbackServer feed;
+  feed.setReply("/appcast.xml", {200, "<rss xmlns:sparkle=\"s\"><channel><item><enclosure sparkle:version=\"0.0.1\"/>"
+                                      "</item></channel></rss>", "application/rss+xml", {}});
+  qputenv("OMBRIX_FEED_URL", feed.url("/appcast.xml").toString().toUtf8());
+  OXHelperApplication::registerInfoValues();  // before the defaults: the program's name names their file
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(false);
+  ox::SoftwareUpdater::shared().setAutomaticCheckInterval(150);  // the test's day
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  QCheckBox* box = delegate.panelController()->panelListController()->settingsWindowController()->updatesAutomaticallyButton();
+
+  oxtest::spinFor(500);
+  EXPECT_EQ(feed.requestCount(), 0);  // neither at launch nor on the days after
+
+  box->click();
+  ASSERT_TRUE(ox::SoftwareUpdater::shared().automaticallyChecksForUpdates());
+  EXPECT_TRUE(oxtest::spinUntil([&] { return feed.requestCount() >= 2; }));
+  box->click();
+  oxtest::spinFor(200);  // a check already under way ends
+  const int checked = feed.requestCount();
+  oxtest::spinFor(500);
+  EXPECT_EQ(feed.requestCount(), checked);
+  ox::SoftwareUpdater::shared().setAutomaticCheckInterval(ox::SoftwareUpdater::kAutomaticCheckIntervalMs);
+}
+
 TEST_F(Start, WithoutFoldersThePanelOpensByItselfAndThePointerIsReadyForIt) {
   OXAppDelegate delegate;
   helpertest::NotificationCounter posts({OXPanelController::kTogglePanel});
@@ -167,13 +206,46 @@ TEST_F(Start, WithoutFoldersThePanelOpensByItselfAndThePointerIsReadyForIt) {
   EXPECT_TRUE(delegate.panelController()->hasActivePanel());
 }
 
+TEST_F(Start, EscapeClosesThePanelEvenOneOpenedToStay) {
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  ASSERT_TRUE(panel->hasActivePanel());  // an empty library: open for good
+  ASSERT_FALSE(panel->shouldClosePanelWhenResignKey());
+
+  // Typed in the account form's field, the key goes up to the panel.
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(panel->signUpLoginController()->emailField(), &escape);
+  EXPECT_FALSE(panel->hasActivePanel());
+  EXPECT_FALSE(delegate.menubarController()->hasActiveIcon());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !panel->window()->isVisible(); }));
+}
+
+TEST_F(Start, ADoubleClickOnTheTrayIconTogglesThePanelOnceAndAMiddleClickNever) {
+  ox::StatusItem::setFactory({});  // the desktop's own tray icon
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  makeMovieFolderWithAKnownMovie();
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  auto* tray = dynamic_cast<ox::SystemTrayStatusItem*>(delegate.menubarController()->statusItemView()->statusItem());
+  ASSERT_NE(tray, nullptr);
+  ASSERT_FALSE(panel->hasActivePanel());
+
+  emit tray->trayIcon().activated(QSystemTrayIcon::Trigger);  // a double click, as Qt reports it
+  emit tray->trayIcon().activated(QSystemTrayIcon::DoubleClick);
+  EXPECT_TRUE(panel->hasActivePanel());
+  emit tray->trayIcon().activated(QSystemTrayIcon::MiddleClick);
+  EXPECT_TRUE(panel->hasActivePanel());
+  emit tray->trayIcon().activated(QSystemTrayIcon::Trigger);
+  EXPECT_FALSE(panel->hasActivePanel());
+  EXPECT_FALSE(delegate.menubarController()->hasActiveIcon());
+}
+
 TEST_F(Start, LaterStartsRunNoSetupAndOpenOnlyForAnEmptyLibrary) {
   ox::UserDefaults::setValue("firstSetupDone", true);
-  makeMovieFolder();
-  const QString known = QDir(movies.path()).filePath("Quiet.Orchard.mkv");
-  QFile file(known);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1048576));
-  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known, "Quiet Orchard"));
+  makeMovieFolderWithAKnownMovie();
   ASSERT_FALSE(OXLibrary::shareLibrary()->isLibraryEmpty());
 
   OXAppDelegate delegate;
@@ -232,20 +304,27 @@ TEST_F(Start, TerminationStopsTheEngineAndSavesTheLibrary) {
   EXPECT_FALSE(engine->isUpdating());
 }
 
-// Ombrix asks for the panel over the bus. The bus is one of this test's own, so no other test hears the post; it is
-// chosen before anything in this process has used a session bus.
-TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
+// A later start on a library with a movie in its folder, on a bus of the test's own, so no other test hears its
+// posts; the bus is chosen before anything in this process has used a session bus.
+class StartOnItsOwnBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(bus.isRunning());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+    helpertest::resetHelperState();
+    FakeStatusItem::install();
+    ox::UserDefaults::setValue("firstSetupDone", true);
+    OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
+    QFile known(movies.filePath("Quiet.Orchard.mkv"));
+    ASSERT_TRUE(known.open(QIODevice::WriteOnly) && known.resize(1048576));
+    OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known.fileName()));
+  }
   oxtest::PrivateBus bus;
-  ASSERT_TRUE(bus.isRunning());
-  qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
-  helpertest::resetHelperState();
-  FakeStatusItem::install();
-  ox::UserDefaults::setValue("firstSetupDone", true);
   QTemporaryDir movies;
-  OXLibrary::shareLibrary()->rootList()->addURLs({QUrl::fromLocalFile(movies.path() + "/")}, 1);
-  QFile known(movies.filePath("Quiet.Orchard.mkv"));
-  ASSERT_TRUE(known.open(QIODevice::WriteOnly) && known.resize(1048576));
-  OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000001", known.fileName()));
+};
+
+// Ombrix asks for the panel over the bus.
+TEST_F(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
   OXAppDelegate delegate;
   delegate.applicationDidFinishLaunching();
   OXPanelController* panel = delegate.panelController();
@@ -269,4 +348,25 @@ TEST(StartOnItsOwnBus, OmbrixAsksForThePanelAndItStaysOpen) {
   ASSERT_TRUE(poster->waitForFinished(20000));
   EXPECT_TRUE(oxtest::spinUntil([&] { return updates->isChecked(); }));
   ox::SoftwareUpdater::shared().setAutomaticallyChecksForUpdates(false);
+}
+
+// Started again while it runs (the way to the panel on a desktop without a tray), the helper asks the running copy to
+// open its panel before it leaves. The running copy is this test's delegate, holding the name on the test's bus.
+TEST_F(StartOnItsOwnBus, ASecondCopyOpensThePanelOfTheRunningOne) {
+  ASSERT_EQ(ox::Workspace::shared().claimBundleIdentifier(OXAppDelegate::kBundleIdentifier),
+            ox::Workspace::Claim::Owned);
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  OXPanelController* panel = delegate.panelController();
+  ASSERT_FALSE(panel->hasActivePanel());
+
+  std::unique_ptr<QProcess> second;
+  ASSERT_TRUE(oxtest::startProcess(second, QStringLiteral(OX_BINARY_DIR "/bin/ombrix-helper"), {},
+                                   helpertest::programEnvironment()));
+  ASSERT_TRUE(second->waitForFinished(20000));
+  EXPECT_EQ(second->exitCode(), 0);
+  EXPECT_TRUE(second->readAllStandardError().contains("already runs"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return panel->hasActivePanel(); }));
+  EXPECT_TRUE(delegate.menubarController()->hasActiveIcon());
+  EXPECT_FALSE(panel->shouldClosePanelWhenResignKey());
 }

@@ -5,6 +5,7 @@
 #include <QEnterEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <thread>
 
 #include "core/OXLibrary.h"
@@ -170,4 +171,54 @@ TEST_F(ContentList, RowsAreFoundWhereTheyStandAndAShowCountsItsEpisodes) {
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(show, &leave);
   EXPECT_TRUE(button->isHidden());
+}
+
+TEST_F(ContentList, ScrollingEndToEndKeepsOnlyTheRowsInSightAliveEachShowingItsOwnRow) {
+  library()->addUnknown(fileAt("/m/odd reel.mkv", 1));
+  for (int i = 0; i < 600; ++i)
+    library()->addContent(movieRecord(QStringLiteral("tt%1").arg(i), QStringLiteral("Movie %1").arg(i, 4, 10, QChar('0')),
+                                      QStringLiteral("/m/%1.mkv").arg(i)));
+  OXContentListViewController list;
+  list.setPopUpState(1);
+  list.view()->show();
+  ox::TableView* table = list.contentTableView();
+  QScrollBar* bar = table->verticalScrollBar();
+  const auto rowWidgets = [&] { return table->viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(); };
+  const auto checkRowsInSight = [&] {
+    const auto [first, last] = table->visibleRows();
+    for (int row = first; row <= last; ++row) {
+      QWidget* view = table->viewAtRow(row);
+      ASSERT_NE(view, nullptr) << row;
+      const QModelIndex index = list.index(row, 0);
+      const QString key = index.data(OXContentListViewController::kKeyRole).toString();
+      if (key.isEmpty()) {
+        EXPECT_EQ(ox::viewWithTag<QLabel>(view, 1)->text(), index.data().toString()) << row;
+      } else {
+        EXPECT_EQ(ox::viewWithTag<QLabel>(view, 2)->toolTip(), index.data().toString()) << row;
+        EXPECT_EQ(ox::viewWithTag<QLabel>(view, 5)->text(), key) << row;
+      }
+    }
+  };
+
+  qsizetype most = 0;
+  bar->setValue(0);
+  QCoreApplication::processEvents();
+  const auto [first, last] = table->visibleRows();
+  while (true) {
+    QCoreApplication::processEvents();
+    most = std::max(most, rowWidgets());
+    checkRowsInSight();
+    if (bar->value() >= bar->maximum()) break;
+    bar->setValue(bar->value() + bar->pageStep());
+  }
+  EXPECT_LE(most, 2 * (last - first + 1) + 2);
+
+  // Back at the top, the unrecognised file's row is that file's again, button and all.
+  bar->setValue(0);
+  QCoreApplication::processEvents();
+  checkRowsInSight();
+  auto* button = qobject_cast<QAbstractButton*>(ox::viewWithTag(table->viewAtRow(1), 4));
+  EXPECT_EQ(button->text(), "Identify Movie");
+  EXPECT_EQ(button->width(), 94);
+  EXPECT_EQ(list.cellForKey("tt0"), table->viewAtRow(3));
 }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include "core/OXLibrary.h"
@@ -10,11 +14,15 @@
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
 #include "helper/OXSearchListViewController.h"
+#include "helper/OXSettingsWindowController.h"
 #include "platform/foundation/Info.h"
+#include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/SoftwareUpdateAlert.h"
 #include "scanner/OXCoreLibrary.h"
 #include "tests/helper/HelperTestSupport.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/TestUtil.h"
 
 namespace {
@@ -31,7 +39,73 @@ QAction* entry(const QMenu* menu, const QString& text) {
   return nullptr;
 }
 
+QByteArray appcast(const QString& version) {
+  return QStringLiteral("<rss xmlns:sparkle=\"s\"><channel><item><link>http://127.0.0.1:9/release/%1</link>"
+                        "<enclosure sparkle:version=\"%1\"/></item></channel></rss>")
+      .arg(version)
+      .toUtf8();
+}
+
+// The answer's dialogue once it is on screen; none when none comes.
+QMessageBox* updateAnswer() {
+  oxtest::spinUntil([] { return ox::SoftwareUpdateAlert::current() && ox::SoftwareUpdateAlert::current()->isVisible(); });
+  return ox::SoftwareUpdateAlert::current();
+}
+
+// Clicks the dialogue's button titled `title` and waits for the dialogue to go.
+void answerWith(QMessageBox* box, const QString& title) {
+  for (QAbstractButton* button : box->buttons())
+    if (button->text().remove(QLatin1Char('&')) == title) button->click();
+  oxtest::spinUntil([] { return !ox::SoftwareUpdateAlert::current(); });
+}
+
 }  // namespace
+
+TEST(PanelList, CheckingForUpdatesByHandAlwaysAnswersInADialogue) {
+  helpertest::resetHelperState();
+  oxtest::LoopbackServer feed;
+  ox::registerInfoValues({{"SUFeedURL", feed.url("/appcast.xml").toString()},
+                          {"CFBundleVersion", "1.2"},
+                          {"CFBundleName", "Ombrix Helper"}});
+  ox::SoftwareUpdater::shared().setTimeouts(300, 600);
+  QList<QUrl> opened;
+  ox::Workspace::shared().setURLOpener([&](const QUrl& url) {
+    opened << url;
+    return true;
+  });
+  OXPanelListController list;
+  QPushButton* checkNow = list.settingsWindowController()->checkUpdatesButton();
+
+  feed.setReply("/appcast.xml", {200, appcast("1.3"), "application/rss+xml", {}});
+  checkNow->click();
+  QMessageBox* box = updateAnswer();
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->informativeText().contains("Ombrix Helper 1.3 is out; you have 1.2."));
+  answerWith(box, "Show Release Page");
+  EXPECT_EQ(opened, QList<QUrl>{QUrl("http://127.0.0.1:9/release/1.3")});
+
+  feed.setReply("/appcast.xml", {200, appcast("1.2"), "application/rss+xml", {}});
+  entry(list.menu(), "Check Updates...")->trigger();
+  ASSERT_NE(box = updateAnswer(), nullptr);
+  EXPECT_EQ(box->text(), "Ombrix Helper is up to date.");
+  answerWith(box, "OK");
+
+  // A feed that cannot be read says so, and two clicks in a row show one dialogue.
+  feed.setReply("/appcast.xml", {404, "gone", "text/plain", {}});
+  checkNow->click();
+  checkNow->click();
+  ASSERT_NE(box = updateAnswer(), nullptr);
+  EXPECT_EQ(box->text(), "The update information could not be read.");
+  ASSERT_TRUE(feed.waitForRequests(4));
+  oxtest::spinFor(50);
+  int shown = 0;
+  for (QWidget* window : QApplication::topLevelWidgets()) shown += qobject_cast<QMessageBox*>(window) && window->isVisible();
+  EXPECT_EQ(shown, 1);
+  answerWith(box, "OK");
+  ox::Workspace::shared().setURLOpener({});
+  ox::SoftwareUpdater::shared().setTimeouts(1500, 3000);
+  EXPECT_EQ(opened.size(), 1);
+}
 
 TEST(PanelList, TheGearMenuHoldsTheCommandsAndOpenOmbrixOnlyWhereItIsInstalled) {
   helpertest::resetHelperState();

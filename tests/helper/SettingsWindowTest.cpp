@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "core/OXLibrary.h"
@@ -363,4 +364,18 @@ TEST(SettingsWindow, TabsResizeTheWindowUnderAFixedTopEdge) {
   OXSettingsWindowController* own = list.settingsWindowController();
   EXPECT_TRUE(own->window()->isVisible());
   EXPECT_EQ(own->tagSelected(), OXSettingsWindowController::kSourcesTag);
+}
+
+TEST(SettingsWindow, OpenedFirstOnItsSourcesTheWindowIsPlacedAsAnyOpeningIs) {
+  helpertest::resetHelperState();
+  OXSettingsWindowController general;
+  OXPanelListController::bringWindowForward(general.window());
+  OXSettingsWindowController sources;
+  sources.showSources();  // the message's "Add ... sources" button
+  OXPanelListController::bringWindowForward(sources.window());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !sources.isSwitchingView(); }));
+  EXPECT_FALSE(sources.window()->testAttribute(Qt::WA_Moved));  // left to the desktop, as the first opening is
+  EXPECT_EQ(sources.window()->pos(), general.window()->pos());
+  EXPECT_EQ(sources.contentView(), sources.sourcesView());
+  EXPECT_EQ(sources.window()->height() - sources.toolbar()->height(), sources.sourcesView()->height());
 }

@@ -5,7 +5,8 @@
 // login, the four tour pages and the status item's icons, with every online service on a closed port. Then, with
 // the local stand-ins of the services (tests/standin) when python3 is there, a scan of a few files fills the lists:
 // the movie and show tabs, a row under the pointer, the gear menu, the manual search of an unrecognised file and the
-// movie tab once that file has been identified by hand. Last, the settings window's three pages.
+// movie tab once that file has been identified by hand. Last, the settings window's three pages and the three answers
+// of an update check asked for by hand.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -40,6 +41,7 @@
 #include "helper/OXTutorialWindowController.h"
 #include "helper/StatusItemView.h"
 #include "platform/system/SoftwareUpdater.h"
+#include "platform/ui/SoftwareUpdateAlert.h"
 #include "platform/ui/StatusItem.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewTag.h"
@@ -261,6 +263,22 @@ void settingsPictures(OXPanelListController* list) {
   settings->window()->close();
 }
 
+// The update check's dialogue with each answer it gives.
+void updatePictures() {
+  using Outcome = ox::SoftwareUpdater::CheckResult::Outcome;
+  const ox::SoftwareUpdater::CheckResult answers[] = {
+      {Outcome::NewerVersion, QStringLiteral("0.2.0"), QStringLiteral("0.1.0"), QUrl(QStringLiteral("https://ombrix.example/releases/0.2.0"))},
+      {Outcome::UpToDate, QStringLiteral("0.1.0"), QStringLiteral("0.1.0"), QUrl()},
+      {Outcome::FeedUnreadable, QString(), QStringLiteral("0.1.0"), QUrl()}};
+  const char* const names[] = {"update_newer_version.png", "update_up_to_date.png", "update_feed_unreadable.png"};
+  for (int i = 0; i < 3; ++i) {
+    ox::SoftwareUpdateAlert::show(answers[i]);
+    spin(200);
+    save(ox::SoftwareUpdateAlert::current()->grab().toImage(), QString::fromLatin1(names[i]));
+  }
+  ox::SoftwareUpdateAlert::current()->close();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -341,6 +359,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no stand-ins (python3): no pictures of the lists\n");
   }
   settingsPictures(list);
+  updatePictures();
   engine->shutdown();
   ox::SoftwareUpdater::shared().stopChecking();
   return 0;

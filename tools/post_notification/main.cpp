@@ -2,8 +2,6 @@
 //   ox-post-notification <name> [object]
 // e.g. "closeOmbrixHelperNotification" asks Ombrix Helper to quit, "openPopUpPermanent" to open its panel.
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <cstdio>
 
 #include "platform/system/DistributedNotificationCenter.h"
@@ -17,10 +15,6 @@ int main(int argc, char** argv) {
   const QString name = QString::fromLocal8Bit(argv[1]);
   const QString object = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
   if (!ox::DistributedNotificationCenter::defaultCenter().post(name, object)) return 1;
-  // The bus answers a connection's calls after what it sent before: once answered, the post has left.
-  const QString daemon = QStringLiteral("org.freedesktop.DBus");
-  QDBusConnection::sessionBus().call(
-      QDBusMessage::createMethodCall(daemon, QStringLiteral("/org/freedesktop/DBus"), daemon, QStringLiteral("GetId")),
-      QDBus::Block, 5000);
+  ox::DistributedNotificationCenter::defaultCenter().flush();
   return 0;
 }
