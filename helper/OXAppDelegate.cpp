@@ -88,6 +88,8 @@ void OXAppDelegate::setMenubarController(std::unique_ptr<OXMenubarController> co
 void OXAppDelegate::applicationDidFinishLaunching() {
   launched_ = true;
   setMenubarController(std::make_unique<OXMenubarController>());
+  // Judged on the library as it was loaded: the first scan starts with the engine and may fill it before the end.
+  const bool emptyAtLaunch = OXLibrary::shareLibrary()->isLibraryEmpty();
   OXCoreLibrary::shareCoreLibrary();
   OXOmbrixAPI().checkKeychainAccess();
   // Kept before it is asked to fill itself: that may post "togglePanel", which comes back for it.
@@ -100,7 +102,7 @@ void OXAppDelegate::applicationDidFinishLaunching() {
   appleRemoteController_ = std::make_unique<OXAppleRemoteController>();
   appleRemoteController_->setupRemote();
   appleRemoteController_->controlAppleRemoteIfNeeded();
-  if (OXLibrary::shareLibrary()->isLibraryEmpty()) openPopUpPermanent();
+  if (emptyAtLaunch) openPopUpPermanent();
   ox::SoftwareUpdater::shared().startAutomaticChecks();
 }
 
