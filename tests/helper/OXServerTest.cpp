@@ -185,6 +185,32 @@ TEST(OXServer, MalformedAndOversizedRequestsAreRefusedAndTheServerGoesOn) {
   EXPECT_EQ(served.get("/hello").body, "Hello!");
 }
 
+TEST(OXServer, AChunkedRequestIsRefusedWith411AndItsBodyIsNeverTakenForARequest) {
+  ServedLibrary served;
+  const QByteArray inner = "GET /hello HTTP/1.1\r\nHost: x\r\n\r\n";
+  const int s = servertest::connectTo(served.server->port());
+  const QByteArray request = "POST /widgets HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                             QByteArray::number(inner.size(), 16) + "\r\n" + inner + "\r\n0\r\n\r\n";
+  ASSERT_EQ(::send(s, request.constData(), size_t(request.size()), MSG_NOSIGNAL), request.size());
+  QByteArray answer;
+  EXPECT_TRUE(servertest::endsWithin(s, 3000, &answer));
+  ::close(s);
+  EXPECT_TRUE(answer.startsWith("HTTP/1.1 411")) << answer.left(40).constData();
+  EXPECT_EQ(answer.count("HTTP/1.1"), 1);
+}
+
+TEST(OXServer, HeadersBeyond64KiBAreRefusedAndLongOnesWithinAreAnswered) {
+  ServedLibrary served;
+  const int port = served.server->port();
+  QByteArray lines;
+  for (int i = 0; i < 10000; ++i) lines += "X-Line-" + QByteArray::number(i) + ": 0123456789\r\n";
+  const QByteArray flood = rawExchange(port, "GET /hello HTTP/1.1\r\nHost: x\r\n" + lines + "\r\n");
+  EXPECT_TRUE(flood.startsWith("HTTP/1.1 431")) << flood.left(40).constData();
+  const QByteArray within = "GET /hello HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" +
+                            QByteArray("X-Long: " + QByteArray(7000, 'w') + "\r\n").repeated(8) + "\r\n";
+  EXPECT_TRUE(rawExchange(port, within).endsWith("\r\n\r\nHello!"));
+}
+
 TEST(OXServer, TwoHundredClientsAtOnceAllGetTheirAnswers) {
   ServedLibrary served;
   const QByteArray& file = served.bytes;
