@@ -107,6 +107,22 @@ TEST(OXServer, MovieFileComesWholeOrByRangeByteForByte) {
   EXPECT_TRUE(several.body == file);
 }
 
+TEST(OXServer, ARangeOfAnotherUnitOrThatDoesNotParseIsIgnoredForTheWholeFile) {
+  ServedLibrary served;
+  for (const QByteArray& ignored : {QByteArray("items=0-1"), QByteArray("5-2"), QByteArray("abc"),
+                                    QByteArray("bytes=5-2"), QByteArray("bytes=x"), QByteArray("bytes=1-2-3")}) {
+    SCOPED_TRACE(ignored.toStdString());
+    const ox::HttpResponse r = served.get("/movies/tt0000001", ignored);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_TRUE(r.header("Content-Range").isEmpty());
+    EXPECT_TRUE(r.body == served.bytes);
+  }
+  // Range units are compared without regard to case.
+  const ox::HttpResponse upper = served.get("/movies/tt0000001", "BYTES=0-1");
+  EXPECT_EQ(upper.status, 206);
+  EXPECT_EQ(upper.header("Content-Range"), "bytes 0-1/" + QByteArray::number(served.bytes.size()));
+}
+
 TEST(OXServer, OnlyTheFilesOfListedMoviesAreServed) {
   ServedLibrary served;
   EXPECT_EQ(served.get("/movies/tt0000002").body, "second movie");
