@@ -201,9 +201,10 @@ int OXServerConnections::start(int port) {
   rlimit files{};
   if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY) {
     const rlim_t spare = files.rlim_cur > kReservedFiles ? files.rlim_cur - kReservedFiles : 0;
-    total = unsigned(std::clamp<rlim_t>(spare / 2, 8, total));
+    total = unsigned(std::min<rlim_t>(total, std::max<rlim_t>(spare / 2, 8)));
   }
-  const unsigned workers = std::clamp(std::thread::hardware_concurrency() / 2, 2u, 4u);
+  // One a core, as nginx runs its workers: parallel downloads seldom share a thread.
+  const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 2u, 8u);
   errno = 0;
   d->daemon = MHD_start_daemon(
       MHD_USE_EPOLL_INTERNAL_THREAD, uint16_t(port), nullptr, nullptr, &Impl::access, d.get(),
