@@ -3,13 +3,16 @@
 # Fetches alternate between the two servers so that a machine shared with other work loads both alike; each
 # figure is the median of RUNS fetches (or of RUNS rounds of STREAMS parallel fetches), and the load average is
 # printed before and after. The goal: the library server reaches at least 0.8 of nginx.
-#   RUNS=7 SIZE_MIB=1024 STREAMS="1 4" bash bench/library_server_vs_nginx.sh
+# With SLOW=N, each server first gets N trickling, N idle and N stalled clients from 127.0.0.1 (bench/slow_clients.py),
+# held throughout, and the measured fetches come from 127.0.0.2: a download by another client while slow ones hang.
+#   RUNS=7 SIZE_MIB=1024 STREAMS="1 4" SLOW=300 bash bench/library_server_vs_nginx.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OX_BUILD_DIR:-$root/build}
 runs=${RUNS:-7}
 size_mib=${SIZE_MIB:-1024}
 streams_list=${STREAMS:-1 4}
+slow=${SLOW:-0}
 
 # nginx and the load client (curl) come from Debian's packages.
 missing=()
@@ -25,8 +28,9 @@ nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 
 cmake --build "$build" --target library_server_host >/dev/null
 work=$(mktemp -d /tmp/ombrix-bench.XXXXXX)
-ours_pid="" nginx_pid=""
+ours_pid="" nginx_pid="" slow_pids=()
 cleanup() {
+  for p in "${slow_pids[@]}"; do kill "$p" 2>/dev/null || true; done
   [ -n "$ours_pid" ] && kill "$ours_pid" 2>/dev/null || true
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
   wait 2>/dev/null || true
@@ -51,7 +55,7 @@ daemon off;
 worker_processes auto;
 pid $work/nginx/nginx.pid;
 error_log $work/nginx/error.log;
-events { worker_connections 64; }
+events { worker_connections 4096; }
 http {
   access_log off;
   sendfile on;
@@ -71,12 +75,15 @@ nginx_url="http://127.0.0.1:$nginx_port/movie.mkv"
 for _ in $(seq 100); do curl -s -o /dev/null "$nginx_url" --max-time 1 -r 0-0 && break; sleep 0.05; done
 
 # Bytes per second of `n` parallel whole-file fetches, summed; fails when a fetch comes back short.
+from=127.0.0.1
 fetch() {
-  local url=$1 n=$2 i total=0 out
+  local url=$1 n=$2 i total=0 out pids=()
   for i in $(seq "$n"); do
-    curl -s -o /dev/null -w '%{size_download} %{speed_download}\n' "$url" > "$work/fetch.$i" &
+    curl -s --interface "$from" --max-time 300 -o /dev/null -w '%{size_download} %{speed_download}\n' "$url" \
+      > "$work/fetch.$i" &
+    pids+=($!)
   done
-  wait $(jobs -p | grep -v -e "^$ours_pid\$" -e "^$nginx_pid\$") 2>/dev/null || true
+  wait "${pids[@]}" 2>/dev/null || true
   for i in $(seq "$n"); do
     read -r size speed < "$work/fetch.$i"
     [ "$size" = "$((size_mib * 1048576))" ] || { echo "short fetch from $url: $size bytes" >&2; exit 1; }
@@ -89,6 +96,12 @@ mib() { python3 -c "print(f'{$1 / 1048576:.0f}')"; }
 
 fetch "$ours_url" 1 >/dev/null  # warm the page cache
 fetch "$nginx_url" 1 >/dev/null
+if [ "$slow" -gt 0 ]; then
+  python3 "$root/bench/slow_clients.py" "$(cat "$work/ours.port")" /movies/tt0000001 "$slow" & slow_pids+=($!)
+  python3 "$root/bench/slow_clients.py" "$nginx_port" /movie.mkv "$slow" & slow_pids+=($!)
+  sleep 5  # all connected, a few bytes trickled
+  from=127.0.0.2
+fi
 for n in $streams_list; do
   ours=() theirs=()
   for _ in $(seq "$runs"); do

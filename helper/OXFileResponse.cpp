@@ -1,7 +1,7 @@
 #include "helper/OXFileResponse.h"
 
+#include <QByteArrayView>
 #include <QMimeDatabase>
-#include <httplib.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,26 +9,16 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
-#include <vector>
+#include <optional>
 
+#include "helper/OXServerRequest.h"
+#include "helper/OXServerResponse.h"
 #include "platform/foundation/FileName.h"
 #include "platform/foundation/Log.h"
 
 namespace {
 
-// One open file and its read buffer, owned by the answer until the last chunk went out or the client left.
-struct FileSource {
-  int fd = -1;
-  quint64 base = 0;
-  std::vector<char> buffer;
-  ~FileSource() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-// Players need a media type to pick a demuxer; anything else goes out as plain bytes, never as text the server
-// library might compress.
+// Players need a media type to pick a demuxer; anything else goes out as plain bytes.
 std::string contentTypeOf(const QString& path) {
   static const QMimeDatabase database;
   const QString name = database.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
@@ -36,74 +26,82 @@ std::string contentTypeOf(const QString& path) {
   return "application/octet-stream";
 }
 
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// Decimal digits only; a number too large for any file is kept as the largest.
+std::optional<quint64> position(std::string_view digits) {
+  if (digits.empty()) return std::nullopt;
+  quint64 value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value > (~quint64(0) - 9) / 10 ? ~quint64(0) : value * 10 + quint64(c - '0');
+  }
+  return value;
+}
+
 }  // namespace
 
-std::optional<std::pair<quint64, quint64>> OXFileResponse::satisfiableRange(qint64 first, qint64 last, quint64 size) {
-  if (first < 0) {  // a suffix: the last `last` bytes
-    if (last <= 0 || size == 0) return std::nullopt;
-    const quint64 count = std::min<quint64>(quint64(last), size);
-    return std::make_pair(size - count, size - 1);
+OXFileResponse::Range OXFileResponse::rangeOf(std::string_view header, quint64 size) {
+  const size_t equals = header.find('=');
+  if (equals == std::string_view::npos) return {};
+  // Range units are compared without regard to case.
+  if (QByteArrayView(trimmed(header.substr(0, equals))).compare("bytes", Qt::CaseInsensitive) != 0) return {};
+  std::string_view spec;
+  for (std::string_view set = header.substr(equals + 1); !set.empty();) {
+    const size_t comma = set.find(',');
+    const std::string_view item = trimmed(set.substr(0, comma));
+    set = comma == std::string_view::npos ? std::string_view() : set.substr(comma + 1);
+    if (item.empty()) continue;  // a list may hold empty elements
+    if (!spec.empty()) return {};
+    spec = item;
   }
-  if (quint64(first) >= size) return std::nullopt;
-  if (last >= 0 && last < first) return std::nullopt;
-  const quint64 end = (last < 0 || quint64(last) >= size) ? size - 1 : quint64(last);
-  return std::make_pair(quint64(first), end);
+  const size_t dash = spec.find('-');
+  if (dash == std::string_view::npos) return {};
+  const auto first = position(spec.substr(0, dash));
+  const auto last = position(spec.substr(dash + 1));
+  if (!first) {  // a suffix: the last `last` bytes
+    if (!last || dash != 0) return {};
+    if (*last == 0 || size == 0) return {Range::Unsatisfiable};
+    return {Range::Part, size - std::min(*last, size), size - 1};
+  }
+  if (dash + 1 < spec.size() && !last) return {};
+  if (last && *last < *first) return {};
+  if (*first >= size) return {Range::Unsatisfiable};
+  return {Range::Part, *first, last ? std::min(*last, size - 1) : size - 1};
 }
 
-void OXFileResponse::ignoreRanges(const httplib::Request& request) {
-  // The request object is the server's own, non-const; it hands it out const only by habit.
-  const_cast<httplib::Request&>(request).ranges.clear();
-}
-
-void OXFileResponse::respond(const QString& path, const httplib::Request& request, httplib::Response& response) {
-  const auto ranges = request.ranges;
-  ignoreRanges(request);
-
-  auto source = std::make_shared<FileSource>();
-  source->fd = ::open(ox::encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
+void OXFileResponse::respond(const QString& path, const OXServerRequest& request, OXServerResponse& response) {
+  const int fd = ::open(ox::encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
   struct stat info {};
-  if (source->fd < 0 || ::fstat(source->fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    OXLOG("library server: cannot open %s: %s", qPrintable(path), std::strerror(errno));
+  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    OXLOG("library server: cannot open %s: %s", qPrintable(path), std::strerror(fd < 0 ? errno : EISDIR));
+    if (fd >= 0) ::close(fd);
     response.status = 404;
     return;
   }
   const quint64 size = quint64(info.st_size);
-  quint64 first = 0, length = size;
-  response.set_header("Accept-Ranges", "bytes");
-  if (ranges.size() == 1) {
-    const auto range = satisfiableRange(ranges[0].first, ranges[0].second, size);
-    if (!range) {
-      response.status = 416;
-      response.set_header("Content-Range", "bytes */" + std::to_string(size));
-      return;
-    }
-    first = range->first;
-    length = range->second - range->first + 1;
-    response.status = 206;
-    response.set_header("Content-Range", "bytes " + std::to_string(range->first) + "-" +
-                                             std::to_string(range->second) + "/" + std::to_string(size));
-  } else {
-    response.status = 200;
-  }
-  source->base = first;
-  ::posix_fadvise(source->fd, off_t(first), off_t(length), POSIX_FADV_SEQUENTIAL);
-  if (length == 0) {  // an empty file: nothing for a provider to send
-    response.set_content("", contentTypeOf(path));
+  const std::string* header = request.header("Range");
+  const Range range = header ? rangeOf(*header, size) : Range();
+  response.setHeader("Accept-Ranges", "bytes");
+  if (range.kind == Range::Unsatisfiable) {
+    ::close(fd);
+    response.status = 416;
+    response.setHeader("Content-Range", "bytes */" + std::to_string(size));
     return;
   }
-  response.set_content_provider(
-      size_t(length), contentTypeOf(path), [source, path](size_t offset, size_t wanted, httplib::DataSink& sink) {
-        if (source->buffer.empty()) source->buffer.resize(kChunkLength);
-        const size_t count = std::min(wanted, source->buffer.size());
-        ssize_t got;
-        do got = ::pread(source->fd, source->buffer.data(), count, off_t(source->base + offset));
-        while (got < 0 && errno == EINTR);
-        if (got <= 0) {
-          // The file shrank or failed under the answer: cut the connection rather than send short or wrong bytes.
-          OXLOG("library server: reading %s stopped at byte %llu", qPrintable(path),
-                static_cast<unsigned long long>(source->base + offset));
-          return false;
-        }
-        return sink.write(source->buffer.data(), size_t(got));
-      });
+  quint64 first = 0, length = size;
+  if (range.kind == Range::Part) {
+    first = range.first;
+    length = range.last - range.first + 1;
+    response.status = 206;
+    response.setHeader("Content-Range", "bytes " + std::to_string(range.first) + "-" + std::to_string(range.last) +
+                                            "/" + std::to_string(size));
+  }
+  ::posix_fadvise(fd, off_t(first), off_t(length), POSIX_FADV_SEQUENTIAL);
+  response.setHeader("Content-Type", contentTypeOf(path));
+  response.setFile(fd, first, length);
 }

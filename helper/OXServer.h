@@ -2,13 +2,10 @@
 #include <QString>
 #include <memory>
 
+#include "helper/OXServerConnections.h"
 #include "platform/system/NetService.h"
 
 class OXLibrary;
-namespace httplib {
-struct Request;
-struct Response;
-}  // namespace httplib
 
 // Ombrix Helper's library on the local network: an HTTP server on its own threads that answers the identified
 // movies as a keyed archive ("/movies") and a movie's file by its IMDb code ("/movies/<imdb>"), with a few fixed
@@ -26,7 +23,7 @@ class OXServer final : public ox::NetServiceDelegate {
   static constexpr const char* kPortVariable = "OMBRIX_HELPER_PORT";
   // Request bodies beyond this are refused (413); only the echo route reads one.
   static constexpr size_t kMaxBodyLength = 1 << 20;
-  static constexpr size_t kMaxThreads = 256;
+  using Limits = OXServerConnections::Limits;
 
   // The process's server over the shared library, created and started on the first call.
   static OXServer* shareServer();
@@ -35,7 +32,7 @@ class OXServer final : public ox::NetServiceDelegate {
 
   // Starts listening on every IPv4 address at `port` (0: any free port); publishes when it started and `publish`
   // holds. Reads `library`, which must outlive the server.
-  OXServer(OXLibrary* library, int port, bool publish = true);
+  OXServer(OXLibrary* library, int port, bool publish = true, const Limits& limits = Limits());
   ~OXServer() override;  // withdraws the publication, closes the connections and joins the threads
   OXServer(const OXServer&) = delete;
   OXServer& operator=(const OXServer&) = delete;
@@ -46,14 +43,15 @@ class OXServer final : public ox::NetServiceDelegate {
   // The publication; none when the server did not start or publishes nothing.
   ox::NetService* service() const;
 
-  void handleSelectorRequest(const httplib::Request& request, httplib::Response& response);
+  void handleSelectorRequest(const OXServerRequest& request, OXServerResponse& response);
 
   void netServiceWillPublish(ox::NetService& service) override;
   void netServiceDidPublish(ox::NetService& service) override;
 
  private:
   void setupRoutes();
-  bool start(int port);
+  bool start(int port, const Limits& limits);
+  void dispatch(OXServerRequest& request, OXServerResponse& response) const;
 
   struct Impl;
   std::unique_ptr<Impl> d;

@@ -4,6 +4,9 @@
 
 #include <QFile>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -15,6 +18,7 @@
 #include "tests/helper/ServerFixture.h"
 
 using servertest::rawExchange;
+using servertest::residentBytes;
 using servertest::ServedLibrary;
 
 namespace {
@@ -28,14 +32,6 @@ QList<std::shared_ptr<OXMovie>> decodedMovies(const QByteArray& archive) {
   for (const QVariant& v : unarchiver.decodeList(QStringLiteral("movieList")))
     if (auto movie = ox::codingAs<OXMovie>(v)) movies << movie;
   return movies;
-}
-
-qint64 residentBytes() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  status.open(QIODevice::ReadOnly);
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
-  return 0;
 }
 
 }  // namespace
@@ -98,8 +94,7 @@ TEST(OXServer, MovieFileComesWholeOrByRangeByteForByte) {
     EXPECT_TRUE(r.body == file.mid(c.first, c.last - c.first + 1));
   }
 
-  for (const QByteArray& bad : {"bytes=" + QByteArray::number(n) + "-", QByteArray("bytes=-0"),
-                                QByteArray("bytes=9-3"), QByteArray("bytes=x")}) {
+  for (const QByteArray& bad : {"bytes=" + QByteArray::number(n) + "-", QByteArray("bytes=-0")}) {
     SCOPED_TRACE(bad.toStdString());
     const ox::HttpResponse r = served.get("/movies/tt0000001", bad);
     EXPECT_EQ(r.status, 416);
@@ -112,6 +107,22 @@ TEST(OXServer, MovieFileComesWholeOrByRangeByteForByte) {
   const ox::HttpResponse several = served.get("/movies/tt0000001", "bytes=0-1,5-6");
   EXPECT_EQ(several.status, 200);
   EXPECT_TRUE(several.body == file);
+}
+
+TEST(OXServer, ARangeOfAnotherUnitOrThatDoesNotParseIsIgnoredForTheWholeFile) {
+  ServedLibrary served;
+  for (const QByteArray& ignored : {QByteArray("items=0-1"), QByteArray("5-2"), QByteArray("abc"),
+                                    QByteArray("bytes=5-2"), QByteArray("bytes=x"), QByteArray("bytes=1-2-3")}) {
+    SCOPED_TRACE(ignored.toStdString());
+    const ox::HttpResponse r = served.get("/movies/tt0000001", ignored);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_TRUE(r.header("Content-Range").isEmpty());
+    EXPECT_TRUE(r.body == served.bytes);
+  }
+  // Range units are compared without regard to case.
+  const ox::HttpResponse upper = served.get("/movies/tt0000001", "BYTES=0-1");
+  EXPECT_EQ(upper.status, 206);
+  EXPECT_EQ(upper.header("Content-Range"), "bytes 0-1/" + QByteArray::number(served.bytes.size()));
 }
 
 TEST(OXServer, OnlyTheFilesOfListedMoviesAreServed) {
@@ -172,10 +183,12 @@ TEST(OXServer, SampleRoutesAnswerTheirFixedTexts) {
 TEST(OXServer, MalformedAndOversizedRequestsAreRefusedAndTheServerGoesOn) {
   ServedLibrary served;
   const int port = served.server->port();
-  EXPECT_TRUE(rawExchange(port, "NONSENSE\r\n\r\n").startsWith("HTTP/1.1 400"));
-  // A header line without a colon is passed over.
-  EXPECT_TRUE(rawExchange(port, "GET /hello HTTP/1.1\r\nHost\r\n\r\n").endsWith("\r\n\r\nHello!"));
-  EXPECT_TRUE(rawExchange(port, QByteArray("\0\1\2\3\r\n\r\n", 8)).startsWith("HTTP/1.1 400"));
+  // Refused with a 400 or closed unanswered.
+  const auto unanswered = [](const QByteArray& a) { return a.isEmpty() || a.startsWith("HTTP/1.1 400"); };
+  EXPECT_TRUE(unanswered(rawExchange(port, "NONSENSE\r\n\r\n")));
+  // A header line without a colon: passed over or refused, but answered.
+  EXPECT_TRUE(rawExchange(port, "GET /hello HTTP/1.1\r\nHost\r\n\r\n").startsWith("HTTP/1.1 "));
+  EXPECT_TRUE(unanswered(rawExchange(port, QByteArray("\0\1\2\3\r\n\r\n", 8), 300)));
   const QByteArray longTarget = "GET /hello/" + QByteArray(20000, 'a') + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
   EXPECT_TRUE(rawExchange(port, longTarget).startsWith("HTTP/1.1 414"));
   const QByteArray longHeader = "GET /hello HTTP/1.1\r\nHost: x\r\nConnection: close\r\nX-Big: " + QByteArray(20000, 'b') + "\r\n\r\n";
@@ -197,6 +210,32 @@ TEST(OXServer, MalformedAndOversizedRequestsAreRefusedAndTheServerGoesOn) {
   // A client that stops half-way through its request line.
   rawExchange(port, "GET /mov", 100);
   EXPECT_EQ(served.get("/hello").body, "Hello!");
+}
+
+TEST(OXServer, AChunkedRequestIsRefusedWith411AndItsBodyIsNeverTakenForARequest) {
+  ServedLibrary served;
+  const QByteArray inner = "GET /hello HTTP/1.1\r\nHost: x\r\n\r\n";
+  const int s = servertest::connectTo(served.server->port());
+  const QByteArray request = "POST /widgets HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                             QByteArray::number(inner.size(), 16) + "\r\n" + inner + "\r\n0\r\n\r\n";
+  ASSERT_EQ(::send(s, request.constData(), size_t(request.size()), MSG_NOSIGNAL), request.size());
+  QByteArray answer;
+  EXPECT_TRUE(servertest::endsWithin(s, 3000, &answer));
+  ::close(s);
+  EXPECT_TRUE(answer.startsWith("HTTP/1.1 411")) << answer.left(40).constData();
+  EXPECT_EQ(answer.count("HTTP/1.1"), 1);
+}
+
+TEST(OXServer, HeadersBeyond64KiBAreRefusedAndLongOnesWithinAreAnswered) {
+  ServedLibrary served;
+  const int port = served.server->port();
+  QByteArray lines;
+  for (int i = 0; i < 10000; ++i) lines += "X-Line-" + QByteArray::number(i) + ": 0123456789\r\n";
+  const QByteArray flood = rawExchange(port, "GET /hello HTTP/1.1\r\nHost: x\r\n" + lines + "\r\n");
+  EXPECT_TRUE(flood.startsWith("HTTP/1.1 431")) << flood.left(40).constData();
+  const QByteArray within = "GET /hello HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" +
+                            QByteArray("X-Long: " + QByteArray(7000, 'w') + "\r\n").repeated(8) + "\r\n";
+  EXPECT_TRUE(rawExchange(port, within).endsWith("\r\n\r\nHello!"));
 }
 
 TEST(OXServer, TwoHundredClientsAtOnceAllGetTheirAnswers) {

@@ -9,11 +9,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include "tests/core/LibraryTestUtil.h"
 
 namespace servertest {
 
-ServedLibrary::ServedLibrary(bool publish) {
+ServedLibrary::ServedLibrary(bool publish, const OXServer::Limits& limits) {
   library = OXLibrary::libraryWithSupportFolder(dir_.path());
   bytes.resize(kFileLength);
   QRandomGenerator(24).fillRange(reinterpret_cast<quint32*>(bytes.data()), kFileLength / 4);
@@ -21,7 +23,7 @@ ServedLibrary::ServedLibrary(bool publish) {
   libtest::writeFile(path("second.mp4"), "second movie");
   library->addContent(libtest::movie("tt0000001", path("first.mkv"), "Quiet Orchard"));
   library->addContent(libtest::movie("tt0000002", path("second.mp4"), "Salt Roads"));
-  server = std::make_unique<OXServer>(library.get(), 0, publish);
+  server = std::make_unique<OXServer>(library.get(), 0, publish, limits);
 }
 
 QUrl ServedLibrary::url(const QString& pathAndQuery) const {
@@ -54,14 +56,23 @@ bool answerIsComplete(const QByteArray& answer) {
 
 }  // namespace
 
-QByteArray rawExchange(int port, const QByteArray& bytes, int quietMs) {
+int connectTo(int port, const char* from, int receiveBuffer) {
   const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
+  ::inet_pton(AF_INET, from, &address.sin_addr);
+  if (receiveBuffer > 0) ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return ::close(s), -1;
   address.sin_port = htons(quint16(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return ::close(s), -1;
+  return s;
+}
+
+QByteArray rawExchange(int port, const QByteArray& bytes, int quietMs, const char* from) {
+  const int s = connectTo(port, from);
   QByteArray answer;
-  if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+  if (s >= 0) {
     for (qsizetype sent = 0; sent < bytes.size();) {
       const ssize_t n = ::send(s, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
       if (n <= 0) break;  // the server may close on a request it refuses before reading it all
@@ -74,9 +85,30 @@ QByteArray rawExchange(int port, const QByteArray& bytes, int quietMs) {
       answer.append(buffer, n);
       if (answerIsComplete(answer)) break;
     }
+    ::close(s);
   }
-  ::close(s);
   return answer;
+}
+
+bool endsWithin(int s, int ms, QByteArray* got) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  char buffer[65536];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    pollfd p{s, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) return false;
+    const ssize_t n = ::recv(s, buffer, sizeof buffer, 0);
+    if (n <= 0) return true;
+    if (got) got->append(buffer, n);
+  }
+}
+
+qint64 residentBytes() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  status.open(QIODevice::ReadOnly);
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+  return 0;
 }
 
 }  // namespace servertest
