@@ -94,6 +94,9 @@ void OXHelperApplication::watchSignals() {
 }
 
 int OXHelperApplication::main(int argc, char** argv) {
+  // A peer that hangs up mid-answer (the server's sendfile) or a log pipe whose reader left (a launcher that
+  // quit) must fail one write, not end the helper.
+  std::signal(SIGPIPE, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Varnel"));
   QApplication::setApplicationName(QStringLiteral("Ombrix Helper"));

@@ -116,6 +116,19 @@ TEST_F(Program, TheSessionsSigtermEndsItCleanlyToo) {
   EXPECT_TRUE(QFile::exists(libraryFile()));
 }
 
+// Started by a launcher that quit at once (its end of the log pipe gone), the helper logs on and still ends cleanly.
+TEST_F(Program, OutlivesTheReaderOfItsLog) {
+  first = std::make_unique<QProcess>();
+  first->setProcessEnvironment(env);
+  first->start("bash", {"-c", "set -o pipefail; \"$0\" 2>&1 | true", kHelper});
+  ASSERT_TRUE(first->waitForStarted(20000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return QFile::exists(libraryFile()); }, 20000));  // logged its scan by then
+  EXPECT_TRUE(bus.hasOwner(kName));
+  EXPECT_EQ(post("closeOmbrixHelperNotification"), 0);
+  ASSERT_TRUE(first->waitForFinished(30000));
+  EXPECT_EQ(first->exitCode(), 0);  // the helper's own status: 141 had a log line's SIGPIPE ended it
+}
+
 // Five catalogue titles, then 195 files whose searches the stand-in stalls, and a movie already known whose poster
 // download stalls too. The helper asked to quit ends at once and keeps the five.
 TEST_F(Program, QuittingDuringAStalledScanEndsWithinTwoSecondsAndKeepsWhatWasIdentified) {
