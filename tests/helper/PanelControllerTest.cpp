@@ -10,6 +10,7 @@
 #include "helper/OXPanelListController.h"
 #include "helper/OXSignUpLoginController.h"
 #include "helper/StatusItemView.h"
+#include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixAPI.h"
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/TestUtil.h"
@@ -71,9 +72,12 @@ TEST_F(Panel, HangsUnderTheItemAndStaysInsideTheScreen) {
 TEST_F(Panel, OpensClosesAndAReopeningKeepsItOpen) {
   addMovieFolder();
   Owner owner;
+  helpertest::NotificationCounter cycles({OXCoreLibrary::kStopScanningState});
   OXPanelController panel(&owner);
   panel.checkCorrectPanel();
   ASSERT_FALSE(panel.hasActivePanel());  // folders exist: it stays closed at start
+  // The panel's making starts the engine, whose first cycle posts a reload of its own when it purges.
+  ASSERT_TRUE(oxtest::spinUntil([&] { return cycles.count(OXCoreLibrary::kStopScanningState) > 0; }, 20000));
   helpertest::NotificationCounter posts({OXPanelController::kReloadContentList});
   std::vector<bool> told;
   QObject::connect(&panel, &OXPanelController::hasActivePanelChanged, [&](bool active) { told.push_back(active); });

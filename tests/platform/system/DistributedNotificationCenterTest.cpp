@@ -37,7 +37,11 @@ TEST(DistributedNotificationCenterTest, PostsComeBackOnceOnTheMainThreadToTheObs
   center.post(name);
   ASSERT_TRUE(oxtest::spinUntil([&] { return calls.size() >= 3; }));
   oxtest::spinFor(50);
-  EXPECT_EQ(calls, (QStringList{"any:helper", "helper:helper", "any:"}));
+  // Posts from two threads may cross on their way to the bus; each comes back once, to its observers in order.
+  const qsizetype plain = calls.indexOf("any:");
+  ASSERT_GE(plain, 0);
+  calls.removeAt(plain);
+  EXPECT_EQ(calls, (QStringList{"any:helper", "helper:helper"}));
   EXPECT_TRUE(onMain);
 
   calls.clear();
