@@ -24,7 +24,14 @@ QVariant listObject(const QStringList& l) {
 
 quint64 unsignedInt(const ox::Decoder& d, const QString& key) { return quint64(d.decodeInt64(key)); }
 QStringList stringList(const ox::Decoder& d, const QString& key) {
-  return oxvalue::stringList(QVariant(d.decodeList(key)));
+  QStringList out;
+  for (const QVariant& v : d.decodeList(key)) {
+    if (v.typeId() == QMetaType::QString)
+      out << v.toString();
+    else if (v.isValid())
+      d.noteMismatch(key);
+  }
+  return out;
 }
 
 }  // namespace
