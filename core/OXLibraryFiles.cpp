@@ -137,6 +137,7 @@ OXLibrary::Snapshot OXLibrary::emptyContent() {
 void OXLibrary::readLibraryFile() {
   registerLibraryArchiveClasses();
   const QString path = pathWithFolder({}, kLibraryFile);
+  if (!path.isEmpty()) ox::removeStaleTemporaries(path);
 
   Snapshot c = emptyContent();
   QString kept;

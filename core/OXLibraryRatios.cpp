@@ -20,6 +20,7 @@ void OXLibrary::loadRatios() {
   QVariantMap ratios;
   QString kept;
   const QString path = pathWithFolder({}, kRatiosFile);
+  if (!path.isEmpty()) ox::removeStaleTemporaries(path);
   ox::MappedFile file(path);
   if (readable(path, file, kept)) {
     OXStoreArchive archive(file.bytes(), {kRatioList});

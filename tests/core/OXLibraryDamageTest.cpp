@@ -278,4 +278,29 @@ TEST_F(LibraryDamage, AFileThatCannotBeReadStaysAndIsNeverSavedOver) {
   EXPECT_EQ(library->ratioForIMDB("tt1"), 0.5f);
 }
 
+// Saves killed mid-write leave "library.bin.XXXXXX" files; the store clears its own when it opens, but not one a
+// writer still holds or has only just made.
+TEST_F(LibraryDamage, TemporariesOfSavesThatNeverEndedAreRemovedWhenTheStoreOpens) {
+  const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+  const auto leave = [&](const QString& name, const QDateTime& when) {
+    ASSERT_TRUE(libtest::writeFile(storePath(name), QByteArray(4096, 'x')));
+    QFile f(storePath(name));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime));
+  };
+  leave("library.bin.a1B2c3", hourAgo);
+  leave("library.bin.Z9y8X7", hourAgo);
+  leave("ratios.bin.q0W9e8", hourAgo);
+  leave("library.bin.fresh1", QDateTime::currentDateTime());
+  leave("library.bin.held42", hourAgo);
+  leave("library.bin.backup", hourAgo);
+  const int held = ::open(QFile::encodeName(storePath("library.bin.held42")).constData(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ::testing::internal::CaptureStderr();
+  open();
+  ::testing::internal::GetCapturedStderr();
+  ::close(held);
+  EXPECT_EQ(QDir(storePath()).entryList(QDir::Files, QDir::Name),
+            QStringList({"library.bin.backup", "library.bin.fresh1", "library.bin.held42"}));
+}
+
 }  // namespace
