@@ -303,4 +303,37 @@ TEST_F(LibraryDamage, TemporariesOfSavesThatNeverEndedAreRemovedWhenTheStoreOpen
             QStringList({"library.bin.backup", "library.bin.fresh1", "library.bin.held42"}));
 }
 
+// A library that grew past 4 GiB (samples of matched files take 3 MiB each) is read as the writer lays it out, with
+// 8-byte offsets, and mapped rather than copied. Here the records lie beyond a hole of 4 GiB.
+TEST_F(LibraryDamage, ALibraryPastFourGibibytesLoadsWhole) {
+  const QByteArray demo = demoLibrary();
+  const auto* trailer = reinterpret_cast<const uint8_t*>(demo.constData() + demo.size() - 32);
+  const unsigned width = trailer[6];
+  const quint64 count = ox::BinaryPlistReader::bigEndian(trailer + 8, 8);
+  const quint64 table = ox::BinaryPlistReader::bigEndian(trailer + 24, 8);
+  const quint64 hole = (quint64(4) << 30) + 4096;
+  QByteArray tail = demo.mid(8, qsizetype(table - 8));
+  const auto put8 = [&](quint64 value) {
+    for (int shift = 56; shift >= 0; shift -= 8) tail.append(char(value >> shift));
+  };
+  const auto* offsets = reinterpret_cast<const uint8_t*>(demo.constData()) + table;
+  for (quint64 i = 0; i < count; ++i) put8(ox::BinaryPlistReader::bigEndian(offsets + i * width, width) + hole);
+  tail.append(QByteArray(6, '\0')).append(char(8)).append(char(trailer[7]));
+  put8(count);
+  put8(ox::BinaryPlistReader::bigEndian(trailer + 16, 8));
+  put8(table + hole);
+  QDir().mkpath(storePath());
+  QFile big(storePath("library.bin"));
+  ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.write("bplist00") == 8 && big.seek(qint64(8 + hole)) &&
+              big.write(tail) == tail.size());
+  big.close();
+  ASSERT_GT(QFileInfo(big).size(), qint64(4) << 30);
+
+  const auto library = open();
+  EXPECT_EQ(library->movieList().size(), 3);
+  EXPECT_EQ(library->episodeList().size(), 3);
+  EXPECT_EQ(library->rootList()->moviePaths(), QList<QUrl>{QUrl::fromLocalFile("/srv/Movies/")});
+  EXPECT_TRUE(copiesAside("library.bin").isEmpty());
+}
+
 }  // namespace
