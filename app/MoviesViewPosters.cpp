@@ -5,6 +5,7 @@
 #include "app/MoviesView.h"
 #include "app/OXPosterMaskView.h"
 #include "core/OXApplicationSupport.h"
+#include "core/OXDownloadBounds.h"
 #include "core/OXLibrary.h"
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/MainQueue.h"
@@ -46,6 +47,7 @@ QImage posterPicture(const QUrl& poster, double* veilOpacity) {
     request.headers = {{"Accept", "image/*"}};
     request.connectTimeoutMs = kPosterConnectTimeoutMs;
     request.totalTimeoutMs = kPosterTotalTimeoutMs;
+    request.maxBytes = OXDownloadBounds::kPoster;
     const ox::HttpResponse response = ox::httpPerform(request);
     QImage downloaded;
     if (response.isSuccess() && downloaded.loadFromData(response.body)) return downloaded;

@@ -130,8 +130,10 @@ class OXCoreLibrary {
   // On the main thread after the end-of-cycle save: starts the follow-up when one was asked for.
   void cycleEnded();
   void addScanBlocks(const QStringList& paths, int type);
-  void synchroniseFolder(const QString& folderName, const QStringList& wanted, QUrl (*source)(const QUrl&));
-  void queueDownload(const QUrl& source, const QString& target);
+  // Each download of the folder is bounded by `maxBytes`, what one file of its kind can be.
+  void synchroniseFolder(const QString& folderName, const QStringList& wanted, QUrl (*source)(const QUrl&),
+                         qint64 maxBytes);
+  void queueDownload(const QUrl& source, const QString& target, qint64 maxBytes);
   static QStringList wantedURLs(const QList<ox::CodingPtr>& contents, int which);
   QString bucketURL(const QString& object) const;
 
