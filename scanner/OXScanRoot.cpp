@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/foundation/Log.h"
+
 namespace {
 
 // Held while an item is added and announced, so that a show found by two files at once is announced once, and
@@ -37,6 +39,12 @@ std::shared_ptr<OXLibrary> OXScanRoot::library() const {
 
 void OXScanRoot::runScan() {
   if (!hashMode_ && searchFullText()) return;
+  if (unanswered_) {
+    ox::log(QStringLiteral("OXScanRoot: %1 not identified, the search went unanswered; it is tried again at the next "
+                           "cycle")
+                .arg(file_->filePath()));
+    return;
+  }
   if (searchHash()) return;
   addToUnknownList();
 }
@@ -52,11 +60,12 @@ bool OXScanRoot::searchFullText() {
     if (contentType_ == OXFile::kTypeEpisode)
       hit = searchEpisodeAndShowFullText(query);
     else if (contentType_ == OXFile::kTypeMovie)
-      hit = ombrixAPI_.searchMovieFullTextAndYear(query, file_->parseYear());
+      hit = ombrixAPI_.searchMovieFullTextAndYear(query, file_->parseYear(), &unanswered_);
     if (hit) {
       addToList(hit);
       return true;
     }
+    if (unanswered_) return false;  // a shorter title would meet the same silence
   }
   return false;
 }
@@ -68,15 +77,17 @@ std::shared_ptr<OXEpisode> OXScanRoot::searchEpisodeAndShowFullText(const QStrin
     candidates << cached;
   else
     // The show search always takes the whole title; only the cache look-up uses the shortened one.
-    candidates = ombrixAPI_.searchShowFullText(file_->fulltext(), 0);
+    candidates = ombrixAPI_.searchShowFullText(file_->fulltext(), 0, &unanswered_);
   const quint64 season = file_->parseSeasonNumber();
   const quint64 episode = file_->parseEpisodeNumber();
   for (const auto& show : candidates) {
-    if (auto found = ombrixAPI_.episodeForShow(show, season, episode)) {
+    bool silent = false;
+    if (auto found = ombrixAPI_.episodeForShow(show, season, episode, &silent)) {
       lib->setCachedShow(file_->fulltext(), show);
       addToList(show);
       return found;
     }
+    unanswered_ = unanswered_ || silent;
   }
   return nullptr;
 }
