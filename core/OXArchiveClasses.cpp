@@ -58,7 +58,9 @@ std::shared_ptr<OXFile> OXFile::initWithCoder(const ox::Decoder& d) {
   f->filePath_ = d.decodeString(QStringLiteral("filePath"));
   f->fulltext_ = d.decodeString(QStringLiteral("fulltext"));
   f->sizeStr_ = d.decodeString(QStringLiteral("sizeStr"));
-  f->type_ = qint32(d.decodeInt64(QStringLiteral("type")));
+  const qint64 type = d.decodeInt64(QStringLiteral("type"));
+  if (type != qint32(type)) d.noteMismatch(QStringLiteral("type"));
+  f->type_ = qint32(type);
   f->isHashDataEnable_ = d.decodeBool(QStringLiteral("isHashDataEnable"));
   // Samples that are not whole (a damaged archive, or one written after a failed read) are taken afresh.
   const auto whole = [](const QByteArray& b) { return quint64(b.size()) == kSampleLength; };

@@ -171,7 +171,7 @@ void OXLibrary::readLibraryFile() {
     c.showsStreamers = archive.records<OXShow>(QStringLiteral("showsStreamers"));
     c.episodesStreamers = archive.records<OXEpisode>(QStringLiteral("episodesStreamers"));
     const QVariant listen = archive.value(QStringLiteral("listenSoundtracks"), [](const QVariant& v) {
-      return v.typeId() == QMetaType::Bool || v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Double;
+      return v.typeId() == QMetaType::Bool || (v.typeId() == QMetaType::LongLong && (v == 0 || v == 1));
     });
     if (listen.isValid()) c.listen = listen.toDouble() != 0.0;
 

@@ -118,9 +118,9 @@ class KeyedUnarchiver final : public Decoder {
   explicit KeyedUnarchiver(const QByteArray& data);
   ~KeyedUnarchiver() override;
   bool isValid() const;
-  // Readers are lenient: a value of another kind than asked for reads as empty, and an object's keys that its class
-  // does not ask for are passed over. What was passed over so far, the first of it; empty when everything decoded
-  // was taken as it is. A file whose every reader is the system itself holds nothing to pass over.
+  // Readers are lenient: a value of another kind than asked for reads as empty, keys an object's class does not ask
+  // for are passed over, and a list met twice is read twice. The first such thing met so far; empty when everything
+  // decoded was taken as it is. In a file the system wrote itself, any of them means damage.
   QString firstLoss() const;
   QStringList rootKeys() const;
   bool containsValue(const QString& key) const override;

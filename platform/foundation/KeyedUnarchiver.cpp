@@ -474,6 +474,7 @@ QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict) {
       QVariantMap map;
       for (qsizetype i = 0; i < keys.size(); ++i) {
         if (keys[i].typeId() != QMetaType::QString) return fail(QStringLiteral("a dictionary key is not text"));
+        if (map.contains(keys[i].toString())) noteLoss(QStringLiteral("a dictionary that holds a key twice"));
         map.insert(keys[i].toString(), values[i]);
       }
       return map;

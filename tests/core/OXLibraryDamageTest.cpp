@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
 #include <fcntl.h>
@@ -99,8 +100,11 @@ class ArchiveText {
         return real == std::trunc(real) && std::fabs(real) < 1e15f ? QStringLiteral("n%1").arg(qint64(real))
                                                                    : QStringLiteral("r%1").arg(double(real), 0, 'g', 9);
       }
-      case Type::Text:
-        return "s" + reader_->text(o);
+      case Type::Text: {
+        // What UTF-16 cannot hold (a lone surrogate) is kept as its UTF-8 conversion leaves it.
+        const QString text = reader_->text(o);
+        return "s" + (QStringView(text).isValidUtf16() ? text : QString::fromUtf8(text.toUtf8()));
+      }
       case Type::Data:
         return QStringLiteral("d%1").arg(qHash(reader_->data(o)));
       case Type::Array: {
@@ -133,11 +137,12 @@ class ArchiveText {
     }
     if (name == "NSArray" || name == "NSMutableArray") return at("NS.objects");
     if (name == "NSString" || name == "NSMutableString") return at("NS.string");
-    // As a URL object holds the text: invalid UTF-8 and spaces come back escaped.
+    // As a URL object holds it: resolved against its base, invalid UTF-8 and spaces escaped.
     if (name == "NSURL") {
-      const QString relative = at("NS.relative");
-      return "u" + at("NS.base") +
-             (relative.startsWith('s') ? QString::fromLatin1(QUrl(relative.mid(1)).toEncoded()) : relative);
+      const QString relative = at("NS.relative"), base = at("NS.base");
+      if (!relative.startsWith('s')) return "u" + base + relative;
+      const QUrl url(relative.mid(1));
+      return "u" + QString::fromLatin1((base.startsWith('u') ? QUrl(base.mid(1)).resolved(url) : url).toEncoded());
     }
     if (name == "NSDate") {
       const auto time = reader_->object(entries.value("NS.time"));
@@ -148,16 +153,22 @@ class ArchiveText {
       const auto keys = reader_->object(entries.value("NS.keys"));
       const auto values = reader_->object(entries.value("NS.objects"));
       if (keys.type != Type::Array || values.type != Type::Array) return "?";
-      QMap<QString, QString> map;
+      QStringList items;
       const auto k = reader_->container(keys), v = reader_->container(values);
       for (quint64 i = 0; i < k.count && i < v.count; ++i)
-        map.insert(value(reader_->element(k, i), depth + 1), value(reader_->element(v, i), depth + 1));
-      QStringList items;
-      for (auto it = map.cbegin(); it != map.cend(); ++it) items << it.key() + "=" + it.value();
+        items << value(reader_->element(k, i), depth + 1) + "=" + value(reader_->element(v, i), depth + 1);
+      items.sort();
       return "{" + items.join(",") + "}";
     }
+    // A record reads nil, an empty list and zero alike.
     QStringList items;
-    for (auto it = entries.cbegin(); it != entries.cend(); ++it) items << it.key() + "=" + value(*it, depth + 1);
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+      const QString held = value(*it, depth + 1);
+      items << it.key() + "=" + (held == "[]" || held == "n0" ? QStringLiteral("nil") : held);
+    }
+    // A file record without samples takes them afresh, whatever its flag says.
+    if (name == "OXFile" && items.filter(QRegularExpression("^partialData.*=nil$")).size() == 3)
+      items = items.filter(QRegularExpression("^(?!isHashDataEnable=)"));
     return "<" + name + " " + items.join(",") + ">";
   }
 
