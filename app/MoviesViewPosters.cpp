@@ -5,6 +5,7 @@
 #include "app/MoviesView.h"
 #include "app/OXPosterMaskView.h"
 #include "core/OXApplicationSupport.h"
+#include "core/OXDownloadBounds.h"
 #include "core/OXLibrary.h"
 #include "platform/foundation/FileName.h"
 #include "platform/foundation/HttpClient.h"
@@ -48,6 +49,7 @@ QImage posterPicture(const QUrl& poster, const std::shared_ptr<const ox::HttpCan
     request.connectTimeoutMs = kPosterConnectTimeoutMs;
     request.totalTimeoutMs = kPosterTotalTimeoutMs;
     request.cancel = cancel;
+    request.maxBytes = OXDownloadBounds::kPoster;
     const ox::HttpResponse response = ox::httpPerform(request);
     QImage downloaded;
     if (response.isSuccess() && downloaded.loadFromData(response.body)) return downloaded;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include "core/OXDownloadBounds.h"
 #include "core/OXLibrary.h"
 #include "core/OXServiceHosts.h"
 #include "platform/foundation/HttpClient.h"
@@ -52,7 +53,11 @@ QList<ox::CodingPtr> OXTrailers::contentList() const {
     if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
   } else {
     // Keeping the file is the helper's task: the answer is used, not saved.
-    const ox::HttpResponse response = ox::httpGet(trailerListURL(), kListTimeoutMs);
+    ox::HttpRequest request;
+    request.url = trailerListURL();
+    request.totalTimeoutMs = kListTimeoutMs;
+    request.maxBytes = OXDownloadBounds::kTrailerList;
+    const ox::HttpResponse response = ox::httpPerform(request);
     if (response.isSuccess()) bytes = response.body;
   }
   return sortedByTitle(moviesFromTrailerList(bytes));

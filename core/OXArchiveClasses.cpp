@@ -24,7 +24,14 @@ QVariant listObject(const QStringList& l) {
 
 quint64 unsignedInt(const ox::Decoder& d, const QString& key) { return quint64(d.decodeInt64(key)); }
 QStringList stringList(const ox::Decoder& d, const QString& key) {
-  return oxvalue::stringList(QVariant(d.decodeList(key)));
+  QStringList out;
+  for (const QVariant& v : d.decodeList(key)) {
+    if (v.typeId() == QMetaType::QString)
+      out << v.toString();
+    else if (v.isValid())
+      d.noteMismatch(key);
+  }
+  return out;
 }
 
 }  // namespace
@@ -51,7 +58,9 @@ std::shared_ptr<OXFile> OXFile::initWithCoder(const ox::Decoder& d) {
   f->filePath_ = d.decodeString(QStringLiteral("filePath"));
   f->fulltext_ = d.decodeString(QStringLiteral("fulltext"));
   f->sizeStr_ = d.decodeString(QStringLiteral("sizeStr"));
-  f->type_ = qint32(d.decodeInt64(QStringLiteral("type")));
+  const qint64 type = d.decodeInt64(QStringLiteral("type"));
+  if (type != qint32(type)) d.noteMismatch(QStringLiteral("type"));
+  f->type_ = qint32(type);
   f->isHashDataEnable_ = d.decodeBool(QStringLiteral("isHashDataEnable"));
   // Samples that are not whole (a damaged archive, or one written after a failed read) are taken afresh.
   const auto whole = [](const QByteArray& b) { return quint64(b.size()) == kSampleLength; };

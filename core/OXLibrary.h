@@ -22,6 +22,10 @@
 #include "platform/foundation/OperationQueue.h"
 #include "platform/foundation/TextIds.h"
 
+namespace ox {
+class MappedFile;
+}
+
 // The process-wide library store: recognised movies, shows and episodes, the files that could not be recognised,
 // the chosen folders, subtitle languages, the theme-music setting, download dates, the show cache of
 // identification, the streamer titles and plug-ins, and the watched ratios. Its files live in the "Ombrix" folder
@@ -30,9 +34,12 @@
 // Every piece of state is guarded, so any thread may use any operation. List getters hand out fixed copies; a
 // change copies the list, changes it and swaps it in under the lock, so readers keep what they were given. A save
 // takes a snapshot under the lock, then encodes and writes it without: saves land in the order their snapshots were
-// taken (an older snapshot never replaces a newer one on disk), and files are replaced atomically. A damaged
-// "library.bin" or "ratios.bin" is moved aside, first with the suffix ".corrupt", later ones with ".corrupt-" and
-// the time, never over an earlier copy and a few at most, and the store goes on empty.
+// taken (an older snapshot never replaces a newer one on disk), and files are replaced atomically.
+//
+// A "library.bin" or "ratios.bin" that cannot be read whole (damaged, or an archive of another kind) is moved aside
+// before anything can replace it, first with the suffix ".corrupt", later ones with ".corrupt-" and the time; the
+// newest few copies are kept. The store then goes on empty. A file that is there but cannot be read now (no
+// permission, an I/O error) is left as it is, and the store saves nothing over it.
 class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
  public:
   using MovieList = QList<std::shared_ptr<OXMovie>>;
@@ -157,7 +164,7 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
  private:
   friend class OXRootList;
 
-  // What "library.bin" holds, copied under the lock.
+  // What "library.bin" holds, copied under the lock, or read from the file.
   struct Snapshot {
     quint64 number = 0;
     std::shared_ptr<OXRootList> rootList;
@@ -175,6 +182,8 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   static std::shared_ptr<OXLibrary> create(const QString& supportFolder, bool announce);
   void init(bool announce);
   void readLibraryFile();
+  // What the store holds with no file: defaults.
+  static Snapshot emptyContent();
   std::unique_ptr<Snapshot> snapshot();
   // Encodes the snapshot and writes it unless a newer one is on disk already (which answers YES too).
   bool writeSnapshot(const Snapshot& snapshot);
@@ -185,10 +194,12 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   // Drops the shows no episode refers to, deciding and removing under one hold.
   void removeShowsWithoutEpisodes();
   void adopt(const std::shared_ptr<OXRootList>& rootList);
-  // Keeps a damaged store file beside it (see the class comment) and logs a line.
-  static void moveAside(const QString& path);
-  // The whole file; nothing when there is none. What is there but cannot be read is moved aside.
-  static QByteArray readStoreFile(const QString& path);
+  // The first step of loading a store file: answers whether there are bytes to decode. What is there but cannot be
+  // read now stays, and `kept` says why nothing may be saved over it; what cannot hold data goes aside.
+  static bool readable(const QString& path, const ox::MappedFile& file, QString& kept);
+  // Keeps a damaged store file beside it (see the class comment), with a log line saying why; when it cannot be
+  // moved, `kept` says so.
+  static void moveAside(const QString& path, const QString& why, QString& kept);
   static QDateTime referenceDate();
   static quint64 hoursSince(const QDateTime& date);
 
@@ -248,10 +259,13 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
 
   quint64 snapshots_ = 0;  // snapshots taken, under lock_: the number of each orders the saves
 
-  // Held while a file is written, with the number of the snapshot on disk.
+  // Held while a file is written, with the number of the snapshot on disk, and why "library.bin" must not be
+  // written (empty when it may be).
   std::mutex saveLock_;
   quint64 written_ = 0;
+  QString libraryKept_;
   std::mutex ratioSaveLock_;
+  QString ratiosKept_;  // the same for "ratios.bin", under ratioSaveLock_
 
   // The background saves: the newest snapshot waiting and who waits for it.
   std::mutex pendingLock_;

@@ -3,18 +3,33 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "core/OXArchiveClasses.h"
 #include "core/OXDetachedCopy.h"
 #include "core/OXLibrary.h"
+#include "core/OXStoreArchive.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/MappedFile.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace {
 
 const QString kLibraryFile = QStringLiteral("library.bin");
 constexpr int kDamagedCopiesKept = 5;
+
+// The root keys "library.bin" may hold; any other means an archive of another kind, or a damaged key.
+const QStringList& libraryKeys() {
+  static const QStringList keys = {
+      QStringLiteral("rootList"),          QStringLiteral("unknownMovieList"),  QStringLiteral("unknownEpisodeList"),
+      QStringLiteral("movieList"),         QStringLiteral("showList"),          QStringLiteral("episodeList"),
+      QStringLiteral("subtitleLanguages"), QStringLiteral("lastHomeBackdropUpdate"),
+      QStringLiteral("lastTrailersUpdate"), QStringLiteral("cacheShow"),        QStringLiteral("moviesStreamers"),
+      QStringLiteral("showsStreamers"),    QStringLiteral("episodesStreamers"), QStringLiteral("lastStreamersUpdate"),
+      QStringLiteral("listenSoundtracks")};
+  return keys;
+}
 
 void registerLibraryArchiveClasses() {
   static std::once_flag once;
@@ -23,16 +38,6 @@ void registerLibraryArchiveClasses() {
     ox::registerArchiveClass(QStringLiteral("OXRootList"),
                              [](const ox::Decoder& d) { return OXRootList::initWithCoder(d); });
   });
-}
-
-template <class T>
-QList<std::shared_ptr<T>> decodeRecords(const ox::Decoder& d, const QString& key) {
-  QList<std::shared_ptr<T>> out;
-  const QVariantList values = d.decodeList(key);
-  out.reserve(values.size());
-  for (const QVariant& v : values)
-    if (auto record = ox::codingAs<T>(v)) out << record;
-  return out;
 }
 
 template <class T>
@@ -52,117 +57,153 @@ QString OXLibrary::pathWithFolder(const QString& folder, const QString& filename
   return filename.isEmpty() ? path : QDir(path).filePath(filename);
 }
 
-void OXLibrary::moveAside(const QString& path) {
+namespace {
+
+// Damaged copies, oldest first: the plain ".corrupt" is only ever made when no other copy is there, and the others
+// carry the time and, within one second, a count.
+QStringList damagedCopiesOldestFirst(const QFileInfo& file) {
+  QStringList copies = file.dir().entryList({file.fileName() + QStringLiteral(".corrupt*")},
+                                            QDir::AllEntries | QDir::Hidden | QDir::System);
+  const QString plain = file.fileName() + QStringLiteral(".corrupt");
+  const auto key = [&](const QString& name) {
+    if (name == plain) return std::make_pair(QString(), 0);
+    const QString stamp = name.mid(plain.size() + 1);
+    const qsizetype dash = stamp.indexOf(QLatin1Char('-'));
+    return dash < 0 ? std::make_pair(stamp, 0) : std::make_pair(stamp.left(dash), stamp.mid(dash + 1).toInt());
+  };
+  std::sort(copies.begin(), copies.end(), [&](const QString& a, const QString& b) { return key(a) < key(b); });
+  return copies;
+}
+
+}  // namespace
+
+void OXLibrary::moveAside(const QString& path, const QString& why, QString& kept) {
   const QFileInfo info(path);
-  const QStringList copies = info.dir().entryList({info.fileName() + QStringLiteral(".corrupt*")},
-                                                  QDir::AllEntries | QDir::Hidden | QDir::System);
+  QStringList copies = damagedCopiesOldestFirst(info);
+  // Room for this one: the oldest copies go, folders aside (they hold what nobody here made).
+  for (qsizetype i = 0; copies.size() - i >= kDamagedCopiesKept; ++i) {
+    const QString oldest = info.dir().filePath(copies[i]);
+    if (!QFileInfo(oldest).isDir() && QFile::remove(oldest))
+      ox::log(QStringLiteral("OXLibrary: dropped the oldest damaged copy %1").arg(oldest));
+  }
+  copies = damagedCopiesOldestFirst(info);
   QString aside = path + QStringLiteral(".corrupt");
-  if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink()) {
-    // Whatever holds no data (a folder in the file's place) must go aside however many copies there are.
-    if (copies.size() >= kDamagedCopiesKept && info.isFile()) {
-      QFile::remove(path);
-      ox::log(QStringLiteral("OXLibrary: %1 is damaged; %2 damaged copies are kept already, so this one is dropped; "
-                             "going on with an empty store")
-                  .arg(path)
-                  .arg(copies.size()));
-      return;
-    }
-    const QString stamped =
-        path + QStringLiteral(".corrupt-") + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+  if (!copies.isEmpty() || QFileInfo(aside).isSymLink()) {
+    const QString stamped = path + QStringLiteral(".corrupt-") +
+                            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     aside = stamped;
     for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
       aside = stamped + QLatin1Char('-') + QString::number(n);
   }
   // A rename never replaces what is there: an earlier copy is never lost to a later one.
-  if (QFile::rename(path, aside))
-    ox::log(QStringLiteral("OXLibrary: %1 is damaged; moved to %2, going on with an empty store").arg(path, aside));
-  else
-    ox::log(QStringLiteral("OXLibrary: %1 is damaged and cannot be moved aside; going on with an empty store")
-                .arg(path));
+  if (QFile::rename(path, aside)) {
+    ox::log(QStringLiteral("OXLibrary: %1 is damaged (%2); moved to %3, going on with an empty store")
+                .arg(path, why, aside));
+    return;
+  }
+  ox::log(QStringLiteral("OXLibrary: %1 is damaged (%2) and cannot be moved aside; it stays, and nothing is saved "
+                         "over it")
+              .arg(path, why));
+  kept = QStringLiteral("%1 is damaged and could not be moved aside").arg(path);
 }
 
-QByteArray OXLibrary::readStoreFile(const QString& path) {
-  if (path.isEmpty()) return {};
-  const QFileInfo info(path);
-  if (!info.exists() && !info.isSymLink()) return {};
-  QFile file(path);
-  // Something there that cannot be read would otherwise stay, and a later save would replace it or fail on it.
-  if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-    moveAside(path);
-    return {};
+bool OXLibrary::readable(const QString& path, const ox::MappedFile& file, QString& kept) {
+  switch (file.status()) {
+    case ox::MappedFile::Status::Missing:
+      return false;
+    case ox::MappedFile::Status::Unreadable:
+      ox::log(QStringLiteral("OXLibrary: %1 cannot be read (%2); it stays as it is, and nothing is saved over it "
+                             "until the program starts again and can read it")
+                  .arg(path, file.error()));
+      kept = QStringLiteral("%1 could not be read (%2)").arg(path, file.error());
+      return false;
+    case ox::MappedFile::Status::NotAFile:
+      moveAside(path, file.error(), kept);
+      return false;
+    case ox::MappedFile::Status::Mapped:
+      break;
   }
-  return file.readAll();
+  return file.size() > 0;
+}
+
+OXLibrary::Snapshot OXLibrary::emptyContent() {
+  Snapshot empty;
+  empty.rootList = std::make_shared<OXRootList>();
+  empty.languages = defaultLanguagesDictionary();
+  empty.homeBackdrops = empty.trailers = referenceDate();
+  return empty;
 }
 
 void OXLibrary::readLibraryFile() {
   registerLibraryArchiveClasses();
   const QString path = pathWithFolder({}, kLibraryFile);
+  if (!path.isEmpty()) ox::removeStaleTemporaries(path);
 
-  auto rootList = std::make_shared<OXRootList>();
-  MovieList movies, moviesStreamers;
-  ShowList shows, showsStreamers;
-  EpisodeList episodes, episodesStreamers;
-  FileList unknownMovies, unknownEpisodes;
-  QVariantList languages = defaultLanguagesDictionary();
-  ShowCache cache;
-  QDateTime homeBackdrops = referenceDate();
-  QDateTime trailers = referenceDate();
-  QDateTime streamersDate;
-  bool listen = true;
+  Snapshot c = emptyContent();
+  QString kept;
+  ox::MappedFile file(path);
+  if (readable(path, file, kept)) {
+    OXStoreArchive archive(file.bytes(), libraryKeys());
+    if (auto decoded = archive.record<OXRootList>(QStringLiteral("rootList"))) c.rootList = decoded;
+    c.unknownMovies = archive.records<OXFile>(QStringLiteral("unknownMovieList"));
+    c.unknownEpisodes = archive.records<OXFile>(QStringLiteral("unknownEpisodeList"));
+    c.movies = archive.records<OXMovie>(QStringLiteral("movieList"));
+    c.shows = archive.records<OXShow>(QStringLiteral("showList"));
+    c.episodes = archive.records<OXEpisode>(QStringLiteral("episodeList"));
+    const QVariant languages = archive.value(QStringLiteral("subtitleLanguages"), [](const QVariant& v) {
+      if (v.typeId() != QMetaType::QVariantList) return false;
+      for (const QVariant& language : v.toList())
+        if (language.typeId() != QMetaType::QVariantMap) return false;
+      return true;
+    });
+    if (languages.isValid()) c.languages = languages.toList();
+    c.homeBackdrops = archive.date(QStringLiteral("lastHomeBackdropUpdate"), c.homeBackdrops);
+    c.trailers = archive.date(QStringLiteral("lastTrailersUpdate"), c.trailers);
+    c.streamersDate = archive.date(QStringLiteral("lastStreamersUpdate"), QDateTime());
+    const QVariantMap cached = archive.value(QStringLiteral("cacheShow"), [](const QVariant& v) {
+      if (v.typeId() != QMetaType::QVariantMap) return false;
+      for (const QVariant& show : v.toMap())
+        if (!ox::codingAs<OXShow>(show)) return false;
+      return true;
+    }).toMap();
+    for (auto it = cached.cbegin(); it != cached.cend(); ++it) c.cache.insert(it.key(), ox::codingAs<OXShow>(*it));
+    c.moviesStreamers = archive.records<OXMovie>(QStringLiteral("moviesStreamers"));
+    c.showsStreamers = archive.records<OXShow>(QStringLiteral("showsStreamers"));
+    c.episodesStreamers = archive.records<OXEpisode>(QStringLiteral("episodesStreamers"));
+    const QVariant listen = archive.value(QStringLiteral("listenSoundtracks"), [](const QVariant& v) {
+      return v.typeId() == QMetaType::Bool || (v.typeId() == QMetaType::LongLong && (v == 0 || v == 1));
+    });
+    if (listen.isValid()) c.listen = listen.toDouble() != 0.0;
 
-  const QByteArray data = readStoreFile(path);
-  if (!data.isEmpty()) {
-    const ox::KeyedUnarchiver archive(data);
-    if (!archive.isValid()) {
-      moveAside(path);
-    } else {
-      if (auto decoded = archive.decodeCoding<OXRootList>(QStringLiteral("rootList"))) rootList = decoded;
-      unknownMovies = decodeRecords<OXFile>(archive, QStringLiteral("unknownMovieList"));
-      unknownEpisodes = decodeRecords<OXFile>(archive, QStringLiteral("unknownEpisodeList"));
-      movies = decodeRecords<OXMovie>(archive, QStringLiteral("movieList"));
-      shows = decodeRecords<OXShow>(archive, QStringLiteral("showList"));
-      episodes = decodeRecords<OXEpisode>(archive, QStringLiteral("episodeList"));
-      if (archive.containsValue(QStringLiteral("subtitleLanguages"))) {
-        languages.clear();
-        for (const QVariant& v : archive.decodeList(QStringLiteral("subtitleLanguages")))
-          if (v.typeId() == QMetaType::QVariantMap) languages << v;
-      }
-      const auto date = [&](const QString& key, QDateTime fallback) {
-        const QVariant v = archive.decodeObject(key);
-        return v.typeId() == QMetaType::QDateTime && v.toDateTime().isValid() ? v.toDateTime() : fallback;
-      };
-      homeBackdrops = date(QStringLiteral("lastHomeBackdropUpdate"), homeBackdrops);
-      trailers = date(QStringLiteral("lastTrailersUpdate"), trailers);
-      streamersDate = date(QStringLiteral("lastStreamersUpdate"), QDateTime());
-      const QVariantMap cached = archive.decodeMap(QStringLiteral("cacheShow"));
-      for (auto it = cached.cbegin(); it != cached.cend(); ++it)
-        if (auto show = ox::codingAs<OXShow>(it.value())) cache.insert(it.key(), show);
-      moviesStreamers = decodeRecords<OXMovie>(archive, QStringLiteral("moviesStreamers"));
-      showsStreamers = decodeRecords<OXShow>(archive, QStringLiteral("showsStreamers"));
-      episodesStreamers = decodeRecords<OXEpisode>(archive, QStringLiteral("episodesStreamers"));
-      if (archive.containsValue(QStringLiteral("listenSoundtracks")))
-        listen = archive.decodeBool(QStringLiteral("listenSoundtracks"));
+    if (const QString damage = archive.damage(); !damage.isEmpty()) {
+      file.close();
+      moveAside(path, damage, kept);
+      c = emptyContent();
     }
   }
 
-  adopt(rootList);
+  {
+    std::lock_guard saving(saveLock_);
+    libraryKept_ = kept;
+  }
+  adopt(c.rootList);
   std::lock_guard hold(lock_);
-  rootList_ = rootList;
-  movieList_.reset(std::move(movies));
-  showList_ = std::move(shows);
-  episodeList_.reset(std::move(episodes));
-  unknownMovieList_.reset(std::move(unknownMovies));
-  unknownEpisodeList_.reset(std::move(unknownEpisodes));
+  rootList_ = c.rootList;
+  movieList_.reset(std::move(c.movies));
+  showList_ = std::move(c.shows);
+  episodeList_.reset(std::move(c.episodes));
+  unknownMovieList_.reset(std::move(c.unknownMovies));
+  unknownEpisodeList_.reset(std::move(c.unknownEpisodes));
   unknownEpisodeToReSearch_.reset({});
-  subtitleLanguages_ = languages;
-  cacheShow_ = std::move(cache);
-  lastHomeBackdropUpdate_ = homeBackdrops;
-  lastTrailersUpdate_ = trailers;
-  moviesStreamers_ = std::move(moviesStreamers);
-  showsStreamers_ = std::move(showsStreamers);
-  episodesStreamers_ = std::move(episodesStreamers);
-  lastStreamersUpdate_ = streamersDate;
-  listenSoundtracks_ = listen;
+  subtitleLanguages_ = c.languages;
+  cacheShow_ = std::move(c.cache);
+  lastHomeBackdropUpdate_ = c.homeBackdrops;
+  lastTrailersUpdate_ = c.trailers;
+  moviesStreamers_ = std::move(c.moviesStreamers);
+  showsStreamers_ = std::move(c.showsStreamers);
+  episodesStreamers_ = std::move(c.episodesStreamers);
+  lastStreamersUpdate_ = c.streamersDate;
+  listenSoundtracks_ = c.listen;
 }
 
 void OXLibrary::loadLibrary() {
@@ -223,6 +264,11 @@ bool OXLibrary::writeSnapshot(const Snapshot& s) {
   const QString path = pathWithFolder({}, kLibraryFile);
   if (path.isEmpty() || bytes.isEmpty()) return false;
   std::lock_guard hold(saveLock_);
+  if (!libraryKept_.isEmpty()) {
+    ox::log(QStringLiteral("OXLibrary: library not saved, so as not to replace what was never loaded: %1")
+                .arg(libraryKept_));
+    return false;
+  }
   if (s.number < written_) return true;  // a later snapshot is on disk already
   if (!ox::writeFileAtomically(path, bytes)) return false;
   written_ = s.number;

@@ -1,7 +1,10 @@
 // The watched-ratio store of OXLibrary: "ratios.bin", whose root key "ratioList" holds one entry per title.
 #include "core/OXDetachedCopy.h"
 #include "core/OXLibrary.h"
+#include "core/OXStoreArchive.h"
 #include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/MappedFile.h"
 
 namespace {
 
@@ -15,14 +18,22 @@ QString episodeKey(quint64 episodeID) { return QStringLiteral("episodeID|%1").ar
 
 void OXLibrary::loadRatios() {
   QVariantMap ratios;
+  QString kept;
   const QString path = pathWithFolder({}, kRatiosFile);
-  const QByteArray data = readStoreFile(path);
-  if (!data.isEmpty()) {
-    const ox::KeyedUnarchiver archive(data);
-    if (archive.isValid())
-      ratios = archive.decodeMap(kRatioList);
-    else
-      moveAside(path);
+  if (!path.isEmpty()) ox::removeStaleTemporaries(path);
+  ox::MappedFile file(path);
+  if (readable(path, file, kept)) {
+    OXStoreArchive archive(file.bytes(), {kRatioList});
+    ratios = archive.value(kRatioList, [](const QVariant& v) { return v.typeId() == QMetaType::QVariantMap; }).toMap();
+    if (const QString damage = archive.damage(); !damage.isEmpty()) {
+      file.close();
+      moveAside(path, damage, kept);
+      ratios.clear();
+    }
+  }
+  {
+    std::lock_guard saving(ratioSaveLock_);
+    ratiosKept_ = kept;
   }
   std::lock_guard hold(ratioLock_);
   ratioList_ = ratios;
@@ -31,6 +42,11 @@ void OXLibrary::loadRatios() {
 bool OXLibrary::saveRatios() {
   // The snapshot is taken inside the save lock: of two saves, the later one writes the later state.
   std::lock_guard saving(ratioSaveLock_);
+  if (!ratiosKept_.isEmpty()) {
+    ox::log(QStringLiteral("OXLibrary: ratios not saved, so as not to replace what was never loaded: %1")
+                .arg(ratiosKept_));
+    return false;
+  }
   const QByteArray bytes = ox::archivedDataWithRootObject(ratioList(), kRatioList);
   const QString path = pathWithFolder({}, kRatiosFile);
   if (path.isEmpty() || bytes.isEmpty()) return false;

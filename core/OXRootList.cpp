@@ -267,8 +267,12 @@ std::shared_ptr<OXRootList> OXRootList::initWithCoder(const ox::Decoder& coder) 
   auto list = std::make_shared<OXRootList>();
   const auto urls = [&](const QString& key) {
     QList<QUrl> out;
-    for (const QVariant& v : coder.decodeList(key))
-      if (v.typeId() == QMetaType::QUrl && !v.toUrl().isEmpty()) out << v.toUrl();
+    for (const QVariant& v : coder.decodeList(key)) {
+      if (v.typeId() == QMetaType::QUrl && !v.toUrl().isEmpty())
+        out << v.toUrl();
+      else if (v.isValid() && v.typeId() != QMetaType::QUrl)
+        coder.noteMismatch(key);
+    }
     return out;
   };
   list->moviePaths_ = urls(QStringLiteral("moviePaths"));

@@ -98,6 +98,7 @@ bool OXSubtitleDownload::downloadAndUnpack(const QUrl& url, const QString& zipPa
   ox::HttpRequest request;
   request.url = url;
   request.downloadPath = zipPath;
+  request.maxBytes = kEntryLimit;  // an archive is no larger than one subtitle in it may be
   request.connectTimeoutMs = kConnectTimeoutMs;
   request.totalTimeoutMs = kTotalTimeoutMs;
   const ox::HttpResponse response = ox::httpPerform(request);

@@ -139,8 +139,10 @@ class OXCoreLibrary {
   // `block` as the engine queues it: passed over after shutdown, otherwise run with its requests under the engine's
   // cancel token.
   std::function<void()> guarded(std::function<void()> block) const;
-  void synchroniseFolder(const QString& folderName, const QStringList& wanted, QUrl (*source)(const QUrl&));
-  void queueDownload(const QUrl& source, const QString& target);
+  // Each download of the folder is bounded by `maxBytes`, what one file of its kind can be.
+  void synchroniseFolder(const QString& folderName, const QStringList& wanted, QUrl (*source)(const QUrl&),
+                         qint64 maxBytes);
+  void queueDownload(const QUrl& source, const QString& target, qint64 maxBytes);
   static QStringList wantedURLs(const QList<ox::CodingPtr>& contents, int which);
   QString bucketURL(const QString& object) const;
 

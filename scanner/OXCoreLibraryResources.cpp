@@ -1,6 +1,7 @@
 // Resource downloads of the engine: the trailer list, the home backdrops, and a poster, a backdrop and a theme-music
 // preview for every movie and show. Every download goes to a temporary file that replaces the target only after a
-// complete 2xx answer, so an error page never stands in for an image or a list.
+// complete 2xx answer, so an error page never stands in for an image or a list; each is bounded by what its kind can
+// be, so a bucket that serves something else fills neither the disk nor the memory.
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -15,17 +16,19 @@
 #include "scanner/OXCoreLibrary.h"
 
 #include "core/OXApplicationSupport.h"
+#include "core/OXDownloadBounds.h"
 
 namespace {
 
 const QString kTrailersFolder = QStringLiteral("Trailers");
 const QString kTrailersFile = QStringLiteral("trailers_en.ox");
 
-bool fetchInto(const QUrl& source, const QString& target) {
+bool fetchInto(const QUrl& source, const QString& target, qint64 maxBytes) {
   if (!source.isValid() || target.isEmpty()) return false;
   ox::HttpRequest request;
   request.url = source;
   request.downloadPath = target;
+  request.maxBytes = maxBytes;
   return ox::httpPerform(request).isSuccess();
 }
 
@@ -66,7 +69,7 @@ void OXCoreLibrary::updateTrailers() {
   const QString path = library_->pathWithFolder(kTrailersFolder, kTrailersFile);
   if (path.isEmpty()) return;
   if (QFileInfo::exists(path) && library_->hoursFromLastUpdateTrailers() < 121) return;
-  fetchInto(QUrl(bucketURL(kTrailersFile)), path);
+  fetchInto(QUrl(bucketURL(kTrailersFile)), path, OXDownloadBounds::kTrailerList);
   // A fetch cut short by shutdown is no update: the next start fetches again.
   if (!cancel_->isCancelled()) library_->trailersUpdated();
 }
@@ -83,7 +86,10 @@ void OXCoreLibrary::updateHomeBackdrops() {
 void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QString& folderName) {
   const QString folder = library_->pathWithFolder(folderName, {});
   if (folder.isEmpty()) return;
-  const ox::HttpResponse response = ox::httpGet(listURL);
+  ox::HttpRequest request;
+  request.url = listURL;
+  request.maxBytes = OXDownloadBounds::kBackdropList;
+  const ox::HttpResponse response = ox::httpPerform(request);
   // No list, no comparison: the backdrops on disk stay what the home screen shows.
   if (!response.isSuccess()) return;
   QStringDecoder utf8(QStringDecoder::Utf8);
@@ -101,7 +107,7 @@ void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
     const QString target = QDir(folder).filePath(name);
     const QUrl source = get1920ModeFromURL(url);
     operations.push_back(std::make_shared<ox::Operation>(guarded([source, target] {
-      if (!QFileInfo::exists(target)) fetchInto(source, target);
+      if (!QFileInfo::exists(target)) fetchInto(source, target, OXDownloadBounds::kBackdrop);
     })));
   }
   // The scan queue's thread waits on the download queue's own threads, never on its own.
@@ -120,9 +126,9 @@ void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
   for (const QString& path : stale) removeEntry(path);
 }
 
-void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target) {
-  resourcesDownloadQueue_.addOperationWithBlock(guarded([source, target] {
-    if (!QFileInfo::exists(target)) fetchInto(source, target);
+void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target, qint64 maxBytes) {
+  resourcesDownloadQueue_.addOperationWithBlock(guarded([source, target, maxBytes] {
+    if (!QFileInfo::exists(target)) fetchInto(source, target, maxBytes);
   }));
 }
 
@@ -130,14 +136,14 @@ void OXCoreLibrary::downloadPoster(const QUrl& url, const QString& folderName) {
   const QString name = fileNameForURL(url);
   const QString folder = library_->pathWithFolder(folderName, {});
   if (name.isEmpty() || folder.isEmpty()) return;
-  queueDownload(get500ModeFromURL(url), QDir(folder).filePath(name));
+  queueDownload(get500ModeFromURL(url), QDir(folder).filePath(name), OXDownloadBounds::kPoster);
 }
 
 void OXCoreLibrary::downloadBackdrop(const QUrl& url, const QString& folderName) {
   const QString name = fileNameForURL(url);
   const QString folder = library_->pathWithFolder(folderName, {});
   if (name.isEmpty() || folder.isEmpty()) return;
-  queueDownload(get1920ModeFromURL(url), QDir(folder).filePath(name));
+  queueDownload(get1920ModeFromURL(url), QDir(folder).filePath(name), OXDownloadBounds::kBackdrop);
 }
 
 void OXCoreLibrary::waitForDownloads() { resourcesDownloadQueue_.waitUntilAllOperationsAreFinished(); }
@@ -170,7 +176,7 @@ QStringList OXCoreLibrary::allBackdropsToDownload() const { return wantedURLs(al
 QStringList OXCoreLibrary::allSoundtracksToDownload() const { return wantedURLs(allContents(), kSoundtrack); }
 
 void OXCoreLibrary::synchroniseFolder(const QString& folderName, const QStringList& wanted,
-                                      QUrl (*source)(const QUrl&)) {
+                                      QUrl (*source)(const QUrl&), qint64 maxBytes) {
   const QString folder = library_->pathWithFolder(folderName, {});
   if (folder.isEmpty()) return;
   const QStringList present =
@@ -188,18 +194,21 @@ void OXCoreLibrary::synchroniseFolder(const QString& folderName, const QStringLi
     const QUrl from = source ? source(url) : url;
     if (!from.isValid() || from.isEmpty()) continue;
     queued.insert(name);
-    queueDownload(from, QDir(folder).filePath(name));
+    queueDownload(from, QDir(folder).filePath(name), maxBytes);
   }
 }
 
 void OXCoreLibrary::updatePosters() {
-  synchroniseFolder(QStringLiteral("posters"), allPostersToDownload(), &OXCoreLibrary::get500ModeFromURL);
+  synchroniseFolder(QStringLiteral("posters"), allPostersToDownload(), &OXCoreLibrary::get500ModeFromURL,
+                    OXDownloadBounds::kPoster);
 }
 
 void OXCoreLibrary::updateBackdrops() {
-  synchroniseFolder(QStringLiteral("backdrops"), allBackdropsToDownload(), &OXCoreLibrary::get1920ModeFromURL);
+  synchroniseFolder(QStringLiteral("backdrops"), allBackdropsToDownload(), &OXCoreLibrary::get1920ModeFromURL,
+                    OXDownloadBounds::kBackdrop);
 }
 
 void OXCoreLibrary::updateSoundtracks() {
-  synchroniseFolder(QStringLiteral("soundtrack.preview"), allSoundtracksToDownload(), nullptr);
+  synchroniseFolder(QStringLiteral("soundtrack.preview"), allSoundtracksToDownload(), nullptr,
+                    OXDownloadBounds::kSoundtrack);
 }

@@ -9,9 +9,10 @@ namespace {
 
 // Records built from the hits of an answer, in the service's order; refused hits are skipped.
 template <class Record>
-QList<std::shared_ptr<Record>> recordsFromAnswer(const QVariant& answer) {
+QList<std::shared_ptr<Record>> recordsFromAnswer(const QVariant& answer, bool* unanswered) {
   QList<std::shared_ptr<Record>> out;
   const auto hits = OXOmbrixOSXAPI::checkIntegrityResultAndGetHits(answer);
+  if (unanswered) *unanswered = !hits;
   if (!hits) return out;
   for (const QVariant& hit : *hits)
     if (auto record = Record::initWithDictionary(hit.toMap())) out << record;
@@ -50,16 +51,19 @@ std::optional<QVariantList> OXOmbrixOSXAPI::checkIntegrityResultAndGetHits(const
   return hit.toList();
 }
 
-OXOmbrixOSXAPI::MovieList OXOmbrixOSXAPI::searchMovieFullTextAndStart(const QString& query, quint64 start) const {
-  return sortMovieContents(recordsFromAnswer<OXMovie>(request_.requestMoviesFullText(query, start)));
+OXOmbrixOSXAPI::MovieList OXOmbrixOSXAPI::searchMovieFullTextAndStart(const QString& query, quint64 start,
+                                                                      bool* unanswered) const {
+  return sortMovieContents(recordsFromAnswer<OXMovie>(request_.requestMoviesFullText(query, start), unanswered));
 }
 
-OXOmbrixOSXAPI::ShowList OXOmbrixOSXAPI::searchShowFullText(const QString& query, quint64 start) const {
-  return sortShowContents(recordsFromAnswer<OXShow>(request_.requestShowsFullText(query, start)));
+OXOmbrixOSXAPI::ShowList OXOmbrixOSXAPI::searchShowFullText(const QString& query, quint64 start,
+                                                            bool* unanswered) const {
+  return sortShowContents(recordsFromAnswer<OXShow>(request_.requestShowsFullText(query, start), unanswered));
 }
 
-std::shared_ptr<OXMovie> OXOmbrixOSXAPI::searchMovieFullTextAndYear(const QString& query, quint64 year) const {
-  const MovieList movies = searchMovieFullTextAndStart(query, 0);
+std::shared_ptr<OXMovie> OXOmbrixOSXAPI::searchMovieFullTextAndYear(const QString& query, quint64 year,
+                                                                    bool* unanswered) const {
+  const MovieList movies = searchMovieFullTextAndStart(query, 0, unanswered);
   if (movies.isEmpty()) return nullptr;
   if (year != 0)
     for (const auto& movie : movies)
@@ -86,9 +90,10 @@ std::shared_ptr<OXEpisode> OXOmbrixOSXAPI::searchEpisodeHash(const std::shared_p
 }
 
 std::shared_ptr<OXEpisode> OXOmbrixOSXAPI::episodeForShow(const std::shared_ptr<OXShow>& show, quint64 season,
-                                                          quint64 episode) const {
+                                                          quint64 episode, bool* unanswered) const {
+  if (unanswered) *unanswered = false;
   if (!show) return nullptr;
-  const auto found = TVDbEpisode::findByShowId(qint64(show->showID()), qint64(season), qint64(episode));
+  const auto found = TVDbEpisode::findByShowId(qint64(show->showID()), qint64(season), qint64(episode), unanswered);
   if (!found) return nullptr;
   return OXEpisode::initWithDictionary(episodeHit(*found, show->showID(), season, episode));
 }

@@ -29,16 +29,21 @@ class OXOmbrixOSXAPI {
 
   OXOmbrixOSXAPI() = default;
 
-  // Ranked candidates (at most 20 from `start`); empty when the service answers nothing usable.
-  MovieList searchMovieFullTextAndStart(const QString& query, quint64 start) const;
+  // Ranked candidates (at most 20 from `start`); empty when the service answers nothing usable. `unanswered`, when
+  // given, tells an empty answer from none: it is set when the service did not answer (a transport failure, a
+  // time-out, an error or malformed answer), which says nothing about whether a match exists.
+  MovieList searchMovieFullTextAndStart(const QString& query, quint64 start, bool* unanswered = nullptr) const;
   // The best-ranked movie of that year, else the best-ranked one; year 0 takes the best-ranked one.
-  std::shared_ptr<OXMovie> searchMovieFullTextAndYear(const QString& query, quint64 year) const;
-  ShowList searchShowFullText(const QString& query, quint64 start) const;
+  std::shared_ptr<OXMovie> searchMovieFullTextAndYear(const QString& query, quint64 year,
+                                                      bool* unanswered = nullptr) const;
+  ShowList searchShowFullText(const QString& query, quint64 start, bool* unanswered = nullptr) const;
   // The service has no hash look-up: both always answer none.
   std::shared_ptr<OXMovie> searchMovieHash(const std::shared_ptr<OXFile>& file) const;
   std::shared_ptr<OXEpisode> searchEpisodeHash(const std::shared_ptr<OXFile>& file) const;
-  // The show's episode as TheTVDB knows it, without a file; none when TheTVDB has no such episode.
-  std::shared_ptr<OXEpisode> episodeForShow(const std::shared_ptr<OXShow>& show, quint64 season, quint64 episode) const;
+  // The show's episode as TheTVDB knows it, without a file; none when TheTVDB has no such episode, or did not answer
+  // (then `unanswered`, when given, is set).
+  std::shared_ptr<OXEpisode> episodeForShow(const std::shared_ptr<OXShow>& show, quint64 season, quint64 episode,
+                                            bool* unanswered = nullptr) const;
   void sendMessageToMovieQueue(const ox::CodingPtr& record) const;
   // Reports a movie's or an episode's file keys with its identity; anything else sends nothing. Does not wait.
   void manualMatch(const ox::CodingPtr& record) const;

@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include "platform/foundation/Log.h"
 #include "platform/foundation/MainQueue.h"
 
 namespace {
@@ -68,15 +69,21 @@ void OXScanEpisodesUnknown::findUnknownEpisodesBySameFolder() {
     // Read in single precision as stored: four in five lies just above 0.8 and passes, three in four does not.
     const float share = stats.value(QStringLiteral("percentage")).toFloat();
     std::shared_ptr<OXEpisode> episode;
+    bool unanswered = false;
     if (double(share) > 0.8) {
       const quint64 showID = stats.value(QStringLiteral("showID")).toULongLong();
       for (const auto& show : lib->showList()) {
         if (show->showID() != showID) continue;
-        episode = ombrixAPI_.episodeForShow(show, file->parseSeasonNumber(), file->parseEpisodeNumber());
+        episode = ombrixAPI_.episodeForShow(show, file->parseSeasonNumber(), file->parseEpisodeNumber(), &unanswered);
         break;
       }
     }
-    if (episode) {
+    if (unanswered) {
+      // TheTVDB's silence says nothing: listed nowhere, the file is identified afresh at the next cycle.
+      ox::log(QStringLiteral("OXScanEpisodesUnknown: %1 not settled, TheTVDB did not answer; it is tried again at the "
+                             "next cycle")
+                  .arg(file->filePath()));
+    } else if (episode) {
       episode->setFile(file);
       ox::dispatchMain([lib, delegate, episode, file] {
         const auto listener = delegate.lock();

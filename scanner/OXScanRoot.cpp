@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/Log.h"
 
 namespace {
 
@@ -39,6 +40,12 @@ std::shared_ptr<OXLibrary> OXScanRoot::library() const {
 
 void OXScanRoot::runScan() {
   if (!hashMode_ && searchFullText()) return;
+  if (unanswered_) {
+    ox::log(QStringLiteral("OXScanRoot: %1 not identified, the search went unanswered; it is tried again at the next "
+                           "cycle")
+                .arg(file_->filePath()));
+    return;
+  }
   if (searchHash()) return;
   // Searches cut short by the helper's shutdown decided nothing: the file stays new for its next start.
   if (ox::HttpCancelScope::isCancelled()) return;
@@ -56,11 +63,12 @@ bool OXScanRoot::searchFullText() {
     if (contentType_ == OXFile::kTypeEpisode)
       hit = searchEpisodeAndShowFullText(query);
     else if (contentType_ == OXFile::kTypeMovie)
-      hit = ombrixAPI_.searchMovieFullTextAndYear(query, file_->parseYear());
+      hit = ombrixAPI_.searchMovieFullTextAndYear(query, file_->parseYear(), &unanswered_);
     if (hit) {
       addToList(hit);
       return true;
     }
+    if (unanswered_) return false;  // a shorter title would meet the same silence
   }
   return false;
 }
@@ -72,15 +80,17 @@ std::shared_ptr<OXEpisode> OXScanRoot::searchEpisodeAndShowFullText(const QStrin
     candidates << cached;
   else
     // The show search always takes the whole title; only the cache look-up uses the shortened one.
-    candidates = ombrixAPI_.searchShowFullText(file_->fulltext(), 0);
+    candidates = ombrixAPI_.searchShowFullText(file_->fulltext(), 0, &unanswered_);
   const quint64 season = file_->parseSeasonNumber();
   const quint64 episode = file_->parseEpisodeNumber();
   for (const auto& show : candidates) {
-    if (auto found = ombrixAPI_.episodeForShow(show, season, episode)) {
+    bool silent = false;
+    if (auto found = ombrixAPI_.episodeForShow(show, season, episode, &silent)) {
       lib->setCachedShow(file_->fulltext(), show);
       addToList(show);
       return found;
     }
+    unanswered_ = unanswered_ || silent;
   }
   return nullptr;
 }

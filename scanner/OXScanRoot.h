@@ -9,7 +9,10 @@
 // Identifies one video file: a movie when it was found under a movie folder (type 1), a show and an episode when
 // under a TV-show folder (type 3). What it finds goes into the library and to the delegate; an unidentified movie
 // goes to the unknown movie list, an unidentified episode to the re-search list (settled by OXScanEpisodesUnknown).
-// One object per file and per thread; the library (with its show cache) is the only state shared between files.
+// Only a real empty answer leaves a file unidentified: when a service does not answer (a transport failure, a
+// time-out, an error answer) the file is filed nowhere, so the next cycle, which takes every file not listed yet,
+// tries it again. One object per file and per thread; the library (with its show cache) is the only state shared
+// between files.
 class OXScanRoot {
  public:
   // None for an empty path or one inside a ".ite" bundle (".ite/" anywhere in it).
@@ -43,6 +46,7 @@ class OXScanRoot {
   std::shared_ptr<OXFile> file_;
   OXOmbrixOSXAPI ombrixAPI_;
   bool hashMode_ = false;
+  bool unanswered_ = false;  // a search of this file went unanswered: its outcome says nothing
   qint32 contentType_ = 0;
   std::weak_ptr<OXCoreLibraryDelegate> delegate_;
   std::shared_ptr<OXLibrary> library_;

@@ -44,7 +44,10 @@ TVDbClient& TVDbClient::sharedInstance() {
   return client;
 }
 
-QVariant TVDbClient::requestURL(const QString& path) const {
+QVariant TVDbClient::requestURL(const QString& path) const { return requestURL(path, nullptr); }
+
+QVariant TVDbClient::requestURL(const QString& path, bool* answered) const {
+  if (answered) *answered = false;
   const QUrl url = OXServiceHosts::urlFromEscapedText(tvdbBase().toUtf8() + "/api/" + path.toUtf8());
   if (url.isEmpty()) return {};
   ox::HttpRequest request;
@@ -53,7 +56,9 @@ QVariant TVDbClient::requestURL(const QString& path) const {
   request.totalTimeoutMs = timeoutMs();
   const ox::HttpResponse response = ox::httpPerform(request);
   if (!response.transportOk) return {};
-  return XMLReader::dictionaryForXMLData(response.body);
+  QVariant answer = XMLReader::dictionaryForXMLData(response.body);
+  if (answered) *answered = answer.isValid() && (response.isSuccess() || response.status == 404);
+  return answer;
 }
 
 QString TVDbClient::apiKey() const {
@@ -136,9 +141,12 @@ std::shared_ptr<TVDbEpisode> TVDbEpisode::findById(qint64 episodeId) {
   return episode.isValid() ? initWithDictionary(episode) : nullptr;
 }
 
-std::shared_ptr<TVDbEpisode> TVDbEpisode::findByShowId(qint64 showId, qint64 seasonNumber, qint64 episodeNumber) {
+std::shared_ptr<TVDbEpisode> TVDbEpisode::findByShowId(qint64 showId, qint64 seasonNumber, qint64 episodeNumber,
+                                                       bool* unanswered) {
+  bool answered = false;
   const QVariant answer =
-      TVDbClient::sharedInstance().requestURL(episodeUrlByShowId(showId, seasonNumber, episodeNumber));
+      TVDbClient::sharedInstance().requestURL(episodeUrlByShowId(showId, seasonNumber, episodeNumber), &answered);
+  if (unanswered) *unanswered = !answered;
   const QVariant episode = retrieveForPath(answer, QStringLiteral("Data.Episode"));
   return episode.isValid() ? initWithDictionary(episode) : nullptr;
 }

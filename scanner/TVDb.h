@@ -32,6 +32,9 @@ class TVDbClient {
   // The answer to "http://(host)/api/" followed by the path as given, as nested dictionaries; none when the request
   // failed or the answer is not well-formed XML. The HTTP status is not looked at.
   QVariant requestURL(const QString& path) const;
+  // The same, telling in `answered` whether TheTVDB answered at all: a transport failure, a time-out, an error
+  // status (other than 404, its "no such record") or a body that is not XML is no answer.
+  QVariant requestURL(const QString& path, bool* answered) const;
 
   QString apiKey() const;
   void setApiKey(const QString& key);
@@ -64,7 +67,9 @@ class TVDbEpisode {
   // its first.
   static std::shared_ptr<TVDbEpisode> initWithDictionary(const QVariant& dictionary);
   static std::shared_ptr<TVDbEpisode> findById(qint64 episodeId);
-  static std::shared_ptr<TVDbEpisode> findByShowId(qint64 showId, qint64 seasonNumber, qint64 episodeNumber);
+  // `unanswered`, when given, is set when TheTVDB did not answer (see requestURL): none then means nothing.
+  static std::shared_ptr<TVDbEpisode> findByShowId(qint64 showId, qint64 seasonNumber, qint64 episodeNumber,
+                                                   bool* unanswered = nullptr);
   static QString episodeUrl(qint64 episodeId);
   static QString episodeUrlByShowId(qint64 showId, qint64 seasonNumber, qint64 episodeNumber);
 

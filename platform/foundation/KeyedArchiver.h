@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/foundation/AtomicFile.h"
+
 namespace ox {
 
 class Coder;
@@ -71,8 +73,18 @@ class Decoder {
   QVariantMap decodeMap(const QString& key) const;       // empty unless the value is a dictionary
   template <class T>
   std::shared_ptr<T> decodeCoding(const QString& key) const {
-    return codingAs<T>(decodeObject(key));
+    const QVariant v = decodeObject(key);
+    std::shared_ptr<T> object = codingAs<T>(v);
+    if (!object && v.isValid()) noteMismatch(key);
+    return object;
   }
+  // A read took less than the key holds: a value of another kind than asked for (nil is none), or an element a
+  // class passed over. The typed reads above note their own.
+  virtual void noteMismatch(const QString& key) const { Q_UNUSED(key) }
+
+ private:
+  template <class T>
+  T kindOf(const QString& key) const;
 };
 
 // Registers how a class of the system is rebuilt from its keys. The factory may answer nullptr (a record that
@@ -99,12 +111,17 @@ class KeyedArchiver final : public Coder {
 };
 
 // Reads one archive. Damaged or hostile input gives an invalid archive (isValid() NO, every key absent) and a log
-// line; never a crash, a hang or an unbounded allocation.
+// line; never a crash, a hang or an unbounded allocation. The bytes are read in place: they must outlive the
+// unarchiver (a mapped file may be handed in without a copy).
 class KeyedUnarchiver final : public Decoder {
  public:
   explicit KeyedUnarchiver(const QByteArray& data);
   ~KeyedUnarchiver() override;
   bool isValid() const;
+  // Readers are lenient: a value of another kind than asked for reads as empty, keys an object's class does not ask
+  // for are passed over, and a list met twice is read twice. The first such thing met so far; empty when everything
+  // decoded was taken as it is. In a file the system wrote itself, any of them means damage.
+  QString firstLoss() const;
   QStringList rootKeys() const;
   bool containsValue(const QString& key) const override;
   QVariant decodeObject(const QString& key) const override;
@@ -112,6 +129,7 @@ class KeyedUnarchiver final : public Decoder {
   double decodeDouble(const QString& key) const override;
   float decodeFloat(const QString& key) const override;
   bool decodeBool(const QString& key) const override;
+  void noteMismatch(const QString& key) const override;
 
  private:
   struct Impl;
@@ -121,10 +139,6 @@ class KeyedUnarchiver final : public Decoder {
 // Convenience: an archive with one root key, and its reverse (invalid QVariant on any failure).
 QByteArray archivedDataWithRootObject(const QVariant& value, const QString& key = QStringLiteral("root"));
 QVariant unarchiveRootObject(const QByteArray& data, const QString& key = QStringLiteral("root"));
-
-// Writes bytes to a file atomically: temporary file in the same folder, flush and fsync, rename over the target.
-// Answers false (and keeps the old file) on any failure.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 }  // namespace ox
 

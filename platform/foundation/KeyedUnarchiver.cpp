@@ -1,6 +1,7 @@
 // The reading side of KeyedArchiver.h: the unarchiver and the registry of the system's archived classes.
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QUrl>
 #include <cmath>
 #include <limits>
@@ -43,27 +44,6 @@ void registerArchiveClass(const QString& className, DecodeFactory factory) {
   registry.factories.insert(className, std::move(factory));
 }
 
-QString Decoder::decodeString(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QString ? v.toString() : QString();
-}
-QByteArray Decoder::decodeData(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
-}
-QUrl Decoder::decodeUrl(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QUrl ? v.toUrl() : QUrl();
-}
-QVariantList Decoder::decodeList(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QVariantList ? v.toList() : QVariantList();
-}
-QVariantMap Decoder::decodeMap(const QString& key) const {
-  const QVariant v = decodeObject(key);
-  return v.typeId() == QMetaType::QVariantMap ? v.toMap() : QVariantMap();
-}
-
 namespace {
 
 using Ref = BinaryPlistReader::Ref;
@@ -101,6 +81,7 @@ struct Reader {
   int depth = 0;
   bool valid = false;
   bool failed = false;            // hostile content met while decoding: the archive is invalid from then on
+  QString loss;                   // the first value a reader passed over (see firstLoss)
 
   // Keys meet as small numbers: the archive's key texts (by their object) and the callers' keys map to one id each.
   QHash<QByteArray, int> keyIds;
@@ -113,6 +94,9 @@ struct Reader {
   QHash<quint64, ClassInfo> classes;
 
   bool usable() const { return valid && !failed; }
+  void noteLoss(const QString& why) {
+    if (loss.isEmpty()) loss = why;
+  }
   QVariant fail(const QString& why) {
     if (!failed) ox::log(QStringLiteral("KeyedUnarchiver: invalid archive: ") + why);
     failed = true;
@@ -177,13 +161,18 @@ struct Reader {
 // The decoder given to a factory of the system's classes: reads one object's dictionary.
 class ObjectDecoder final : public Decoder {
  public:
-  ObjectDecoder(Reader& archive, const Container& dict) : a(archive), dict(dict) {}
+  // `classEntry`: the position of the "$class" entry, read by the archive itself.
+  ObjectDecoder(Reader& archive, const Container& dict, const QString& className, uint64_t classEntry)
+      : a(archive), dict(dict), className(className) {
+    markRead(classEntry);
+  }
   bool containsValue(const QString& key) const override {
     Ref ref = 0;
-    return a.usable() && a.find(dict, a.callerKeyId(key), hint, ref);
+    return a.usable() && found(key, ref);
   }
   QVariant decodeObject(const QString& key) const override {
-    return a.usable() ? a.field(dict, a.callerKeyId(key), hint) : QVariant();
+    Ref ref = 0;
+    return a.usable() && found(key, ref) ? a.value(ref) : QVariant();
   }
   QString decodeString(const QString& key) const override { return leafOf<QString>(key, Type::Text); }
   QByteArray decodeData(const QString& key) const override { return leafOf<QByteArray>(key, Type::Data); }
@@ -191,13 +180,29 @@ class ObjectDecoder final : public Decoder {
   double decodeDouble(const QString& key) const override;
   float decodeFloat(const QString& key) const override;
   bool decodeBool(const QString& key) const override { return decodeDouble(key) != 0.0; }
+  // After the class has read the object: a key it never asked for would be lost when the object is written again.
+  void noteKeysNotRead() const;
+  void noteMismatch(const QString& key) const override {
+    a.noteLoss(QStringLiteral("\"%1\" of a %2 holds a value of another kind").arg(key, className));
+  }
 
  private:
+  bool found(const QString& key, Ref& ref) const {
+    if (!a.find(dict, a.callerKeyId(key), hint, ref)) return false;
+    markRead(hint - 1);
+    return true;
+  }
+  void markRead(uint64_t entry) const {
+    if (entry < 64)
+      read |= uint64_t(1) << entry;
+    else
+      readBeyond.insert(entry);
+  }
   // What decodeObject and a type test would give, the common cases read straight from the archive.
   template <class T>
   T leafOf(const QString& key, Type type) const {
     Ref ref = 0;
-    if (!a.usable() || !a.find(dict, a.callerKeyId(key), hint, ref)) return T();
+    if (!a.usable() || !found(key, ref)) return T();
     const Object o = a.plist->object(ref);
     T out;
     if (o.type == type) {
@@ -206,30 +211,54 @@ class ObjectDecoder final : public Decoder {
     }
     if (o.type == Type::Uid && a.leaf(a.plist->uid(o), type, out)) return out;
     const QVariant v = a.value(o);
-    return v.metaType() == QMetaType::fromType<T>() ? v.value<T>() : T();
+    if (v.metaType() == QMetaType::fromType<T>()) return v.value<T>();
+    if (v.isValid()) noteMismatch(key);
+    return T();
   }
   // A number stored in the dictionary itself, read without a QVariant; anything else as decodeObject gives it.
   template <class N>
   N number(const QString& key, N (*fromReal)(double), N (*convert)(const QVariant&)) const {
     Ref ref = 0;
-    if (!a.usable() || !a.find(dict, a.callerKeyId(key), hint, ref)) return N();
+    if (!a.usable() || !found(key, ref)) return N();
     const Object o = a.plist->object(ref);
     switch (o.type) {
       case Type::Integer:
         return N(a.plist->integer(o));
-      case Type::Real:
-        return fromReal(a.plist->real(o));
+      case Type::Real: {
+        const double real = a.plist->real(o);
+        const N n = fromReal(real);
+        if (double(n) != real) noteMismatch(key);  // a fraction, or a number out of the field's range
+        return n;
+      }
       case Type::Boolean:
         return N(a.plist->boolean(o) ? 1 : 0);
-      default:
-        return convert(a.value(o));
+      default: {
+        const QVariant v = a.value(o);
+        const int kind = v.typeId();
+        if (v.isValid() && kind != QMetaType::LongLong && kind != QMetaType::Double && kind != QMetaType::Bool)
+          noteMismatch(key);
+        return convert(v);
+      }
     }
   }
 
   Reader& a;
   Container dict;
+  QString className;
   mutable uint64_t hint = 0;
+  // The entries found for the class: the first 64 by bit, any further ones by position.
+  mutable uint64_t read = 0;
+  mutable QSet<uint64_t> readBeyond;
 };
+
+void ObjectDecoder::noteKeysNotRead() const {
+  for (uint64_t i = 0; i < dict.count; ++i) {
+    if (i < 64 ? (read >> i & 1) != 0 : readBeyond.contains(i)) continue;
+    const Ref key = a.plist->key(dict, i);
+    a.noteLoss(QStringLiteral("a %1 holds \"%2\", which it does not read").arg(className, a.plist->text(key)));
+    return;
+  }
+}
 
 qint64 int64OfReal(double d) { return std::isfinite(d) && std::fabs(d) < 9.2e18 ? qint64(d) : 0; }
 double realOfReal(double d) { return d; }
@@ -293,7 +322,14 @@ QVariant Reader::object(uint64_t uid) {
   if (failed) return {};
   if (uid == 0) return {};  // "$null"
   if (uid >= objects.count) return fail(QStringLiteral("UID %1 out of range").arg(uid));
-  if (state[uid] == 2) return decoded[uid];
+  if (state[uid] == 2) {
+    // Shared records and texts are written once; a list or a dictionary met again would be written out once for
+    // every reference (a few such objects that each reference the next twice expand without end).
+    const int kind = decoded[uid].typeId();
+    if (kind == QMetaType::QVariantList || kind == QMetaType::QVariantMap)
+      noteLoss(QStringLiteral("a list or dictionary referenced more than once"));
+    return decoded[uid];
+  }
   if (state[uid] == 1) return fail(QStringLiteral("object %1 contains itself").arg(uid));
   if (depth >= kMaxObjectDepth) return fail(QStringLiteral("objects nested too deep"));
   // Texts, data and numbers hold nothing, so they cannot be part of a cycle: most are met once, and one is kept (and
@@ -334,7 +370,8 @@ bool Reader::leaf(uint64_t uid, Type type, T& out) {
   }
   if (state[uid] == 2) {
     const QVariant& kept = decoded[uid];
-    out = kept.metaType() == QMetaType::fromType<T>() ? kept.value<T>() : T();
+    if (kept.isValid() && kept.metaType() != QMetaType::fromType<T>()) return false;  // the caller notes it
+    out = kept.value<T>();
     return true;
   }
   if (state[uid] == 1 || depth >= kMaxObjectDepth) return false;
@@ -393,9 +430,13 @@ QVariant Reader::build(const Object& o) {
   if (info.builtin != Builtin::None) return buildBuiltin(info.builtin, dict);
   if (!info.factory) return fail(QStringLiteral("unknown class \"%1\"").arg(info.name));
   const DecodeFactory factory = info.factory;  // the table may grow while the object decodes its own
-  ObjectDecoder decoder(*this, dict);
+  const QString className = info.name;
+  ObjectDecoder decoder(*this, dict, className, hint - 1);
   CodingPtr made = factory(decoder);
-  return failed ? QVariant() : wrapCoding(made);
+  if (failed) return {};
+  if (!made) noteLoss(QStringLiteral("a %1 that its class refused").arg(className));
+  decoder.noteKeysNotRead();
+  return wrapCoding(made);
 }
 
 bool Reader::uidList(const Container& dict, int key, QVariantList& out) {
@@ -433,6 +474,7 @@ QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict) {
       QVariantMap map;
       for (qsizetype i = 0; i < keys.size(); ++i) {
         if (keys[i].typeId() != QMetaType::QString) return fail(QStringLiteral("a dictionary key is not text"));
+        if (map.contains(keys[i].toString())) noteLoss(QStringLiteral("a dictionary that holds a key twice"));
         map.insert(keys[i].toString(), values[i]);
       }
       return map;
@@ -515,6 +557,12 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data) : d(std::make_unique<Im
 KeyedUnarchiver::~KeyedUnarchiver() = default;
 
 bool KeyedUnarchiver::isValid() const { return d->usable(); }
+
+QString KeyedUnarchiver::firstLoss() const { return d->loss; }
+
+void KeyedUnarchiver::noteMismatch(const QString& key) const {
+  d->noteLoss(QStringLiteral("root key \"%1\" holds a value of another kind").arg(key));
+}
 
 QStringList KeyedUnarchiver::rootKeys() const {
   QStringList keys;

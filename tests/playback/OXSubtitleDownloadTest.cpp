@@ -89,3 +89,13 @@ TEST(OXSubtitleDownload, FailedFetchesAndBrokenArchivesLeaveNoLanguageFolder) {
   EXPECT_EQ(filesBelow(scratch.path()), QStringList({"French.zip"}));
   EXPECT_TRUE(OXSubtitleDownload::firstSRTFile(folder).isEmpty());
 }
+
+TEST(OXSubtitleDownload, AnAnswerLargerThanAnyArchiveLeavesNoFile) {
+  QTemporaryDir scratch;
+  ASSERT_TRUE(scratch.isValid());
+  oxtest::LoopbackServer server;
+  server.setReply("/huge.zip", {200, QByteArray(OXSubtitleDownload::kEntryLimit + 1, 'P'), "application/zip", {}});
+  const QString folder = scratch.filePath("German");
+  EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server.url("/huge.zip"), folder + ".zip", folder));
+  EXPECT_TRUE(filesBelow(scratch.path()).isEmpty());
+}

@@ -8,7 +8,10 @@
 #include <thread>
 
 #include "platform/foundation/MainQueue.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/OperationQueue.h"
+#include "platform/foundation/UserDefaults.h"
+#include "scanner/OXCoreLibrary.h"
 #include "scanner/OXScanEpisodesUnknown.h"
 #include "scanner/OXScanRoot.h"
 #include "scanner/TVDb.h"
@@ -393,4 +396,49 @@ TEST_F(Identification, FourBlocksAtOnceAnnounceEachShowOnce) {
     EXPECT_EQ(library->showList().size(), 2);
     EXPECT_EQ(library->episodeList().size(), 4);
   }
+}
+
+// The search service answers errors, then TheTVDB is down: the files met meanwhile are filed nowhere, and each
+// cycle after the services came back identifies them. Only a real empty answer makes a file unknown.
+TEST_F(Identification, FilesMetDuringAnOutageAreIdentifiedAtTheNextCycle) {
+  const QStringList movies{"Movies/The.Glass.Harbour.1998.mkv", "Movies/Midnight Orchard.avi",
+                           "Movies/Nobody.Knows.This.Film.2003.mkv"};
+  const QString episode = "TV/Lantern Street/Lantern.Street.S01E02.mkv";
+  for (const QString& relative : movies + QStringList{episode}) video(relative);
+  ox::UserDefaults::setValue("lastHashScanTimestamp", QDateTime::currentDateTimeUtc());
+  library->setLastStreamersUpdate(QDateTime::currentDateTimeUtc());
+  ASSERT_TRUE(library->rootList()->addURLs({QUrl::fromLocalFile(dir.filePath("Movies"))}, 1));
+  ASSERT_TRUE(library->rootList()->addURLs({QUrl::fromLocalFile(dir.filePath("TV"))}, 3));
+  OXCoreLibrary engine(library, false);
+  std::atomic<int> stops{0};
+  auto& centre = ox::NotificationCenter::defaultCenter();
+  const auto token =
+      centre.addObserver(OXCoreLibrary::kStopScanningState, nullptr, [&](const ox::Notification&) { ++stops; });
+  const auto cycle = [&] {
+    const int before = stops;
+    engine.updateLibrary();
+    ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating() && stops > before; }, 30000));
+  };
+  const auto listed = [&] {
+    return QStringLiteral("%1 movies, %2 episodes, %3 unknown")
+        .arg(library->movieList().size())
+        .arg(library->episodeList().size())
+        .arg(library->unknownMovieList().size() + library->unknownEpisodeList().size());
+  };
+
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(standIn().fault("search", "500"));
+  cycle();
+  EXPECT_EQ(listed().toStdString(), "0 movies, 0 episodes, 0 unknown");
+  standIn().clear();
+  ASSERT_TRUE(standIn().fault("tvdb", "close"));
+  cycle();
+  EXPECT_EQ(listed().toStdString(), "2 movies, 0 episodes, 1 unknown");
+  standIn().clear();
+  cycle();
+  ::testing::internal::GetCapturedStderr();
+  centre.removeObserver(token);
+  EXPECT_EQ(listed().toStdString(), "2 movies, 1 episodes, 1 unknown");
+  ASSERT_EQ(library->unknownMovieList().size(), 1);
+  EXPECT_EQ(library->unknownMovieList().first()->filePath(), dir.filePath(movies[2]));
 }

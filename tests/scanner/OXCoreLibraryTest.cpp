@@ -238,6 +238,40 @@ TEST_F(CoreLibrary, ErrorAnswersNeverReplaceFilesAndUnsafeNamesAreNotFetched) {
   EXPECT_TRUE(OXCoreLibrary::get500ModeFromURL(QUrl()).isEmpty());
 }
 
+// The bucket answers more than one file of each kind can be, declared or compressed on the way: every such answer
+// ends early and leaves nothing behind, and a backdrop list that is no list deletes no backdrop.
+TEST_F(CoreLibrary, AnswersLargerThanTheirKindCanBeLeaveNoFile) {
+  OXCoreLibrary engine(library, false, {});
+  const auto flood = [](const QString& path, qint64 bytes, bool gzip) {
+    return standIn()
+        .command({{"cmd", "fault"}, {"service", "bucket"}, {"kind", "flood"}, {"path", path}, {"bytes", bytes},
+                  {"encoding", gzip ? "gzip" : ""}})
+        .value("ok")
+        .toBool();
+  };
+  ASSERT_TRUE(flood("trailers_en.ox", qint64(2) << 30, false));
+  ASSERT_TRUE(flood("poster_tt1", qint64(2) << 30, true));
+  ASSERT_TRUE(flood("tt2.wav", qint64(64) << 20, false));
+  ASSERT_TRUE(flood("homeBackdropsMovies.txt", qint64(8) << 20, true));
+  const QString bucket = standIn().baseUrl("bucket");
+  library->addContent(OXMovie::initWithDictionary(
+      {{"id", "tt2"}, {"fields", QVariantMap{{"title", "Two"}, {"soundtrack", bucket + "/previews/tt2.wav"}}}}));
+  const QString kept = file("homeMoviesBackdrops/kept.jpg");
+  ASSERT_TRUE(writeFile(kept, "backdrop"));
+  library->setLastHomeBackdropUpdate(QDateTime::currentDateTimeUtc().addSecs(-25 * 3600));
+
+  engine.updateTrailers();
+  engine.downloadPoster(QUrl(bucket + "/images/original/poster_tt1.png"), "posters");
+  engine.updateSoundtracks();
+  engine.updateHomeBackdrops();
+  engine.waitForDownloads();
+  EXPECT_TRUE(QDir(file("Trailers")).isEmpty());
+  EXPECT_TRUE(QDir(file("posters")).isEmpty());
+  EXPECT_TRUE(QDir(file("soundtrack.preview")).isEmpty());
+  EXPECT_EQ(QDir(file("homeMoviesBackdrops")).entryList(QDir::Files), QStringList{"kept.jpg"});
+  EXPECT_EQ(bucketPaths().filter("poster_tt1").size(), 1);
+}
+
 TEST_F(CoreLibrary, AgesAtTheirEdges) {
   OXCoreLibrary engine(library, false, {});
   const QDateTime now = QDateTime::currentDateTimeUtc();

@@ -15,9 +15,12 @@ On start it prints one JSON line on standard output: {"services": {name: base UR
 "control": URL, "record": path} (also written to --ports-file). Every request is recorded (in memory, and as JSON lines
 in --record) before it is answered. Commands, as one JSON object per line on standard input or POSTed to
 control /command, each answered by one JSON line:
-  {"cmd": "fault", "service": "search"|"*", "kind": "stall"|"delay"|"500"|"garbage"|"close"|"answer", "count": n
-   (-1 = until cleared), "path": "substring of the raw path", "seconds": stall or delay length, "status": n, "body":
-   text, "contentType": t}   ("delay" answers as usual once the seconds have passed or "clear" released it)
+  {"cmd": "fault", "service": "search"|"*", "kind": "stall"|"delay"|"500"|"garbage"|"close"|"answer"|"flood",
+   "count": n (-1 = until cleared), "path": "substring of the raw path", "seconds": stall or delay length, "status":
+   n, "body": text, "contentType": t, "bytes": flood length, "encoding": "gzip" or none}
+   ("delay" answers as usual once the seconds have passed or "clear" released it; "flood" answers `bytes` zero bytes
+   made as they are sent, with their length declared, or gzip-compressed on the way with no length, so that a small
+   transfer decodes to the full size)
   {"cmd": "clear"}   drop faults and records, release stalled requests
   {"cmd": "requests", "service": name}   the recorded requests
   {"cmd": "addFile", "os_hash": h, "size": s, "imdb": code | "show"/"season"/"episode": numbers}
@@ -124,7 +127,7 @@ class State:
             return {"ok": True}
         if kind == "fault":
             spec = {k: v for k, v in cmd.items() if k != "cmd"}
-            if spec.get("kind") not in ("stall", "delay", "500", "garbage", "close", "answer"):
+            if spec.get("kind") not in ("stall", "delay", "500", "garbage", "close", "answer", "flood"):
                 return {"ok": False, "error": "unknown fault kind"}
             with self.lock:
                 self.faults.append(spec)
@@ -426,6 +429,29 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif kind == "answer":
             self.send(int(fault.get("status", 200)), str(fault.get("body", "")).encode("utf-8"),
                       fault.get("contentType", "application/json"))
+        elif kind == "flood":
+            self.flood(int(fault.get("bytes", 2 << 30)), fault.get("encoding") == "gzip")
+
+    def flood(self, size, gzip):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if gzip:
+            self.send_header("Content-Encoding", "gzip")
+        else:
+            self.send_header("Content-Length", str(size))
+        self.send_header("Connection", "close")
+        self.close_connection = True
+        self.end_headers()
+        zeros = bytes(1 << 20)
+        packer = zlib.compressobj(9, zlib.DEFLATED, 31) if gzip else None
+        try:
+            for start in range(0, size, len(zeros)):
+                block = zeros[:min(len(zeros), size - start)]
+                self.wfile.write(packer.compress(block) if packer else block)
+            if packer:
+                self.wfile.write(packer.flush())
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # the client stopped reading, as it should
 
     def send(self, status, body, ctype, headers=None):
         self.send_response(status)
