@@ -107,6 +107,7 @@ struct Renderer::Impl {
   QHash<quint64, quint64> lastShape;           // per layer and image: the perspective shape of the last frame
   quint64 salt = 0;                            // which replicator instance is being drawn
   QPainter* painter = nullptr;
+  bool onePixelPerPoint = true;  // the painter's device has no pixel ratio of its own
   QRectF viewport;
   double time = 0;
   bool animating = false;
@@ -180,13 +181,36 @@ struct Renderer::Impl {
     return b;
   }
 
-  // Images under perspective are costly to resample. A poster beside the cover-flow centre keeps the same shape
-  // while it slides; only its place changes. So an image drawn under the same perspective shape as in the frame
-  // before is warped once into a cached bitmap and then copied at its whole-pixel place.
+  // A copy at whole pixels. With smooth sampling on, Qt resamples even an unscaled image (to the same pixels) and
+  // splits its rows over its thread pool, and the frame waits for the pool; without, it blends the rows directly.
+  void blit(const QPoint& at, const QImage& img) {
+    painter->setTransform(QTransform());
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter->drawImage(at, img);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+  }
+
+  // Whether `img` drawn at `at` under `t` is a copy at whole pixels; Qt rounds an unscaled image's place to them
+  // (halves away from zero), however it is asked, so `pixel` is where it lands.
+  bool copiesToPixels(const QTransform& t, const QPointF& at, const QSizeF& size, const QImage& img,
+                      QPoint& pixel) const {
+    if (!onePixelPerPoint || t.type() > QTransform::TxTranslate || size.width() != img.width() ||
+        size.height() != img.height())
+      return false;
+    pixel = QPoint(qRound(at.x() + t.dx()), qRound(at.y() + t.dy()));
+    return true;
+  }
+
+  // Resampling is costly, and most images keep their shape from one frame to the next: a poster beside the
+  // cover-flow centre only changes place while it slides, a stretched backdrop stays put. So an image drawn under
+  // the same shape as in the frame before is warped once into a cached bitmap and then copied at its whole-pixel
+  // place. Under perspective the place is rounded, so a sliding poster keeps one warp; any other transform keeps
+  // its fraction of a pixel, so the copy is the drawing itself.
   void drawImageIn(const QTransform& content, const QRectF& target, const QImage& img, quint64 owner) {
-    if (content.type() != QTransform::TxProject || img.isNull()) {
-      painter->setTransform(content);
-      painter->drawImage(target, img);
+    if (img.isNull()) return;
+    QPoint pixel;
+    if (copiesToPixels(content, target.topLeft(), target.size(), img, pixel)) {
+      blit(pixel, img);
       return;
     }
     QTransform h = QTransform::fromScale(target.width() / img.width(), target.height() / img.height()) *
@@ -198,13 +222,16 @@ struct Renderer::Impl {
     }
     h = QTransform(h.m11() / h.m33(), h.m12() / h.m33(), h.m13() / h.m33(), h.m21() / h.m33(), h.m22() / h.m33(),
                    h.m23() / h.m33(), h.m31() / h.m33(), h.m32() / h.m33(), 1.0);
+    const bool project = h.type() == QTransform::TxProject;
     const QPointF origin = h.map(QPointF(0, 0));
-    const QTransform shape = h * QTransform::fromTranslate(-origin.x(), -origin.y());
+    const QPointF anchor = project ? origin : QPointF(std::floor(origin.x()), std::floor(origin.y()));
+    const QTransform shape = h * QTransform::fromTranslate(-anchor.x(), -anchor.y());
     const QRectF box = shape.mapRect(QRectF(img.rect()));
     auto q = [](double v, double unit) { return quint64(qint64(std::llround(v / unit))); };
     const quint64 key = qHashMulti(0, q(shape.m11(), 1e-6), q(shape.m12(), 1e-6), q(shape.m21(), 1e-6),
                                    q(shape.m22(), 1e-6), q(shape.m13(), 1e-10), q(shape.m23(), 1e-10),
-                                   q(box.width(), 1e-3), q(box.height(), 1e-3));
+                                   q(shape.dx(), 1e-6), q(shape.dy(), 1e-6), q(box.width(), 1e-3),
+                                   q(box.height(), 1e-3));
     const quint64 slot = owner * 1000003ULL ^ quint64(img.cacheKey());
     const bool stable = lastShape.value(slot, 0) == key;
     if (lastShape.size() > 20000) lastShape.clear();
@@ -225,9 +252,9 @@ struct Renderer::Impl {
       w.drawImage(0, 0, img);
       return out;
     });
-    painter->setTransform(QTransform());
-    painter->drawImage(QPoint(int(std::lround(origin.x())) + corner.x(), int(std::lround(origin.y())) + corner.y()),
-                       warped);
+    const QPoint place = project ? QPoint(int(std::lround(origin.x())), int(std::lround(origin.y())))
+                                 : QPoint(int(anchor.x()), int(anchor.y()));
+    blit(place + corner, warped);
   }
 
   void drawShadow(Layer* l, const LayerState& s, const QTransform& content, double opacity, const QImage& text) {
@@ -264,7 +291,12 @@ struct Renderer::Impl {
     painter->setOpacity(opacity * std::clamp(s.shadowOpacity, 0.0, 1.0) *
                         (s.shadowColor.isValid() ? s.shadowColor.alphaF() : 1.0));
     // The offset is y-up; this painter runs y-down.
-    painter->drawImage(QPointF(b.x() - pad + s.shadowOffset.width(), b.y() - pad - s.shadowOffset.height()), shadow);
+    const QPointF at(b.x() - pad + s.shadowOffset.width(), b.y() - pad - s.shadowOffset.height());
+    QPoint pixel;
+    if (copiesToPixels(content, at, shadow.size(), shadow, pixel))
+      blit(pixel, shadow);
+    else
+      painter->drawImage(at, shadow);
   }
 
   void drawOwn(Layer* l, const LayerState& s, const QTransform& content, double opacity, const Tint& tint) {
@@ -475,6 +507,7 @@ void Renderer::render(QPainter& painter, const LayerPtr& root, const QSizeF& can
   if (painter.device()) deviceRect = deviceRect.intersected(QRectF(0, 0, painter.device()->width(),
                                                                    painter.device()->height()));
   d->viewport = deviceRect;
+  d->onePixelPerPoint = !painter.device() || painter.device()->devicePixelRatio() == 1.0;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
