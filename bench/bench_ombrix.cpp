@@ -141,7 +141,8 @@ void addMovies(int count) {
     for (int i = 0; i < 25; ++i)
       scenes::paintPoster(500, 740, i, titles[i % titles.size()])
           .save(QDir(posters).filePath(QStringLiteral("p%1.png").arg(i)));
-    scenes::paintBackdrop(1920, 1080, 3).save(QDir(library->pathWithFolder("backdrops", {})).filePath("b.jpg"), "JPG", 90);
+    const QString backdrops = library->pathWithFolder("backdrops", {});
+    scenes::paintBackdrop(1920, 1080, 3).save(QDir(backdrops).filePath("b.jpg"), "JPG", 90);
     QFile wav(library->pathWithFolder("soundtrack.preview", "tone.wav"));
     wav.open(QIODevice::WriteOnly);
     wav.write(toneWav(20));

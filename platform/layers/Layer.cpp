@@ -6,6 +6,7 @@
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/LayerInternal.h"
 #include "platform/layers/LayoutManager.h"
+#include "platform/layers/SubtreeExtent.h"
 
 namespace ox {
 namespace {
@@ -117,6 +118,28 @@ AnimValue interpolateValue(const AnimValue& from, const AnimValue& to, double p)
   return to;
 }
 
+bool sameValue(const AnimValue& a, const AnimValue& b) {
+  if (a.index() != b.index()) return false;
+  switch (a.index()) {
+    case 0: return std::get<double>(a) == std::get<double>(b);
+    case 1: {
+      const QPointF p = std::get<QPointF>(a), q = std::get<QPointF>(b);
+      return p.x() == q.x() && p.y() == q.y();
+    }
+    case 2: {
+      const QSizeF p = std::get<QSizeF>(a), q = std::get<QSizeF>(b);
+      return p.width() == q.width() && p.height() == q.height();
+    }
+    case 3: {
+      const QRectF p = std::get<QRectF>(a), q = std::get<QRectF>(b);
+      return p.x() == q.x() && p.y() == q.y() && p.width() == q.width() && p.height() == q.height();
+    }
+    case 4: return std::get<QColor>(a) == std::get<QColor>(b);
+    case 5: return std::get<Transform3D>(a) == std::get<Transform3D>(b);
+  }
+  return false;
+}
+
 AnimValue LayerAnimation::valueAt(double t) const {
   const double p = duration > 0 ? std::clamp((t - beginTime) / duration, 0.0, 1.0) : 1.0;
   return interpolateValue(from, to, timing.valueAt(p));
@@ -144,6 +167,9 @@ void Layer::changeAnimatable(LayerKey key, const AnimValue& value) {
     for (const auto& a : animations_)
       if (a.key == key && now < a.endTime()) from = a.valueAt(now);
   }
+  // The first six keys place the layer. Dropping an animation shows the model value, which every box holds.
+  const bool moves = key <= LayerKey::SublayerTransform &&
+                     (!sameValue(stateValue(model_, key), value) || (animate && !sameValue(from, value)));
   setStateValue(model_, key, value);
   std::erase_if(animations_, [&](const LayerAnimation& a) { return a.key == key || a.endTime() <= now; });
   if (animate) {
@@ -152,6 +178,7 @@ void Layer::changeAnimatable(LayerKey key, const AnimValue& value) {
     animations_.push_back(a);
     detail::registerAnimation(weak_from_this(), a.id);
   }
+  if (moves) detail::SubtreeExtent::changed(this, key != LayerKey::Bounds && key != LayerKey::SublayerTransform);
   detail::markDirty();
 }
 
@@ -201,6 +228,7 @@ void Layer::setHidden(bool h) {
   detail::markDirty();
 }
 void Layer::setMasksToBounds(bool m) {
+  if (m != model_.masksToBounds) geometryChanged();
   model_.masksToBounds = m;
   detail::markDirty();
 }
@@ -251,6 +279,8 @@ void Layer::contentChanged() {
 
 void Layer::setNeedsDisplay() { contentChanged(); }
 
+void Layer::geometryChanged() { detail::SubtreeExtent::changed(this, false); }
+
 QImage Layer::drawnContents(double, const LayerState&) const { return {}; }
 
 void Layer::drawInContext(QPainter&, const LayerState&) const {}
@@ -266,6 +296,7 @@ void Layer::insertSublayer(const LayerPtr& l, std::size_t index) {
   index = std::min(index, sublayers_.size());
   sublayers_.insert(sublayers_.begin() + std::ptrdiff_t(index), keep);
   keep->superlayer_ = weak_from_this();
+  geometryChanged();
   setNeedsLayout();
   detail::markDirty();
 }
@@ -280,6 +311,7 @@ void Layer::removeFromSuperlayer() {
   auto& subs = parent->sublayers_;
   subs.erase(std::remove_if(subs.begin(), subs.end(), [this](const LayerPtr& s) { return s.get() == this; }),
              subs.end());
+  parent->geometryChanged();
   parent->setNeedsLayout();
   detail::markDirty();
 }

@@ -22,6 +22,7 @@ class Layer;
 class LayoutManager;
 namespace detail {
 struct LayerAccess;
+class SubtreeExtent;
 }
 class Constraint;
 using LayerPtr = std::shared_ptr<Layer>;
@@ -218,10 +219,14 @@ class Layer : public std::enable_shared_from_this<Layer> {
   void changeAnimatable(LayerKey key, const AnimValue& value);
   void contentChanged();
   void superlayerNeedsLayout();
+  // Something that decides where this tree draws changed: the renderer's box of it, and of every tree holding it,
+  // is stale.
+  void geometryChanged();
   LayerState model_;
 
  private:
   friend struct detail::LayerAccess;
+  friend class detail::SubtreeExtent;
   void markSubtreeFlag();
   void layoutTree();
 
@@ -241,12 +246,15 @@ class Layer : public std::enable_shared_from_this<Layer> {
   quint64 createdGeneration_ = 0;
   quint64 contentVersion_ = 1;
   quint64 uid_ = 0;
+  std::unique_ptr<detail::SubtreeExtent> extent_;
 };
 
 // Reads and writes one animatable field of a state record.
 AnimValue stateValue(const LayerState& s, LayerKey key);
 void setStateValue(LayerState& s, LayerKey key, const AnimValue& v);
 AnimValue interpolateValue(const AnimValue& from, const AnimValue& to, double p);
+// Exact equality (Qt compares points, sizes and rectangles with a tolerance).
+bool sameValue(const AnimValue& a, const AnimValue& b);
 
 }  // namespace ox
 

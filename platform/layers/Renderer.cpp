@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "platform/layers/ReplicatorLayer.h"
+#include "platform/layers/SubtreeExtent.h"
 #include "platform/layers/TextLayer.h"
 #include "platform/layers/Transaction.h"
 
@@ -367,14 +368,8 @@ struct Renderer::Impl {
     if (!s.transform.isIdentity()) m = Transform3D::concat(m, s.transform);
     m = Transform3D::concat(m, Transform3D::makeTranslation(s.position.x(), s.position.y(), s.zPosition));
     if (instance) m = Transform3D::concat(m, *instance);
-    if (parent && !parent->sublayerTransform.isIdentity()) {
-      const QRectF pb = parent->bounds;
-      const double px = pb.x() + parent->anchorPoint.x() * pb.width();
-      const double py = pb.y() + parent->anchorPoint.y() * pb.height();
-      m = Transform3D::concat(m, Transform3D::makeTranslation(-px, -py, 0));
-      m = Transform3D::concat(m, parent->sublayerTransform);
-      m = Transform3D::concat(m, Transform3D::makeTranslation(px, py, 0));
-    }
+    Transform3D pivot;
+    if (parent && detail::sublayerMatrix(*parent, pivot)) m = Transform3D::concat(m, pivot);
     return m.flattened() * parentH;
   }
 
@@ -412,14 +407,13 @@ struct Renderer::Impl {
 
     const auto& subs = l->sublayers();
     if (!subs.empty()) {
-      std::vector<Child> children;
-      children.reserve(subs.size());
-      for (const auto& c : subs) children.push_back({c.get(), c->presentation(time)});
-      std::stable_sort(children.begin(), children.end(),
-                       [](const Child& a, const Child& b) { return a.state.zPosition < b.state.zPosition; });
       auto* replicator = dynamic_cast<ReplicatorLayer*>(l);
       const int count = replicator ? replicator->instanceCount() : 1;
+      Transform3D pivot;
+      const bool pivoted = detail::sublayerMatrix(s, pivot);
       Transform3D step;
+      std::vector<Layer*> inView;
+      std::vector<Child> children;
       for (int i = 0; i < count; ++i) {
         Tint t = tint;
         const Transform3D* inst = nullptr;
@@ -434,12 +428,24 @@ struct Renderer::Impl {
           if (i > 0) {
             step = i == 1 ? replicator->instanceTransform()
                           : Transform3D::concat(step, replicator->instanceTransform());
-            const QPointF c = b.center();
-            about = Transform3D::concat(Transform3D::makeTranslation(-c.x(), -c.y(), 0), step);
-            about = Transform3D::concat(about, Transform3D::makeTranslation(c.x(), c.y(), 0));
+            about = ReplicatorLayer::aboutCentre(step, b);
             inst = &about;
           }
         }
+        // Sublayers whose whole tree lies off the canvas are passed over without a look inside.
+        Transform3D carry;
+        const Transform3D* carried = inst ? &carry : pivoted ? &pivot : nullptr;
+        if (inst) carry = pivoted ? Transform3D::concat(about, pivot) : about;
+        int culled = 0;
+        bool moving = false;
+        detail::SubtreeExtent::sublayersInView(l, carried, H, viewport, time, !replicator, inView, culled, moving);
+        stats.culled += culled;
+        // One of them may come into view: the frames go on.
+        if (moving) animating = true;
+        children.clear();
+        for (Layer* c : inView) children.push_back({c, c->presentation(time)});
+        std::stable_sort(children.begin(), children.end(),
+                         [](const Child& a, const Child& b) { return a.state.zPosition < b.state.zPosition; });
         const quint64 outerSalt = salt;
         salt = salt * 31 + quint64(i) + 1;
         for (const auto& c : children) drawLayer(c.layer, c.state, &s, inst, H, opacity, t);
