@@ -1,12 +1,12 @@
 #include "platform/layers/Layer.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/LayerInternal.h"
 #include "platform/layers/LayoutManager.h"
-#include "platform/layers/SubtreeExtent.h"
 
 namespace ox {
 namespace {
@@ -159,13 +159,23 @@ Layer::~Layer() {
 bool Layer::isPresented() const { return createdGeneration_ < detail::flushGeneration(); }
 
 void Layer::changeAnimatable(LayerKey key, const AnimValue& value) {
+  // The same value again, with nothing animating the key: nothing would change on screen, and no completion waits.
+  // A layout of thousands of items sets most of their values to what they are.
+  const quint32 bit = 1u << int(key);
+  if (!(animatedKeys_ & bit) && sameValue(stateValue(model_, key), value) && !detail::completionWaiting()) return;
   const double now = LayerClock::now();
   const bool animate = isPresented() && !detail::actionsDisabled() && detail::transactionDuration() > 0;
   AnimValue from;
+  bool sliding = false;  // an animation of this key still moves it
   if (animate) {
     from = stateValue(model_, key);
     for (const auto& a : animations_)
-      if (a.key == key && now < a.endTime()) from = a.valueAt(now);
+      if (a.key == key && now < a.endTime()) {
+        sliding = !sameValue(a.from, a.to);
+        from = sliding ? a.valueAt(now) : a.to;
+      }
+    // The same value again, on screen already: an animation would change nothing, and nothing waits for it.
+    if (!sliding && sameValue(from, value) && !detail::completionWaiting()) return;
   }
   // The first six keys place the layer. Dropping an animation shows the model value, which every box holds.
   const bool moves = key <= LayerKey::SublayerTransform &&
@@ -176,8 +186,11 @@ void Layer::changeAnimatable(LayerKey key, const AnimValue& value) {
     LayerAnimation a{key, from, value, now, detail::transactionDuration(), detail::transactionTiming(),
                      g_nextAnimationId++};
     animations_.push_back(a);
-    detail::registerAnimation(weak_from_this(), a.id);
+    // Only a completion waits for it; a reference to the layer for nothing costs a layout of thousands.
+    if (detail::completionWaiting()) detail::registerAnimation(weak_from_this(), a.id);
   }
+  animatedKeys_ = 0;
+  for (const auto& a : animations_) animatedKeys_ |= 1u << int(a.key);
   if (moves) detail::SubtreeExtent::changed(this, key != LayerKey::Bounds && key != LayerKey::SublayerTransform);
   detail::markDirty();
 }
@@ -197,6 +210,7 @@ bool Layer::hasAnimationsAfter(double t) const {
 
 void Layer::removeAllAnimations() {
   animations_.clear();
+  animatedKeys_ = 0;
   detail::markDirty();
 }
 
@@ -264,13 +278,20 @@ void Layer::setName(const QString& n) {
 }
 
 void Layer::setValue(const QString& key, const QVariant& v) {
+  // Keys are shared by all layers: a layout that reads an entry of thousands of layers compares against one string
+  // instead of one copy a layer, scattered over memory.
+  static QSet<QString> keys;
   if (v.isValid())
-    values_.insert(key, v);
+    values_.insert(*keys.insert(key), v);
   else
     values_.remove(key);
 }
 
-LayerPtr Layer::layerValue(const QString& key) const { return values_.value(key).value<LayerPtr>(); }
+LayerPtr Layer::layerValue(const QString& key) const {
+  // Read in place: a copy of the entry would touch (and count a reference on) its shared block.
+  const auto it = values_.constFind(key);
+  return it == values_.cend() ? nullptr : it->value<LayerPtr>();
+}
 
 void Layer::contentChanged() {
   ++contentVersion_;
@@ -378,9 +399,12 @@ void Layer::layoutTree() {
     layoutSublayers();
   }
   subtreeNeedsLayout_ = false;
+  const auto waiting = [](const LayerPtr& s) { return s->needsLayout_ || s->subtreeNeedsLayout_; };
+  if (std::none_of(sublayers_.begin(), sublayers_.end(), waiting)) return;
+  // A copy: laying out may change the list.
   const std::vector<LayerPtr> subs = sublayers_;
   for (const auto& s : subs)
-    if (s->needsLayout_ || s->subtreeNeedsLayout_) s->layoutTree();
+    if (waiting(s)) s->layoutTree();
 }
 
 void Layer::layoutSublayers() {

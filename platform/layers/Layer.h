@@ -13,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/layers/SubtreeExtent.h"
 #include "platform/layers/TimingFunction.h"
 #include "platform/layers/Transform3D.h"
 
@@ -22,7 +23,6 @@ class Layer;
 class LayoutManager;
 namespace detail {
 struct LayerAccess;
-class SubtreeExtent;
 }
 class Constraint;
 using LayerPtr = std::shared_ptr<Layer>;
@@ -241,12 +241,13 @@ class Layer : public std::enable_shared_from_this<Layer> {
   LayoutManagerPtr layoutManager_;
   std::unique_ptr<std::vector<Constraint>> constraints_;
   std::vector<LayerAnimation> animations_;
+  quint32 animatedKeys_ = 0;  // a bit per LayerKey with an animation above, over or not
   bool needsLayout_ = false;
   bool subtreeNeedsLayout_ = false;
   quint64 createdGeneration_ = 0;
   quint64 contentVersion_ = 1;
   quint64 uid_ = 0;
-  std::unique_ptr<detail::SubtreeExtent> extent_;
+  detail::SubtreeExtent extent_;  // the renderer's, kept here so a pass over thousands of layers stays in them
 };
 
 // Reads and writes one animatable field of a state record.

@@ -80,26 +80,22 @@ bool sublayerMatrix(const LayerState& s, Transform3D& out) {
 }
 
 const SubtreeExtent& SubtreeExtent::of(Layer* layer, double t) {
-  std::unique_ptr<SubtreeExtent>& slot = layer->extent_;
-  if (!slot) slot = std::make_unique<SubtreeExtent>();
-  SubtreeExtent& e = *slot;
+  SubtreeExtent& e = layer->extent_;
   const bool holds = e.valid_ && (e.lasting_ ? t >= e.from_ && t < e.until_ : t == e.from_);
   if (!holds) e.make(layer, t);
   return e;
 }
 
 void SubtreeExtent::changed(Layer* layer, bool placement) {
-  SubtreeExtent* own = layer->extent_.get();
-  if (own && own->inView_ && !placement) own->inView_->fresh = false;
+  if (layer->extent_.inView_ && !placement) layer->extent_.inView_->fresh = false;
   // A box is only ever made from the boxes below it, so the walk stops at the first that was already dropped.
   for (Layer* l = layer; l;) {
     Layer* up = l->superlayer_.lock().get();
-    if (up && up->extent_ && up->extent_->inView_) up->extent_->inView_->fresh = false;
-    SubtreeExtent* e = l->extent_.get();
-    if (!e) break;
-    const bool held = e->valid_;
-    e->valid_ = false;
-    if (l != layer || !placement) e->planeValid_ = false;
+    if (up && up->extent_.inView_) up->extent_.inView_->fresh = false;
+    SubtreeExtent& e = l->extent_;
+    const bool held = e.valid_;
+    e.valid_ = false;
+    if (l != layer || !placement) e.planeValid_ = false;
     if (!held) break;
     l = up;
   }
@@ -245,10 +241,9 @@ void SubtreeExtent::sublayersInView(Layer* layer, const Transform3D* step, const
   moving = false;
   InView* kept = nullptr;
   if (remember) {
-    std::unique_ptr<SubtreeExtent>& slot = layer->extent_;
-    if (!slot) slot = std::make_unique<SubtreeExtent>();
-    if (!slot->inView_) slot->inView_ = std::make_unique<InView>();
-    kept = slot->inView_.get();
+    std::unique_ptr<InView>& slot = layer->extent_.inView_;
+    if (!slot) slot = std::make_unique<InView>();
+    kept = slot.get();
   }
   const auto look = [&](Layer* c) {
     if (of(c, t).misses(step, toDevice, viewport)) {

@@ -30,6 +30,8 @@ class SubtreeExtent {
  public:
   SubtreeExtent();
   ~SubtreeExtent();
+  SubtreeExtent(const SubtreeExtent&) = delete;
+  SubtreeExtent& operator=(const SubtreeExtent&) = delete;
 
   // The box of `layer`'s tree at time t, made anew when it does not hold then.
   static const SubtreeExtent& of(Layer* layer, double t);
