@@ -183,12 +183,14 @@ struct Renderer::Impl {
   }
 
   // A copy at whole pixels. With smooth sampling on, Qt resamples even an unscaled image (to the same pixels) and
-  // splits its rows over its thread pool, and the frame waits for the pool; without, it blends the rows directly.
+  // splits its rows over its thread pool, and the frame waits for the pool; without, it blends the rows directly,
+  // which is quicker up to about a million pixels (a poster); a whole screen's worth gains from the pool.
   void blit(const QPoint& at, const QImage& img) {
     painter->setTransform(QTransform());
-    painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const bool direct = qint64(img.width()) * img.height() <= 1 << 20;
+    if (direct) painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter->drawImage(at, img);
-    painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    if (direct) painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
   }
 
   // Whether `img` drawn at `at` under `t` is a copy at whole pixels; Qt rounds an unscaled image's place to them
