@@ -32,17 +32,21 @@ void MyLayoutManager::layoutSublayersOfLayer(ox::Layer* layer) {
   Transaction::setAnimationTimingFunction(ox::TimingFunction::easeOut());
   // Slots and distances are unsigned 64-bit: a negative index lies beyond every slot, far to the left.
   const quint64 s = quint64(layer ? layer->value("selectedIndex").toLongLong() : 0);
-  const std::vector<ox::LayerPtr> items = layer ? layer->sublayers() : std::vector<ox::LayerPtr>{};
+  static const std::vector<ox::LayerPtr> none;
+  // The pass changes no sublayer list: no copy of thousands of pointers.
+  const std::vector<ox::LayerPtr>& items = layer ? layer->sublayers() : none;
   if (items.empty()) {
     Transaction::commit();
     return;
   }
   const Transform3D side = sidePerspective();
   const double w = imageSize_.width(), f = offSetFactor_, zs = zSidePosition_, zc = zCenterPosition_;
+  // Made once: a pass reads them for every item of a library of thousands.
+  static const QString holderKey = QStringLiteral("__holderLayer"), enableKey = QStringLiteral("isEnable");
   quint64 p = 0;
   for (const auto& item : items) {
-    const ox::LayerPtr holder = item->layerValue("__holderLayer");
-    const bool enabled = item->value("isEnable").toBool();
+    const ox::LayerPtr holder = item->layerValue(holderKey);
+    const bool enabled = item->value(enableKey).toBool();
     item->setOpacity(enabled ? 1.0 : 0.0);
     const double mx = layer->bounds().center().x();
     if (p != s) {

@@ -1,5 +1,6 @@
 #include "platform/layers/Layer.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 
@@ -117,6 +118,28 @@ AnimValue interpolateValue(const AnimValue& from, const AnimValue& to, double p)
   return to;
 }
 
+bool sameValue(const AnimValue& a, const AnimValue& b) {
+  if (a.index() != b.index()) return false;
+  switch (a.index()) {
+    case 0: return std::get<double>(a) == std::get<double>(b);
+    case 1: {
+      const QPointF p = std::get<QPointF>(a), q = std::get<QPointF>(b);
+      return p.x() == q.x() && p.y() == q.y();
+    }
+    case 2: {
+      const QSizeF p = std::get<QSizeF>(a), q = std::get<QSizeF>(b);
+      return p.width() == q.width() && p.height() == q.height();
+    }
+    case 3: {
+      const QRectF p = std::get<QRectF>(a), q = std::get<QRectF>(b);
+      return p.x() == q.x() && p.y() == q.y() && p.width() == q.width() && p.height() == q.height();
+    }
+    case 4: return std::get<QColor>(a) == std::get<QColor>(b);
+    case 5: return std::get<Transform3D>(a) == std::get<Transform3D>(b);
+  }
+  return false;
+}
+
 AnimValue LayerAnimation::valueAt(double t) const {
   const double p = duration > 0 ? std::clamp((t - beginTime) / duration, 0.0, 1.0) : 1.0;
   return interpolateValue(from, to, timing.valueAt(p));
@@ -136,22 +159,39 @@ Layer::~Layer() {
 bool Layer::isPresented() const { return createdGeneration_ < detail::flushGeneration(); }
 
 void Layer::changeAnimatable(LayerKey key, const AnimValue& value) {
+  // The same value again, with nothing animating the key: nothing would change on screen, and no completion waits.
+  // A layout of thousands of items sets most of their values to what they are.
+  const quint32 bit = 1u << int(key);
+  if (!(animatedKeys_ & bit) && sameValue(stateValue(model_, key), value) && !detail::completionWaiting()) return;
   const double now = LayerClock::now();
   const bool animate = isPresented() && !detail::actionsDisabled() && detail::transactionDuration() > 0;
   AnimValue from;
+  bool sliding = false;  // an animation of this key still moves it
   if (animate) {
     from = stateValue(model_, key);
     for (const auto& a : animations_)
-      if (a.key == key && now < a.endTime()) from = a.valueAt(now);
+      if (a.key == key && now < a.endTime()) {
+        sliding = !sameValue(a.from, a.to);
+        from = sliding ? a.valueAt(now) : a.to;
+      }
+    // The same value again, on screen already: an animation would change nothing, and nothing waits for it.
+    if (!sliding && sameValue(from, value) && !detail::completionWaiting()) return;
   }
+  // The first six keys place the layer. Dropping an animation shows the model value, which every box holds.
+  const bool moves = key <= LayerKey::SublayerTransform &&
+                     (!sameValue(stateValue(model_, key), value) || (animate && !sameValue(from, value)));
   setStateValue(model_, key, value);
   std::erase_if(animations_, [&](const LayerAnimation& a) { return a.key == key || a.endTime() <= now; });
   if (animate) {
     LayerAnimation a{key, from, value, now, detail::transactionDuration(), detail::transactionTiming(),
                      g_nextAnimationId++};
     animations_.push_back(a);
-    detail::registerAnimation(weak_from_this(), a.id);
+    // Only a completion waits for it; a reference to the layer for nothing costs a layout of thousands.
+    if (detail::completionWaiting()) detail::registerAnimation(weak_from_this(), a.id);
   }
+  animatedKeys_ = 0;
+  for (const auto& a : animations_) animatedKeys_ |= 1u << int(a.key);
+  if (moves) detail::SubtreeExtent::changed(this, key != LayerKey::Bounds && key != LayerKey::SublayerTransform);
   detail::markDirty();
 }
 
@@ -170,6 +210,7 @@ bool Layer::hasAnimationsAfter(double t) const {
 
 void Layer::removeAllAnimations() {
   animations_.clear();
+  animatedKeys_ = 0;
   detail::markDirty();
 }
 
@@ -201,6 +242,7 @@ void Layer::setHidden(bool h) {
   detail::markDirty();
 }
 void Layer::setMasksToBounds(bool m) {
+  if (m != model_.masksToBounds) geometryChanged();
   model_.masksToBounds = m;
   detail::markDirty();
 }
@@ -236,13 +278,20 @@ void Layer::setName(const QString& n) {
 }
 
 void Layer::setValue(const QString& key, const QVariant& v) {
+  // Keys are shared by all layers: a layout that reads an entry of thousands of layers compares against one string
+  // instead of one copy a layer, scattered over memory.
+  static QSet<QString> keys;
   if (v.isValid())
-    values_.insert(key, v);
+    values_.insert(*keys.insert(key), v);
   else
     values_.remove(key);
 }
 
-LayerPtr Layer::layerValue(const QString& key) const { return values_.value(key).value<LayerPtr>(); }
+LayerPtr Layer::layerValue(const QString& key) const {
+  // Read in place: a copy of the entry would touch (and count a reference on) its shared block.
+  const auto it = values_.constFind(key);
+  return it == values_.cend() ? nullptr : it->value<LayerPtr>();
+}
 
 void Layer::contentChanged() {
   ++contentVersion_;
@@ -250,6 +299,8 @@ void Layer::contentChanged() {
 }
 
 void Layer::setNeedsDisplay() { contentChanged(); }
+
+void Layer::geometryChanged() { detail::SubtreeExtent::changed(this, false); }
 
 QImage Layer::drawnContents(double, const LayerState&) const { return {}; }
 
@@ -266,6 +317,7 @@ void Layer::insertSublayer(const LayerPtr& l, std::size_t index) {
   index = std::min(index, sublayers_.size());
   sublayers_.insert(sublayers_.begin() + std::ptrdiff_t(index), keep);
   keep->superlayer_ = weak_from_this();
+  geometryChanged();
   setNeedsLayout();
   detail::markDirty();
 }
@@ -280,6 +332,7 @@ void Layer::removeFromSuperlayer() {
   auto& subs = parent->sublayers_;
   subs.erase(std::remove_if(subs.begin(), subs.end(), [this](const LayerPtr& s) { return s.get() == this; }),
              subs.end());
+  parent->geometryChanged();
   parent->setNeedsLayout();
   detail::markDirty();
 }
@@ -346,9 +399,12 @@ void Layer::layoutTree() {
     layoutSublayers();
   }
   subtreeNeedsLayout_ = false;
+  const auto waiting = [](const LayerPtr& s) { return s->needsLayout_ || s->subtreeNeedsLayout_; };
+  if (std::none_of(sublayers_.begin(), sublayers_.end(), waiting)) return;
+  // A copy: laying out may change the list.
   const std::vector<LayerPtr> subs = sublayers_;
   for (const auto& s : subs)
-    if (s->needsLayout_ || s->subtreeNeedsLayout_) s->layoutTree();
+    if (waiting(s)) s->layoutTree();
 }
 
 void Layer::layoutSublayers() {

@@ -13,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/layers/SubtreeExtent.h"
 #include "platform/layers/TimingFunction.h"
 #include "platform/layers/Transform3D.h"
 
@@ -218,10 +219,14 @@ class Layer : public std::enable_shared_from_this<Layer> {
   void changeAnimatable(LayerKey key, const AnimValue& value);
   void contentChanged();
   void superlayerNeedsLayout();
+  // Something that decides where this tree draws changed: the renderer's box of it, and of every tree holding it,
+  // is stale.
+  void geometryChanged();
   LayerState model_;
 
  private:
   friend struct detail::LayerAccess;
+  friend class detail::SubtreeExtent;
   void markSubtreeFlag();
   void layoutTree();
 
@@ -236,17 +241,21 @@ class Layer : public std::enable_shared_from_this<Layer> {
   LayoutManagerPtr layoutManager_;
   std::unique_ptr<std::vector<Constraint>> constraints_;
   std::vector<LayerAnimation> animations_;
+  quint32 animatedKeys_ = 0;  // a bit per LayerKey with an animation above, over or not
   bool needsLayout_ = false;
   bool subtreeNeedsLayout_ = false;
   quint64 createdGeneration_ = 0;
   quint64 contentVersion_ = 1;
   quint64 uid_ = 0;
+  detail::SubtreeExtent extent_;  // the renderer's, kept here so a pass over thousands of layers stays in them
 };
 
 // Reads and writes one animatable field of a state record.
 AnimValue stateValue(const LayerState& s, LayerKey key);
 void setStateValue(LayerState& s, LayerKey key, const AnimValue& v);
 AnimValue interpolateValue(const AnimValue& from, const AnimValue& to, double p);
+// Exact equality (Qt compares points, sizes and rectangles with a tolerance).
+bool sameValue(const AnimValue& a, const AnimValue& b);
 
 }  // namespace ox
 

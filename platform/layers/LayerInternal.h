@@ -14,6 +14,8 @@ TimingFunction transactionTiming();
 bool actionsDisabled();
 // A new implicit animation: every open transaction with a completion block waits for it.
 void registerAnimation(const std::weak_ptr<Layer>& layer, quint64 id);
+// Whether an open transaction has a completion block.
+bool completionWaiting();
 // Something in some tree changed: a flush is posted to the event loop (layout, presentation, observers).
 void markDirty();
 void addPendingLayout(Layer* layer);

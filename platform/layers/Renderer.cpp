@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "platform/layers/ReplicatorLayer.h"
+#include "platform/layers/SubtreeExtent.h"
 #include "platform/layers/TextLayer.h"
 #include "platform/layers/Transaction.h"
 
@@ -107,6 +108,7 @@ struct Renderer::Impl {
   QHash<quint64, quint64> lastShape;           // per layer and image: the perspective shape of the last frame
   quint64 salt = 0;                            // which replicator instance is being drawn
   QPainter* painter = nullptr;
+  bool onePixelPerPoint = true;  // the painter's device has no pixel ratio of its own
   QRectF viewport;
   double time = 0;
   bool animating = false;
@@ -180,13 +182,38 @@ struct Renderer::Impl {
     return b;
   }
 
-  // Images under perspective are costly to resample. A poster beside the cover-flow centre keeps the same shape
-  // while it slides; only its place changes. So an image drawn under the same perspective shape as in the frame
-  // before is warped once into a cached bitmap and then copied at its whole-pixel place.
+  // A copy at whole pixels. With smooth sampling on, Qt resamples even an unscaled image (to the same pixels) and
+  // splits its rows over its thread pool, and the frame waits for the pool; without, it blends the rows directly,
+  // which is quicker up to about a million pixels (a poster); a whole screen's worth gains from the pool.
+  void blit(const QPoint& at, const QImage& img) {
+    painter->setTransform(QTransform());
+    const bool direct = qint64(img.width()) * img.height() <= 1 << 20;
+    if (direct) painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter->drawImage(at, img);
+    if (direct) painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+  }
+
+  // Whether `img` drawn at `at` under `t` is a copy at whole pixels; Qt rounds an unscaled image's place to them
+  // (halves away from zero), however it is asked, so `pixel` is where it lands.
+  bool copiesToPixels(const QTransform& t, const QPointF& at, const QSizeF& size, const QImage& img,
+                      QPoint& pixel) const {
+    if (!onePixelPerPoint || t.type() > QTransform::TxTranslate || size.width() != img.width() ||
+        size.height() != img.height())
+      return false;
+    pixel = QPoint(qRound(at.x() + t.dx()), qRound(at.y() + t.dy()));
+    return true;
+  }
+
+  // Resampling is costly, and most images keep their shape from one frame to the next: a poster beside the
+  // cover-flow centre only changes place while it slides, a stretched backdrop stays put. So an image drawn under
+  // the same shape as in the frame before is warped once into a cached bitmap and then copied at its whole-pixel
+  // place. Under perspective the place is rounded, so a sliding poster keeps one warp; any other transform keeps
+  // its fraction of a pixel, so the copy is the drawing itself.
   void drawImageIn(const QTransform& content, const QRectF& target, const QImage& img, quint64 owner) {
-    if (content.type() != QTransform::TxProject || img.isNull()) {
-      painter->setTransform(content);
-      painter->drawImage(target, img);
+    if (img.isNull()) return;
+    QPoint pixel;
+    if (copiesToPixels(content, target.topLeft(), target.size(), img, pixel)) {
+      blit(pixel, img);
       return;
     }
     QTransform h = QTransform::fromScale(target.width() / img.width(), target.height() / img.height()) *
@@ -198,13 +225,16 @@ struct Renderer::Impl {
     }
     h = QTransform(h.m11() / h.m33(), h.m12() / h.m33(), h.m13() / h.m33(), h.m21() / h.m33(), h.m22() / h.m33(),
                    h.m23() / h.m33(), h.m31() / h.m33(), h.m32() / h.m33(), 1.0);
+    const bool project = h.type() == QTransform::TxProject;
     const QPointF origin = h.map(QPointF(0, 0));
-    const QTransform shape = h * QTransform::fromTranslate(-origin.x(), -origin.y());
+    const QPointF anchor = project ? origin : QPointF(std::floor(origin.x()), std::floor(origin.y()));
+    const QTransform shape = h * QTransform::fromTranslate(-anchor.x(), -anchor.y());
     const QRectF box = shape.mapRect(QRectF(img.rect()));
     auto q = [](double v, double unit) { return quint64(qint64(std::llround(v / unit))); };
     const quint64 key = qHashMulti(0, q(shape.m11(), 1e-6), q(shape.m12(), 1e-6), q(shape.m21(), 1e-6),
                                    q(shape.m22(), 1e-6), q(shape.m13(), 1e-10), q(shape.m23(), 1e-10),
-                                   q(box.width(), 1e-3), q(box.height(), 1e-3));
+                                   q(shape.dx(), 1e-6), q(shape.dy(), 1e-6), q(box.width(), 1e-3),
+                                   q(box.height(), 1e-3));
     const quint64 slot = owner * 1000003ULL ^ quint64(img.cacheKey());
     const bool stable = lastShape.value(slot, 0) == key;
     if (lastShape.size() > 20000) lastShape.clear();
@@ -225,9 +255,9 @@ struct Renderer::Impl {
       w.drawImage(0, 0, img);
       return out;
     });
-    painter->setTransform(QTransform());
-    painter->drawImage(QPoint(int(std::lround(origin.x())) + corner.x(), int(std::lround(origin.y())) + corner.y()),
-                       warped);
+    const QPoint place = project ? QPoint(int(std::lround(origin.x())), int(std::lround(origin.y())))
+                                 : QPoint(int(anchor.x()), int(anchor.y()));
+    blit(place + corner, warped);
   }
 
   void drawShadow(Layer* l, const LayerState& s, const QTransform& content, double opacity, const QImage& text) {
@@ -264,7 +294,12 @@ struct Renderer::Impl {
     painter->setOpacity(opacity * std::clamp(s.shadowOpacity, 0.0, 1.0) *
                         (s.shadowColor.isValid() ? s.shadowColor.alphaF() : 1.0));
     // The offset is y-up; this painter runs y-down.
-    painter->drawImage(QPointF(b.x() - pad + s.shadowOffset.width(), b.y() - pad - s.shadowOffset.height()), shadow);
+    const QPointF at(b.x() - pad + s.shadowOffset.width(), b.y() - pad - s.shadowOffset.height());
+    QPoint pixel;
+    if (copiesToPixels(content, at, shadow.size(), shadow, pixel))
+      blit(pixel, shadow);
+    else
+      painter->drawImage(at, shadow);
   }
 
   void drawOwn(Layer* l, const LayerState& s, const QTransform& content, double opacity, const Tint& tint) {
@@ -335,14 +370,8 @@ struct Renderer::Impl {
     if (!s.transform.isIdentity()) m = Transform3D::concat(m, s.transform);
     m = Transform3D::concat(m, Transform3D::makeTranslation(s.position.x(), s.position.y(), s.zPosition));
     if (instance) m = Transform3D::concat(m, *instance);
-    if (parent && !parent->sublayerTransform.isIdentity()) {
-      const QRectF pb = parent->bounds;
-      const double px = pb.x() + parent->anchorPoint.x() * pb.width();
-      const double py = pb.y() + parent->anchorPoint.y() * pb.height();
-      m = Transform3D::concat(m, Transform3D::makeTranslation(-px, -py, 0));
-      m = Transform3D::concat(m, parent->sublayerTransform);
-      m = Transform3D::concat(m, Transform3D::makeTranslation(px, py, 0));
-    }
+    Transform3D pivot;
+    if (parent && detail::sublayerMatrix(*parent, pivot)) m = Transform3D::concat(m, pivot);
     return m.flattened() * parentH;
   }
 
@@ -380,14 +409,13 @@ struct Renderer::Impl {
 
     const auto& subs = l->sublayers();
     if (!subs.empty()) {
-      std::vector<Child> children;
-      children.reserve(subs.size());
-      for (const auto& c : subs) children.push_back({c.get(), c->presentation(time)});
-      std::stable_sort(children.begin(), children.end(),
-                       [](const Child& a, const Child& b) { return a.state.zPosition < b.state.zPosition; });
       auto* replicator = dynamic_cast<ReplicatorLayer*>(l);
       const int count = replicator ? replicator->instanceCount() : 1;
+      Transform3D pivot;
+      const bool pivoted = detail::sublayerMatrix(s, pivot);
       Transform3D step;
+      std::vector<Layer*> inView;
+      std::vector<Child> children;
       for (int i = 0; i < count; ++i) {
         Tint t = tint;
         const Transform3D* inst = nullptr;
@@ -402,12 +430,24 @@ struct Renderer::Impl {
           if (i > 0) {
             step = i == 1 ? replicator->instanceTransform()
                           : Transform3D::concat(step, replicator->instanceTransform());
-            const QPointF c = b.center();
-            about = Transform3D::concat(Transform3D::makeTranslation(-c.x(), -c.y(), 0), step);
-            about = Transform3D::concat(about, Transform3D::makeTranslation(c.x(), c.y(), 0));
+            about = ReplicatorLayer::aboutCentre(step, b);
             inst = &about;
           }
         }
+        // Sublayers whose whole tree lies off the canvas are passed over without a look inside.
+        Transform3D carry;
+        const Transform3D* carried = inst ? &carry : pivoted ? &pivot : nullptr;
+        if (inst) carry = pivoted ? Transform3D::concat(about, pivot) : about;
+        int culled = 0;
+        bool moving = false;
+        detail::SubtreeExtent::sublayersInView(l, carried, H, viewport, time, !replicator, inView, culled, moving);
+        stats.culled += culled;
+        // One of them may come into view: the frames go on.
+        if (moving) animating = true;
+        children.clear();
+        for (Layer* c : inView) children.push_back({c, c->presentation(time)});
+        std::stable_sort(children.begin(), children.end(),
+                         [](const Child& a, const Child& b) { return a.state.zPosition < b.state.zPosition; });
         const quint64 outerSalt = salt;
         salt = salt * 31 + quint64(i) + 1;
         for (const auto& c : children) drawLayer(c.layer, c.state, &s, inst, H, opacity, t);
@@ -475,6 +515,7 @@ void Renderer::render(QPainter& painter, const LayerPtr& root, const QSizeF& can
   if (painter.device()) deviceRect = deviceRect.intersected(QRectF(0, 0, painter.device()->width(),
                                                                    painter.device()->height()));
   d->viewport = deviceRect;
+  d->onePixelPerPoint = !painter.device() || painter.device()->devicePixelRatio() == 1.0;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);

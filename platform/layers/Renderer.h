@@ -12,8 +12,10 @@ namespace ox {
 // Paints layer trees with QPainter. The tree is drawn as it looks at a chosen instant (LayerClock time), so a
 // test renders any moment of an animation into an image. Every layer plane is carried to the canvas by the exact
 // 2D homography of its 4x4 chain; the canvas keeps the layers' convention (origin bottom left, y up) and is flipped
-// once, here. Hidden layers, layers at opacity 0 and layers outside the canvas (or behind the eye) are skipped;
-// contents images much larger than their size on screen are drawn from a cached, smoothly scaled copy.
+// once, here. Hidden layers, layers at opacity 0 and layers outside the canvas (or behind the eye) are skipped, and
+// a sublayer whose whole tree lies outside is passed over without a look inside, so a layer of thousands of
+// sublayers costs about what the few in view cost. Contents images much larger than their size on screen are drawn
+// from a cached, smoothly scaled copy.
 //
 // Opacity multiplies down the tree (no group opacity). Shadows follow the layer's own background, contents or
 // text, not its sublayers. Instance tints of replicators multiply colours and images, not vector content.
@@ -35,9 +37,9 @@ class Renderer {
   bool animating() const;
 
   struct Stats {
-    int visited = 0;      // layers looked at
+    int visited = 0;      // layers looked at (not those inside trees passed over)
     int drawn = 0;        // layers that drew something
-    int culled = 0;       // layers found outside the canvas or behind the eye
+    int culled = 0;       // layers found outside the canvas or behind the eye; a tree passed over counts once
     int cacheHits = 0;    // scaled or tinted contents taken from the cache
     int cacheMisses = 0;  // ... made anew
   };

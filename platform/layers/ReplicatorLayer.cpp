@@ -10,10 +10,12 @@ std::shared_ptr<ReplicatorLayer> ReplicatorLayer::layer() {
 
 void ReplicatorLayer::setInstanceCount(int n) {
   count_ = std::clamp(n, 0, 4096);
+  geometryChanged();
   contentChanged();
 }
 void ReplicatorLayer::setInstanceTransform(const Transform3D& t) {
   instanceTransform_ = t;
+  geometryChanged();
   contentChanged();
 }
 void ReplicatorLayer::setInstanceColor(const QColor& c) {
@@ -35,6 +37,12 @@ void ReplicatorLayer::setInstanceBlueOffset(double v) {
 void ReplicatorLayer::setInstanceAlphaOffset(double v) {
   offsets_[3] = v;
   contentChanged();
+}
+
+Transform3D ReplicatorLayer::aboutCentre(const Transform3D& step, const QRectF& bounds) {
+  const QPointF c = bounds.center();
+  return Transform3D::concat(Transform3D::concat(Transform3D::makeTranslation(-c.x(), -c.y(), 0), step),
+                             Transform3D::makeTranslation(c.x(), c.y(), 0));
 }
 
 void ReplicatorLayer::instanceTint(int i, double out[4]) const {

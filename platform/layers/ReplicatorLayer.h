@@ -25,6 +25,9 @@ class ReplicatorLayer : public Layer {
   void setInstanceAlphaOffset(double v);
   // The tint of instance i as red, green, blue and alpha factors.
   void instanceTint(int i, double out[4]) const;
+  // An instance's step (the instance transform applied some number of times) about the middle of `bounds`, the
+  // replicator's bounds as shown.
+  static Transform3D aboutCentre(const Transform3D& step, const QRectF& bounds);
 
  protected:
   ReplicatorLayer() = default;

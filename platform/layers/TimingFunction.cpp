@@ -54,4 +54,10 @@ double TimingFunction::valueAt(double x) const {
   return bezier(t, c1y_, c2y_);
 }
 
+void TimingFunction::progressRange(double& lowest, double& highest) const {
+  // The curve stays inside the hull of its control points.
+  lowest = std::min({0.0, c1y_, c2y_});
+  highest = std::max({1.0, c1y_, c2y_});
+}
+
 }  // namespace ox

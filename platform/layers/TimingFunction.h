@@ -22,6 +22,8 @@ class TimingFunction {
 
   // Paced progress for time progress x in 0..1 (clamped).
   double valueAt(double x) const;
+  // Bounds of the paced progress over the whole curve: 0..1, or wider where a control point lies outside.
+  void progressRange(double& lowest, double& highest) const;
   bool operator==(const TimingFunction& o) const = default;
 
  private:

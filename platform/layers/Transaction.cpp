@@ -137,6 +137,10 @@ void registerAnimation(const std::weak_ptr<Layer>& layer, quint64 id) {
     if (e.group) e.group->animations.emplace_back(layer, id);
 }
 
+bool completionWaiting() {
+  return std::any_of(g_stack.begin(), g_stack.end(), [](const Entry& e) { return bool(e.group); });
+}
+
 void markDirty() {
   g_dirty = true;
   if (g_flushPosted || !QCoreApplication::instance()) return;

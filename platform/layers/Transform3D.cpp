@@ -228,9 +228,16 @@ Transform3D Transform3D::rotate(const Transform3D& t, double angle, double x, do
   return concat(makeRotation(angle, x, y, z), t);
 }
 
-bool Transform3D::isIdentity() const { return *this == Transform3D{}; }
+bool Transform3D::isIdentity() const {
+  return m11 == 1 && m12 == 0 && m13 == 0 && m14 == 0 && m21 == 0 && m22 == 1 && m23 == 0 && m24 == 0 && m31 == 0 &&
+         m32 == 0 && m33 == 1 && m34 == 0 && m41 == 0 && m42 == 0 && m43 == 0 && m44 == 1;
+}
 
-bool Transform3D::operator==(const Transform3D& o) const { return toArray(*this) == toArray(o); }
+bool Transform3D::operator==(const Transform3D& o) const {
+  return m11 == o.m11 && m12 == o.m12 && m13 == o.m13 && m14 == o.m14 && m21 == o.m21 && m22 == o.m22 &&
+         m23 == o.m23 && m24 == o.m24 && m31 == o.m31 && m32 == o.m32 && m33 == o.m33 && m34 == o.m34 &&
+         m41 == o.m41 && m42 == o.m42 && m43 == o.m43 && m44 == o.m44;
+}
 
 bool Transform3D::isFinite() const {
   for (const auto& row : toArray(*this))

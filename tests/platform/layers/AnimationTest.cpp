@@ -155,6 +155,20 @@ TEST_F(AnimationTest, ReplacedOrVanishedAnimationsReleaseTheirCompletion) {
   EXPECT_EQ(gone, 1);
 }
 
+TEST_F(AnimationTest, TheSameValueAgainStillHoldsACompletionForTheWholeDuration) {
+  int done = 0;
+  LayerPtr l = presentedLayer();
+  Transaction::begin();
+  Transaction::setAnimationDuration(0.4);
+  Transaction::setCompletionBlock([&] { ++done; });
+  l->setOpacity(1.0);  // already so
+  Transaction::commit();
+  clock.advance(0.3);
+  EXPECT_EQ(done, 0);
+  clock.advance(0.15);
+  EXPECT_EQ(done, 1);
+}
+
 TEST_F(AnimationTest, ImplicitTransactionAndStrayCommit) {
   LayerPtr l = presentedLayer();
   Transaction::setDisableActions(true);  // opens the implicit transaction of this turn
