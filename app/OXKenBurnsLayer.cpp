@@ -1,5 +1,6 @@
 #include "app/OXKenBurnsLayer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -17,6 +18,18 @@ namespace {
 const float kCrossFadeTime = 2.0f;
 const float kMotionTime = 16.0f;
 const double kFollowUpDelay = 1.0;  // seconds
+const double kZoom = double(1.17f);
+const double kPan = double(0.0765f);  // of the screen's height
+
+// The pan comes before the zoom, so it moves the picture by 1.17 d = 0.0895 H while the zoom reaches only
+// 0.085 H past each edge: a screen-sized picture bares a strip at the top while it is panned down. The pictures
+// bleed past the screen by just enough that no motion shows an edge.
+QRectF pictureFrame(const QRectF& screen) {
+  const double side = std::min(screen.width(), screen.height());
+  const double k = side > 0 ? 1.0 / kZoom + 2.0 * kPan * screen.height() / side : 1.0;
+  const double w = screen.width() * k, h = screen.height() * k;
+  return QRectF((screen.width() - w) / 2, (screen.height() - h) / 2, w, h);
+}
 
 void centreOnSuperlayer(ox::Layer& l) {
   l.addConstraint(ox::Constraint(ConstraintAttribute::MidX, "superlayer", ConstraintAttribute::MidX));
@@ -43,7 +56,7 @@ std::shared_ptr<OXKenBurnsLayer> OXKenBurnsLayer::self() {
 
 void OXKenBurnsLayer::setupLayer() {
   const QRectF screen = OXPreferencesValues::sharePreferences()->mainScreenFrame();
-  const QRectF frame(0, 0, screen.width(), screen.height());
+  const QRectF frame = pictureFrame(QRectF(0, 0, screen.width(), screen.height()));
   backdropHomeA_ = ox::Layer::layer();
   backdropHomeA_->setName("backdrop_A");
   backdropHomeA_->setZPosition(5);
@@ -81,11 +94,10 @@ int OXKenBurnsLayer::caseForRandomValue(int r) {
 }
 
 Transform3D OXKenBurnsLayer::zoomWithPan(double tx, double ty) {
-  const double z = double(1.17f);
-  return Transform3D::translate(Transform3D::makeScale(z, z, z), tx, ty, 0);
+  return Transform3D::translate(Transform3D::makeScale(kZoom, kZoom, kZoom), tx, ty, 0);
 }
 
-double OXKenBurnsLayer::panDistance() const { return double(0.0765f) * OXPreferencesValues::sharePreferences()->mainScreenFrame().height(); }
+double OXKenBurnsLayer::panDistance() const { return kPan * OXPreferencesValues::sharePreferences()->mainScreenFrame().height(); }
 
 void OXKenBurnsLayer::kenburns(quint64 c) {
   const ox::LayerPtr target = backActiveA_ ? backdropHomeA_ : backdropHomeB_;

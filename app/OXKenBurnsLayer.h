@@ -4,9 +4,9 @@
 
 #include "platform/layers/Layer.h"
 
-// Home's backdrop slideshow: two full-screen picture layers that cross-fade over 2 s whenever a new picture is
-// given, while the incoming one runs one of seven slow pan-and-zoom motions, picked at random. It has no timer of
-// its own; its owner feeds it pictures.
+// Home's backdrop slideshow: two picture layers, centred and a little larger than the screen, that cross-fade over
+// 2 s whenever a new picture is given, while the incoming one runs one of seven slow pan-and-zoom motions, picked at
+// random. It has no timer of its own; its owner feeds it pictures.
 class OXKenBurnsLayer : public ox::Layer {
  public:
   static constexpr quint64 kRandomCase = ~quint64(0);

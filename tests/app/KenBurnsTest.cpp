@@ -56,7 +56,11 @@ TEST_F(KenBurnsTest, BuildsTwoCentredFullScreenPictureLayers) {
   EXPECT_EQ(kb->backdropHomeA()->opacity(), 1);
   EXPECT_EQ(kb->backdropHomeB()->opacity(), 0);
   EXPECT_EQ(kb->backdropHomeA()->contentsGravity(), Gravity::ResizeAspectFill);
-  EXPECT_EQ(kb->backdropHomeB()->frame(), QRectF(0, 0, 1920, 1080));
+  // Centred, and larger than the screen by what the downward pan would otherwise bare at the top.
+  const QRectF b = kb->backdropHomeB()->frame();
+  EXPECT_EQ(b.center(), QPointF(960, 540));
+  EXPECT_NEAR(b.height(), 1080 * (1 / 1.1699999570846558 + 2 * 0.07649999856948853), 1e-6);
+  EXPECT_NEAR(b.width() / b.height(), 1920.0 / 1080, 1e-12);
   EXPECT_FALSE(kb->backActiveA());
 }
 
@@ -172,6 +176,22 @@ TEST_F(KenBurnsTest, RenderedCrossFadeAtOneSecond) {
   // Both pictures are zoomed beyond the screen: no black shows at the corners.
   EXPECT_GT(frame.pixelColor(2, 2).red() + frame.pixelColor(2, 2).blue(), 100);
   EXPECT_TRUE(renderer.animating());
+}
+
+TEST_F(KenBurnsTest, FullyPannedPicturesStillReachEveryEdgeOfTheScreen) {
+  kb->nextWithImage(solid(Qt::red));
+  Transaction::flush();
+  Renderer renderer;
+  // Cases 1, 6 and 7 end on the three downward pans; a screen-sized picture left the top rows black there.
+  for (const quint64 c : {1, 6, 7}) {
+    const double t0 = clock.now();
+    kb->kenburns(c);
+    const QImage frame = renderer.renderToImage(root, QSize(1920, 1080), t0 + 16);
+    for (const QPoint p : {QPoint(0, 0), QPoint(960, 0), QPoint(1919, 0), QPoint(0, 540), QPoint(1919, 540),
+                           QPoint(0, 1079), QPoint(960, 1079), QPoint(1919, 1079)})
+      EXPECT_EQ(frame.pixelColor(p).name().toStdString(), "#ff0000") << "case " << c << " at " << p.x() << "," << p.y();
+    clock.advance(16);
+  }
 }
 
 TEST(LayerTransitions, FadeWithBlockRunsTheBlockTimePlusPointTwoLater) {
