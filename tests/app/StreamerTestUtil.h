@@ -39,13 +39,27 @@ class PeerflixStandIn {
   QString steps_ = dir_.filePath("steps");
 };
 
-// What peerflix serves from a torrent: a film at the root of a loopback server.
+// What peerflix serves from a torrent: a film at the root of a loopback server, with byte ranges as peerflix
+// answers them (a resumed title seeks into the stream).
 class FilmStream {
  public:
   bool serve(const QString& film) {
     QFile f(film);
     if (!f.open(QIODevice::ReadOnly)) return false;
-    server_.setReply("/", {200, f.readAll(), "video/x-matroska", {}});
+    const QByteArray data = f.readAll();
+    server_.setHandler("/", [data](const oxtest::LoopbackServer::Request& request) {
+      const QByteArray range = request.header("Range");
+      const qsizetype dash = range.indexOf('-');
+      if (!range.startsWith("bytes=") || dash < 0 || range.contains(','))
+        return oxtest::LoopbackServer::Reply{200, data, "video/x-matroska", {{"Accept-Ranges", "bytes"}}};
+      const qint64 first = range.mid(6, dash - 6).toLongLong();
+      const qint64 last = dash + 1 < range.size() ? std::min<qint64>(range.mid(dash + 1).toLongLong(), data.size() - 1)
+                                                  : data.size() - 1;
+      if (first > last) return oxtest::LoopbackServer::Reply{416, {}, "text/plain", {}};
+      return oxtest::LoopbackServer::Reply{
+          206, data.mid(first, last - first + 1), "video/x-matroska",
+          {{"Accept-Ranges", "bytes"}, {"Content-Range", QStringLiteral("bytes %1-%2/%3").arg(first).arg(last).arg(data.size()).toLatin1()}}};
+    });
     return true;
   }
   // The stand-in's step that announces the stream's address.
