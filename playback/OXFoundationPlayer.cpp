@@ -81,12 +81,14 @@ OXFoundationPlayer::~OXFoundationPlayer() {
 }
 
 void OXFoundationPlayer::close() {
+  // A buffer report after this would bring the window back to the front and play the trailer on.
+  closed_ = true;
   if (player_) player_->pause();
   Window::close();
 }
 
 void OXFoundationPlayer::observeValueForKeyPath(const QString& keyPath) {
-  if (!player_ || ended_) return;
+  if (!player_ || ended_ || closed_) return;
   std::shared_ptr<Window> keep = shared_from_this();
   if (!shown_) {
     // The first report only brings the trailer to the screen.

@@ -23,7 +23,7 @@ class OXFoundationPlayer : public ox::Window {
 
   bool canBecomeMainWindow() const override { return true; }
   bool canBecomeKeyWindow() const override { return true; }
-  // Also pauses the trailer: a closed window plays on no more.
+  // Also pauses the trailer and stops listening to it: a closed window plays on no more, nor comes back.
   void close() override;
 
   // A buffer state of the player changed: "playbackBufferEmpty" or "playbackLikelyToKeepUp".
@@ -52,4 +52,5 @@ class OXFoundationPlayer : public ox::Window {
   std::unique_ptr<QObject> observations_;
   bool shown_ = false;
   bool ended_ = false;
+  bool closed_ = false;
 };

@@ -197,9 +197,13 @@ TEST_F(BrowserTest, MenuWhileATrailerOpensClosesItsWindowAndEveryObservation) {
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(view->isObservingTrailer());
   EXPECT_FALSE(view->isPlaying());
-  // A late end of the trailer finds nobody listening.
+  // A late end of the trailer finds nobody listening, and a late buffer report neither shows the window again nor
+  // plays the trailer on.
   ox::NotificationCenter::defaultCenter().post(QString::fromLatin1(exitPlayerNotification));
+  window->observeValueForKeyPath(QStringLiteral("playbackLikelyToKeepUp"));
   settle(0.5);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->player()->rate(), 0);
   EXPECT_TRUE(view->acceptEvents());
   EXPECT_FALSE(view->errorPanel());
   EXPECT_EQ(view->splashScreen()->opacity(), 0);
