@@ -435,7 +435,12 @@ void MoviesView::updateBackdrops() {
     movieBackdrop_->setContents(renderedFor(cached, screenFrame().size()));
   } else {
     const QString wide = OXApplicationSupport::get1920ModeFromURL(address);
-    if (!wide.isEmpty()) ox::setImageWithURL(movieBackdrop_, QUrl(wide));
+    if (!wide.isEmpty()) {
+      ox::HttpRequest request = ox::AFImageLoader::imageRequest(QUrl(wide));
+      // Another title's backdrop lets this download finish into the cache; a view that leaves ends it.
+      request.cancel = imageCancel_;
+      ox::setImageWithURLRequest(movieBackdrop_, request, QImage(), nullptr, nullptr);
+    }
   }
   setAnimationToOpacity(movieBackdrop_, 1.0f, 0.6f);
 }

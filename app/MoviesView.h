@@ -244,7 +244,7 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   void cancelImageWork();
 
   std::unique_ptr<ox::OperationQueue> imageQueue_;
-  // Carried by the poster downloads, so a view that leaves ends them instead of waiting for them.
+  // Carried by the poster and backdrop downloads, so a view that leaves ends them instead of waiting for them.
   std::shared_ptr<ox::HttpCancel> imageCancel_ = std::make_shared<ox::HttpCancel>();
   std::shared_ptr<PanelResume> panelResume_;
   std::shared_ptr<OXFullScreenMenu> filterMenu_;

@@ -89,6 +89,10 @@ void ShowsView::backFromEpisodeList() {
   lowerGround(false);
   coverflowLayer_->setTransform(ox::Transform3D());
   coverflowLayer_->setOpacity(1);
+  // Menu may come while an episode that could not be opened is still on its way back, whose return would have
+  // faded this view in and restarted the preview: the episode view goes before it, so this view does both.
+  layer()->setOpacity(1);
+  if (!player_) startMusic();
   if (closing) closing->hideMenu();
   Transaction::commit();
 }

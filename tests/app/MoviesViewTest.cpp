@@ -12,6 +12,7 @@
 #include "app/OXPanelResumeView.h"
 #include "app/OXWindow.h"
 #include "platform/foundation/DelayedCall.h"
+#include "platform/layers/CALayer_AFNetworking.h"
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "platform/layers/Transaction.h"
@@ -295,6 +296,18 @@ TEST_F(MoviesViewTest, MenuEndsThePosterDownloadsOfAServerThatDoesNotAnswer) {
   view->keyMenu();
   EXPECT_TRUE(oxtest::spinUntil([&] { return view->pendingPosters() == 0; }, 1000));
   EXPECT_EQ(bucket.requestCount(), 2);
+}
+
+TEST_F(MoviesViewTest, MenuEndsTheBackdropDownloadOfAServerThatDoesNotAnswerToo) {
+  bucket.setNeverAnswer(true);
+  addMovie("tt8300300", "Far", kBackdrop);
+  QFile::remove(library()->pathWithFolder("backdrops", "backdrop_tt8300300.png"));
+  auto view = makeView();
+  ASSERT_TRUE(bucket.waitForRequests(1));
+  ASSERT_EQ(ox::af_sharedLayerImageRequestOperationQueue().operationCount(), 1);
+  view->keyMenu();
+  EXPECT_TRUE(oxtest::spinUntil(
+      [] { return ox::af_sharedLayerImageRequestOperationQueue().operationCount() == 0; }, 2000));
 }
 
 TEST_F(MoviesViewTest, MovesSettleBeforeFooterBackdropAndPreviewFollowAndHoldsRepeatToTheEnd) {

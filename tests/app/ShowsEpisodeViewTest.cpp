@@ -254,6 +254,30 @@ TEST_F(ShowsEpisodeViewTest, AMissingEpisodeFileBringsTheViewBackWithoutAnAlert)
   EXPECT_EQ(view->episodesMenu()->opacity(), 1);
 }
 
+TEST_F(ShowsEpisodeViewTest, MenuWhileAMissingEpisodeComesBackLeavesTheBrowserVisible) {
+  auto window = OXWindow::create();
+  window->setContentView(std::make_shared<ox::View>());
+  auto shows = std::make_shared<ShowsView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
+  shows->setupLayers();
+  window->contentView()->addSubview(shows);
+  window->makeKeyAndOrderFront();
+  shows->keyPlay();
+  std::weak_ptr<EpisodeView> episodes = shows->episodeView();
+  ox::DelayedCall::advanceManualTime(EpisodeView::kIntroDelay);
+  toSeason2(episodes.lock());
+  episodes.lock()->keyPlay();
+  ox::Transaction::flush();
+  ox::DelayedCall::advanceManualTime(EpisodeView::kPlayDelay);  // no file: input is back before the view is
+  episodes.lock()->keyMenu();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return episodes.expired(); }, 3000));
+  ox::DelayedCall::advanceManualTime(EpisodeView::kReturnDelay);
+  oxtest::spinFor(500);
+  ox::Transaction::flush();
+  EXPECT_EQ(shows->layer()->opacity(), 1);
+  EXPECT_EQ(window->firstResponder(), shows);
+  window->close();
+}
+
 TEST(ShowsFrames, TheEpisodeViewKeepsTheBrowsersPictureInPlaceAndLowersOnlyItsGroundBand) {
   QTemporaryDir out;
   ASSERT_TRUE(out.isValid());
