@@ -357,7 +357,12 @@ TEST(OXPlayerController, WebTrailerResolvedToStreamsPlaysTheSharpOneUnderTheMovi
   EXPECT_FALSE(site.paths().contains("/streams/low.mkv?itag=18"));
   EXPECT_EQ(c->videoPlayerOSD()->osd()->contentTitle(), "Night Train");
   auto player = c->videoPlayerCore()->player();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return player->frameSink()->frameCount() >= 3; }, 10000));
+  ASSERT_TRUE(oxtest::spinUntil(
+      [&] {
+        return player->frameSink()->frameCount() >= 3 &&
+               !c->videoPlayerCore()->videoView()->layer()->contents().isNull();
+      },
+      10000));
   expectBars(WindowServer::shared().grabScreen(QGuiApplication::primaryScreen(), LayerClock::now()));
   c->close(false);
   EXPECT_EQ(caller->calls, QStringList({"loaded", "closed"}));
