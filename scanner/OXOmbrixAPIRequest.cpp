@@ -102,8 +102,11 @@ QVariant OXOmbrixAPIRequest::search(const QUrl& url) const {
   request.connectTimeoutMs = searchTimeoutMs;
   request.totalTimeoutMs = searchTimeoutMs;
   const ox::HttpResponse response = ox::httpPerform(request);
-  if (!response.transportOk) return {};
-  return ox::jsonObject(response.body);
+  QVariant answer = ox::jsonObject(response.body);
+  // An error answer reads only as the error it reports: hits in its body, taken as a real empty answer, would file a
+  // file unknown for good.
+  if (!response.isSuccess() && !answer.toMap().contains(QStringLiteral("error"))) return {};
+  return answer;
 }
 
 QVariant OXOmbrixAPIRequest::requestMoviesID(const QString& documentId) const { return search(documentURL(documentId)); }

@@ -1,5 +1,7 @@
 #include "platform/foundation/BinaryPlistCheck.h"
 
+#include <QUtf8StringView>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -35,6 +37,7 @@ struct Checker {
   std::vector<uint8_t> state;
   std::vector<uint64_t> cost;   // expanded size of a checked object
   QString error;
+  bool altered = false;  // a text that does not read as stored
 
   bool fail(const char* why) {
     if (error.isEmpty()) error = QString::fromLatin1(why);
@@ -57,6 +60,19 @@ struct Checker {
     if (!fits(pos, width, 1)) return false;
     n = bigEndian(bytes + pos, width);
     pos += width;
+    return true;
+  }
+
+  bool readsAsStored(uint64_t pos, uint64_t n, uint64_t unit) const {
+    const uint8_t* p = bytes + pos;
+    if (unit == 1)
+      return std::find_if(p, p + n, [](uint8_t b) { return b >= 0x80; }) == p + n ||
+             QUtf8StringView(reinterpret_cast<const char*>(p), qsizetype(n)).isValidUtf8();
+    for (uint64_t i = 0; i < n; ++i) {
+      const uint8_t high = p[2 * i];
+      if (high >= 0xDC && high <= 0xDF) return false;  // a low surrogate with no high one before it
+      if (high >= 0xD8 && high <= 0xDB && (++i == n || p[2 * i] < 0xDC || p[2 * i] > 0xDF)) return false;
+    }
     return true;
   }
 
@@ -107,6 +123,7 @@ struct Checker {
       case 0x6:  // UTF-16 text, which becomes up to three UTF-8 bytes per unit
         if (!readCount(pos, info, n) || !fits(pos, n, type == 0x6 ? 2 : 1)) return false;
         total += n * (type == 0x6 ? 3 : 1);
+        if (type != 0x4 && !altered) altered = !readsAsStored(pos, n, type == 0x6 ? 2 : 1);
         if (type != 0x4 && hasNul(pos, n, type == 0x6 ? 2 : 1)) {
           state[index] = 3;
           cost[index] = expanded = total;
@@ -144,7 +161,7 @@ struct Checker {
 
 }  // namespace
 
-QString checkBinaryPlist(const QByteArray& data) {
+QString checkBinaryPlist(const QByteArray& data, bool* altered) {
   const uint64_t size = uint64_t(data.size());
   // No upper bound: the writer lays out files of any size with 8-byte offsets, and what is read is mapped.
   if (size < kHeaderSize + kTrailerSize) return QStringLiteral("too short");
@@ -170,6 +187,7 @@ QString checkBinaryPlist(const QByteArray& data) {
   c.cost.assign(c.objectCount, 0);
   uint64_t expanded = 0;
   c.visit(topObject, 0, false, expanded);
+  if (altered) *altered = c.error.isEmpty() && c.altered;
   return c.error;
 }
 

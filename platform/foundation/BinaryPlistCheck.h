@@ -13,6 +13,10 @@ namespace ox {
 // the object area; dictionary keys are text without NUL; no reference cycles; nesting at most 32 deep; and the tree
 // a full expansion would build stays within a budget proportional to the input. Answers an empty text when sound,
 // else the reason.
-QString checkBinaryPlist(const QByteArray& bytes);
+//
+// `altered`, when given, is set when a sound list holds a text that cannot be read as it is stored (ASCII text with
+// bytes that are no UTF-8 either, UTF-16 with a lone surrogate): a reader takes it changed, and a writer of it writes
+// the change.
+QString checkBinaryPlist(const QByteArray& bytes, bool* altered = nullptr);
 
 }  // namespace ox

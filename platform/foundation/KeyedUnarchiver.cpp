@@ -504,6 +504,10 @@ QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict) {
       if ((base.isValid() && base.typeId() != QMetaType::QUrl) || relative.typeId() != QMetaType::QString)
         return fail(QStringLiteral("a malformed URL"));
       const QUrl url(relative.toString());
+      // The writer writes a URL's fully encoded form, which reads back as itself: other text was damaged, and would
+      // be written back changed (an unparsable one not at all).
+      if (!base.isValid() && url.toString(QUrl::FullyEncoded) != relative.toString())
+        noteLoss(QStringLiteral("a URL that does not read as it is stored"));
       return base.isValid() ? base.toUrl().resolved(url) : url;
     }
     case Builtin::None:
@@ -517,11 +521,13 @@ QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict) {
 struct KeyedUnarchiver::Impl : Reader {};
 
 KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data) : d(std::make_unique<Impl>()) {
-  const QString problem = checkBinaryPlist(data);
+  bool altered = false;
+  const QString problem = checkBinaryPlist(data, &altered);
   if (!problem.isEmpty()) {
     d->fail(problem);
     return;
   }
+  if (altered) d->noteLoss(QStringLiteral("a text that does not read as it is stored"));
   d->bytes = data;
   d->plist = std::make_unique<BinaryPlistReader>(d->bytes);
   const BinaryPlistReader& plist = *d->plist;

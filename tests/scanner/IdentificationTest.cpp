@@ -427,6 +427,15 @@ TEST_F(Identification, FilesMetDuringAnOutageAreIdentifiedAtTheNextCycle) {
   };
 
   ::testing::internal::CaptureStderr();
+  // An error status is no answer, even with a body shaped as an empty one.
+  ASSERT_TRUE(standIn()
+                  .command({{"cmd", "fault"}, {"service", "search"}, {"kind", "answer"}, {"status", 503}, {"count", -1},
+                            {"body", R"({"hits": {"found": 0, "start": 0, "hit": []}})"}})
+                  .value("ok")
+                  .toBool());
+  cycle();
+  EXPECT_EQ(listed().toStdString(), "0 movies, 0 episodes, 0 unknown");
+  standIn().clear();
   ASSERT_TRUE(standIn().fault("search", "500"));
   cycle();
   EXPECT_EQ(listed().toStdString(), "0 movies, 0 episodes, 0 unknown");
