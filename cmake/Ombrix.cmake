@@ -23,7 +23,7 @@ endfunction()
 # GUI selects the test main that creates a QApplication (offscreen) instead of a QCoreApplication.
 # LOCK names a resource that the folder's tests hold one at a time (for state they share, as the session bus).
 function(ox_add_tests name dir)
-  cmake_parse_arguments(ARG "GUI;REALTIME" "LOCK" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI" "LOCK" "DEPS;REALTIME" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
   if(NOT srcs)
     return()
@@ -46,12 +46,19 @@ function(ox_add_tests name dir)
   if(ARG_LOCK)
     set(lock RESOURCE_LOCK ${ARG_LOCK})
   endif()
-  # REALTIME: the tests play media at the wall clock's pace; tools/test-session.sh gives them, and only them, a
-  # second run when they miss a deadline on a loaded machine.
-  set(labels)
+  # REALTIME names the test suites that play media or animate at the wall clock's pace: tools/test-session.sh gives
+  # them, and only them, a second run when they miss a deadline on a loaded machine. The folder's other suites run once.
+  set(discover DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
   if(ARG_REALTIME)
-    set(labels LABELS realtime)
+    list(JOIN ARG_REALTIME ".*:" realtime)
+    gtest_discover_tests(${name} ${discover} TEST_FILTER "${realtime}.*"
+                         PROPERTIES TIMEOUT ${timeout} ${lock} LABELS realtime)
+    gtest_discover_tests(${name} ${discover} TEST_FILTER "-${realtime}.*" PROPERTIES TIMEOUT ${timeout} ${lock})
+    list(JOIN ARG_REALTIME "," suites)
+    add_test(NAME ${name}.RealtimeSuitesExist
+             COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:${name}> -DSUITES=${suites}
+                     -P ${PROJECT_SOURCE_DIR}/cmake/RealtimeSuites.cmake)
+  else()
+    gtest_discover_tests(${name} ${discover} PROPERTIES TIMEOUT ${timeout} ${lock})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT ${timeout} ${lock} ${labels})
 endfunction()

@@ -23,9 +23,9 @@ case "$sanitize" in
     export TSAN_OPTIONS=suppressions=$supp/tsan.supp:second_deadlock_stack=1:die_after_fork=0${TSAN_OPTIONS:+:$TSAN_OPTIONS}
     ;;
 esac
-# The tests labelled "realtime" (media, playback and Ombrix's views: tests/CMakeLists.txt) play at the wall clock's
-# pace, and on a fully loaded machine one can miss a deadline: a failure of theirs gets one more run (a real fault
-# fails both). Every other test runs once, so an intermittent fault shows.
+# The tests labelled "realtime" (the suites of media, playback and Ombrix's views that tests/CMakeLists.txt names)
+# play or animate at the wall clock's pace, and on a fully loaded machine one can miss a deadline: a failure of
+# theirs gets one more run (a real fault fails both). Every other test runs once, so an intermittent fault shows.
 run=(ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 600 --no-tests=ignore)
 status=0
 "${run[@]}" -LE realtime "$@" || status=$?
