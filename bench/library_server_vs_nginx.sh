@@ -3,8 +3,8 @@
 # Fetches alternate between the two servers so that a machine shared with other work loads both alike; each
 # figure is the median of RUNS fetches (or of RUNS rounds of STREAMS parallel fetches), and the load average is
 # printed before and after. The goal: the library server reaches at least 0.8 of nginx.
-# With SLOW=N, each server first gets N trickling, N idle and N stalled clients from 127.0.0.1 (bench/slow_clients.py),
-# held throughout, and the measured fetches come from 127.0.0.2: a download by another client while slow ones hang.
+# With SLOW=N, each server gets N trickling, N idle and N stalled clients from 127.0.0.1 (bench/slow_clients.py) for
+# each of its fetches, which then come from 127.0.0.2: a download by another client while slow ones hang.
 #   RUNS=7 SIZE_MIB=1024 STREAMS="1 4" SLOW=300 bash bench/library_server_vs_nginx.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -94,19 +94,27 @@ fetch() {
 median() { python3 -c 'import sys, statistics; print(statistics.median(float(x) for x in sys.argv[1:]))' "$@"; }
 mib() { python3 -c "print(f'{$1 / 1048576:.0f}')"; }
 
+# `fetch` into `measured`, with SLOW>0 while SLOW trickling, idle and stalled clients hold the server on `port` for
+# `path`. Only the server measured has them: both at once would hold so much of the kernel's TCP memory (the stalled
+# answers' send buffers) that it throttles every loopback socket, and the figures would tell the kernel's state.
+measured=""
+measure() {
+  local url=$1 n=$2 port=$3 path=$4
+  if [ "$slow" -eq 0 ]; then measured=$(fetch "$url" "$n"); return; fi
+  python3 "$root/bench/slow_clients.py" "$port" "$path" "$slow" 2>/dev/null & slow_pids=($!)
+  sleep 5  # all connected, a few bytes trickled
+  measured=$(from=127.0.0.2 fetch "$url" "$n")
+  kill "${slow_pids[0]}" && wait "${slow_pids[0]}" 2>/dev/null || true
+  slow_pids=()
+}
+
 fetch "$ours_url" 1 >/dev/null  # warm the page cache
 fetch "$nginx_url" 1 >/dev/null
-if [ "$slow" -gt 0 ]; then
-  python3 "$root/bench/slow_clients.py" "$(cat "$work/ours.port")" /movies/tt0000001 "$slow" & slow_pids+=($!)
-  python3 "$root/bench/slow_clients.py" "$nginx_port" /movie.mkv "$slow" & slow_pids+=($!)
-  sleep 5  # all connected, a few bytes trickled
-  from=127.0.0.2
-fi
 for n in $streams_list; do
   ours=() theirs=()
   for _ in $(seq "$runs"); do
-    ours+=("$(fetch "$ours_url" "$n")")
-    theirs+=("$(fetch "$nginx_url" "$n")")
+    measure "$ours_url" "$n" "$(cat "$work/ours.port")" /movies/tt0000001 && ours+=("$measured")
+    measure "$nginx_url" "$n" "$nginx_port" /movie.mkv && theirs+=("$measured")
   done
   o=$(median "${ours[@]}") t=$(median "${theirs[@]}")
   echo "$n stream(s), ${size_mib} MiB each, median of $runs: library server $(mib "$o") MiB/s," \

@@ -2,6 +2,7 @@
 
 #include <microhttpd.h>
 
+#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -12,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -24,7 +27,17 @@ struct Watched {
   int fd = -1;
   Clock::time_point since;
   bool reading = true;  // no answer queued yet: the deadline runs
+  std::optional<in_addr_t> counted;  // the client address whose share it takes
 };
+
+// The IPv4 client address of `c` when it counts against a per-address share.
+std::optional<in_addr_t> cappedAddressOf(MHD_Connection* c, bool capLoopback) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (!info || !info->client_addr || info->client_addr->sa_family != AF_INET) return std::nullopt;
+  const in_addr_t address = reinterpret_cast<const sockaddr_in*>(info->client_addr)->sin_addr.s_addr;
+  if (!capLoopback && (ntohl(address) >> 24) == IN_LOOPBACKNET) return std::nullopt;
+  return address;
+}
 
 // Descriptors the process keeps for everything but the server's connections.
 constexpr rlim_t kReservedFiles = 128;
@@ -44,6 +57,7 @@ struct OXServerConnections::Impl {
   std::condition_variable wake;
   bool stopping = false;
   std::unordered_set<Watched*> watched;
+  std::unordered_map<in_addr_t, unsigned> perAddress;
   std::thread sweeper;
 
   static void connectionEvent(void* cls, MHD_Connection* c, void** socketContext, MHD_ConnectionNotificationCode code);
@@ -65,12 +79,22 @@ void OXServerConnections::Impl::connectionEvent(void* cls, MHD_Connection* c, vo
     if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD))
       watched->fd = info->connect_fd;
     watched->since = Clock::now();
+    watched->counted = cappedAddressOf(c, self->limits.capLoopback);
     std::lock_guard hold(self->mutex);
     self->watched.insert(watched);
     *socketContext = watched;
+    if (watched->counted && ++self->perAddress[*watched->counted] > self->limits.perAddress && watched->fd >= 0) {
+      // Beyond its address's share: the server library sees the end of the stream and closes it unanswered.
+      ::shutdown(watched->fd, SHUT_RDWR);
+      watched->reading = false;
+    }
   } else if (auto* watched = static_cast<Watched*>(*socketContext)) {
     // Reported before the descriptor closes: once out of the set, the sweeper can no longer touch it.
     std::lock_guard hold(self->mutex);
+    if (watched->counted) {
+      const auto count = self->perAddress.find(*watched->counted);
+      if (--count->second == 0) self->perAddress.erase(count);
+    }
     self->watched.erase(watched);
     delete watched;
     *socketContext = nullptr;
@@ -208,8 +232,7 @@ int OXServerConnections::start(int port) {
   errno = 0;
   d->daemon = MHD_start_daemon(
       MHD_USE_EPOLL_INTERNAL_THREAD, uint16_t(port), nullptr, nullptr, &Impl::access, d.get(),
-      MHD_OPTION_THREAD_POOL_SIZE, workers, MHD_OPTION_CONNECTION_LIMIT, total,
-      MHD_OPTION_PER_IP_CONNECTION_LIMIT, d->limits.perAddress, MHD_OPTION_CONNECTION_TIMEOUT,
+      MHD_OPTION_THREAD_POOL_SIZE, workers, MHD_OPTION_CONNECTION_LIMIT, total, MHD_OPTION_CONNECTION_TIMEOUT,
       d->limits.sendSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, MHD_OPTION_NOTIFY_CONNECTION,
       &Impl::connectionEvent, d.get(), MHD_OPTION_NOTIFY_COMPLETED, &Impl::requestEnded, d.get(), MHD_OPTION_END);
   if (!d->daemon) return 0;

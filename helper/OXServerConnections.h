@@ -13,8 +13,11 @@
 class OXServerConnections {
  public:
   struct Limits {
-    // Connections one client address may hold at once; more are closed as they come.
+    // Connections one client address may hold at once; more are closed as they come. Every local program comes
+    // from the loopback address, so it is bounded by `total` alone unless `capLoopback` holds (tests let loopback
+    // addresses stand in for peers).
     unsigned perAddress = 256;
+    bool capLoopback = false;
     // Connections in all, further bounded by the open-file limit (a file answer takes two descriptors).
     unsigned total = 2048;
     // A request (line, headers, body) must arrive whole within this many seconds of the connection opening or of
