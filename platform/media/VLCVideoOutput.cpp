@@ -133,7 +133,10 @@ void* VLCVideoOutput::lock(void* opaque, void** planes) {
   auto* self = static_cast<VLCVideoOutput*>(opaque);
   std::lock_guard<std::mutex> guard(self->mutex_);
   Buffer* b = self->takeBuffer();
-  planes[0] = b->data;
+  // libvlc writes behind the image's back; asking for its writable bits gives it a new cache key, so a renderer's
+  // scaled copy of the picture the buffer held before is not shown for this one. The buffer is free, so no copy.
+  planes[0] = b->image.bits();
+  Q_ASSERT(planes[0] == b->data);
   return b;
 }
 

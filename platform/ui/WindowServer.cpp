@@ -150,13 +150,15 @@ void WindowServer::updateSurfaces() {
     } else if (!wanted && s->isVisible()) {
       s->hide();
     }
-    if (wanted) s->requestUpdate();
+    if (wanted) s->update();
   }
 }
 
 void WindowServer::setNeedsDisplay() {
+  // update(), not requestUpdate(): a raster window paints on an update request only what was marked dirty, so a
+  // bare request paints nothing and the screen would change only when the display system exposes it again.
   for (const auto& s : d->surfaces)
-    if (s && s->isVisible()) s->requestUpdate();
+    if (s && s->isVisible()) s->update();
 }
 
 int WindowServer::addFrameObserver(std::function<void(const QScreen*, double)> observer) {

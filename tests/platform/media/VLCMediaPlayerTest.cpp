@@ -12,6 +12,7 @@
 #include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <thread>
 
 #include "tests/support/MediaSamples.h"
@@ -166,6 +167,24 @@ TEST(VLCMediaPlayer, FramesReachTheSinkWithTheTestPatternAtTheVisibleSize) {
   const QImage wideFrame = wideSink->latestFrame();
   EXPECT_EQ(wideFrame.size(), QSize(640, 240));
   expectBars(wideFrame);
+}
+
+TEST(VLCMediaPlayer, APictureKeepsItsCacheKeyOnlyWhileItsPixelsStay) {
+  // Renderers keep scaled copies by cache key; the buffers libvlc writes into come round again.
+  REQUIRE_SAMPLES();
+  auto sink = std::make_shared<VLCFrameSink>();
+  std::map<qint64, QImage> seen;
+  int clashes = 0;
+  QObject::connect(sink.get(), &VLCFrameSink::frameArrived, [&] {
+    const QImage frame = sink->latestFrame();
+    auto [it, added] = seen.emplace(frame.cacheKey(), frame.copy());
+    if (!added && it->second != frame) ++clashes;
+  });
+  VLCMediaPlayer player(sink);
+  player.setMedia(VLCMedia::mediaWithPath(s.clip));
+  player.play();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return seen.size() >= 12 || clashes > 0; }, 15000));
+  EXPECT_EQ(clashes, 0);
 }
 
 TEST(VLCMediaPlayer, AudioTracksSubtitleFileAndDelay) {

@@ -214,6 +214,31 @@ TEST(Window, NativeSurfaceShowsWhileWindowsAreVisibleAndForwardsKeys) {
   EXPECT_FALSE(WindowServer::shared().hasSurface(screen));
 }
 
+TEST(Window, NativeSurfacePaintsAgainAfterEachChangeAndWhileSomethingMoves) {
+  Cleanup c;
+  auto w = std::make_shared<KeyWindow>(fullScreen());
+  w->setContentView(std::make_shared<View>());
+  c.windows = {w};
+  int frames = 0;
+  const int token = WindowServer::shared().addFrameObserver([&frames](const QScreen*, double) { ++frames; });
+  w->orderFront();
+  EXPECT_TRUE(oxtest::spinUntil([&] { return frames > 0; }));
+  oxtest::spinFor(50);
+  int before = frames;
+  w->setBackgroundColor(Qt::red);
+  EXPECT_TRUE(oxtest::spinUntil([&] { return frames > before; }, 2000));
+  // A fade is painted through, not only its first frame.
+  oxtest::spinFor(50);
+  before = frames;
+  Transaction::begin();
+  Transaction::setAnimationDuration(0.5);
+  w->animateBackgroundColor(Qt::blue);
+  Transaction::commit();
+  oxtest::spinFor(400);
+  EXPECT_GE(frames - before, 4);
+  WindowServer::shared().removeFrameObserver(token);
+}
+
 TEST(Window, BackgroundBlurShowsABlurredCopyOfWhatLiesBeneathFadingWithTheWindow) {
   ManualClock clock;
   Cleanup c;
