@@ -13,6 +13,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libvlc opens its decoders and outputs as plug-ins; streamer titles run the peerflix script with node.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "vlc-plugin-base, nodejs")
+# libvlc opens its decoders and outputs as plug-ins; streamer titles run the peerflix script with node. The online
+# services answer over HTTPS and both programs meet on the session bus, which the libraries only recommend.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "vlc-plugin-base, nodejs, ca-certificates, default-dbus-session-bus | dbus-session-bus")
 include(CPack)
