@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/OXFile.h"
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/Text.h"
 
 namespace {
@@ -200,7 +201,9 @@ QString OXFile::filterFilename(const QString& name, bool removeEnd) {
   return cleanSpaces(s);
 }
 
-QString OXFile::filterTextForFullText(const QString& path) const {
+QString OXFile::filterTextForFullText(const QString& filePath) const {
+  // Bytes of a Latin-1 name are searched as the letters they stand for.
+  const QString path = ox::readableFileName(filePath);
   const QString name = lastPathComponent(path);
   if (type() == kTypeEpisode) {
     const QStringList m = parseSeasonAndEpisode(name);

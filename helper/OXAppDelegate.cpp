@@ -18,6 +18,7 @@
 #include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/LoginItem.h"
 #include "platform/system/SoftwareUpdater.h"
+#include "platform/ui/SoftwareUpdateAlert.h"
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixAPI.h"
 #include "scanner/TVDb.h"
@@ -103,7 +104,8 @@ void OXAppDelegate::applicationDidFinishLaunching() {
   appleRemoteController_->setupRemote();
   appleRemoteController_->controlAppleRemoteIfNeeded();
   if (emptyAtLaunch) openPopUpPermanent();
-  ox::SoftwareUpdater::shared().startAutomaticChecks();
+  // As the hand check answers, but only when there is something to say: the person then chooses to read about it.
+  ox::SoftwareUpdater::shared().startAutomaticChecks(&ox::SoftwareUpdateAlert::show);
 }
 
 void OXAppDelegate::firstSetup() {

@@ -13,6 +13,7 @@
 #include "helper/OXPanelListController.h"
 #include "helper/OXPanelListControllerDelegate.h"
 #include "helper/OXTableCellViewHover.h"
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/ui/ImageButton.h"
 #include "platform/ui/Images.h"
@@ -268,7 +269,7 @@ QString OXContentListViewController::episodesText(quint64 showID) {
 // Row views
 
 QString OXContentListViewController::fileNameOf(const std::shared_ptr<OXFile>& file) {
-  return file ? QFileInfo(file->filePath()).fileName() : QString();
+  return file ? ox::readableFileName(QFileInfo(file->filePath()).fileName()) : QString();
 }
 
 void OXContentListViewController::loadPoster(QLabel* view, const QUrl& poster, const QImage& failure) {

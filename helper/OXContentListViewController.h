@@ -96,7 +96,7 @@ class OXContentListViewController : public QAbstractListModel {
   // The row view made for the item with this key (IMDb code of a movie, show id of a show); none if not made.
   QWidget* cellForKey(const QString& key) const;
 
-  // The last component of the file's path; empty without a file.
+  // The last component of the file's path as people read it; empty without a file.
   static QString fileNameOf(const std::shared_ptr<OXFile>& file);
   // A row's poster: the picture at 75 pixels wide, loaded into the image view; `failure` shows when it cannot be.
   static void loadPoster(QLabel* view, const QUrl& poster, const QImage& failure = QImage());

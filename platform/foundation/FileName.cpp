@@ -98,6 +98,22 @@ QByteArray encodeFileName(const QString& path) {
   return out + QFile::encodeName(path.mid(run));
 }
 
+QString readableFileName(const QString& name) {
+  // Where Latin-1 has control characters those disks held Windows-1252; its five unused bytes stay as Latin-1 has them.
+  static constexpr char16_t kWindows1252[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+  };
+  QString out = name;
+  for (QChar& c : out) {
+    if (!isEscape(c.unicode())) continue;
+    const char16_t byte = c.unicode() - kEscapeBase;
+    c = QChar(byte < 0xA0 ? kWindows1252[byte - 0x80] : byte);
+  }
+  return out;
+}
+
 bool existsAtPath(const QString& path) {
   struct stat st {};
   return statPath(path, st);

@@ -14,6 +14,9 @@ namespace ox {
 
 QString decodeFileName(const QByteArray& name);
 QByteArray encodeFileName(const QString& path);
+// A name (or path) as people read it: each kept byte becomes the character it most likely stood for on the disk it
+// came from, Latin-1 as Windows extends it. For titles and rows only: the text no longer leads to the file.
+QString readableFileName(const QString& name);
 
 // What stat(2) says of the path, links followed (as QFileInfo answers exists, isFile and isDir).
 bool existsAtPath(const QString& path);

@@ -111,6 +111,12 @@ OperationQueue& checkQueue() {
   return *queue;
 }
 
+void logNoUpdate(const SoftwareUpdater::CheckResult& result) {
+  log(QStringLiteral("No update: the feed offers %1, this is %2")
+          .arg(result.offeredVersion.isEmpty() ? QStringLiteral("nothing") : result.offeredVersion,
+               result.currentVersion));
+}
+
 const QString kChecksKey = QStringLiteral("automaticallyChecksForUpdates");
 const QString kDownloadsKey = QStringLiteral("automaticallyDownloadsUpdates");
 
@@ -160,9 +166,7 @@ void SoftwareUpdater::checkForUpdates(Answer answer) {
 void SoftwareUpdater::checkForUpdates() {
   checkForUpdates([](const CheckResult& result) {
     if (result.outcome != CheckResult::Outcome::NewerVersion) {
-      log(QStringLiteral("No update: the feed offers %1, this is %2")
-              .arg(result.offeredVersion.isEmpty() ? QStringLiteral("nothing") : result.offeredVersion,
-                   result.currentVersion));
+      logNoUpdate(result);
     } else if (result.releasePage.isEmpty()) {
       log(QStringLiteral("Update %1 offered without a release page").arg(result.offeredVersion));
     } else {
@@ -171,17 +175,22 @@ void SoftwareUpdater::checkForUpdates() {
   });
 }
 
-void SoftwareUpdater::startAutomaticChecks() {
+void SoftwareUpdater::startAutomaticChecks(Answer newer) {
   stopAutomaticChecks();
+  const auto check = [this, newer = std::move(newer)] {
+    if (!automaticallyChecksForUpdates()) return;
+    checkForUpdates([newer](const CheckResult& result) {
+      if (result.outcome != CheckResult::Outcome::NewerVersion) logNoUpdate(result);
+      else if (newer) newer(result);
+    });
+  };
   // Owned by the application, so it goes with it even when nothing stops it.
   auto* timer = new QTimer(QCoreApplication::instance());
   timer->setInterval(automaticCheckIntervalMs_);
-  QObject::connect(timer, &QTimer::timeout, timer, [this] {
-    if (automaticallyChecksForUpdates()) checkForUpdates();
-  });
+  QObject::connect(timer, &QTimer::timeout, timer, check);
   timer->start();
   automaticChecks_ = timer;
-  if (automaticallyChecksForUpdates()) checkForUpdates();
+  check();
 }
 
 void SoftwareUpdater::stopAutomaticChecks() { delete automaticChecks_.data(); }

@@ -50,9 +50,10 @@ class SoftwareUpdater {
   void checkForUpdates(Answer answer);
   // The same, and a newer version's release page opens; any other finding is a log line.
   void checkForUpdates();
-  // While "automaticallyChecksForUpdates" is on, a check as checkForUpdates() makes now and then once a day; the
-  // setting is read again before each, so turning it off stops them. Main thread.
-  void startAutomaticChecks();
+  // While "automaticallyChecksForUpdates" is on, a check now and then once a day; the setting is read again before
+  // each, so turning it off stops them. Only a newer version reaches `newer` (on the main thread): nothing new or a
+  // feed that cannot be read is a log line, so nobody is interrupted for it. Main thread.
+  void startAutomaticChecks(Answer newer);
   void stopAutomaticChecks();
   // Before the process goes: waits for a check under way (its timeouts bound the wait) and starts no more.
   void stopChecking();

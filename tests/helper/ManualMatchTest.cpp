@@ -6,11 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <cstdio>
+#include <unistd.h>
 
 #include "core/OXLibrary.h"
 #include "helper/OXContentListViewController.h"
 #include "helper/OXPanelListController.h"
 #include "helper/OXSearchListViewController.h"
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/Info.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewTag.h"
@@ -144,6 +147,34 @@ TEST_F(ManualMatch, AScanFillsTheOpenListAndAFileIdentifiedByHandMovesToItsPlace
   EXPECT_EQ(sent[0].toMap().value("message").toString(), expectedMessage(unknown, "tt9000010"));
   engine->waitForDownloads();
   EXPECT_TRUE(QFileInfo::exists(library()->pathWithFolder("posters", "poster_tt9000010.png")));
+}
+
+TEST_F(ManualMatch, Latin1NamesAreSearchedAndShownAsTheLettersTheyHold) {
+  const QByteArray movies = QFile::encodeName(dir.filePath("Movies"));
+  QDir().mkpath(dir.filePath("Movies"));
+  const QByteArray known = movies + "/Caf\xe9 No\xebl 2007.mkv", unknown = movies + "/Vid\xe9o du Caf\xe9.mkv";
+  for (const QByteArray& name : {known, unknown}) {
+    std::FILE* f = std::fopen(name.constData(), "wb");
+    ASSERT_TRUE(f);
+    std::fclose(f);
+    ASSERT_EQ(::truncate(name.constData(), 5 * 1048576), 0);
+  }
+  OXPanelListController panel;
+  OXContentListViewController* list = panel.contentListViewController();
+  panel.view()->show();
+  panel.setPopUpState(1);
+  OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
+  engine->addURLsToRootList({QUrl::fromLocalFile(dir.filePath("Movies") + "/")}, 1);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 30000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !list->isSyncing(); }));
+  oxtest::spinFor(50);
+  EXPECT_EQ(titles(*list), (QStringList{"Not recognized", "vidéo du café", "C", "Café Noël"}));
+  ASSERT_EQ(library()->movieList().size(), 1);
+  EXPECT_EQ(library()->movieList()[0]->imdb(), "tt9000004");
+  EXPECT_EQ(ox::encodeFileName(library()->movieList()[0]->file()->filePath()), known);  // still leads to the file
+  QWidget* row = list->contentTableView()->viewAtRow(1);
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(ox::viewWithTag<QLabel>(row, 3)->toolTip(), "Vidéo du Café.mkv");
 }
 
 TEST_F(ManualMatch, AShowFixedByAnotherTakesItsEpisodesAndAnEpisodeMatchedAgainLeavesNoTwin) {
