@@ -8,9 +8,9 @@
 class OXAppDelegate;
 
 // The helper's application object: it takes the bundle identifier on the session bus (a second copy of the program
-// asks the running one to open its panel and ends at once), runs the delegate through launching, the event loop and termination, and terminates
-// (ox::Application::terminate) on "closeOmbrixHelperNotification" and on the session's SIGTERM (or a SIGINT), saving
-// the library on the way out.
+// asks the running one to open its panel and ends at once), runs the delegate through launching, the event loop and
+// termination, and terminates (ox::Application::terminate) on "closeOmbrixHelperNotification" and on the session's
+// SIGTERM (or a SIGINT), saving the library on the way out.
 class OXHelperApplication : public QObject {
  public:
   // The program: the process arguments in, the exit status out (0 also for a second copy that stepped aside).
