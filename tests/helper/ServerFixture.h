@@ -25,8 +25,8 @@ class ServedLibrary {
   std::unique_ptr<OXServer> server;
 };
 
-// One request on a connection of its own: a kept-alive one would hold a server thread, and the server's end waits
-// for each.
+// One request on a connection of its own: a kept-alive one would stay open behind it and count among the
+// connections the server holds.
 ox::HttpResponse perform(ox::HttpRequest request);
 
 // A blocking connection from the loopback address `from` (any of 127/8), its receive buffer cut to
