@@ -1,5 +1,6 @@
 # `cpack -G DEB` in the build folder: a Debian package of the installed tree, whose dependencies are the shared
-# libraries the programs link (dpkg-shlibdeps) and what they load or run by name, which no linker sees.
+# libraries the programs link (dpkg-shlibdeps, run by PackageDepends.cmake) and what they load or run by name, which
+# no linker sees.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ombrix)
 set(CPACK_PACKAGE_VENDOR Varnel)
@@ -12,7 +13,12 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+foreach(program ombrix ombrix-helper)
+  get_target_property(folder ${program} RUNTIME_OUTPUT_DIRECTORY)
+  list(APPEND CPACK_OMBRIX_PROGRAMS ${folder}/${program})
+endforeach()
+unset(folder)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageDepends.cmake)
 # libvlc opens its decoders and outputs as plug-ins; streamer titles run the peerflix script with node. The online
 # services answer over HTTPS and both programs meet on the session bus, which the libraries only recommend.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS

@@ -9,8 +9,36 @@
 #include "platform/foundation/Log.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace ox {
+
+namespace {
+
+// The first argument of an Exec value as quoteExecArgument wrote it, and where the arguments after it start.
+std::pair<QString, qsizetype> firstExecArgument(const QString& exec) {
+  QString argument;
+  qsizetype i = 0;
+  if (exec.startsWith(QLatin1Char('"'))) {
+    for (i = 1; i < exec.size() && exec[i] != QLatin1Char('"'); ++i) {
+      if (exec[i] == QLatin1Char('\\') && i + 1 < exec.size()) ++i;
+      argument += exec[i];
+    }
+    ++i;
+  } else {
+    for (; i < exec.size() && !exec[i].isSpace(); ++i) argument += exec[i];
+  }
+  return {argument.replace(QStringLiteral("%%"), QStringLiteral("%")), std::min(i, exec.size())};
+}
+
+// The same program: a name without a folder is looked up in PATH, as the session starting the entry would.
+bool sameProgram(const QString& named, const QString& executable) {
+  const QString found = named.contains(QLatin1Char('/')) ? named : QStandardPaths::findExecutable(named);
+  const QString canonical = QFileInfo(found).canonicalFilePath();
+  return !canonical.isEmpty() && canonical == QFileInfo(executable).canonicalFilePath();
+}
+
+}  // namespace
 
 QString LoginItem::desktopFilePath(const QString& identifier) {
   const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -72,6 +100,34 @@ bool LoginItem::isInLoginItems(const QString& identifier) {
   if (!file.open(QIODevice::ReadOnly)) return false;
   for (const QByteArray& line : file.readAll().split('\n'))
     if (line.trimmed().toLower() == "hidden=true") return false;
+  return true;
+}
+
+bool LoginItem::followProgram(const QString& identifier, const QString& executable) {
+  const QString path = desktopFilePath(identifier);
+  // A link is the user's own, to an entry shared with others: not ours to rewrite.
+  if (!isInLoginItems(identifier) || QFileInfo(path).isSymLink()) return true;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return true;
+  QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+  file.close();
+  const QString key = QStringLiteral("Exec=");
+  bool inEntry = false;
+  for (QString& line : lines) {
+    if (line.startsWith(QLatin1Char('['))) inEntry = line.trimmed() == QStringLiteral("[Desktop Entry]");
+    if (!inEntry || !line.startsWith(key)) continue;
+    const QString exec = line.mid(key.size());
+    const auto [program, rest] = firstExecArgument(exec);
+    if (sameProgram(program, executable)) return true;
+    line = key + quoteExecArgument(executable) + exec.mid(rest);
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(lines.join(QLatin1Char('\n')).toUtf8()) < 0 || !out.commit()) {
+      OXLOG("login item: cannot write %s", qPrintable(path));
+      return false;
+    }
+    OXLOG("login item: now starts %s instead of %s", qPrintable(executable), qPrintable(program));
+    return true;
+  }
   return true;
 }
 

@@ -273,6 +273,17 @@ TEST_F(Start, LaterStartsRunNoSetupAndOpenOnlyForAnEmptyLibrary) {
   EXPECT_FALSE(delegate.panelController()->shouldClosePanelWhenResignKey());
 }
 
+TEST_F(Start, ALaterStartPointsALoginItemLeftByAnotherCopyAtThisHelper) {
+  ox::UserDefaults::setValue("firstSetupDone", true);
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(kLoginItem, "Ombrix Helper", "/nonexistent/ombrix-helper"));
+  OXAppDelegate delegate;
+  delegate.applicationDidFinishLaunching();
+  QFile item(ox::LoginItem::desktopFilePath(kLoginItem));
+  ASSERT_TRUE(item.open(QIODevice::ReadOnly));
+  const QString exec = "\nExec=" + ox::LoginItem::quoteExecArgument(QCoreApplication::applicationFilePath()) + "\n";
+  EXPECT_TRUE(QString::fromUtf8(item.readAll()).contains(exec));
+}
+
 TEST_F(Start, TheLibraryIsServedFromCreationAndAnUpdateLaunchesOmbrixThroughTheRemoteController) {
   ox::UserDefaults::setValue("firstSetupDone", true);
   OXLibrary::shareLibrary()->addContent(libtest::movie("tt9000002", movies.filePath("Salt.Roads.mkv"), "Salt Roads"));

@@ -203,7 +203,7 @@ TEST_F(Installed, OmbrixStartsTheHelperBesideItWhoseLoginItemNamesTheInstalledHe
 
 TEST(DebianPackage, HoldsTheInstalledTreeAndDependsOnLibvlcQtAndNode) {
   QTemporaryDir out;
-  // Without the peerflix component, whose thousands of files would take CPack minutes to look through.
+  // Without the peerflix component, whose thousands of files only the test of the whole tree copies.
   const Outcome cpack = run(QStringLiteral(OX_CPACK_COMMAND),
                             {"--config", kBuild + "/CPackConfig.cmake", "-G", "DEB", "-B", out.path(), "-D",
                              "CPACK_INSTALL_CMAKE_PROJECTS=" + kBuild + ";Ombrix;Unspecified;/"});

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "platform/system/LoginItem.h"
@@ -42,6 +43,31 @@ TEST(LoginItem, AutostartEntryIsWrittenFoundSwitchedOffAndRemoved) {
 
   EXPECT_TRUE(ox::LoginItem::removeFromLoginItems(id));
   EXPECT_FALSE(QFile::exists(path));
+  qputenv("XDG_CONFIG_HOME", saved);
+}
+
+// A helper started from elsewhere than its login item names takes the item over, but only one that is on.
+TEST(LoginItem, AnEntryThatIsOnFollowsTheProgramKeepingItsArguments) {
+  QTemporaryDir config;
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  const QString id = QStringLiteral("Varnel.Test");
+  const QString path = ox::LoginItem::desktopFilePath(id);
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", "/nonexistent/my helper", {"--now"}));
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::Append));
+  file.write("Hidden=true\n");
+  file.close();
+  const QByteArray off = readAll(path);
+  EXPECT_TRUE(ox::LoginItem::followProgram(id, "/bin/sh"));
+  EXPECT_EQ(readAll(path), off);
+
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", "/nonexistent/my helper", {"--now"}));
+  EXPECT_TRUE(ox::LoginItem::followProgram(id, "/bin/sh"));
+  const QByteArray followed = readAll(path);
+  EXPECT_TRUE(followed.contains("\nExec=/bin/sh --now\nTerminal=false\n")) << followed.constData();
+  EXPECT_TRUE(ox::LoginItem::followProgram(id, QFileInfo("/bin/sh").canonicalFilePath()));  // the same program
+  EXPECT_EQ(readAll(path), followed);
   qputenv("XDG_CONFIG_HOME", saved);
 }
 
