@@ -437,7 +437,7 @@ void MoviesView::updateBackdrops() {
     const QString wide = OXApplicationSupport::get1920ModeFromURL(address);
     if (!wide.isEmpty()) {
       ox::HttpRequest request = ox::AFImageLoader::imageRequest(QUrl(wide));
-      // Another title's backdrop lets this download finish into the cache; a view that leaves ends it.
+      // Another title's backdrop ends this download, and so does a view that leaves.
       request.cancel = imageCancel_;
       ox::setImageWithURLRequest(movieBackdrop_, request, QImage(), nullptr, nullptr);
     }

@@ -9,6 +9,7 @@
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/MainQueue.h"
 #include "platform/layers/Transaction.h"
 #include "platform/ui/Window.h"
 #include "playback/OXVideoOSD.h"
@@ -19,8 +20,10 @@ namespace {
 
 const QString kTrailersFolder = QStringLiteral("Trailers");
 const QString kTrailersFile = QStringLiteral("trailers_en.ox");
-// The fallback download blocks the interface; it must not for long.
+// A list that cannot be had must not hold one of the image queue's two places for long.
 constexpr int kListTimeoutMs = 15000;
+
+QString trailerListPath() { return OXLibrary::shareLibrary()->pathWithFolder(kTrailersFolder, kTrailersFile); }
 
 }  // namespace
 
@@ -46,21 +49,40 @@ OXLibrary::MovieList OXTrailers::moviesFromTrailerList(const QByteArray& bytes) 
 }
 
 QList<ox::CodingPtr> OXTrailers::contentList() const {
-  const QString path = OXLibrary::shareLibrary()->pathWithFolder(kTrailersFolder, kTrailersFile);
-  QByteArray bytes;
+  const QString path = trailerListPath();
   QFile file(path);
-  if (!path.isEmpty() && file.exists()) {
-    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-  } else {
+  if (path.isEmpty() || !file.exists()) return fetched_;
+  return file.open(QIODevice::ReadOnly) ? sortedByTitle(moviesFromTrailerList(file.readAll())) : QList<ox::CodingPtr>();
+}
+
+void OXTrailers::setupLayers() {
+  MoviesView::setupLayers();
+  const QString path = trailerListPath();
+  if (path.isEmpty() || !QFile::exists(path)) fetchTrailerList();
+}
+
+void OXTrailers::fetchTrailerList() {
+  std::weak_ptr<OXTrailers> weak = std::static_pointer_cast<OXTrailers>(self());
+  std::shared_ptr<const ox::HttpCancel> cancel = imageCancel_;
+  imageQueue_->addOperationWithBlock([weak, cancel] {
     // Keeping the file is the helper's task: the answer is used, not saved.
     ox::HttpRequest request;
     request.url = trailerListURL();
     request.totalTimeoutMs = kListTimeoutMs;
     request.maxBytes = OXDownloadBounds::kTrailerList;
+    request.cancel = cancel;
     const ox::HttpResponse response = ox::httpPerform(request);
-    if (response.isSuccess()) bytes = response.body;
-  }
-  return sortedByTitle(moviesFromTrailerList(bytes));
+    if (!response.isSuccess() || cancel->isCancelled()) return;
+    QList<ox::CodingPtr> list = sortedByTitle(moviesFromTrailerList(response.body));
+    if (list.isEmpty()) return;
+    ox::dispatchMain([weak, cancel, list = std::move(list)] {
+      // A view that has left drops the answer; one still on screen fills its row, once.
+      const std::shared_ptr<OXTrailers> view = weak.lock();
+      if (!view || cancel->isCancelled() || !view->coverflowLayer_->sublayers().empty()) return;
+      view->fetched_ = list;
+      view->getLibrary();
+    });
+  });
 }
 
 void OXTrailers::keyPlay() {

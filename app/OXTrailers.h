@@ -8,7 +8,9 @@
 #include "playback/OXFoundationPlayer.h"
 
 // The Trailers section: the movie browser over the trailer list the helper downloads ("trailers_en.ox" in the
-// library's "Trailers" folder, fetched from the content service when the file is missing and never written here).
+// library's "Trailers" folder). When the file is missing the view opens on an empty row and fetches the list from
+// the content service on its image queue: the answer fills the row if the view is still there, and is never written
+// here.
 // Play shows the selected movie's first trailer full screen in the trailer window, with no resume question and no
 // watched ratio; the end of the trailer, or Menu in its window, brings the row back. Main thread only.
 class OXTrailers : public MoviesView {
@@ -18,7 +20,10 @@ class OXTrailers : public MoviesView {
 
   // "Trailers".
   QString sectionName() const override;
-  // The trailer list's movies by title; empty when there is no list or it cannot be read.
+  // The browser, then the fetch of the list when the helper has not kept it yet.
+  void setupLayers() override;
+  // The trailer list's movies by title: the file's, else the fetched ones; empty when there is no list (yet) or it
+  // cannot be read.
   QList<ox::CodingPtr> contentList() const override;
   // The movies of a trailer list's bytes: the archive's "listS3" array, one movie per entry that makes one. Bytes
   // that are no keyed archive give none, with a log line.
@@ -41,10 +46,13 @@ class OXTrailers : public MoviesView {
   bool isObservingTrailer() const { return endToken_ != 0 || exitToken_ != 0; }
 
  private:
+  // The list from the content service, off the main thread and with the view's cancel token.
+  void fetchTrailerList();
   void openTrailer();
   // The trailer window goes, with every observation of it.
   void closeTrailer();
 
   std::shared_ptr<OXFoundationPlayer> foundationPlayer_;
   ox::NotificationCenter::Token endToken_ = 0;
+  QList<ox::CodingPtr> fetched_;
 };

@@ -111,6 +111,9 @@ void OXContentListViewController::setPopUpState(int state) {
     ox::NotificationCenter::defaultCenter().post(OXPanelListController::kLibraryChanged);
   } else {
     syncQueue_.cancelAllOperations();
+    // A closed panel shows no poster, and a poster server that does not answer would hold the image queue; opening
+    // again builds the rows and their loads anew.
+    for (QLabel* view : contentTableView_->viewport()->findChildren<QLabel*>()) ox::cancelImageRequestOperation(view);
   }
 }
 

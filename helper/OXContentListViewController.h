@@ -66,7 +66,7 @@ class OXContentListViewController : public QAbstractListModel {
   void setDelegate(OXPanelListControllerDelegate* delegate) { delegate_ = delegate; }
 
   // The panel's state: 0 never opened, 1 open, 2 closed. Opening rebuilds the list and posts "libraryChanged";
-  // closing drops the insertions still waiting.
+  // closing drops the insertions still waiting and ends the poster downloads.
   int state() const { return state_; }
   void setPopUpState(int state);
   // 1 movies, 2 shows, 0 neither.

@@ -65,6 +65,12 @@ std::shared_ptr<TextLayer> text(const QString& name, const QString& string, doub
   return t;
 }
 
+// The thumbnail downloads of a list's tiles end: the tiles are going, and no answer would be shown.
+void cancelThumbnails(const LayerPtr& list) {
+  if (!list) return;
+  for (const LayerPtr& tile : list->sublayers()) cancelImageRequestOperation(tile->layerValue(kThumb));
+}
+
 void replaceSublayers(const LayerPtr& layer, const std::vector<LayerPtr>& sublayers) {
   const std::vector<LayerPtr> old = layer->sublayers();
   for (const LayerPtr& l : old) l->removeFromSuperlayer();
@@ -117,6 +123,11 @@ std::shared_ptr<OXEpisodesMenuLayer> OXEpisodesMenuLayer::initWithShow(const std
   menu->setupEpisodes();
   Transaction::commit();
   return menu;
+}
+
+OXEpisodesMenuLayer::~OXEpisodesMenuLayer() {
+  // A menu that goes leaves no download behind it; a slow thumbnail server would hold the shared queue.
+  for (const QString& key : {kPrevious, kCurrent, kNext}) cancelThumbnails(listOf(seasonLayer(key)));
 }
 
 void OXEpisodesMenuLayer::createBasicLayers(const LayerPtr& seasonLayer) {
@@ -305,6 +316,7 @@ void OXEpisodesMenuLayer::fill(const LayerPtr& seasonLayer, qint64 seasonIndex) 
   LayerPtr list = listOf(seasonLayer);
   if (!list) return;
   const bool valid = seasonIndex >= 0 && seasonIndex < seasonArray_.size();
+  cancelThumbnails(list);
   replaceSublayers(list, valid ? layersForSeason(seasonArray_.at(seasonIndex)) : std::vector<LayerPtr>{});
 }
 

@@ -28,6 +28,8 @@ class OXEpisodesMenuLayer : public ox::Layer {
   // without episodes (or none) gives a menu with no season, which ignores every move.
   static std::shared_ptr<OXEpisodesMenuLayer> initWithShow(const std::shared_ptr<OXShow>& show, bool streaming,
                                                             OXLibrary* library = nullptr);
+  // Ends the thumbnail downloads still on their way.
+  ~OXEpisodesMenuLayer() override;
 
   // The season title and the episode list of one season layer.
   void createBasicLayers(const ox::LayerPtr& seasonLayer);

@@ -5,7 +5,9 @@
 namespace ox {
 
 AFHTTPRequestOperation::AFHTTPRequestOperation(const HttpRequest& request)
-    : m_request(request), m_operation(std::make_shared<Operation>()) {}
+    : m_request(request),
+      m_operation(std::make_shared<Operation>()),
+      m_transfer(std::make_shared<HttpCancel>(request.cancel)) {}
 
 std::shared_ptr<AFHTTPRequestOperation> AFHTTPRequestOperation::initWithRequest(const HttpRequest& request) {
   std::shared_ptr<AFHTTPRequestOperation> op(new AFHTTPRequestOperation(request));
@@ -30,13 +32,20 @@ void AFHTTPRequestOperation::setResponseProcessor(Processor processor) { m_proce
 void AFHTTPRequestOperation::addToQueue(OperationQueue& queue) { queue.addOperation(m_operation); }
 
 void AFHTTPRequestOperation::cancel() {
+  abandon();
+  m_transfer->cancel();
+}
+
+void AFHTTPRequestOperation::abandon() {
   m_cancelled = true;
   m_operation->cancel();
 }
 
 void AFHTTPRequestOperation::run() {
   if (isCancelled()) return;
-  HttpResponse response = httpPerform(m_request);
+  HttpRequest request = m_request;
+  request.cancel = m_transfer;
+  HttpResponse response = httpPerform(request);
   bool ok = response.isSuccess();
   QString error = response.transportOk ? QStringLiteral("HTTP status %1").arg(response.status) : response.error;
   if (ok && m_processor && !m_processor(*this, response.body)) {

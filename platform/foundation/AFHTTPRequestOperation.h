@@ -38,8 +38,12 @@ class AFHTTPRequestOperation : public std::enable_shared_from_this<AFHTTPRequest
 
   // Queues the operation; an operation runs once.
   void addToQueue(OperationQueue& queue);
-  // A waiting operation is dropped; a running one finishes its transfer, but no block of the caller is called.
+  // A waiting operation is dropped; a running one ends its transfer within about a tenth of a second (also when the
+  // request carries a token of its own). No block of the caller is called.
   void cancel();
+  // A waiting operation is dropped; a running one finishes its transfer and its processor still runs (seeing the
+  // operation cancelled), but no other block of the caller is called: for an answer still worth keeping.
+  void abandon();
   bool isCancelled() const { return m_cancelled.load(); }
   bool isFinished() const { return m_operation->isFinished(); }
 
@@ -50,6 +54,7 @@ class AFHTTPRequestOperation : public std::enable_shared_from_this<AFHTTPRequest
 
   const HttpRequest m_request;
   const std::shared_ptr<Operation> m_operation;
+  const std::shared_ptr<HttpCancel> m_transfer;  // carried by the transfer, under the request's own token
   std::atomic<bool> m_cancelled{false};
   Processor m_processor;  // read by the running thread only
   mutable std::mutex m_mutex;

@@ -14,11 +14,15 @@ namespace ox {
 // one at once. Owners that go away (a view, a scan engine shutting down) cancel rather than wait on the network.
 class HttpCancel {
  public:
+  HttpCancel() = default;
+  // Cancelled as well whenever `outer` is: a transfer's own token under the one of its owner.
+  explicit HttpCancel(std::shared_ptr<const HttpCancel> outer) : m_outer(std::move(outer)) {}
   void cancel() { m_cancelled.store(true); }
-  bool isCancelled() const { return m_cancelled.load(); }
+  bool isCancelled() const { return m_cancelled.load() || (m_outer && m_outer->isCancelled()); }
 
  private:
   std::atomic_bool m_cancelled{false};
+  const std::shared_ptr<const HttpCancel> m_outer;
 };
 
 // While alive, requests made on this thread that carry no token of their own carry this one, so a worker can make

@@ -34,7 +34,10 @@ void AFImageLoader::cancel(const Target& target) {
 
 void AFImageLoader::load(const Target& target, const HttpRequest& request, const QImage& placeholder, Success success,
                          Failure failure) {
-  cancel(target);
+  if (auto op = target.pending()) {
+    op->abandon();
+    target.setPending(nullptr);
+  }
   if (const QByteArray cached = m_cache.cachedImageForRequest(request); !cached.isNull()) {
     if (success) {
       success(nullptr, nullptr, cached);

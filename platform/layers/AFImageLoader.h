@@ -40,12 +40,14 @@ class AFImageLoader {
   // A GET for the URL that asks for pictures ("Accept: image/*"); the client keeps no cookies.
   static HttpRequest imageRequest(const QUrl& url);
 
-  // Cancels the object's pending load, then: a cached picture shows at once (or goes to `success`) and nothing is
+  // Replaces the object's pending load, then: a cached picture shows at once (or goes to `success`) and nothing is
   // sent; otherwise the placeholder, when there is one, shows until the download has been decoded on the queue. What
   // the object showed before stays when there is no placeholder, and stays on failure. Only the object's current
-  // request shows when it arrives; every answer that is a picture is cached, shown or not.
+  // request shows when it arrives; every answer that is a picture is cached, shown or not, so a replaced download
+  // still runs to its end.
   void load(const Target& target, const HttpRequest& request, const QImage& placeholder, Success success,
             Failure failure);
+  // Ends the object's pending load, its download with it: nothing of it shows or is cached.
   static void cancel(const Target& target);
 
  private:

@@ -11,8 +11,9 @@
 namespace ox {
 
 // Pictures from addresses, loaded asynchronously into layers. All layers share one download queue and one memory
-// cache of downloaded bytes, apart from those of the image views. A new load on a layer cancels the one it still
-// had pending, so a reused layer never shows a late, stale picture. Main thread only.
+// cache of downloaded bytes, apart from those of the image views. A new load on a layer replaces the one it still
+// had pending, so a reused layer never shows a late, stale picture (the replaced download still fills the cache).
+// Main thread only.
 
 // setImageWithURLRequest with a GET for the URL that asks for pictures, and no blocks.
 void setImageWithURL(const LayerPtr& layer, const QUrl& url, const QImage& placeholder = QImage());
@@ -22,7 +23,7 @@ void setImageWithURL(const LayerPtr& layer, const QUrl& url, const QImage& place
 // placeholder, and after a failure, the layer keeps the contents it had.
 void setImageWithURLRequest(const LayerPtr& layer, const HttpRequest& request, const QImage& placeholder,
                             AFImageLoader::Success success, AFImageLoader::Failure failure);
-// Cancels the layer's pending load, if any.
+// Ends the layer's pending load, if any, and its download with it: for a layer whose owner leaves.
 void cancelImageRequestOperation(const LayerPtr& layer);
 // The layer's pending load; empty when there is none.
 std::shared_ptr<AFHTTPRequestOperation> af_imageRequestOperation(const LayerPtr& layer);

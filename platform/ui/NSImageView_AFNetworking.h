@@ -19,6 +19,7 @@ void setImageWithURL(QLabel* view, const QUrl& url, const QImage& placeholder = 
 // current request arrives; without a placeholder, and after a failure, the view keeps its picture.
 void setImageWithURLRequest(QLabel* view, const HttpRequest& request, const QImage& placeholder,
                             AFImageLoader::Success success, AFImageLoader::Failure failure);
+// Ends the view's pending load, if any, and its download with it.
 void cancelImageRequestOperation(QLabel* view);
 std::shared_ptr<AFHTTPRequestOperation> af_imageRequestOperation(const QLabel* view);
 

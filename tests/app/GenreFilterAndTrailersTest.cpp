@@ -1,12 +1,13 @@
 // The genre filters of the browsers (who belongs to which filter, the change of the group in force) and the
-// trailers section on lists of this test alone: a damaged list, a list fetched but never kept, Menu while a trailer
-// opens, and a trailer that cannot be had.
+// trailers section on lists of this test alone: a damaged list, a list fetched but never kept, a fetch that answers
+// late, Menu while a trailer opens, and a trailer that cannot be had.
 #include <gtest/gtest.h>
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "app/OXMainInterface.h"
 #include "app/OXTrailers.h"
@@ -175,6 +176,38 @@ TEST_F(BrowserTest, ADamagedTrailerListShowsAnEmptyRowAndAMissingOneIsFetchedBut
     EXPECT_EQ(titles(*makeView<OXTrailers>()), QStringList{"Fetched"});
     EXPECT_EQ(bucket.requests().size(), std::size_t(build));
   }
+  EXPECT_FALSE(QFile::exists(trailerFile()));
+  qputenv("OMBRIX_BUCKET_URL", "http://127.0.0.1:9");
+}
+
+TEST_F(BrowserTest, AMissingTrailerListIsFetchedOffTheMainThreadAndALateAnswerFillsOnlyAViewStillThere) {
+  oxtest::LoopbackServer bucket;
+  qputenv("OMBRIX_BUCKET_URL", bucket.url("").toString().toUtf8());
+  const QByteArray list = ox::archivedDataWithRootObject(QVariantList{hit("tt7250001", "Late", {})}, "listS3");
+  bucket.setReply("/trailers_en.ox", {200, list, "application/octet-stream", {}});
+  bucket.setNeverAnswer(true);
+  const QRectF frame = OXPreferencesValues::sharePreferences()->mainScreenFrame();
+  std::shared_ptr<OXTrailers> stays, leaves;
+  QTimer::singleShot(0, [&] {
+    stays = std::make_shared<OXTrailers>(frame);
+    stays->setupLayers();
+  });
+  EXPECT_LT(apptest::longestLoopStallMs(300), 100);
+  ASSERT_TRUE(stays);
+  EXPECT_EQ(stays->titleSectionLayer()->string(), "0 Trailers");
+  leaves = std::make_shared<OXTrailers>(frame);
+  leaves->setupLayers();
+  leaves->setDelegate(switcher);
+  ASSERT_TRUE(bucket.waitForRequests(2));
+  leaves->keyMenu();  // its download ends instead of running to its timeout
+  EXPECT_TRUE(oxtest::spinUntil([&] { return leaves->pendingPosters() == 0; }, 1000));
+
+  bucket.setNeverAnswer(false);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return stays->numberOfCovers() == 1; }, 5000));
+  EXPECT_EQ(stays->titleSectionLayer()->string(), "1 Trailers");
+  EXPECT_EQ(stays->selectedCoverTitle(), "Late");
+  oxtest::spinFor(100);
+  EXPECT_EQ(leaves->numberOfCovers(), 0u);
   EXPECT_FALSE(QFile::exists(trailerFile()));
   qputenv("OMBRIX_BUCKET_URL", "http://127.0.0.1:9");
 }

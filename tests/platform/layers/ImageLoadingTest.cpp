@@ -158,12 +158,18 @@ TEST_F(ImageLoadingTest, FailedOrUnusableAnswerKeepsTheContentsAndCachesNothing)
 }
 
 TEST_F(ImageLoadingTest, CancelledAndOrphanedLoadsShowNothing) {
-  LayerPtr layer = Layer::layer();
+  LayerPtr layer = Layer::layer(), owned = Layer::layer();
   server.setNeverAnswer(true);
   setImageWithURL(layer, server.url("/red.png"));
-  ASSERT_TRUE(server.waitForRequests(1));
+  HttpRequest withToken = AFImageLoader::imageRequest(server.url("/green.png"));
+  withToken.cancel = std::make_shared<HttpCancel>();  // its owner's, never cancelled here
+  setImageWithURLRequest(owned, withToken, QImage(), nullptr, nullptr);
+  ASSERT_TRUE(server.waitForRequests(2));
   cancelImageRequestOperation(layer);
+  cancelImageRequestOperation(owned);
   EXPECT_TRUE(idle(layer));
+  // Both downloads end, though the server never answers: no connection is left open for nobody.
+  EXPECT_TRUE(oxtest::spinUntil([] { return af_sharedLayerImageRequestOperationQueue().operationCount() == 0; }, 1000));
   LayerPtr orphan = Layer::layer();
   setImageWithURL(orphan, server.url("/blue.png"));
   std::weak_ptr<Layer> watch = orphan;
@@ -173,7 +179,10 @@ TEST_F(ImageLoadingTest, CancelledAndOrphanedLoadsShowNothing) {
   af_sharedLayerImageRequestOperationQueue().waitUntilAllOperationsAreFinished();
   oxtest::spinFor(50);
   EXPECT_TRUE(layer->contents().isNull());
-  EXPECT_EQ(af_sharedLayerImageCache().count(), 2);  // both answers arrived and were kept
+  // The orphan's answer arrived and was kept; the cancelled ones never came.
+  EXPECT_EQ(af_sharedLayerImageCache().count(), 1);
+  const HttpRequest blue = AFImageLoader::imageRequest(server.url("/blue.png"));
+  EXPECT_FALSE(af_sharedLayerImageCache().cachedImageForRequest(blue).isNull());
 }
 
 TEST_F(ImageLoadingTest, MemoryStaysUnderTheCapWhileLoadingTwoThousandPictures) {
