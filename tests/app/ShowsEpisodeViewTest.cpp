@@ -83,6 +83,15 @@ class ShowsEpisodeViewTest : public ::testing::Test {
     }, 3000));
   }
   static QString key(char16_t c) { return QString(QChar(c)); }
+  // The show browser alone in a window on screen.
+  static std::shared_ptr<ShowsView> showsOnScreen(const std::shared_ptr<OXWindow>& window) {
+    window->setContentView(std::make_shared<ox::View>());
+    auto shows = std::make_shared<ShowsView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
+    shows->setupLayers();
+    window->contentView()->addSubview(shows);
+    window->makeKeyAndOrderFront();
+    return shows;
+  }
 
   apptest::Screen1080 screen;
   QTemporaryDir files;
@@ -106,13 +115,9 @@ TEST_F(ShowsEpisodeViewTest, AShowIsVeiledOnlyWhenNoneOfItsEpisodeFilesExists) {
 
 TEST_F(ShowsEpisodeViewTest, PlayHoldsOneEpisodeViewOverTheBrowserAndMenuTakesItAway) {
   auto window = OXWindow::create();
-  window->setContentView(std::make_shared<ox::View>());
-  auto shows = std::make_shared<ShowsView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
-  shows->setupLayers();
+  auto shows = showsOnScreen(window);
   auto switcher = std::make_shared<apptest::RecordingSwitcher>();
   shows->setDelegate(switcher);
-  window->contentView()->addSubview(shows);
-  window->makeKeyAndOrderFront();
   window->makeFirstResponder(shows);
   EXPECT_EQ(shows->titleSectionLayer()->string(), "1 Shows");
 
@@ -143,11 +148,7 @@ TEST_F(ShowsEpisodeViewTest, PlayHoldsOneEpisodeViewOverTheBrowserAndMenuTakesIt
 
 TEST_F(ShowsEpisodeViewTest, PlayRightAfterMenuLeavesTheBrowserVisibleAndTakingTheKeys) {
   auto window = OXWindow::create();
-  window->setContentView(std::make_shared<ox::View>());
-  auto shows = std::make_shared<ShowsView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
-  shows->setupLayers();
-  window->contentView()->addSubview(shows);
-  window->makeKeyAndOrderFront();
+  auto shows = showsOnScreen(window);
   window->makeFirstResponder(shows);
   shows->keyPlay();
   std::weak_ptr<EpisodeView> episodes = shows->episodeView();
@@ -256,11 +257,7 @@ TEST_F(ShowsEpisodeViewTest, AMissingEpisodeFileBringsTheViewBackWithoutAnAlert)
 
 TEST_F(ShowsEpisodeViewTest, MenuWhileAMissingEpisodeComesBackLeavesTheBrowserVisible) {
   auto window = OXWindow::create();
-  window->setContentView(std::make_shared<ox::View>());
-  auto shows = std::make_shared<ShowsView>(OXPreferencesValues::sharePreferences()->mainScreenFrame());
-  shows->setupLayers();
-  window->contentView()->addSubview(shows);
-  window->makeKeyAndOrderFront();
+  auto shows = showsOnScreen(window);
   shows->keyPlay();
   std::weak_ptr<EpisodeView> episodes = shows->episodeView();
   ox::DelayedCall::advanceManualTime(EpisodeView::kIntroDelay);

@@ -13,13 +13,27 @@ QByteArray readAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The desktop's own switch turns an entry off without removing it.
+void hide(const QString& path) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::Append));
+  file.write("Hidden=true\n");
+}
+
+// Login items of a configuration folder of the test's own.
+class LoginItem : public ::testing::Test {
+ protected:
+  void SetUp() override { qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit()); }
+  void TearDown() override { qputenv("XDG_CONFIG_HOME", saved); }
+
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  QTemporaryDir config;
+  const QString id = QStringLiteral("Varnel.Test");
+};
+
 }  // namespace
 
-TEST(LoginItem, AutostartEntryIsWrittenFoundSwitchedOffAndRemoved) {
-  QTemporaryDir config;
-  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-  const QString id = QStringLiteral("Varnel.Test");
+TEST_F(LoginItem, AutostartEntryIsWrittenFoundSwitchedOffAndRemoved) {
   const QString path = ox::LoginItem::desktopFilePath(id);
   EXPECT_EQ(path, config.filePath("autostart/Varnel.Test.desktop"));
   EXPECT_FALSE(ox::LoginItem::isInLoginItems(id));
@@ -32,32 +46,20 @@ TEST(LoginItem, AutostartEntryIsWrittenFoundSwitchedOffAndRemoved) {
   EXPECT_TRUE(entry.contains("\nName=Ombrix Helper\n"));  // one line, whatever the name holds
   EXPECT_TRUE(entry.contains("\nExec=\"/opt/my apps/ombrix-helper\" --now 50%%\n"));
 
-  // The desktop's own switch turns an entry off without removing it.
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::Append));
-  file.write("Hidden=true\n");
-  file.close();
+  hide(path);  // off without being removed
   EXPECT_FALSE(ox::LoginItem::isInLoginItems(id));
   ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", "/usr/bin/ombrix-helper"));
   EXPECT_TRUE(ox::LoginItem::isInLoginItems(id));
 
   EXPECT_TRUE(ox::LoginItem::removeFromLoginItems(id));
   EXPECT_FALSE(QFile::exists(path));
-  qputenv("XDG_CONFIG_HOME", saved);
 }
 
 // A helper started from elsewhere than its login item names takes the item over, but only one that is on.
-TEST(LoginItem, AnEntryThatIsOnFollowsTheProgramKeepingItsArguments) {
-  QTemporaryDir config;
-  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-  const QString id = QStringLiteral("Varnel.Test");
+TEST_F(LoginItem, AnEntryThatIsOnFollowsTheProgramKeepingItsArguments) {
   const QString path = ox::LoginItem::desktopFilePath(id);
   ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", "/nonexistent/my helper", {"--now"}));
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::Append));
-  file.write("Hidden=true\n");
-  file.close();
+  hide(path);
   const QByteArray off = readAll(path);
   EXPECT_TRUE(ox::LoginItem::followProgram(id, "/bin/sh"));
   EXPECT_EQ(readAll(path), off);
@@ -68,10 +70,9 @@ TEST(LoginItem, AnEntryThatIsOnFollowsTheProgramKeepingItsArguments) {
   EXPECT_TRUE(followed.contains("\nExec=/bin/sh --now\nTerminal=false\n")) << followed.constData();
   EXPECT_TRUE(ox::LoginItem::followProgram(id, QFileInfo("/bin/sh").canonicalFilePath()));  // the same program
   EXPECT_EQ(readAll(path), followed);
-  qputenv("XDG_CONFIG_HOME", saved);
 }
 
-TEST(LoginItem, ExecArgumentsAreQuotedWhereTheyMustBe) {
+TEST_F(LoginItem, ExecArgumentsAreQuotedWhereTheyMustBe) {
   EXPECT_EQ(ox::LoginItem::quoteExecArgument("/usr/bin/ombrix-helper"), "/usr/bin/ombrix-helper");
   EXPECT_EQ(ox::LoginItem::quoteExecArgument(""), "\"\"");
   EXPECT_EQ(ox::LoginItem::quoteExecArgument("a b"), "\"a b\"");
