@@ -58,7 +58,8 @@ struct OwnedWalk {
   std::string refusedLink;  // the name of the link refused, when one was
 
   // An O_PATH descriptor of what `path` names, from the folder `at` (an absolute path from "/"); -1 with errno set.
-  int resolve(int at, const std::string& path) {
+  // `within`: more names follow, so it must be a folder.
+  int resolve(int at, const std::string& path, bool within) {
     int folder = ::openat(path.starts_with('/') ? AT_FDCWD : at, path.starts_with('/') ? "/" : ".",
                           O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (size_t begin = 0; folder >= 0 && begin < path.size();) {
@@ -66,9 +67,15 @@ struct OwnedWalk {
       const std::string name = path.substr(begin, slash - begin);
       begin = slash + 1;
       if (name.empty() || name == ".") continue;
-      int next = ::openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+      const bool last = !within && path.find_first_not_of('/', begin) == std::string::npos;
+      // A folder on the way is opened as one, which mounts an automounted share as a whole-path lookup would; a
+      // link is then seen on the second try.
+      constexpr int kFlags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+      int next = last ? -1 : ::openat(folder, name.c_str(), kFlags | O_DIRECTORY);
+      if (next < 0 && (last || errno == ENOTDIR)) next = ::openat(folder, name.c_str(), kFlags);
       struct stat info {};
-      if (next >= 0 && ::fstat(next, &info) == 0 && S_ISLNK(info.st_mode)) next = follow(folder, next, info, name);
+      if (next >= 0 && ::fstat(next, &info) == 0 && S_ISLNK(info.st_mode))
+        next = follow(folder, next, info, name, !last);
       const int error = errno;
       ::close(folder);
       folder = next;
@@ -78,7 +85,7 @@ struct OwnedWalk {
   }
 
   // What the link open as `link` in `folder` leads to, when the link's owner owns that; closes `link`.
-  int follow(int folder, int link, const struct stat& info, const std::string& name) {
+  int follow(int folder, int link, const struct stat& info, const std::string& name, bool within) {
     std::string text(PATH_MAX, '\0');
     // Read from the very link whose owner is known: a link swapped in meanwhile is never the one followed.
     const ssize_t length = ::readlinkat(link, "", text.data(), text.size());
@@ -88,7 +95,7 @@ struct OwnedWalk {
     if (length <= 0) return errno = length < 0 ? error : ENOENT, -1;
     if (size_t(length) >= text.size()) return errno = ENAMETOOLONG, -1;
     text.resize(size_t(length));
-    const int target = resolve(folder, text);
+    const int target = resolve(folder, text, within);
     struct stat led {};
     if (target < 0 || (::fstat(target, &led) == 0 && led.st_uid == info.st_uid)) return target;
     ::close(target);
@@ -101,7 +108,7 @@ struct OwnedWalk {
 // tells what stood in the way.
 int openOwnedFile(const QString& path, std::string& why) {
   OwnedWalk walk;
-  const int found = walk.resolve(AT_FDCWD, ox::encodeFileName(path).toStdString());
+  const int found = walk.resolve(AT_FDCWD, ox::encodeFileName(path).toStdString(), false);
   struct stat info {};
   int fd = -1;
   if (found >= 0 && ::fstat(found, &info) == 0) {
