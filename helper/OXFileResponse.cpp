@@ -7,9 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "helper/OXServerRequest.h"
 #include "helper/OXServerResponse.h"
@@ -41,6 +45,85 @@ std::optional<quint64> position(std::string_view digits) {
     value = value > (~quint64(0) - 9) / 10 ? ~quint64(0) : value * 10 + quint64(c - '0');
   }
   return value;
+}
+
+// Longest chain of links one path may pass, as the kernel allows in one lookup.
+constexpr int kMaxLinks = 40;
+
+// Walks a path a name at a time, each opened without following it, so that what is checked is what is then
+// opened, with no window between. A link, anywhere in the path or in a chain, is followed only where its owner
+// owns what it leads to: a link someone else planted in a shared folder reaches nothing of the owner's.
+struct OwnedWalk {
+  int links = 0;
+  std::string refusedLink;  // the name of the link refused, when one was
+
+  // An O_PATH descriptor of what `path` names, from the folder `at` (an absolute path from "/"); -1 with errno set.
+  // `within`: more names follow, so it must be a folder.
+  int resolve(int at, const std::string& path, bool within) {
+    int folder = ::openat(path.starts_with('/') ? AT_FDCWD : at, path.starts_with('/') ? "/" : ".",
+                          O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (size_t begin = 0; folder >= 0 && begin < path.size();) {
+      const size_t slash = std::min(path.find('/', begin), path.size());
+      const std::string name = path.substr(begin, slash - begin);
+      begin = slash + 1;
+      if (name.empty() || name == ".") continue;
+      const bool last = !within && path.find_first_not_of('/', begin) == std::string::npos;
+      // A folder on the way is opened as one, which mounts an automounted share as a whole-path lookup would; a
+      // link is then seen on the second try.
+      constexpr int kFlags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+      int next = last ? -1 : ::openat(folder, name.c_str(), kFlags | O_DIRECTORY);
+      if (next < 0 && (last || errno == ENOTDIR)) next = ::openat(folder, name.c_str(), kFlags);
+      struct stat info {};
+      if (next >= 0 && ::fstat(next, &info) == 0 && S_ISLNK(info.st_mode))
+        next = follow(folder, next, info, name, !last);
+      const int error = errno;
+      ::close(folder);
+      folder = next;
+      errno = error;
+    }
+    return folder;
+  }
+
+  // What the link open as `link` in `folder` leads to, when the link's owner owns that; closes `link`.
+  int follow(int folder, int link, const struct stat& info, const std::string& name, bool within) {
+    std::string text(PATH_MAX, '\0');
+    // Read from the very link whose owner is known: a link swapped in meanwhile is never the one followed.
+    const ssize_t length = ::readlinkat(link, "", text.data(), text.size());
+    const int error = errno;
+    ::close(link);
+    if (++links > kMaxLinks) return errno = ELOOP, -1;
+    if (length <= 0) return errno = length < 0 ? error : ENOENT, -1;
+    if (size_t(length) >= text.size()) return errno = ENAMETOOLONG, -1;
+    text.resize(size_t(length));
+    const int target = resolve(folder, text, within);
+    struct stat led {};
+    if (target < 0 || (::fstat(target, &led) == 0 && led.st_uid == info.st_uid)) return target;
+    ::close(target);
+    if (refusedLink.empty()) refusedLink = name;
+    return errno = EACCES, -1;
+  }
+};
+
+// `path` opened for reading when it names a regular file reached through owned links only; else -1, and `why`
+// tells what stood in the way.
+int openOwnedFile(const QString& path, std::string& why) {
+  OwnedWalk walk;
+  const int found = walk.resolve(AT_FDCWD, ox::encodeFileName(path).toStdString(), false);
+  struct stat info {};
+  int fd = -1;
+  if (found >= 0 && ::fstat(found, &info) == 0) {
+    // Reopened through the descriptor itself, never by name: the file checked is the file read. Only a regular
+    // file: a pipe or a device would hold the server's thread or answer without end.
+    if (S_ISREG(info.st_mode))
+      fd = ::open(("/proc/self/fd/" + std::to_string(found)).c_str(), O_RDONLY | O_CLOEXEC);
+    else
+      why = "not a regular file";
+  }
+  if (fd < 0 && why.empty())
+    why = walk.refusedLink.empty() ? std::strerror(errno)
+                                   : "the link \"" + walk.refusedLink + "\" leads to what its owner does not own";
+  if (found >= 0) ::close(found);
+  return fd;
 }
 
 }  // namespace
@@ -75,10 +158,11 @@ OXFileResponse::Range OXFileResponse::rangeOf(std::string_view header, quint64 s
 }
 
 void OXFileResponse::respond(const QString& path, const OXServerRequest& request, OXServerResponse& response) {
-  const int fd = ::open(ox::encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
+  std::string why;
+  const int fd = openOwnedFile(path, why);
   struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    OXLOG("library server: cannot open %s: %s", qPrintable(path), std::strerror(fd < 0 ? errno : EISDIR));
+  if (fd < 0 || ::fstat(fd, &info) != 0) {
+    OXLOG("library server: not serving %s: %s", qPrintable(path), why.empty() ? std::strerror(errno) : why.c_str());
     if (fd >= 0) ::close(fd);
     response.status = 404;
     return;

@@ -19,7 +19,9 @@ class OXFileResponse {
   static Range rangeOf(std::string_view header, quint64 size);
 
   // The whole file (200) or the range asked for (206, with "Content-Range"); a range that starts past the end, or
-  // an empty suffix, is a 416 with "Content-Range: bytes */size". A missing or unreadable file is a 404. The file
-  // is opened here, so a file replaced later is still answered whole or not at all.
+  // an empty suffix, is a 416 with "Content-Range: bytes */size". A missing or unreadable file is a 404, and so is
+  // anything but a regular file, or a path through a link whose owner does not own what it leads to (a link someone
+  // else planted in a shared folder). The file is opened here, so a file replaced later is still answered whole or
+  // not at all.
   static void respond(const QString& path, const OXServerRequest& request, OXServerResponse& response);
 };

@@ -65,7 +65,7 @@ struct OXServerConnections::Impl {
   static MHD_Result access(void* cls, MHD_Connection* c, const char* url, const char* method, const char* version,
                            const char* upload, size_t* uploadSize, void** state);
 
-  int refusalOf(MHD_Connection* c, OXServerRequest& request) const;
+  int refusalOf(MHD_Connection* c, const char* version, OXServerRequest& request) const;
   MHD_Result answer(MHD_Connection* c, OXServerResponse& response, bool close);
   void setReading(MHD_Connection* c, bool reading);
   void sweep();
@@ -117,7 +117,8 @@ void OXServerConnections::Impl::setReading(MHD_Connection* c, bool reading) {
 }
 
 MHD_Result OXServerConnections::Impl::access(void* cls, MHD_Connection* c, const char* url, const char* method,
-                                             const char*, const char* upload, size_t* uploadSize, void** state) {
+                                             const char* version, const char* upload, size_t* uploadSize,
+                                             void** state) {
   auto* self = static_cast<Impl*>(cls);
   auto* request = static_cast<OXServerRequest*>(*state);
   if (!request) {  // the head has arrived
@@ -125,7 +126,7 @@ MHD_Result OXServerConnections::Impl::access(void* cls, MHD_Connection* c, const
     *state = request;
     request->method = std::strcmp(method, MHD_HTTP_METHOD_HEAD) == 0 ? MHD_HTTP_METHOD_GET : method;
     request->path = url;
-    if (const int status = self->refusalOf(c, *request)) {
+    if (const int status = self->refusalOf(c, version, *request)) {
       // Answered before its body is read, so the connection closes after it: what follows is never taken for
       // further requests.
       OXServerResponse refusal;
@@ -145,7 +146,7 @@ MHD_Result OXServerConnections::Impl::access(void* cls, MHD_Connection* c, const
   return self->answer(c, response, false);
 }
 
-int OXServerConnections::Impl::refusalOf(MHD_Connection* c, OXServerRequest& request) const {
+int OXServerConnections::Impl::refusalOf(MHD_Connection* c, const char* version, OXServerRequest& request) const {
   const MHD_ConnectionInfo* head = MHD_get_connection_info(c, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
   if (head && head->header_size > kMaxHeaderLength) return MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE;
   if (request.path.size() > kMaxLineLength) return MHD_HTTP_URI_TOO_LONG;
@@ -159,9 +160,20 @@ int OXServerConnections::Impl::refusalOf(MHD_Connection* c, OXServerRequest& req
       &request);
   for (const auto& [key, value] : request.headers)
     if (key.size() + value.size() + 2 > kMaxLineLength) return MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE;
+  // Two lengths are refused, as two readers could frame the request differently: the server library takes the
+  // first, a proxy in front may take another, and the rest of the body would pass for a request of its own.
+  // HTTP/1.1 asks every request for one Host.
+  const std::string* length = nullptr;
+  int hosts = 0;
+  for (const auto& [key, value] : request.headers) {
+    if (OXServerRequest::isNamed(key, MHD_HTTP_HEADER_HOST)) ++hosts;
+    if (!OXServerRequest::isNamed(key, MHD_HTTP_HEADER_CONTENT_LENGTH)) continue;
+    if (length && *length != value) return MHD_HTTP_BAD_REQUEST;
+    length = &value;
+  }
+  if (hosts > 1 || (hosts == 0 && std::strcmp(version, MHD_HTTP_VERSION_1_0) != 0)) return MHD_HTTP_BAD_REQUEST;
   if (request.header("Transfer-Encoding")) return MHD_HTTP_LENGTH_REQUIRED;
-  if (const std::string* length = request.header("Content-Length"))
-    if (std::strtoull(length->c_str(), nullptr, 10) > maxBodyLength) return MHD_HTTP_CONTENT_TOO_LARGE;
+  if (length && std::strtoull(length->c_str(), nullptr, 10) > maxBodyLength) return MHD_HTTP_CONTENT_TOO_LARGE;
   return 0;
 }
 

@@ -33,7 +33,8 @@ class OXServerConnections {
   using Handler = std::function<void(OXServerRequest&, OXServerResponse&)>;
 
   // Every answer carries "Server" = `serverHeader`; bodies beyond `maxBodyLength` are refused (413), and so are
-  // chunked ones (411), which only a declared length would bound.
+  // chunked ones (411), which only a declared length would bound. Two different lengths, two Hosts, or none in
+  // HTTP/1.1, are a 400. A refused request's connection closes after the answer.
   OXServerConnections(Handler handler, std::string serverHeader, size_t maxBodyLength, const Limits& limits);
   ~OXServerConnections();  // closes every connection and joins the threads
   OXServerConnections(const OXServerConnections&) = delete;

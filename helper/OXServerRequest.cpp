@@ -4,6 +4,10 @@
 
 const std::string* OXServerRequest::header(std::string_view name) const {
   for (const auto& [key, value] : headers)
-    if (QByteArrayView(key).compare(QByteArrayView(name), Qt::CaseInsensitive) == 0) return &value;
+    if (isNamed(key, name)) return &value;
   return nullptr;
+}
+
+bool OXServerRequest::isNamed(std::string_view key, std::string_view name) {
+  return QByteArrayView(key).compare(QByteArrayView(name), Qt::CaseInsensitive) == 0;
 }

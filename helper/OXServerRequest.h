@@ -14,4 +14,6 @@ struct OXServerRequest {
 
   // The header `name` (in any case of letters), or null.
   const std::string* header(std::string_view name) const;
+  // Whether a header called `key` is the header `name`: names are compared without regard to case.
+  static bool isNamed(std::string_view key, std::string_view name);
 };

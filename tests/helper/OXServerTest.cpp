@@ -226,6 +226,37 @@ TEST(OXServer, AChunkedRequestIsRefusedWith411AndItsBodyIsNeverTakenForARequest)
   EXPECT_EQ(answer.count("HTTP/1.1"), 1);
 }
 
+TEST(OXServer, TwoLengthsOrNoSingleHostAreRefusedWith400AndNothingAfterIsTakenForARequest) {
+  ServedLibrary served;
+  const QByteArray smuggled = "GET /hello/smuggled3 HTTP/1.1\r\nHost: x\r\n\r\n";
+  const QByteArray body = "abcde" + smuggled;
+  const QByteArray refused[] = {
+      "POST /widgets HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\ncontent-length: " + QByteArray::number(body.size()) +
+          "\r\n\r\n" + body,
+      "POST /widgets HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) +
+          "\r\nContent-Length: 5\r\n\r\n" + body,
+      "GET /hello HTTP/1.1\r\n\r\n" + smuggled,
+      "GET /hello HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n" + smuggled,
+  };
+  for (const QByteArray& request : refused) {
+    SCOPED_TRACE(request.left(request.indexOf("\r\n\r\n")).toStdString());
+    const int s = servertest::connectTo(served.server->port());
+    ASSERT_EQ(::send(s, request.constData(), size_t(request.size()), MSG_NOSIGNAL), request.size());
+    QByteArray answer;
+    EXPECT_TRUE(servertest::endsWithin(s, 3000, &answer));
+    ::close(s);
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 400")) << answer.left(40).constData();
+    EXPECT_TRUE(answer.contains("\r\nConnection: close\r\n"));
+    EXPECT_EQ(answer.count("HTTP/1.1"), 1);
+    EXPECT_FALSE(answer.contains("smuggled"));
+  }
+  // One length said twice frames the body one way only, and HTTP/1.0 has no Host to give.
+  EXPECT_TRUE(rawExchange(served.server->port(), "POST /widgets HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n"
+                                                 "Content-Length: 5\r\nConnection: close\r\n\r\nabcde")
+                  .endsWith("\r\n\r\nabcde"));
+  EXPECT_TRUE(rawExchange(served.server->port(), "GET /hello HTTP/1.0\r\n\r\n").endsWith("\r\n\r\nHello!"));
+}
+
 TEST(OXServer, HeadersBeyond64KiBAreRefusedAndLongOnesWithinAreAnswered) {
   ServedLibrary served;
   const int port = served.server->port();
