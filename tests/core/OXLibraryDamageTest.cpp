@@ -21,6 +21,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "tests/core/CorePrinters.h"
 #include "tests/core/LibraryTestUtil.h"
+#include "tests/support/TestUtil.h"
 
 namespace {
 
@@ -360,6 +361,33 @@ TEST_F(LibraryDamage, FilesTheStoreDidNotWriteStayWhenItOpens) {
   names.sort();
   EXPECT_EQ(storeFiles(), names);
   EXPECT_TRUE(QFileInfo(storePath(".ratios.bin.saving-F0lder")).isDir());
+}
+
+// Archivers that share equal objects write one empty list for every record that holds none, one genre list for films
+// of the same genres, one dictionary for equal entries: such a library loads whole, and saved again holds the same.
+TEST_F(LibraryDamage, ALibraryWhoseRecordsShareListsLoadsWhole) {
+  const QByteArray demo = demoLibrary();
+  ASSERT_TRUE(libtest::writeFile(storePath("library.bin"), demo));
+  QByteArray shares, err;
+  ASSERT_EQ(oxtest::runPython(oxtest::sourcePath("tests/core/fixtures/share_equal_objects.py"),
+                              {storePath("library.bin")}, &shares, &err),
+            0)
+      << err.constData();
+  EXPECT_GE(shares.trimmed().toInt(), 2);
+  const QByteArray shared = libtest::readFile(storePath("library.bin"));
+  ASSERT_EQ(ArchiveText(shared).text(), ArchiveText(demo).text());
+
+  const auto library = open();
+  EXPECT_TRUE(copiesAside("library.bin").isEmpty());
+  ASSERT_EQ(library->movieList().size(), 3);
+  for (const auto& m : library->movieList()) {
+    EXPECT_EQ(m->genres(), QStringList{"Drama"});
+    EXPECT_TRUE(m->trailers().isEmpty());
+  }
+  EXPECT_EQ(library->episodeList().size(), 3);
+  EXPECT_EQ(library->subtitleLanguages().size(), 33);
+  ASSERT_TRUE(library->saveLibrary());
+  EXPECT_EQ(ArchiveText(libtest::readFile(storePath("library.bin"))).text(), ArchiveText(demo).text());
 }
 
 // A library that grew past 4 GiB (samples of matched files take 3 MiB each) is read as the writer lays it out, with
