@@ -288,10 +288,7 @@ OSHashAlgorithm::Result OSHashAlgorithm::hashForPath(const QString& path) {
 }
 
 OSHashAlgorithm::Result OSHashAlgorithm::hashForURL(const QUrl& url) {
-  QFile file(url.toLocalFile());
-  // An opening failure leaves a closed file, which hashes like a missing one.
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return hashForFile(nullptr);
-  return hashForFile(&file);
+  return hashForPath(ox::pathOfFileURL(url));
 }
 
 OSHashAlgorithm::Result OSHashAlgorithm::hashForFile(QFile* file) {

@@ -38,9 +38,9 @@ bool existsOnDisk(const QString& path, bool asFolder) {
   return asFolder ? ox::isFolderAtPath(path) : ox::existsAtPath(path);
 }
 
-// A folder as stored: a directory URL of its cleaned path, ending in "/".
+// A folder as stored: a directory URL of its cleaned path, ending in "/", its name's bytes as the disk has them.
 QUrl directoryUrl(const QString& canonical) {
-  return QUrl::fromLocalFile(canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/'));
+  return ox::fileURLOfPath(canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/'));
 }
 
 QString pathOfEntry(const ox::CodingPtr& entry) {
@@ -72,8 +72,7 @@ QString OXRootList::cleanedPath(const QString& path) {
 }
 
 QString OXRootList::canonicalFolderPath(const QUrl& url) {
-  if (!url.isLocalFile()) return {};
-  return cleanPath(url.toLocalFile());
+  return cleanPath(ox::pathOfFileURL(url));
 }
 
 bool OXRootList::pathLiesInFolder(const QString& path, const QString& folder) {

@@ -51,7 +51,8 @@ class OXRootList final : public ox::Coding {
   // The library whose lists this root list reads and purges; without one, the process's shared library.
   void setLibrary(const std::weak_ptr<OXLibrary>& library);
 
-  // A folder URL's path in the form used for every comparison (no trailing "/"); empty for a non-file URL.
+  // A folder URL's path in the form used for every comparison (no trailing "/"), kept bytes as the file paths keep
+  // them (platform/foundation/FileName.h); empty for a non-file URL.
   static QString canonicalFolderPath(const QUrl& url);
   // `path` lies below `folder` (both in canonical form).
   static bool pathLiesInFolder(const QString& path, const QString& folder);

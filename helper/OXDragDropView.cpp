@@ -2,12 +2,12 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <algorithm>
 
 #include "helper/OXDragDropViewDelegate.h"
+#include "platform/foundation/FileName.h"
 #include "scanner/OXCoreLibrary.h"
 
 OXDragDropView::OXDragDropView(QWidget* parent) : QWidget(parent) { setAcceptDrops(true); }
@@ -23,7 +23,7 @@ void OXDragDropView::dragEnterEvent(QDragEnterEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   // A drag of text or images holds no folder at all: it is refused like one that holds a file.
   const bool folders = !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) {
-    return url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir();
+    return ox::isFolderAtPath(ox::pathOfFileURL(url));
   });
   if (!folders) {
     setHighlighted(false);

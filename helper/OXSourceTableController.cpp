@@ -15,6 +15,7 @@
 #include "helper/OXPanelController.h"
 #include "helper/OXPanelListController.h"
 #include "helper/OXSourceTableCellView.h"
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/ui/ViewTag.h"
 #include "scanner/OXCoreLibrary.h"
@@ -190,7 +191,7 @@ QString OXSourceTableController::nameOfSource(const QUrl& url) {
   QString path = url.isLocalFile() ? OXRootList::canonicalFolderPath(url) : url.path(QUrl::FullyDecoded);
   while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
   const QString name = path.section(QLatin1Char('/'), -1);
-  return name.isEmpty() ? path : name;
+  return ox::readableFileName(name.isEmpty() ? path : name);
 }
 
 quint64 OXSourceTableController::numberOfFilesInPath(const QUrl& url) const {
@@ -293,14 +294,15 @@ QWidget* OXSourceTableController::makeFolderView(const QUrl& folder) {
                                  QStringLiteral("color: #77777d; font-size: 11px;"))
       ->setText(countText(numberOfFilesInPath(folder), numberOfUnknownInPath(folder)));
   // Where the folder is, in full, under the pointer.
-  cell->setToolTip(OXRootList::canonicalFolderPath(folder));
+  const QString where = ox::readableFileName(OXRootList::canonicalFolderPath(folder));
+  cell->setToolTip(where);
 
   auto* button = new QToolButton(cell);
   button->setGeometry(width - 32, 12, 24, 24);
   button->setIcon(style->standardIcon(QStyle::SP_DirOpenIcon));
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
-  button->setToolTip(OXRootList::canonicalFolderPath(folder));
+  button->setToolTip(where);
   cell->setButton(button);
   return cell;
 }

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
@@ -11,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/Log.h"
 
 namespace ox {
@@ -19,6 +19,12 @@ namespace {
 
 // A temporary file younger than this may belong to a writer that has just made it and not yet locked it.
 constexpr int kTemporarySettleSeconds = 60;
+
+// Temporaries are hidden and say what they are: no name a person gives a copy ("library.bin.backup",
+// "library.bin.2024v1") is of this form, so the clean-up can never take one.
+const QString kTemporaryMark = QStringLiteral(".saving-");
+
+QString temporaryPrefix(const QString& name) { return QLatin1Char('.') + name + kTemporaryMark; }
 
 // The new name must reach the disk too: after a power loss the folder could otherwise still name the old file, or
 // none.
@@ -38,8 +44,9 @@ bool syncFolderOf(const QByteArray& target) {
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
   if (path.isEmpty()) return false;
-  const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-  QByteArray temp = target + ".XXXXXX";
+  const QFileInfo info(path);
+  const QByteArray target = encodeFileName(info.absoluteFilePath());
+  QByteArray temp = encodeFileName(info.absoluteDir().filePath(temporaryPrefix(info.fileName()))) + "XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     ox::log(QStringLiteral("writeFileAtomically: cannot create a temporary file beside %1").arg(path));
@@ -72,20 +79,22 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
 int removeStaleTemporaries(const QString& path) {
   const QFileInfo target(path);
   const QDir folder = target.absoluteDir();
-  // mkstemp's names: the file's name, a dot and six random letters or digits. Six that are all small letters, all
-  // capitals or all digits may be a name someone chose ("library.bin.backup"): a random one rarely is.
-  const QRegularExpression own(QStringLiteral("^") + QRegularExpression::escape(target.fileName()) +
-                               QStringLiteral("\\.(?![a-z]{6}$|[A-Z]{6}$|[0-9]{6}$)[A-Za-z0-9]{6}$"));
-  const QDateTime settled = QDateTime::currentDateTimeUtc().addSecs(-kTemporarySettleSeconds);
+  const QString prefix = temporaryPrefix(target.fileName());
+  // mkstemp's six letters or digits after the prefix.
+  const QRegularExpression own(QStringLiteral("^%1[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(prefix)));
+  const qint64 settled = QDateTime::currentSecsSinceEpoch() - kTemporarySettleSeconds;
   int removed = 0;
-  for (const QFileInfo& entry : folder.entryInfoList({target.fileName() + QStringLiteral(".*")},
-                                                     QDir::Files | QDir::Hidden | QDir::System)) {
-    if (entry.isSymLink() || !own.match(entry.fileName()).hasMatch() || entry.lastModified() > settled) continue;
-    const QByteArray name = QFile::encodeName(entry.absoluteFilePath());
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  for (const QString& name : folder.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System)) {
+    if (!own.match(name).hasMatch()) continue;
+    const QByteArray file = encodeFileName(folder.filePath(name));
+    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) continue;
-    // A writer still holding it (a long save in another process) keeps it.
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(name.constData()) == 0) ++removed;
+    struct stat st {}, now {};
+    // A writer still holding it (a long save in another process) keeps it; so does a file the name no longer leads to.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_mtime <= settled &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(file.constData(), &now) == 0 && now.st_dev == st.st_dev &&
+        now.st_ino == st.st_ino && ::unlink(file.constData()) == 0)
+      ++removed;
     ::close(fd);
   }
   if (removed > 0)

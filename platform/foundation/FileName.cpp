@@ -1,6 +1,8 @@
 #include "platform/foundation/FileName.h"
 
 #include <QFile>
+#include <QUrl>
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,6 +114,19 @@ QString readableFileName(const QString& name) {
     c = QChar(byte < 0xA0 ? kWindows1252[byte - 0x80] : byte);
   }
   return out;
+}
+
+QString pathOfFileURL(const QUrl& url) {
+  if (!url.isLocalFile()) return {};
+  if (!url.host().isEmpty()) return url.toLocalFile();  // a share's UNC form, as Qt gives it
+  return decodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
+QUrl fileURLOfPath(const QString& path) {
+  if (std::none_of(path.begin(), path.end(), [](QChar c) { return isEscape(c.unicode()); }))
+    return QUrl::fromLocalFile(path);
+  const QByteArray escaped = encodeFileName(path).toPercentEncoding("/");
+  return QUrl::fromEncoded((path.startsWith(QLatin1Char('/')) ? "file://" : "file:") + escaped, QUrl::StrictMode);
 }
 
 bool existsAtPath(const QString& path) {

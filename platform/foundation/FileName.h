@@ -4,6 +4,7 @@
 #include <QString>
 
 class QFile;
+class QUrl;
 
 // Paths as the file system has them. Qt reads a name that is not valid UTF-8 (a Latin-1 name from an old disk or a
 // network share) with U+FFFD in place of its odd bytes, and the path it gives then opens nothing. Here a valid UTF-8
@@ -17,6 +18,12 @@ QByteArray encodeFileName(const QString& path);
 // A name (or path) as people read it: each kept byte becomes the character it most likely stood for on the disk it
 // came from, Latin-1 as Windows extends it. For titles and rows only: the text no longer leads to the file.
 QString readableFileName(const QString& name);
+
+// A file URL's path as decodeFileName gives it: its percent escapes are the name's bytes ("%E9" of a Latin-1 name from
+// a drop or a folder chooser, which QUrl::toLocalFile reads as U+FFFD); empty for a URL that names no local file.
+QString pathOfFileURL(const QUrl& url);
+// The file URL of a path, each kept byte escaped as itself; a path with none has the URL QUrl::fromLocalFile gives.
+QUrl fileURLOfPath(const QString& path);
 
 // What stat(2) says of the path, links followed (as QFileInfo answers exists, isFile and isDir).
 bool existsAtPath(const QString& path);

@@ -118,9 +118,10 @@ class KeyedUnarchiver final : public Decoder {
   explicit KeyedUnarchiver(const QByteArray& data);
   ~KeyedUnarchiver() override;
   bool isValid() const;
-  // Readers are lenient: a value of another kind than asked for reads as empty, keys an object's class does not ask
-  // for are passed over, and a list met twice is read twice. The first such thing met so far; empty when everything
-  // decoded was taken as it is. In a file the system wrote itself, any of them means damage.
+  // Readers are lenient: a value of another kind than asked for reads as empty, and keys an object's class does not
+  // ask for are passed over. The first such thing met so far; empty when everything decoded was taken as it is. In a
+  // file the system wrote itself, any of them means damage. An object several others reference (a list that archivers
+  // sharing equal objects write once) is no loss: each of them gets it; only one that contains itself is refused.
   QString firstLoss() const;
   QStringList rootKeys() const;
   bool containsValue(const QString& key) const override;

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QSet>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -22,6 +23,11 @@ namespace ox {
 namespace {
 
 constexpr int kMaxObjectDepth = 256;  // objects nested through UIDs
+// A list or dictionary that several objects share is written out again for each of them. What the shares add, in
+// objects, stays within a multiple of the archive's own: a few lists that each hold the next twice would otherwise
+// expand without end.
+constexpr uint64_t kSharedExpansionPerObject = 4;
+constexpr uint64_t kSharedExpansionFloor = 1 << 16;
 
 struct ClassRegistry {
   std::mutex lock;
@@ -78,6 +84,10 @@ struct Reader {
   std::vector<QVariant> decoded;  // one decoded value per UID, so that an object referenced twice is one object
   // 0 not decoded, 1 being decoded (seeing it again is a cycle), 2 decoded, 3 a scalar met once (not kept)
   std::vector<uint8_t> state;
+  // Of a decoded list or dictionary: the objects it is written as, its elements' own included; 0 for anything else.
+  std::vector<uint32_t> weight;
+  uint64_t expansion = 0, expansionBudget = 0;  // objects that shared lists and dictionaries add, and their bound
+  QHash<int, QVariant> rootValues;  // a root key asked for again is no second reference
   int depth = 0;
   bool valid = false;
   bool failed = false;            // hostile content met while decoding: the archive is invalid from then on
@@ -152,10 +162,11 @@ struct Reader {
   void read(const Object& o, QString& out) const { out = plist->text(o); }
   void read(const Object& o, QByteArray& out) const { out = plist->data(o); }
   QVariant object(uint64_t uid);
-  QVariant build(const Object& o);
+  // `written`: the objects a list or dictionary built is written as (see weight), else 0.
+  QVariant build(const Object& o, uint64_t& written);
   const ClassInfo& classOf(quint64 uid);
-  QVariant buildBuiltin(Builtin builtin, const Container& dict);
-  bool uidList(const Container& dict, int key, QVariantList& out);
+  QVariant buildBuiltin(Builtin builtin, const Container& dict, uint64_t& written);
+  bool uidList(const Container& dict, int key, QVariantList& out, uint64_t& written);
 };
 
 // The decoder given to a factory of the system's classes: reads one object's dictionary.
@@ -323,11 +334,10 @@ QVariant Reader::object(uint64_t uid) {
   if (uid == 0) return {};  // "$null"
   if (uid >= objects.count) return fail(QStringLiteral("UID %1 out of range").arg(uid));
   if (state[uid] == 2) {
-    // Shared records and texts are written once; a list or a dictionary met again would be written out once for
-    // every reference (a few such objects that each reference the next twice expand without end).
-    const int kind = decoded[uid].typeId();
-    if (kind == QMetaType::QVariantList || kind == QMetaType::QVariantMap)
-      noteLoss(QStringLiteral("a list or dictionary referenced more than once"));
+    // Each holder of a shared value gets it. Saved again, a record or a text is written once whoever holds it, a
+    // list or a dictionary once for each holder: that is what counts against the bound.
+    expansion += weight[uid];
+    if (expansion > expansionBudget) return fail(QStringLiteral("shared lists expand beyond the archive's bounds"));
     return decoded[uid];
   }
   if (state[uid] == 1) return fail(QStringLiteral("object %1 contains itself").arg(uid));
@@ -353,11 +363,13 @@ QVariant Reader::object(uint64_t uid) {
   }
   state[uid] = 1;
   ++depth;
-  QVariant v = build(element);
+  uint64_t written = 0;
+  QVariant v = build(element, written);
   --depth;
   state[uid] = 2;
   if (failed) return {};
   decoded[uid] = v;
+  weight[uid] = uint32_t(std::min<uint64_t>(written, std::numeric_limits<uint32_t>::max()));
   return v;
 }
 
@@ -406,7 +418,7 @@ const ClassInfo& Reader::classOf(quint64 uid) {
   return *classes.insert(uid, std::move(info));
 }
 
-QVariant Reader::build(const Object& o) {
+QVariant Reader::build(const Object& o, uint64_t& written) {
   switch (o.type) {
     case Type::Text:
     case Type::Data:
@@ -427,7 +439,7 @@ QVariant Reader::build(const Object& o) {
   if (cls.type != Type::Uid) return fail(QStringLiteral("an object without a class"));
   const ClassInfo& info = classOf(plist->uid(cls));
   if (!info.sound) return fail(QStringLiteral("a malformed class reference"));
-  if (info.builtin != Builtin::None) return buildBuiltin(info.builtin, dict);
+  if (info.builtin != Builtin::None) return buildBuiltin(info.builtin, dict, written);
   if (!info.factory) return fail(QStringLiteral("unknown class \"%1\"").arg(info.name));
   const DecodeFactory factory = info.factory;  // the table may grow while the object decodes its own
   const QString className = info.name;
@@ -439,7 +451,7 @@ QVariant Reader::build(const Object& o) {
   return wrapCoding(made);
 }
 
-bool Reader::uidList(const Container& dict, int key, QVariantList& out) {
+bool Reader::uidList(const Container& dict, int key, QVariantList& out, uint64_t& written) {
   Ref array = 0;
   uint64_t hint = 0;
   if (!find(dict, key, hint, array) || plist->type(array) != Type::Array) {
@@ -454,22 +466,26 @@ bool Reader::uidList(const Container& dict, int key, QVariantList& out) {
       fail(QStringLiteral("a collection element is not a UID"));
       return false;
     }
-    out.append(object(plist->uid(element)));
+    const uint64_t uid = plist->uid(element);
+    out.append(object(uid));
     if (failed) return false;
+    written += uid == 0 ? 1 : std::max<uint32_t>(weight[uid], 1);
   }
   return true;
 }
 
-QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict) {
+QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict, uint64_t& written) {
   uint64_t hint = 0;
   switch (builtin) {
     case Builtin::Array: {
       QVariantList list;
-      return uidList(dict, kObjects, list) ? QVariant(list) : QVariant();
+      written = 1;
+      return uidList(dict, kObjects, list, written) ? QVariant(list) : QVariant();
     }
     case Builtin::Dictionary: {
       QVariantList keys, values;
-      if (!uidList(dict, kKeys, keys) || !uidList(dict, kObjects, values)) return {};
+      written = 1;
+      if (!uidList(dict, kKeys, keys, written) || !uidList(dict, kObjects, values, written)) return {};
       if (keys.size() != values.size()) return fail(QStringLiteral("dictionary keys and values differ in number"));
       QVariantMap map;
       for (qsizetype i = 0; i < keys.size(); ++i) {
@@ -557,6 +573,8 @@ KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data) : d(std::make_unique<Im
   d->kRelative = d->idOf("NS.relative");
   d->decoded.resize(size_t(d->objects.count));
   d->state.assign(size_t(d->objects.count), 0);
+  d->weight.assign(size_t(d->objects.count), 0);
+  d->expansionBudget = kSharedExpansionFloor + kSharedExpansionPerObject * d->objects.count;
   d->valid = true;
 }
 
@@ -585,9 +603,13 @@ bool KeyedUnarchiver::containsValue(const QString& key) const {
 
 QVariant KeyedUnarchiver::decodeObject(const QString& key) const {
   if (!d->usable()) return {};
+  const int id = d->callerKeyId(key);
+  if (const auto known = d->rootValues.constFind(id); known != d->rootValues.constEnd()) return *known;
   uint64_t hint = 0;
-  const QVariant v = d->field(d->top, d->callerKeyId(key), hint);
-  return d->failed ? QVariant() : v;
+  const QVariant v = d->field(d->top, id, hint);
+  if (d->failed) return {};
+  d->rootValues.insert(id, v);
+  return v;
 }
 qint64 KeyedUnarchiver::decodeInt64(const QString& key) const { return toInt64(decodeObject(key)); }
 double KeyedUnarchiver::decodeDouble(const QString& key) const { return toDouble(decodeObject(key)); }

@@ -21,6 +21,7 @@
 #include "platform/foundation/KeyedArchiver.h"
 #include "tests/core/CorePrinters.h"
 #include "tests/core/LibraryTestUtil.h"
+#include "tests/support/TestUtil.h"
 
 namespace {
 
@@ -198,6 +199,15 @@ class LibraryDamage : public ::testing::Test {
   QStringList copiesAside(const QString& name) const {
     return QDir(storePath()).entryList({name + ".corrupt*"}, QDir::AllEntries | QDir::Hidden);
   }
+  // Leaves a file in the store folder, last changed `when`.
+  void leave(const QString& name, const QDateTime& when) {
+    ASSERT_TRUE(libtest::writeFile(storePath(name), QByteArray(4096, 'x')));
+    QFile f(storePath(name));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime));
+  }
+  QStringList storeFiles() const {
+    return QDir(storePath()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+  }
   QTemporaryDir tmp;
 };
 
@@ -312,29 +322,72 @@ TEST_F(LibraryDamage, AFileThatCannotBeReadStaysAndIsNeverSavedOver) {
   EXPECT_EQ(library->ratioForIMDB("tt1"), 0.5f);
 }
 
-// Saves killed mid-write leave "library.bin.XXXXXX" files; the store clears its own when it opens, but not one a
-// writer still holds or has only just made.
+// Saves killed mid-write leave ".library.bin.saving-XXXXXX" files; the store clears its own when it opens, but not one
+// a writer still holds or has only just made.
 TEST_F(LibraryDamage, TemporariesOfSavesThatNeverEndedAreRemovedWhenTheStoreOpens) {
   const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-  const auto leave = [&](const QString& name, const QDateTime& when) {
-    ASSERT_TRUE(libtest::writeFile(storePath(name), QByteArray(4096, 'x')));
-    QFile f(storePath(name));
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime));
-  };
-  leave("library.bin.a1B2c3", hourAgo);
-  leave("library.bin.Z9y8X7", hourAgo);
-  leave("ratios.bin.q0W9e8", hourAgo);
-  leave("library.bin.fresh1", QDateTime::currentDateTime());
-  leave("library.bin.held42", hourAgo);
-  leave("library.bin.backup", hourAgo);
-  const int held = ::open(QFile::encodeName(storePath("library.bin.held42")).constData(), O_RDONLY);
+  leave(".library.bin.saving-a1B2c3", hourAgo);
+  leave(".library.bin.saving-Z9y8X7", hourAgo);
+  leave(".ratios.bin.saving-q0W9e8", hourAgo);
+  leave(".library.bin.saving-fresh1", QDateTime::currentDateTime());
+  leave(".library.bin.saving-held42", hourAgo);
+  const int held = ::open(QFile::encodeName(storePath(".library.bin.saving-held42")).constData(), O_RDONLY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
   ::testing::internal::CaptureStderr();
   open();
   ::testing::internal::GetCapturedStderr();
   ::close(held);
-  EXPECT_EQ(QDir(storePath()).entryList(QDir::Files, QDir::Name),
-            QStringList({"library.bin.backup", "library.bin.fresh1", "library.bin.held42"}));
+  EXPECT_EQ(storeFiles(), QStringList({".library.bin.saving-fresh1", ".library.bin.saving-held42"}));
+}
+
+// Copies people keep beside the library, whatever their names, and what the store cannot prove it wrote (the earlier
+// temporaries, named as such copies are; a link or a folder named as its temporaries are) stay when it opens.
+TEST_F(LibraryDamage, FilesTheStoreDidNotWriteStayWhenItOpens) {
+  const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
+  QStringList names{"library.bin.Backup", "library.bin.old123", "library.bin.2024v1", "library.bin.backup",
+                    "library.bin.a1B2c3", "ratios.bin.Q0w9E8", ".library.bin.saving-", ".library.bin.saving-a1B2c3d",
+                    "library.bin.saving-a1B2c3", ".library.bin.saving-a1B2c3.old"};
+  for (const QString& name : names) leave(name, dayAgo);
+  ASSERT_EQ(::symlink("library.bin.Backup", QFile::encodeName(storePath(".library.bin.saving-L1nk00")).constData()), 0);
+  ASSERT_TRUE(QDir().mkpath(storePath(".ratios.bin.saving-F0lder")));
+  names << ".library.bin.saving-L1nk00";
+  // Another user's file, where this test may give one away.
+  leave(".library.bin.saving-0ther1", dayAgo);
+  if (::lchown(QFile::encodeName(storePath(".library.bin.saving-0ther1")).constData(), 65534, 65534) == 0)
+    names << ".library.bin.saving-0ther1";
+  else
+    QFile::remove(storePath(".library.bin.saving-0ther1"));
+  open();
+  names.sort();
+  EXPECT_EQ(storeFiles(), names);
+  EXPECT_TRUE(QFileInfo(storePath(".ratios.bin.saving-F0lder")).isDir());
+}
+
+// Archivers that share equal objects write one empty list for every record that holds none, one genre list for films
+// of the same genres, one dictionary for equal entries: such a library loads whole, and saved again holds the same.
+TEST_F(LibraryDamage, ALibraryWhoseRecordsShareListsLoadsWhole) {
+  const QByteArray demo = demoLibrary();
+  ASSERT_TRUE(libtest::writeFile(storePath("library.bin"), demo));
+  QByteArray shares, err;
+  ASSERT_EQ(oxtest::runPython(oxtest::sourcePath("tests/core/fixtures/share_equal_objects.py"),
+                              {storePath("library.bin")}, &shares, &err),
+            0)
+      << err.constData();
+  EXPECT_GE(shares.trimmed().toInt(), 2);
+  const QByteArray shared = libtest::readFile(storePath("library.bin"));
+  ASSERT_EQ(ArchiveText(shared).text(), ArchiveText(demo).text());
+
+  const auto library = open();
+  EXPECT_TRUE(copiesAside("library.bin").isEmpty());
+  ASSERT_EQ(library->movieList().size(), 3);
+  for (const auto& m : library->movieList()) {
+    EXPECT_EQ(m->genres(), QStringList{"Drama"});
+    EXPECT_TRUE(m->trailers().isEmpty());
+  }
+  EXPECT_EQ(library->episodeList().size(), 3);
+  EXPECT_EQ(library->subtitleLanguages().size(), 33);
+  ASSERT_TRUE(library->saveLibrary());
+  EXPECT_EQ(ArchiveText(libtest::readFile(storePath("library.bin"))).text(), ArchiveText(demo).text());
 }
 
 // A library that grew past 4 GiB (samples of matched files take 3 MiB each) is read as the writer lays it out, with

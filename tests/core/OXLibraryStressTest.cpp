@@ -150,7 +150,9 @@ class LibraryCrash : public ::testing::Test {
     EXPECT_EQ(library->movieList().size(), movies) << round;
     EXPECT_FALSE(QFile::exists(store("library.bin.corrupt"))) << round;
   }
-  QStringList temporaryFiles() const { return QDir(store()).entryList({"library.bin.*"}, QDir::Files); }
+  QStringList temporaryFiles() const {
+    return QDir(store()).entryList({".library.bin.saving-*"}, QDir::Files | QDir::Hidden);
+  }
 
   QTemporaryDir tmp;
 };

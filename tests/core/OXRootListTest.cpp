@@ -2,10 +2,13 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "core/OXLibrary.h"
 #include "core/OXRootList.h"
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "tests/core/CorePrinters.h"
 #include "tests/core/LibraryTestUtil.h"
@@ -185,6 +188,34 @@ TEST_F(RootList, KnownFilesAreRecognisedWhateverFormTheirPathWasStoredIn) {
   EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList{at("M/three.mkv")});
   library->removeContent(one);
   EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList({at("M/one.mkv"), at("M/three.mkv")}));
+}
+
+// A folder named in Latin-1 comes as the URL of its bytes ("%E9"), from a drop or a folder chooser: its files are
+// found, and library.bin keeps it as that URL; a folder stored by earlier versions (a UTF-8 name) reads as it was.
+TEST_F(RootList, ALatin1FolderIsKeptByItsBytesAndItsFilesAreFound) {
+  const QByteArray latin1 = QFile::encodeName(root) + "/Caf\xe9";
+  ASSERT_EQ(::mkdir(latin1.constData(), 0755), 0);
+  std::FILE* f = std::fopen((latin1 + "/No\xebl.mkv").constData(), "wb");
+  ASSERT_TRUE(f);
+  std::fclose(f);
+  touch("Caf\u00e9/utf8.mkv");
+  const QString film = ox::decodeFileName(latin1 + "/No\xebl.mkv");
+  const QUrl dropped = QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"));
+  EXPECT_TRUE(list->addURLs({dropped}, 1));
+  EXPECT_TRUE(list->addURLs({folder("Caf\u00e9")}, 1));
+  EXPECT_FALSE(list->addURLs({QUrl::fromEncoded(dropped.toEncoded() + "/")}, 1));
+  EXPECT_EQ(list->getMovieFilesNotScanned(), QStringList({film, at("Caf\u00e9/utf8.mkv")}));
+  ASSERT_EQ(list->moviePaths().size(), 2);
+  EXPECT_EQ(list->moviePaths()[0].toString(QUrl::FullyEncoded), dropped.toString(QUrl::FullyEncoded) + "/");
+  EXPECT_EQ(list->moviePaths()[1], QUrl::fromLocalFile(at("Caf\u00e9/")));
+
+  library->addContent(libtest::movie("tt1", film));
+  ASSERT_TRUE(library->saveLibrary());
+  const auto reloaded = OXLibrary::libraryWithSupportFolder(root + "/support");
+  EXPECT_EQ(reloaded->rootList()->moviePaths(), list->moviePaths());
+  reloaded->rootList()->removeElementsOutsideFolderToScan();
+  EXPECT_EQ(reloaded->movieList().size(), 1);
+  EXPECT_EQ(reloaded->rootList()->getMovieFilesNotScanned(), QStringList{at("Caf\u00e9/utf8.mkv")});
 }
 
 TEST_F(RootList, ADeepTreeIsWalkedWhenDescriptorsRunShort) {

@@ -16,14 +16,20 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/OXLibrary.h"
 #include "helper/OXAppleRemoteController.h"
 #include "helper/OXDragDropView.h"
 #include "helper/OXPanelListController.h"
+#include "helper/OXServer.h"
 #include "helper/OXSettingsWindowController.h"
 #include "helper/OXSourceTableController.h"
 #include "helper/OXSubtitleTableController.h"
+#include "platform/foundation/FileName.h"
+#include "platform/foundation/HttpClient.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/LoginItem.h"
 #include "platform/system/SoftwareUpdater.h"
@@ -92,17 +98,24 @@ void showPage(OXSettingsWindowController& settings, int tag) {
   ASSERT_TRUE(oxtest::spinUntil([&] { return !settings.isSwitchingView(); }));
 }
 
+// An empty helper whose engine is idle, with the settings window of its panel list on the sources page. The panel
+// list is the engine's delegate: what the scan lists reaches the counts through it. None when the engine stays busy.
+std::unique_ptr<OXPanelListController> panelListOnSources() {
+  helpertest::resetHelperState();
+  if (!oxtest::spinUntil([] { return !OXCoreLibrary::shareCoreLibrary()->isUpdating(); }, 20000)) return nullptr;
+  auto list = std::make_unique<OXPanelListController>();
+  showPage(*list->settingsWindowController(), OXSettingsWindowController::kSourcesTag);
+  return list;
+}
+
 }  // namespace
 
 TEST(SourceFolders, ADroppedFolderIsScannedAndARemovedOneLeavesTheLibrary) {
   ASSERT_TRUE(oxtest::StandIn::shared().isRunning());
-  helpertest::resetHelperState();
+  const auto list = panelListOnSources();
+  ASSERT_TRUE(list);
+  OXSettingsWindowController& settings = *list->settingsWindowController();
   OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 20000));
-  // The panel list is the engine's delegate: what the scan lists reaches the counts through it.
-  OXPanelListController list;
-  OXSettingsWindowController& settings = *list.settingsWindowController();
-  showPage(settings, OXSettingsWindowController::kSourcesTag);
   OXSourceTableController* movies = settings.movieSourceTableController();
   OXSourceTableController* shows = settings.showSourceTableController();
   ASSERT_EQ(movies->rowCount(), 1);
@@ -163,6 +176,53 @@ TEST(SourceFolders, ADroppedFolderIsScannedAndARemovedOneLeavesTheLibrary) {
   ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 30000));
   EXPECT_TRUE(OXLibrary::shareLibrary()->unknownMovieList().isEmpty());
   EXPECT_EQ(roots->episodePaths().size(), 1);
+}
+
+// A folder named in Latin-1 (an old disk, a share) comes from a file manager as the URL of its bytes: it is added as
+// it is on disk, its film is found, identified and served, and the row shows its name as people read it.
+TEST(SourceFolders, ALatin1FolderDroppedIsScannedIdentifiedAndServed) {
+  ASSERT_TRUE(oxtest::StandIn::shared().isRunning());
+  const auto list = panelListOnSources();
+  ASSERT_TRUE(list);
+  OXSettingsWindowController& settings = *list->settingsWindowController();
+  OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
+
+  QTemporaryDir home;
+  const QByteArray folder = QFile::encodeName(home.path()) + "/Caf\xe9 Films";
+  ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+  QByteArray film(3 * 1024 * 1024 + 5, Qt::Uninitialized);
+  for (qsizetype i = 0; i < film.size(); ++i) film[i] = char(i * 7 + i / 4093);
+  QFile out;
+  const int fd = ::open((folder + "/Caf\xe9 No\xebl 2007.mkv").constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  ASSERT_TRUE(fd >= 0 && out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+  ASSERT_EQ(out.write(film), film.size());
+  out.close();
+
+  const QUrl dropped = QUrl::fromEncoded("file://" + folder.toPercentEncoding("/"));
+  ASSERT_TRUE(dropFolders(settings.dragDropView(), {dropped}, 100));
+  const auto roots = OXLibrary::shareLibrary()->rootList();
+  ASSERT_EQ(roots->moviePaths().size(), 1);
+  EXPECT_EQ(ox::encodeFileName(OXRootList::canonicalFolderPath(roots->moviePaths()[0])), folder);
+  EXPECT_EQ(roots->moviePaths()[0].toString(QUrl::FullyEncoded), dropped.toString(QUrl::FullyEncoded) + "/");
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 30000));
+  const QList<std::shared_ptr<OXMovie>> movies = OXLibrary::shareLibrary()->movieList();
+  ASSERT_EQ(movies.size(), 1);
+  EXPECT_EQ(movies[0]->imdb(), "tt9000004");
+  EXPECT_TRUE(OXLibrary::shareLibrary()->unknownMovieList().isEmpty());
+  OXSourceTableController* table = settings.movieSourceTableController();
+  ASSERT_EQ(table->rowCount(), 2);
+  EXPECT_EQ(table->index(1, 0).data().toString(), "Caf\u00e9 Films");
+  EXPECT_TRUE(oxtest::spinUntil([&] { return countsOfRow(table, 1) == "1 Total, 0 not recognized"; }))
+      << qPrintable(countsOfRow(table, 1));
+
+  OXServer server(OXLibrary::shareLibrary(), 0, false);
+  ASSERT_GT(server.port(), 0);
+  ox::HttpRequest request;
+  request.url = QUrl(QStringLiteral("http://127.0.0.1:%1/movies/tt9000004").arg(server.port()));
+  request.headers.append({QByteArray("Connection"), QByteArray("close")});
+  const ox::HttpResponse served = ox::httpPerform(request);
+  EXPECT_EQ(served.status, 200);
+  EXPECT_TRUE(served.body == film) << served.body.size();
 }
 
 TEST(SourceFolders, TheFolderChooserAddsTheChosenFolderAndCancelAddsNothing) {

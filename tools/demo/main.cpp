@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "platform/foundation/FileName.h"
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/MainQueue.h"
 #include "scanner/OXCoreLibrary.h"
@@ -39,15 +40,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString support = QString::fromLocal8Bit(argv[1]);
-  const QString movies = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
-  const QString shows = QDir(QString::fromLocal8Bit(argv[3])).absolutePath();
+  // Folders by their bytes, as a drop gives them: a Latin-1 name stays the folder it names.
+  const QString movies = QDir(ox::decodeFileName(argv[2])).absolutePath();
+  const QString shows = QDir(ox::decodeFileName(argv[3])).absolutePath();
 
   // The helper sets TheTVDB's key at start; the demo takes it from its environment.
   TVDbClient::sharedInstance().setApiKey(qEnvironmentVariable("OX_DEMO_TVDB_API_KEY"));
   auto library = OXLibrary::libraryWithSupportFolder(support);
   if (!print) {
-    library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
-    library->rootList()->addURLs({QUrl::fromLocalFile(shows + "/")}, 3);
+    library->rootList()->addURLs({ox::fileURLOfPath(movies + "/")}, 1);
+    library->rootList()->addURLs({ox::fileURLOfPath(shows + "/")}, 3);
   }
   if (seed) return library->saveLibrary() ? 0 : 1;
   const qsizetype newFiles =
@@ -80,7 +82,8 @@ int main(int argc, char** argv) {
   std::printf("\nMovies (%lld):\n", (long long)library->movieList().size());
   for (const auto& m : library->movieList())
     std::printf("  %s (%lld)  %s\n", qPrintable(m->title()), (long long)m->year(),
-                m->file() ? qPrintable(QDir(movies).relativeFilePath(m->file()->filePath())) : "");
+                m->file() ? qPrintable(ox::readableFileName(QDir(movies).relativeFilePath(m->file()->filePath())))
+                          : "");
   std::printf("Shows (%lld):\n", (long long)library->showList().size());
   for (const auto& s : library->showList()) std::printf("  %s\n", qPrintable(s->title()));
   std::printf("Episodes (%lld):\n", (long long)library->episodeList().size());
@@ -89,7 +92,7 @@ int main(int argc, char** argv) {
   std::printf("Unknown files (%lld):\n",
               (long long)(library->unknownMovieList().size() + library->unknownEpisodeList().size()));
   for (const auto& f : library->unknownMovieList() + library->unknownEpisodeList())
-    std::printf("  %s\n", qPrintable(QFileInfo(f->filePath()).fileName()));
+    std::printf("  %s\n", qPrintable(ox::readableFileName(QFileInfo(f->filePath()).fileName())));
   const qsizetype waiting =
       library->rootList()->getMovieFilesNotScanned().size() + library->rootList()->getEpisodeFilesNotScanned().size();
   if (waiting > 0) std::printf("  (%lld files not scanned)\n", (long long)waiting);

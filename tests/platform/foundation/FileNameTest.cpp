@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QUrl>
 
 TEST(FileName, AnyBytesReadBackAsTheyWereAndUtf8NamesAsQtReadsThem) {
   for (const QByteArray& utf8 : {QByteArray("plain.mkv"), QByteArray("Caf\xc3\xa9 No\xc3\xabl.mkv"),
@@ -26,5 +27,25 @@ TEST(FileName, AnyBytesReadBackAsTheyWereAndUtf8NamesAsQtReadsThem) {
     QByteArray bytes(int(random.bounded(1, 24)), Qt::Uninitialized);
     for (char& c : bytes) c = char(random.bounded(1, 256));
     ASSERT_EQ(ox::encodeFileName(ox::decodeFileName(bytes)), bytes) << bytes.toHex().constData();
+  }
+}
+
+// A folder's URL as a drop or a folder chooser gives it carries the name's bytes: the path keeps them, and the URL
+// made back reads as it is written (as the library stores it), for any bytes and for the names Qt reads alike.
+TEST(FileName, FileURLsCarryAPathsBytes) {
+  const QUrl dropped("file:///media/Caf%E9%20Films/");
+  EXPECT_EQ(ox::encodeFileName(ox::pathOfFileURL(dropped)), "/media/Caf\xe9 Films/");
+  EXPECT_EQ(ox::pathOfFileURL(QUrl::fromLocalFile("/m/Caf\u00e9 #1%")), "/m/Caf\u00e9 #1%");
+  EXPECT_EQ(ox::fileURLOfPath("/m/Caf\u00e9 #1%"), QUrl::fromLocalFile("/m/Caf\u00e9 #1%"));
+  EXPECT_EQ(ox::pathOfFileURL(QUrl("https://example.org/a")), QString());
+  QRandomGenerator random(11);
+  for (int i = 0; i < 2000; ++i) {
+    QByteArray bytes(int(random.bounded(1, 24)), Qt::Uninitialized);
+    for (char& c : bytes) c = char(random.bounded(1, 256));
+    const QString path = ox::decodeFileName("/" + bytes);
+    const QUrl url = ox::fileURLOfPath(path);
+    ASSERT_EQ(ox::pathOfFileURL(url), path) << bytes.toHex().constData();
+    const QString text = url.toString(QUrl::FullyEncoded);
+    ASSERT_EQ(QUrl(text).toString(QUrl::FullyEncoded), text) << bytes.toHex().constData();
   }
 }

@@ -272,15 +272,27 @@ TEST_F(KeyedArchiverPythonFiles, ReadsAnArchiveOfAnIndependentWriter) {
   EXPECT_EQ(record->ratio, 0.25);
   EXPECT_TRUE(record->on);
   EXPECT_EQ(record->dollar, QStringLiteral("escaped"));
-  // One UID decodes to one object: both dictionary entries hold the very same list.
+  // One UID decodes to one object: both dictionary entries hold the very same list, and neither lost anything.
   EXPECT_EQ(ox::codingAs<TestRecord>(root.value(QStringLiteral("sameList")).toList()[6]), record);
+  EXPECT_TRUE(u.firstLoss().isEmpty()) << qPrintable(u.firstLoss());
   EXPECT_TRUE(ox::KeyedUnarchiver(file("nested_ok.bin")).decodeObject(QStringLiteral("root")).isValid());
+  // Lists shared over and over within bounds: each reference reads the list, and it is written out for each again.
+  ox::KeyedUnarchiver shared(file("fanout_ok.bin"));
+  QVariant level = shared.decodeObject(QStringLiteral("root"));
+  EXPECT_TRUE(shared.firstLoss().isEmpty());
+  for (int i = 1; i < 10; ++i) {
+    ASSERT_EQ(level.toList().size(), 2) << i;
+    level = level.toList()[1];
+  }
+  EXPECT_TRUE(level.toList().isEmpty());
+  const QJsonObject written = inspect(ox::archivedDataWithRootObject(shared.decodeObject(QStringLiteral("root"))));
+  EXPECT_EQ(written["objectCount"].toInt(), 1023 + 2);  // and "$null" and the class
 }
 
 TEST_F(KeyedArchiverPythonFiles, HostileArchivesGiveAnEmptyResultAndOneLogLine) {
   for (const char* name : {"cyclic.bin", "two_cycle.bin", "deep_objects.bin", "bad_uid.bin", "wrong_kind.bin",
-                           "unknown_class.bin", "nul_key.bin", "plist_deep.bin", "plist_fanout.bin",
-                           "plist_cycle.bin"}) {
+                           "unknown_class.bin", "nul_key.bin", "keyed_fanout.bin", "plist_deep.bin",
+                           "plist_fanout.bin", "plist_cycle.bin"}) {
     ::testing::internal::CaptureStderr();
     ox::KeyedUnarchiver u(file(name));
     const QVariant root = u.decodeObject(QStringLiteral("root"));

@@ -134,6 +134,17 @@ def deep(levels):
     return w.archive({"root": UID(first)})
 
 
+def fanout(levels):
+    # Arrays that each hold the next one twice: 2^levels arrays when every reference is read out.
+    w = Writer()
+    cls = w.klass("NSArray", "NSObject")
+    first = len(w.objects)
+    for i in range(levels):
+        refs = [UID(first + i + 1)] * 2 if i + 1 < levels else []
+        w.objects.append({"$class": cls, "NS.objects": refs})
+    return w.archive({"root": UID(first)})
+
+
 def bad_uid():
     w = Writer()
     arr = w.obj(("NSArray", "NSObject"), **{"NS.objects": [UID(1000)]})
@@ -177,6 +188,8 @@ def write(folder):
         "two_cycle.bin": two_cycle(),
         "deep_objects.bin": deep(2000),
         "nested_ok.bin": deep(100),
+        "fanout_ok.bin": fanout(10),
+        "keyed_fanout.bin": fanout(40),
         "bad_uid.bin": bad_uid(),
         "wrong_kind.bin": wrong_kind(),
         "unknown_class.bin": unknown_class(),
