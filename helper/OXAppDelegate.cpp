@@ -100,7 +100,7 @@ void OXAppDelegate::applicationDidFinishLaunching() {
   panelController_->setShouldClosePanelWhenResignKey(true);
   panelController_->checkCorrectPanel();
   firstSetup();
-  // A login item written by a helper run from elsewhere (the build folder, before installing) starts this one now.
+  // A login item whose helper is gone (a build folder cleaned, an install removed) starts this one now.
   ox::LoginItem::followProgram(kBundleIdentifier, QCoreApplication::applicationFilePath());
   appleRemoteController_ = std::make_unique<OXAppleRemoteController>();
   appleRemoteController_->setupRemote();

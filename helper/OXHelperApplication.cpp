@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -28,6 +30,20 @@ void onSignal(int) {
   const char byte = 1;
   // Nothing but a write is safe here; the event loop reads it.
   [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// How long taking the process down may last once the library is saved.
+constexpr int kTeardownMs = 1000;
+
+// Past the bound, the process ends where it stands: nothing is left to keep, and a thread still waiting on a
+// service (a request its token could not end, a keychain that does not answer) never sees the objects it uses go.
+void leaveWithin(int ms, int status) {
+  std::thread([ms, status] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    static const char kLine[] = "Ombrix Helper: work still running at exit was left behind\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+    ::_exit(status);
+  }).detach();
 }
 
 }  // namespace
@@ -118,5 +134,6 @@ int OXHelperApplication::main(int argc, char** argv) {
   ox::dispatchMain([&helper] { helper.delegate()->applicationDidFinishLaunching(); });
   const int status = QApplication::exec();
   helper.delegate()->applicationWillTerminate();
+  leaveWithin(kTeardownMs, status);
   return status;
 }

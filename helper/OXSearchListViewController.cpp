@@ -14,6 +14,7 @@
 #include "helper/OXCustomLineView.h"
 #include "helper/OXPanelListControllerDelegate.h"
 #include "helper/OXTableCellViewHover.h"
+#include "platform/foundation/HttpClient.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/ImageButton.h"
@@ -52,7 +53,8 @@ QList<ox::CodingPtr> records(const QList<std::shared_ptr<T>>& list) {
 
 }  // namespace
 
-OXSearchListViewController::OXSearchListViewController() : view_(new QWidget) {
+OXSearchListViewController::OXSearchListViewController()
+    : view_(new QWidget), cancel_(std::make_shared<ox::HttpCancel>()) {
   view_->setObjectName(QStringLiteral("OXSearchListViewController"));
   view_->resize(kWidth, kHeight);
   view_->installEventFilter(this);
@@ -100,6 +102,7 @@ OXSearchListViewController::OXSearchListViewController() : view_(new QWidget) {
 }
 
 OXSearchListViewController::~OXSearchListViewController() {
+  cancel_->cancel();
   searchQueue_.close();
   delete view_.data();
 }
@@ -172,10 +175,12 @@ void OXSearchListViewController::searchFrom(quint64 start) {
   const bool movies = file ? file->type() == OXFile::kTypeMovie : bool(std::dynamic_pointer_cast<OXMovie>(content_));
   const quint64 number = searchNumber_;
   const QPointer<OXSearchListViewController> self(this);
-  searchQueue_.addOperationWithBlock([self, query, movies, start, number] {
+  searchQueue_.addOperationWithBlock([self, cancel = cancel_, query, movies, start, number] {
+    ox::HttpCancelScope scope(cancel);
     OXOmbrixOSXAPI api;
     const QList<ox::CodingPtr> results =
         movies ? records(api.searchMovieFullTextAndStart(query, start)) : records(api.searchShowFullText(query, start));
+    if (cancel->isCancelled()) return;  // the page is gone
     ox::dispatchMain([self, number, start, results] {
       if (self) self->answered(number, start, results);
     });

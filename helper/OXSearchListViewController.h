@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <memory>
 
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/OperationQueue.h"
@@ -15,6 +16,7 @@ class QProgressBar;
 class QPushButton;
 class QWidget;
 namespace ox {
+class HttpCancel;
 class TableView;
 }
 
@@ -24,7 +26,8 @@ class TableView;
 // Files of movies (and movies) are searched as movies; episode files, episodes and shows as shows.
 //
 // Searches run on a queue of the page's own and are numbered: only the answer of the latest search (or of its
-// further pages) is applied, on the main thread. The controller is its result table's model. Main thread only.
+// further pages) is applied, on the main thread; a page that goes ends the requests of its searches at once. The
+// controller is its result table's model. Main thread only.
 class OXSearchListViewController : public QAbstractListModel {
   Q_OBJECT
  public:
@@ -108,6 +111,7 @@ class OXSearchListViewController : public QAbstractListModel {
   bool endReached_ = false;
   bool observingBounds_ = false;
   int droppedAnswers_ = 0;
+  const std::shared_ptr<ox::HttpCancel> cancel_;
   // Declared last: its running searches end before anything they answer to goes.
   ox::OperationQueue searchQueue_{4};
 };

@@ -7,6 +7,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 
+#include "platform/foundation/HttpClient.h"
 #include "platform/foundation/MainQueue.h"
 #include "scanner/OXOmbrixAPI.h"
 
@@ -57,7 +58,8 @@ QLabel* messageLine(QWidget* parent, int y) {
 
 }  // namespace
 
-OXSignUpLoginController::OXSignUpLoginController() : view_(new QWidget) {
+OXSignUpLoginController::OXSignUpLoginController()
+    : view_(new QWidget), cancel_(std::make_shared<ox::HttpCancel>()) {
   view_->setObjectName(QStringLiteral("OXSignUpLoginController"));
   view_->resize(kWidth, kHeight);
 
@@ -98,7 +100,10 @@ OXSignUpLoginController::OXSignUpLoginController() : view_(new QWidget) {
     connect(edit, &QLineEdit::returnPressed, this, [this] { actionReturn(); });
 }
 
-OXSignUpLoginController::~OXSignUpLoginController() { delete view_.data(); }
+OXSignUpLoginController::~OXSignUpLoginController() {
+  cancel_->cancel();
+  delete view_.data();
+}
 
 int OXSignUpLoginController::topForBottomOrigin(int origin) const { return kHeight - kBottomHeight - origin; }
 
@@ -140,11 +145,14 @@ void OXSignUpLoginController::actionAPI() {
     return;
   }
   setBusy(true);
-  accountQueue_.addOperationWithBlock([self = QPointer<OXSignUpLoginController>(this), registering, email, password] {
+  accountQueue_.addOperationWithBlock([self = QPointer<OXSignUpLoginController>(this), cancel = cancel_, registering,
+                                       email, password] {
+    ox::HttpCancelScope scope(cancel);
     OXOmbrixAPI api;
     // The nickname of a new account is its e-mail.
     const bool success =
         registering ? api.createUserWithNickname(email, email, password) : api.loginWithEmail(email, password);
+    if (cancel->isCancelled()) return;  // the form is gone
     ox::dispatchMain([self, success, registering] {
       if (self) self->accountAnswered(success, registering);
     });

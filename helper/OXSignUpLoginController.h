@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <memory>
 
 #include "helper/OXSignUpLoginControllerDelegate.h"
 #include "platform/foundation/OperationQueue.h"
@@ -10,6 +11,9 @@ class QLineEdit;
 class QPropertyAnimation;
 class QPushButton;
 class QWidget;
+namespace ox {
+class HttpCancel;
+}
 
 // The account form the panel shows while there is no valid session: login (e-mail and password) or registration
 // (e-mail, password and the password repeated). The lower part of the form moves up by 42 points in login mode and
@@ -17,6 +21,7 @@ class QWidget;
 //
 // The account call runs on a queue of its own, so the panel stays responsive; while it runs the form takes no input
 // and a second send is dropped, so a click never starts a second call (nor a second keychain wait) over the first.
+// A form that goes ends its call's request at once rather than wait for the service's answer.
 class OXSignUpLoginController : public QObject {
   Q_OBJECT
  public:
@@ -72,5 +77,6 @@ class OXSignUpLoginController : public QObject {
   QPointer<QPropertyAnimation> move_;
   OXSignUpLoginControllerDelegate* delegate_ = nullptr;
   bool busy_ = false;
+  const std::shared_ptr<ox::HttpCancel> cancel_;
   ox::OperationQueue accountQueue_{1};
 };

@@ -90,10 +90,37 @@ QByteArray noProxyList() {
 
 struct ThreadHandle {
   CURL* curl = curl_easy_init();
+  CURLM* multi = nullptr;  // for transfers that carry a token; made on first use
   ~ThreadHandle() {
+    if (multi) curl_multi_cleanup(multi);
     if (curl) curl_easy_cleanup(curl);
   }
 };
+
+// curl_easy_perform looks at a quiet transfer once a second only, so a token would end a stalled one up to a second
+// late; a transfer that carries one is run here, looked at every tenth of a second.
+CURLcode performCancellable(ThreadHandle& handle, const HttpCancel& cancel) {
+  if (!handle.multi) handle.multi = curl_multi_init();
+  if (!handle.multi || curl_multi_add_handle(handle.multi, handle.curl) != CURLM_OK)
+    return curl_easy_perform(handle.curl);
+  CURLcode code = CURLE_FAILED_INIT;
+  for (int running = 1;;) {
+    if (curl_multi_perform(handle.multi, &running) != CURLM_OK) break;
+    int left = 0;
+    if (CURLMsg* done = curl_multi_info_read(handle.multi, &left); done && done->msg == CURLMSG_DONE) {
+      code = done->data.result;
+      break;
+    }
+    if (!running) break;
+    if (cancel.isCancelled()) {
+      code = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
+    curl_multi_poll(handle.multi, nullptr, 0, 100, nullptr);
+  }
+  curl_multi_remove_handle(handle.multi, handle.curl);
+  return code;
+}
 
 HttpResponse failed(const QString& error) {
   HttpResponse r;
@@ -217,7 +244,7 @@ HttpResponse httpPerform(const HttpRequest& request) {
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
   }
 
-  const CURLcode code = curl_easy_perform(curl);
+  const CURLcode code = cancel ? performCancellable(local, *cancel) : curl_easy_perform(curl);
   HttpResponse& r = t.response;
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <utility>
 
@@ -355,6 +356,16 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
   }
   std::unique_lock lock(m_core->mutex);
   m_core->idle.wait(lock, [&] { return m_core->waiting.empty() && m_core->running.empty(); });
+}
+
+bool OperationQueue::waitUntilAllOperationsAreFinished(int timeoutMs) {
+  if (t_queue == m_core.get()) {
+    log(QStringLiteral("OperationQueue: waitUntilAllOperationsAreFinished from its own block ignored"));
+    return false;
+  }
+  std::unique_lock lock(m_core->mutex);
+  return m_core->idle.wait_for(lock, std::chrono::milliseconds(std::max(0, timeoutMs)),
+                               [&] { return m_core->waiting.empty() && m_core->running.empty(); });
 }
 
 int OperationQueue::operationCount() const {

@@ -85,6 +85,8 @@ class OperationQueue {
   void cancelAllOperations();
   // Blocks until no operation waits or runs. Called from a block of this queue it returns at once.
   void waitUntilAllOperationsAreFinished();
+  // The same for at most `timeoutMs`: false when work still runs then (or when called from the queue's own work).
+  bool waitUntilAllOperationsAreFinished(int timeoutMs);
   // What the destructor does, for a queue that outlives its use (a process-wide one at exit): cancels what waits,
   // takes no more operations and waits for everything, completions included. Never from the queue's own work.
   void close();

@@ -31,11 +31,13 @@ std::pair<QString, qsizetype> firstExecArgument(const QString& exec) {
   return {argument.replace(QStringLiteral("%%"), QStringLiteral("%")), std::min(i, exec.size())};
 }
 
-// The same program: a name without a folder is looked up in PATH, as the session starting the entry would.
-bool sameProgram(const QString& named, const QString& executable) {
-  const QString found = named.contains(QLatin1Char('/')) ? named : QStandardPaths::findExecutable(named);
-  const QString canonical = QFileInfo(found).canonicalFilePath();
-  return !canonical.isEmpty() && canonical == QFileInfo(executable).canonicalFilePath();
+// The session can start what the entry names: a name without a folder is looked up in PATH, as the session would,
+// and a relative path is taken from the home folder, where the session starts it.
+bool startable(const QString& named) {
+  if (named.isEmpty()) return false;
+  if (!named.contains(QLatin1Char('/'))) return !QStandardPaths::findExecutable(named).isEmpty();
+  const QFileInfo program(QDir::home(), named);
+  return program.isFile() && program.isExecutable();
 }
 
 }  // namespace
@@ -118,7 +120,8 @@ bool LoginItem::followProgram(const QString& identifier, const QString& executab
     if (!inEntry || !line.startsWith(key)) continue;
     const QString exec = line.mid(key.size());
     const auto [program, rest] = firstExecArgument(exec);
-    if (sameProgram(program, executable)) return true;
+    // Another install that still works keeps the entry: two copies taking it in turns would make it flip.
+    if (startable(program)) return true;
     line = key + quoteExecArgument(executable) + exec.mid(rest);
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(lines.join(QLatin1Char('\n')).toUtf8()) < 0 || !out.commit()) {

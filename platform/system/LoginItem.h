@@ -16,9 +16,10 @@ class LoginItem {
   static bool removeFromLoginItems(const QString& identifier);
   // An entry exists and is not hidden (a desktop's own switch turns an entry off with "Hidden=true").
   static bool isInLoginItems(const QString& identifier);
-  // When the entry is on but starts another program than `executable` (one run before from a build or an older
-  // install), makes it start `executable`, keeping the rest of the entry. Never creates or turns on an entry; false
-  // only when a needed rewrite failed.
+  // When the entry is on but the program it starts is gone or not executable (an older install removed, a build
+  // folder cleaned), makes it start `executable`, keeping the rest of the entry. An entry that starts a working
+  // program, this one or another install of it, is left alone. Never creates or turns on an entry; false only when a
+  // needed rewrite failed.
   static bool followProgram(const QString& identifier, const QString& executable);
   // One command-line argument as the desktop entry's Exec key wants it: quoted when it holds reserved characters.
   static QString quoteExecArgument(const QString& argument);

@@ -41,6 +41,7 @@ QByteArray SoftwareUpdater::fetchFeed() const {
   request.totalTimeoutMs = totalTimeoutMs_;
   const HttpResponse response = httpPerform(request);
   if (!response.isSuccess()) {
+    if (response.cancelled) return {};
     log(QStringLiteral("Update feed %1 not read: %2")
             .arg(url.toString(), response.transportOk ? QString::number(response.status) : response.error));
     return {};
@@ -111,6 +112,16 @@ OperationQueue& checkQueue() {
   return *queue;
 }
 
+// Cancelled when the program stops checking: ends the transfer of a check under way instead of waiting for its
+// timeout, which would hold the program's exit.
+const std::shared_ptr<HttpCancel>& checksCancel() {
+  static const auto* const token = new std::shared_ptr<HttpCancel>(std::make_shared<HttpCancel>());
+  return *token;
+}
+
+// What stopping waits at most for a check that was cancelled; its transfer ends within a tenth of a second.
+constexpr int kStopWaitMs = 500;
+
 void logNoUpdate(const SoftwareUpdater::CheckResult& result) {
   log(QStringLiteral("No update: the feed offers %1, this is %2")
           .arg(result.offeredVersion.isEmpty() ? QStringLiteral("nothing") : result.offeredVersion,
@@ -133,7 +144,10 @@ void SoftwareUpdater::setAutomaticallyDownloadsUpdates(bool on) { UserDefaults::
 
 void SoftwareUpdater::stopChecking() {
   stopAutomaticChecks();
-  checkQueue().close();
+  checksCancel()->cancel();
+  checkQueue().cancelAllOperations();
+  // A check that does not end in time is left to end on its own: its queue lives as long as the process.
+  if (checkQueue().waitUntilAllOperationsAreFinished(kStopWaitMs)) checkQueue().close();
 }
 
 SoftwareUpdater::CheckResult SoftwareUpdater::readFeed() const {
@@ -156,7 +170,9 @@ SoftwareUpdater::CheckResult SoftwareUpdater::readFeed() const {
 
 void SoftwareUpdater::checkForUpdates(Answer answer) {
   checkQueue().addOperationWithBlock([this, answer = std::move(answer)] {
+    HttpCancelScope scope(checksCancel());
     const CheckResult result = readFeed();
+    if (HttpCancelScope::isCancelled()) return;  // the program is on its way out: nobody is told
     dispatchMain([answer, result] {
       if (answer) answer(result);
     });

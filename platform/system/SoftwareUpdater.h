@@ -55,7 +55,7 @@ class SoftwareUpdater {
   // feed that cannot be read is a log line, so nobody is interrupted for it. Main thread.
   void startAutomaticChecks(Answer newer);
   void stopAutomaticChecks();
-  // Before the process goes: waits for a check under way (its timeouts bound the wait) and starts no more.
+  // Before the process goes: ends a check under way at once (its answer is dropped) and starts no more.
   void stopChecking();
 
   // The program's choices, kept in its user defaults ("automaticallyChecksForUpdates",

@@ -273,15 +273,33 @@ TEST_F(Start, LaterStartsRunNoSetupAndOpenOnlyForAnEmptyLibrary) {
   EXPECT_FALSE(delegate.panelController()->shouldClosePanelWhenResignKey());
 }
 
-TEST_F(Start, ALaterStartPointsALoginItemLeftByAnotherCopyAtThisHelper) {
+// A second install started now and then leaves the entry of the first, which still starts; an entry whose helper is
+// gone starts this one.
+TEST_F(Start, ALaterStartPointsALoginItemAtThisHelperOnlyWhenItsOwnHelperIsGone) {
   ox::UserDefaults::setValue("firstSetupDone", true);
-  ASSERT_TRUE(ox::LoginItem::addToLoginItems(kLoginItem, "Ombrix Helper", "/nonexistent/ombrix-helper"));
+  const QString other = movies.filePath("ombrix-helper");
+  QFile program(other);
+  ASSERT_TRUE(program.open(QIODevice::WriteOnly) && program.write("#!/bin/sh\n") > 0);
+  program.close();
+  ASSERT_TRUE(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
+  const QString path = ox::LoginItem::desktopFilePath(kLoginItem);
+  const auto entry = [&path] {
+    QFile item(path);
+    return item.open(QIODevice::ReadOnly) ? QString::fromUtf8(item.readAll()) : QString();
+  };
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(kLoginItem, "Ombrix Helper", other));
+  const QString kept = entry();
+  {
+    OXAppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+  }
+  EXPECT_EQ(entry(), kept);
+
+  ASSERT_TRUE(QFile::remove(other));
   OXAppDelegate delegate;
   delegate.applicationDidFinishLaunching();
-  QFile item(ox::LoginItem::desktopFilePath(kLoginItem));
-  ASSERT_TRUE(item.open(QIODevice::ReadOnly));
   const QString exec = "\nExec=" + ox::LoginItem::quoteExecArgument(QCoreApplication::applicationFilePath()) + "\n";
-  EXPECT_TRUE(QString::fromUtf8(item.readAll()).contains(exec));
+  EXPECT_TRUE(entry().contains(exec));
 }
 
 TEST_F(Start, TheLibraryIsServedFromCreationAndAnUpdateLaunchesOmbrixThroughTheRemoteController) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -7,11 +10,16 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <tuple>
 
 #include "core/OXLibrary.h"
 #include "core/OXMovie.h"
 
 #include "tests/helper/HelperTestSupport.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
@@ -21,6 +29,8 @@ namespace {
 const QString kHelper = QStringLiteral(OX_BINARY_DIR "/bin/ombrix-helper");
 const QString kPoster = QStringLiteral(OX_BINARY_DIR "/tools/ox-post-notification");
 const QString kName = QStringLiteral("Varnel.OmbrixHelper");
+// The helper with a person who acts once it has launched (tests/helper/helpers/scripted_helper.cpp).
+const QString kScriptedHelper = QStringLiteral(OX_TEST_SCRIPTED_HELPER);
 
 // The program as the desktop starts it: a home of its own, the private bus, no display, the stand-ins.
 class Program : public ::testing::Test {
@@ -205,4 +215,104 @@ TEST_F(Program, SigtermWhileTheContentBucketStallsEndsWithinTwoSeconds) {
   // The list cut short is no update: the next start fetches it again.
   EXPECT_TRUE(QFile::exists(libraryFile()));
   EXPECT_GT(storedLibrary()->hoursFromLastUpdateTrailers(), 120u);
+}
+
+// A person's action waits on a service that never answers (a login, a manual search, or the update feed the helper
+// reads at its first start) when the helper is asked to quit, by the notification, SIGTERM or SIGINT. Whatever the
+// service's own time limit (60 s, 10 s, 3 s), the helper is gone within two seconds with the library saved.
+class QuitWhileAServiceStalls : public Program,
+                                public ::testing::WithParamInterface<std::tuple<const char*, const char*>> {};
+
+TEST_P(QuitWhileAServiceStalls, TheHelperIsGoneWithinTwoSecondsWithTheLibrarySaved) {
+  const QString service = QString::fromLatin1(std::get<0>(GetParam()));
+  const QString way = QString::fromLatin1(std::get<1>(GetParam()));
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.clear());
+  oxtest::LoopbackServer feed;
+  std::function<bool()> stalled;
+  if (service == "login") {
+    ASSERT_TRUE(standIn.fault("api", "stall", -1, "/users/me/sessions", 60));
+    env.insert("OX_TEST_USER", "login");
+    stalled = [] { return requestsFor("api", "/users/me/sessions") == 1; };
+  } else if (service == "search") {
+    ASSERT_TRUE(standIn.fault("search", "stall", -1, {}, 60));
+    env.insert("OX_TEST_USER", "search");
+    stalled = [] { return requestsFor("search", "nheard") == 1; };  // the title as its words are searched
+  } else {
+    feed.setNeverAnswer(true);
+    env.insert("OMBRIX_FEED_URL", feed.url("/appcast.xml").toString());
+    stalled = [&feed] { return feed.requestCount() == 1; };
+  }
+  ASSERT_TRUE(oxtest::startProcess(first, kScriptedHelper, {}, env));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return stalled() && QFile::exists(libraryFile()); }, 30000));
+  oxtest::spinFor(300);
+  ASSERT_EQ(first->state(), QProcess::Running);
+  ASSERT_TRUE(QFile::remove(libraryFile()));
+
+  QElapsedTimer quitting;
+  quitting.start();
+  if (way == "notification")
+    ASSERT_EQ(post("closeOmbrixHelperNotification"), 0);
+  else
+    ::kill(pid_t(first->processId()), way == "SIGTERM" ? SIGTERM : SIGINT);
+  ASSERT_TRUE(first->waitForFinished(90000));
+  const qint64 took = quitting.elapsed();
+  std::printf("quit with the %s stalled, by %s: %lld ms\n", qPrintable(service), qPrintable(way), took);
+  EXPECT_LT(took, 2000);
+  EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first->exitCode(), 0);
+  EXPECT_TRUE(QFile::exists(libraryFile()));
+  standIn.clear();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachServiceAndWay, QuitWhileAServiceStalls,
+    ::testing::Combine(::testing::Values("login", "search", "feed"),
+                       ::testing::Values("notification", "SIGTERM", "SIGINT")),
+    [](const auto& info) { return std::string(std::get<0>(info.param)) + std::get<1>(info.param); });
+
+namespace {
+
+// A Secret Service that takes every call and answers none, as a keyring waiting on a prompt nobody sees.
+class SilentSecrets : public QDBusVirtualObject {
+ public:
+  bool handleMessage(const QDBusMessage&, const QDBusConnection&) override {
+    ++calls;
+    return true;
+  }
+  QString introspect(const QString&) const override { return {}; }
+  int calls = 0;
+};
+
+}  // namespace
+
+// The login is answered, but the keychain that is to keep its password never is: no token ends that wait, yet the
+// helper asked to quit is gone within two seconds with the library saved.
+TEST_F(Program, QuittingWhileTheKeychainDoesNotAnswerEndsWithinTwoSeconds) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.clear());
+  ASSERT_TRUE(standIn.answer("api", 201, R"({"id": 7, "token": "t0k3n", "expireAt": "2099-01-01T00:00:00+01:00"})",
+                             -1, "/users/me/sessions"));
+  QDBusConnection secrets = QDBusConnection::connectToBus(bus.address(), QStringLiteral("silent-secrets"));
+  SilentSecrets silent;
+  ASSERT_TRUE(secrets.registerVirtualObject(QStringLiteral("/"), &silent, QDBusConnection::SubPath));
+  ASSERT_TRUE(secrets.registerService(QStringLiteral("org.freedesktop.secrets")));
+  env.insert("OX_TEST_USER", "login");
+  ASSERT_TRUE(oxtest::startProcess(first, kScriptedHelper, {}, env));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return silent.calls > 0 && QFile::exists(libraryFile()); }, 30000));
+  oxtest::spinFor(300);
+  ASSERT_TRUE(QFile::remove(libraryFile()));
+
+  QElapsedTimer quitting;
+  quitting.start();
+  ::kill(pid_t(first->processId()), SIGTERM);
+  ASSERT_TRUE(first->waitForFinished(90000));
+  std::printf("quit with the keychain silent: %lld ms\n", quitting.elapsed());
+  EXPECT_LT(quitting.elapsed(), 2000);
+  EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first->exitCode(), 0);
+  EXPECT_TRUE(QFile::exists(libraryFile()));
+  secrets.unregisterService(QStringLiteral("org.freedesktop.secrets"));
+  QDBusConnection::disconnectFromBus(QStringLiteral("silent-secrets"));
+  standIn.clear();
 }

@@ -114,6 +114,21 @@ TEST_F(SearchList, AFullPageAsksForTheNextAtTheEndAndAnEmptyOneKeepsTheList) {
   EXPECT_EQ(requestsWith("start=20"), 1);  // the list is complete
 }
 
+// The helper quitting takes the page down while the search service does not answer: its searches end rather than
+// hold the exit until their time limit, and their end reaches nothing of the page.
+TEST_F(SearchList, APageThatGoesWhileItsSearchStallsGoesAtOnce) {
+  standIn().fault("search", "stall", -1, {}, 60);
+  auto going = std::make_unique<OXSearchListViewController>();
+  going->setDelegate(&panel);
+  going->setContent(helpertest::fileAt("/m/Harbour.mkv", 1));
+  going->searchTextField()->setText("Copper");
+  going->search();
+  ASSERT_TRUE(oxtest::spinUntil([] { return requestsWith("arbour") == 1 && requestsWith("opper") == 1; }));
+  EXPECT_LT(oxtest::msTakenBy([&] { going.reset(); }), 1000);
+  oxtest::spinFor(200);
+  EXPECT_EQ(panel.pops, 0);
+}
+
 TEST(SearchListRows, TheDetailLineLeavesOutWhatTheRecordLacks) {
   EXPECT_EQ(OXSearchListViewController::detailText(helpertest::movieRecord("tt1", "Bare")), "");
   const auto full =

@@ -159,3 +159,20 @@ TEST_F(Form, APressWhileTheCallRunsIsDroppedAndThePanelStaysResponsive) {
   EXPECT_EQ(OXOmbrixAPI().email(), "tester@ombrix.test");
   EXPECT_TRUE(OXOmbrixAPI().checkToken());
 }
+
+// The helper quitting takes the form down in the middle of a login the service does not answer: the request ends
+// rather than hold the exit until its time limit, and its end reaches nothing of the form.
+TEST_F(Form, AFormThatGoesWhileItsLoginStallsGoesAtOnce) {
+  oxtest::StandIn::shared().fault("api", "stall", -1, "/v1/users/me/sessions", 60);
+  auto going = std::make_unique<OXSignUpLoginController>();
+  going->setDelegate(&delegate);
+  going->emailField()->setText("tester@ombrix.test");
+  going->passField()->setText("opensesame");
+  going->actionButton()->click();
+  ASSERT_TRUE(oxtest::spinUntil([] { return accountRequests("/v1/users/me/sessions").size() == 1; }));
+  EXPECT_LT(oxtest::msTakenBy([&] { going.reset(); }), 1000);
+  oxtest::spinFor(200);
+  EXPECT_EQ(delegate.successes, 0);
+  EXPECT_TRUE(OXOmbrixAPI().email().isEmpty());
+  oxtest::StandIn::shared().clear();
+}

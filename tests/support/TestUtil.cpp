@@ -35,6 +35,13 @@ void spinFor(int ms) {
   }
 }
 
+qint64 msTakenBy(const std::function<void()>& work) {
+  QElapsedTimer t;
+  t.start();
+  work();
+  return t.elapsed();
+}
+
 QString sourcePath(const QString& relative) { return QStringLiteral(OX_SOURCE_DIR "/") + relative; }
 
 int runPython(const QString& script, const QStringList& args, QByteArray* out, QByteArray* err, int timeoutMs) {

@@ -14,6 +14,8 @@ namespace oxtest {
 bool spinUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 // Runs the event loop for about ms milliseconds.
 void spinFor(int ms);
+// How long `work` takes, in milliseconds.
+qint64 msTakenBy(const std::function<void()>& work);
 // Path of a file below the source tree.
 QString sourcePath(const QString& relative);
 // Runs `python3 script args...`; answers its exit code and fills out with its standard output.

@@ -298,6 +298,23 @@ TEST(OperationQueue, WaitsAndCountsAndSelfWaitsDoNotHang) {
   EXPECT_TRUE(returned.load());
 }
 
+// An owner on its way out waits a while for what it cancelled, not for ever.
+TEST(OperationQueue, ABoundedWaitGivesUpOnWorkThatRunsOn) {
+  OperationQueue q(2);
+  Gate release;
+  q.addOperationWithBlock([&] { release.wait(); });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(q.waitUntilAllOperationsAreFinished(50));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
+  EXPECT_EQ(q.operationCount(), 1);
+  release.open();
+  EXPECT_TRUE(q.waitUntilAllOperationsAreFinished(10000));
+  std::atomic<bool> fromItself{true};
+  q.addOperationWithBlock([&] { fromItself = q.waitUntilAllOperationsAreFinished(10000); });
+  EXPECT_TRUE(q.waitUntilAllOperationsAreFinished(10000));
+  EXPECT_FALSE(fromItself.load());  // it would wait for itself: refused at once
+}
+
 TEST(OperationQueue, DestructorDropsWaitingAndWaitsForRunning) {
   std::atomic<bool> runningDone{false}, waitingRan{false};
   std::atomic<int> completions{0};

@@ -55,8 +55,8 @@ TEST_F(LoginItem, AutostartEntryIsWrittenFoundSwitchedOffAndRemoved) {
   EXPECT_FALSE(QFile::exists(path));
 }
 
-// A helper started from elsewhere than its login item names takes the item over, but only one that is on.
-TEST_F(LoginItem, AnEntryThatIsOnFollowsTheProgramKeepingItsArguments) {
+// An entry whose program is gone or cannot run is taken over by the program that runs, but only one that is on.
+TEST_F(LoginItem, AnEntryThatIsOnAndStartsNothingFollowsTheProgramKeepingItsArguments) {
   const QString path = ox::LoginItem::desktopFilePath(id);
   ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", "/nonexistent/my helper", {"--now"}));
   hide(path);
@@ -70,6 +70,36 @@ TEST_F(LoginItem, AnEntryThatIsOnFollowsTheProgramKeepingItsArguments) {
   EXPECT_TRUE(followed.contains("\nExec=/bin/sh --now\nTerminal=false\n")) << followed.constData();
   EXPECT_TRUE(ox::LoginItem::followProgram(id, QFileInfo("/bin/sh").canonicalFilePath()));  // the same program
   EXPECT_EQ(readAll(path), followed);
+
+  // A file that cannot be run is no program either.
+  const QString plain = config.filePath("ombrix-helper");
+  QFile file(plain);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0);
+  file.close();
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", plain));
+  EXPECT_TRUE(ox::LoginItem::followProgram(id, "/bin/sh"));
+  EXPECT_TRUE(readAll(path).contains("\nExec=/bin/sh\n"));
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", "no-such-program-in-path"));
+  EXPECT_TRUE(ox::LoginItem::followProgram(id, "/bin/sh"));
+  EXPECT_TRUE(readAll(path).contains("\nExec=/bin/sh\n"));
+}
+
+// Two installs (a build and a package) started in turn: the entry keeps naming the first, which still works.
+TEST_F(LoginItem, AnEntryThatStartsAWorkingProgramStaysAsItIs) {
+  const QString path = ox::LoginItem::desktopFilePath(id);
+  const QString other = config.filePath("ombrix-helper");
+  QFile file(other);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0);
+  file.close();
+  ASSERT_TRUE(file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup));
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", other, {"--now"}));
+  const QByteArray entry = readAll(path);
+  EXPECT_TRUE(ox::LoginItem::followProgram(id, "/bin/sh"));
+  EXPECT_EQ(readAll(path), entry);
+  ASSERT_TRUE(ox::LoginItem::addToLoginItems(id, "Ombrix Helper", "sh"));  // found in PATH, as the session would
+  const QByteArray named = readAll(path);
+  EXPECT_TRUE(ox::LoginItem::followProgram(id, other));
+  EXPECT_EQ(readAll(path), named);
 }
 
 TEST_F(LoginItem, ExecArgumentsAreQuotedWhereTheyMustBe) {

@@ -98,3 +98,17 @@ TEST_F(UpdaterTest, CheckOpensTheReleasePageOnlyForANewerVersionAndDownloadsNoth
   EXPECT_EQ(opened, QList<QUrl>{QUrl("https://ombrix.example/releases/9")});
   for (const auto& r : server.requests()) EXPECT_EQ(r.path, "/appcast.xml");  // never the enclosure
 }
+
+// A program on its way out stops a check whose feed does not answer: it ends at once rather than at its time limit,
+// and nobody is told of it. Stopping is for good in this process, so this test comes last.
+TEST_F(UpdaterTest, StoppingEndsACheckTheFeedDoesNotAnswerAtOnce) {
+  SoftwareUpdater::shared().setTimeouts(1500, 20000);
+  server.setNeverAnswer(true);
+  bool answered = false;
+  SoftwareUpdater::shared().checkForUpdates([&answered](const SoftwareUpdater::CheckResult&) { answered = true; });
+  ASSERT_TRUE(server.waitForRequests(1));
+  EXPECT_LT(oxtest::msTakenBy([] { SoftwareUpdater::shared().stopChecking(); }), 1000);
+  oxtest::spinFor(200);
+  EXPECT_FALSE(answered);
+  server.setNeverAnswer(false);
+}

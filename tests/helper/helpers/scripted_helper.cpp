@@ -1,0 +1,66 @@
+// Ombrix Helper as the program runs it (its own main), with a person who acts once it has launched, as the
+// environment variable OX_TEST_USER says:
+//   "login"  types an e-mail and a password into the account form and presses Return;
+//   "search" picks an unrecognised film: the panel hands it to the manual search page, which searches at once.
+// It prints "user: <action>" when done. The process tests then stall the service and ask the helper to quit.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <cstdio>
+
+#include "core/OXFile.h"
+#include "helper/OXHelperApplication.h"
+#include "helper/OXSearchListViewController.h"
+
+namespace {
+
+QWidget* widgetNamed(const QString& name) {
+  for (QWidget* w : QApplication::allWidgets())
+    if (w->objectName() == name) return w;
+  return nullptr;
+}
+
+bool login() {
+  QWidget* form = widgetNamed(QStringLiteral("OXSignUpLoginController"));
+  if (!form || !form->isVisible()) return false;
+  const QList<QLineEdit*> fields = form->findChildren<QLineEdit*>();
+  if (fields.size() < 2 || !fields[0]->isEnabled()) return false;
+  QTest::keyClicks(fields[0], QStringLiteral("quitter@ombrix.example"));
+  QTest::keyClicks(fields[1], QStringLiteral("secret"));
+  QTest::keyClick(fields[1], Qt::Key_Return);
+  return true;
+}
+
+bool search() {
+  QWidget* page = widgetNamed(QStringLiteral("OXSearchListViewController"));
+  if (!page) return false;
+  for (auto* view : page->findChildren<QAbstractItemView*>()) {
+    if (auto* controller = qobject_cast<OXSearchListViewController*>(view->model())) {
+      auto file = OXFile::initWithType(OXFile::kTypeMovie);
+      file->setFilePath(QStringLiteral("/srv/videos/Unheard Of Film 1999.mkv"));
+      controller->setContent(file);
+      return true;
+    }
+  }
+  return false;
+}
+
+void act() {
+  const QString action = qEnvironmentVariable("OX_TEST_USER");
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+    if (!(action == QStringLiteral("login") ? login() : action == QStringLiteral("search") && search())) return;
+    std::printf("user: %s\n", qPrintable(action));
+    std::fflush(stdout);
+    timer->deleteLater();
+  });
+  timer->start(100);
+}
+
+}  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(act)
+
+int main(int argc, char** argv) { return OXHelperApplication::main(argc, argv); }
