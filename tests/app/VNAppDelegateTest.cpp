@@ -160,7 +160,7 @@ TEST_F(VNAppDelegateTest, UpdateAvailableAsksInAMenuWhoseLaterGivesTheKeysBackTo
   });
   OXMainInterface ui = launch();
   auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
-  ASSERT_EQ(home->homeSectionList()->itemList().last(), "Update Available");
+  ASSERT_TRUE(oxtest::spinUntil([&] { return home->homeSectionList()->itemList().last() == "Update Available"; }));
   for (int i = 0; i < 3; ++i) press(ox::DownArrowFunctionKey);
   press(13);
   const auto menu = home->fullScreenMenu();
