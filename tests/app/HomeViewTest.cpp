@@ -73,6 +73,7 @@ class HomeViewTest : public ::testing::Test {
 TEST_F(HomeViewTest, FirstFrameShowsTheBackdropBehindTheSectionTitles) {
   apptest::writeBackdrops("homeMoviesBackdrops", {kMovieBlue}, 1);
   apptest::writeBackdrops("homeShowsBackdrops", {kShowRed}, 1);
+  const QString builtAt = HomeView::clockText(QDateTime::currentDateTime());
   auto home = makeHome();
   EXPECT_TRUE(home->acceptEvents());
   EXPECT_EQ(titles(home), QStringList({"Trailers", "Movies", "Shows"}));
@@ -94,7 +95,9 @@ TEST_F(HomeViewTest, FirstFrameShowsTheBackdropBehindTheSectionTitles) {
   EXPECT_EQ(countPixels(frame, QRect(1000, 150, 900, 800), light), 0);
   // The clock in the top-left corner.
   EXPECT_GT(countPixels(frame, QRect(40, 20, 300, 50), white), 50);
-  EXPECT_EQ(home->timeLayer()->string(), HomeView::clockText(QDateTime::currentDateTime()));
+  // The time Home was built at, or the next minute's if one began meanwhile.
+  const QString shown = home->timeLayer()->string();
+  EXPECT_TRUE(shown == builtAt || shown == HomeView::clockText(QDateTime::currentDateTime())) << shown.toStdString();
 }
 
 TEST_F(HomeViewTest, UpAndDownMoveAtOnceAndTheSlideshowFollowsOneSecondAfterTheLastPress) {
