@@ -205,8 +205,7 @@ void EpisodeView::releaseButton() { remoteControlRepeatTimer_.cancel(); }
 
 void EpisodeView::keyMenu() {
   if (subtitleLookup_.isSearching()) {
-    // The opening is cancelled and the view comes back as from a missing file: no player, no alert.
-    acceptEvents_ = true;
+    // The opening is cancelled: no player, no alert, and the keys come back with the view.
     videoDidClosedWithError(false);
     return;
   }
