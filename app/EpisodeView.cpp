@@ -204,6 +204,11 @@ void EpisodeView::holdRight() { repeatWhileHeld(true); }
 void EpisodeView::releaseButton() { remoteControlRepeatTimer_.cancel(); }
 
 void EpisodeView::keyMenu() {
+  if (subtitleLookup_.isSearching()) {
+    // The opening is cancelled: no player, no alert, and the keys come back with the view.
+    videoDidClosedWithError(false);
+    return;
+  }
   if (!acceptEvents_) return;
   // The view is on its way out: a Play now would fade the browser out behind it for good.
   acceptEvents_ = false;
@@ -264,7 +269,14 @@ void EpisodeView::openEpisode(float ratio) {
     videoDidClosedWithError(false);
     return;
   }
-  const QVariantList subtitles = getSubtitles();
+  // The splash screen stays while OpenSubtitles answers; Menu meanwhile cancels.
+  std::weak_ptr<EpisodeView> weak = self();
+  subtitleLookup_.start(playingEpisode_, subtitleOrder(), [weak, ratio](const QVariantList& subtitles) {
+    if (auto s = weak.lock()) s->openPlayer(ratio, subtitles);
+  });
+}
+
+void EpisodeView::openPlayer(float ratio, const QVariantList& subtitles) {
   videoPlayer_ = OXPlayerController::initWithData(playingEpisode_, ratio, subtitles);
   if (!videoPlayer_) {
     videoDidClosedWithError(true);
@@ -274,7 +286,7 @@ void EpisodeView::openEpisode(float ratio) {
   observeExitPlayer();
 }
 
-QVariantList EpisodeView::getSubtitles() { return MoviesView::subtitlesFor(playingEpisode_, false); }
+OXSubtitleLookup::Order EpisodeView::subtitleOrder() const { return OXSubtitleLookup::Order::SearchThenEmpty; }
 
 void EpisodeView::observeExitPlayer() {
   if (exitToken_) return;
@@ -330,6 +342,8 @@ void EpisodeView::closeSplashScreen() {
 void EpisodeView::videoDidFailed() { videoDidClosedWithError(true); }
 
 void EpisodeView::videoDidClosedWithError(bool error) {
+  // However the opening ended, a search for its subtitles still under way gives nothing any more.
+  subtitleLookup_.cancel();
   // The controller calls from inside its own close, which keeps it alive until it returns.
   videoPlayer_.reset();
   if (error) {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/OXFullScreenMenu.h"
+#include "app/OXSubtitleLookup.h"
 #include "app/PanelResume.h"
 #include "core/OXEpisode.h"
 #include "core/OXShow.h"
@@ -26,7 +27,8 @@ class ShowsView;
 //
 // Built on by the streamer episode view, which replaces the override points: where the menu's episodes come from,
 // how an episode is played and ended, Menu. The ratio store is written from a queue of the view's own (the store
-// guards itself; the view waits for its last write when it goes). Main thread otherwise.
+// guards itself; the view waits for its last write when it goes), and OpenSubtitles is searched off the main thread.
+// Main thread otherwise.
 class EpisodeView : public ox::View, public OXRemoteProtocol, public OXPlayerControllerDelegate {
  public:
   // Made with the view, then setupLayers, so an override of menuLayer is the one used.
@@ -45,12 +47,12 @@ class EpisodeView : public ox::View, public OXRemoteProtocol, public OXPlayerCon
   // --- override points
   // The menu of the show's episodes in the library.
   virtual std::shared_ptr<OXEpisodesMenuLayer> menuLayer(const std::shared_ptr<OXShow>& show);
-  // Splash screen and input off; 0.3 s later the subtitles and the player for the episode selected now, or the view
-  // back at once when its file is missing.
+  // Splash screen and input off; 0.3 s later the search for subtitles and then the player for the episode selected
+  // now, or the view back at once when its file is missing.
   virtual void playEpisodeWithRatio(float ratio);
-  // The OpenSubtitles results for the episode being opened; the subtitle cache is emptied on the way.
-  virtual QVariantList getSubtitles();
-  // Back to the show browser.
+  // How the view searches OpenSubtitles before it plays: search, then empty the subtitle cache; no log-out.
+  virtual OXSubtitleLookup::Order subtitleOrder() const;
+  // Back to the show browser; while the subtitles of an opening episode are searched, the opening is cancelled.
   void keyMenu() override;
   // The player's display asked to leave: the player closes and the ratio is stored.
   virtual void exitPlayerNotification(const ox::Notification& notification);
@@ -124,8 +126,10 @@ class EpisodeView : public ox::View, public OXRemoteProtocol, public OXPlayerCon
   // The selected episode and its stored ratio (0 when none).
   std::shared_ptr<OXEpisode> selectedEpisode() const;
   float selectedRatio() const;
-  // The delayed half of playEpisodeWithRatio.
+  // The delayed half of playEpisodeWithRatio: the file is checked and its subtitles searched for.
   void openEpisode(float ratio);
+  // The subtitles are in: the player plays the episode being opened.
+  void openPlayer(float ratio, const QVariantList& subtitles);
   // "exitPlayerNotification" reaches exitPlayerNotification until stopObservingExit; one registration at a time.
   void observeExitPlayer();
   void stopObservingExit();
@@ -151,6 +155,7 @@ class EpisodeView : public ox::View, public OXRemoteProtocol, public OXPlayerCon
   ox::DelayedCall introTimer_;
   ox::DelayedCall playDelay_;
   ox::DelayedCall returnDelay_;
+  OXSubtitleLookup subtitleLookup_;
   ox::NotificationCenter::Token panelToken_ = 0;
   ox::NotificationCenter::Token exitToken_ = 0;
   std::unique_ptr<ox::OperationQueue> ratioQueue_;

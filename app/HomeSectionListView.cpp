@@ -86,43 +86,57 @@ LayerPtr HomeSectionListView::menuLayer() {
 }
 
 std::vector<LayerPtr> HomeSectionListView::menuItemsFromNames(const QStringList& names) {
+  std::vector<LayerPtr> rows;
+  for (qsizetype i = 0; i < names.size(); ++i) rows.push_back(menuItem(names[i], i));
+  return rows;
+}
+
+LayerPtr HomeSectionListView::menuItem(const QString& name, qsizetype i) {
   const QRectF screen = OXPreferencesValues::sharePreferences()->mainScreenFrame();
   const double fontSize = std::ceil(float(screen.height() / 14.4));
-  std::vector<LayerPtr> rows;
-  for (qsizetype i = 0; i < names.size(); ++i) {
-    LayerPtr row = ox::Layer::layer();
-    row->setName(QString::number(i));
-    row->setBounds(QRectF(0, 0, widthList_, heightRow_));
-    row->setLayoutManager(ox::ConstraintLayoutManager::layoutManager());
-    row->addConstraint(Constraint(ConstraintAttribute::MidX, "superlayer", ConstraintAttribute::MidX));
-    row->addConstraint(Constraint(ConstraintAttribute::Width, "superlayer", ConstraintAttribute::Width));
-    if (i == 0)
-      row->addConstraint(Constraint(ConstraintAttribute::MaxY, "superlayer", ConstraintAttribute::MaxY));
-    else
-      row->addConstraint(Constraint(ConstraintAttribute::MaxY, QString::number(i - 1), ConstraintAttribute::MinY));
+  LayerPtr row = ox::Layer::layer();
+  row->setName(QString::number(i));
+  row->setBounds(QRectF(0, 0, widthList_, heightRow_));
+  row->setLayoutManager(ox::ConstraintLayoutManager::layoutManager());
+  row->addConstraint(Constraint(ConstraintAttribute::MidX, "superlayer", ConstraintAttribute::MidX));
+  row->addConstraint(Constraint(ConstraintAttribute::Width, "superlayer", ConstraintAttribute::Width));
+  if (i == 0)
+    row->addConstraint(Constraint(ConstraintAttribute::MaxY, "superlayer", ConstraintAttribute::MaxY));
+  else
+    row->addConstraint(Constraint(ConstraintAttribute::MaxY, QString::number(i - 1), ConstraintAttribute::MinY));
 
-    auto title = ox::TextLayer::layer();
-    title->setString(names[i]);
-    title->setForegroundColor(QColor(255, 255, 255));
-    title->setFont("oxfont-Regular");
-    title->setFontSize(fontSize);
-    title->setAlignmentMode(ox::TextAlignment::Left);
-    title->setShadowColor(Qt::black);
-    title->setShadowRadius(2);
-    title->setShadowOpacity(0.8);
-    title->setShadowOffset(QSizeF(0, 0));
-    title->addConstraint(Constraint(ConstraintAttribute::MinX, "superlayer", ConstraintAttribute::MinX, 1.0, 50));
-    title->addConstraint(
-        Constraint(ConstraintAttribute::MidY, "superlayer", ConstraintAttribute::MidY, 1.0, 0.03 * heightRow_));
-    title->addConstraint(Constraint(ConstraintAttribute::Width, "superlayer", ConstraintAttribute::Width));
-    title->setAnchorPoint(QPointF(0, 0.5));
-    title->setContentsScale(backingScaleFactor());
-    setHighlighted(title, false);
-    row->setValue(kTitleKey, QVariant::fromValue(LayerPtr(title)));
-    row->addSublayer(title);
-    rows.push_back(row);
-  }
-  return rows;
+  auto title = ox::TextLayer::layer();
+  title->setString(name);
+  title->setForegroundColor(QColor(255, 255, 255));
+  title->setFont("oxfont-Regular");
+  title->setFontSize(fontSize);
+  title->setAlignmentMode(ox::TextAlignment::Left);
+  title->setShadowColor(Qt::black);
+  title->setShadowRadius(2);
+  title->setShadowOpacity(0.8);
+  title->setShadowOffset(QSizeF(0, 0));
+  title->addConstraint(Constraint(ConstraintAttribute::MinX, "superlayer", ConstraintAttribute::MinX, 1.0, 50));
+  title->addConstraint(
+      Constraint(ConstraintAttribute::MidY, "superlayer", ConstraintAttribute::MidY, 1.0, 0.03 * heightRow_));
+  title->addConstraint(Constraint(ConstraintAttribute::Width, "superlayer", ConstraintAttribute::Width));
+  title->setAnchorPoint(QPointF(0, 0.5));
+  title->setContentsScale(backingScaleFactor());
+  setHighlighted(title, false);
+  row->setValue(kTitleKey, QVariant::fromValue(LayerPtr(title)));
+  row->addSublayer(title);
+  return row;
+}
+
+void HomeSectionListView::addSection(const QString& title) {
+  if (!menuLayer_) return;
+  const LayerPtr row = menuItem(title, itemList_.size());
+  itemList_ << title;
+  QRectF bounds = menuLayer_->bounds();
+  bounds.setHeight(double(float(bounds.height() + row->preferredFrameSize().height())));
+  menuLayer_->addSublayer(row);
+  menuLayer_->setBounds(bounds);
+  menuLayer_->setNeedsLayout();
+  itemNumber_ = quint64(menuLayer_->sublayers().size());
 }
 
 std::shared_ptr<ox::TextLayer> HomeSectionListView::titleLayerAt(quint64 row) const {

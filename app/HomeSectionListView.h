@@ -14,6 +14,8 @@ class HomeSectionListView : public ox::View {
 
   // Builds the list; sent once, right after construction.
   void initListWithSections(const QStringList& titles);
+  // One more title at the end of the list built, dimmed; the highlight stays where it is.
+  void addSection(const QString& title);
 
   bool acceptsFirstResponder() const override { return false; }
 
@@ -21,6 +23,8 @@ class HomeSectionListView : public ox::View {
   ox::LayerPtr scrollLayer();
   ox::LayerPtr menuLayer();
   std::vector<ox::LayerPtr> menuItemsFromNames(const QStringList& names);
+  // The row of one title, under the row before it.
+  ox::LayerPtr menuItem(const QString& name, qsizetype index);
 
   // Rows between 0 and itemNumber() - 1.
   void selectItemAt(quint64 row);

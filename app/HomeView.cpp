@@ -127,11 +127,11 @@ void HomeView::createSectionList() {
   const QRectF listFrame(0, 0, screen.width() * 0.5, screen.height());
   gradient_ = std::make_shared<OXHomeGradient>(listFrame);
   addSubview(gradient_);
-  QStringList titles = {QStringLiteral("Trailers"), QStringLiteral("Movies"), QStringLiteral("Shows")};
-  if (needUpdate()) titles << QStringLiteral("Update Available");
   homeSectionList_ = std::make_shared<HomeSectionListView>(listFrame);
-  homeSectionList_->initListWithSections(titles);
+  homeSectionList_->initListWithSections(
+      {QStringLiteral("Trailers"), QStringLiteral("Movies"), QStringLiteral("Shows")});
   addSubview(homeSectionList_);
+  needUpdate();
 }
 
 void HomeView::activeSection(qint32 section) {
@@ -293,14 +293,18 @@ void HomeView::keyDown(const ox::KeyEvent& event) {
   }
 }
 
-QString HomeView::appCastVersionStr() const {
-  const ox::SoftwareUpdater& updater = ox::SoftwareUpdater::shared();
-  return ox::SoftwareUpdater::versionInFeed(updater.fetchFeed());
-}
-
 QString HomeView::currentVersion() const { return ox::SoftwareUpdater::shared().currentVersion(); }
 
-bool HomeView::needUpdate() const { return ox::SoftwareUpdater::isNewer(appCastVersionStr(), currentVersion()); }
+void HomeView::needUpdate() {
+  // A feed that does not answer holds nothing: Home is up at once, and the row follows the answer.
+  std::weak_ptr<HomeView> weak = weakSelf();
+  ox::SoftwareUpdater::shared().checkForUpdatesOrJoin([weak](const ox::SoftwareUpdater::CheckResult& result) {
+    const auto self = weak.lock();
+    if (!self || self->hasLeft() || !self->homeSectionList_) return;
+    if (result.outcome == ox::SoftwareUpdater::CheckResult::Outcome::NewerVersion)
+      self->homeSectionList_->addSection(QStringLiteral("Update Available"));
+  });
+}
 
 QString HomeView::clockText(const QDateTime& when) {
   // Some locales (the C locale among them) keep seconds in their short style; a clock that ticks each minute

@@ -16,8 +16,9 @@
 // Ombrix's first screen: the section list on the left half over a dark band, a clock in the top-left corner and,
 // behind everything, the pan-and-zoom slideshow of the home backdrops the helper downloads, whose pictures follow the
 // highlighted section. Up and Down move the highlight, Play opens the section after a fade, Menu fades out and
-// quits. When the update feed offers a newer version the list ends with "Update Available". A new HomeView is built
-// each time Home is shown; its clock and slideshow stop when it leaves the window.
+// quits. When the update feed offers a newer version the list ends with "Update Available": the feed is read off the
+// main thread and the row added when the answer comes. A new HomeView is built each time Home is shown; its clock and
+// slideshow stop when it leaves the window.
 class HomeView : public OXSectionView {
  public:
   // Hides the cursor, reads the backdrop folders; input stays off until setupLayers.
@@ -44,9 +45,9 @@ class HomeView : public OXSectionView {
   // Only the vertical arrows, Return, Space, Escape and Delete.
   void keyDown(const ox::KeyEvent& event) override;
 
-  bool needUpdate() const;
-  // The first version the update feed offers; null when the feed cannot be read or names none.
-  QString appCastVersionStr() const;
+  // Reads the update feed off the main thread (joining a reading under way) and, when it offers a newer version and
+  // this Home is still there, adds "Update Available" to the list.
+  void needUpdate();
   QString currentVersion() const;
   void updateDate();
   // Registers the bundle's font "name.ttf" for the process; true when it is missing or could not be registered.
@@ -77,6 +78,8 @@ class HomeView : public OXSectionView {
   bool isClockRunning() const { return dateTimer_.isPending(); }
   bool isSlideshowRunning() const { return backdropTimer_.isPending(); }
   bool isRowChangePending() const { return rowTimer_.isPending(); }
+  // Taken out of the window, replaced by a section.
+  bool hasLeft() const { return wasInWindow_ && !window(); }
 
   static constexpr double kPictureTime = 9.0;
   static constexpr double kEmptyRetryTime = 1.0;

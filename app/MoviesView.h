@@ -10,6 +10,7 @@
 
 #include "app/OXFullScreenMenu.h"
 #include "app/OXSectionView.h"
+#include "app/OXSubtitleLookup.h"
 #include "app/PanelResume.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/foundation/HttpClient.h"
@@ -30,7 +31,8 @@ class OXMediaFields;
 //
 // It is the base of the other browsing sections (shows, streamer titles, trailers): they keep its layer tree,
 // selection and playback machinery and replace the override points below. Poster pictures are composed on an image
-// queue of at most two operations; only the main thread touches layers. Main thread only otherwise.
+// queue of at most two operations, and OpenSubtitles is searched off the main thread too; only the main thread
+// touches layers. Main thread only otherwise.
 class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
  public:
   // A filter of the row: its name and the posters it lets through, in row order. The one in force decides which
@@ -64,13 +66,11 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   void keyPlay() override;
   // Cancels an opening title, or leaves for Home.
   void keyMenu() override;
-  // Splash screen, no preview, input off; 0.3 s later the subtitles and the player, unless cancelled meanwhile.
+  // Splash screen, no preview, input off; 0.3 s later the search for subtitles, then the player, unless cancelled
+  // meanwhile.
   virtual void playMovieWithRatio(float ratio);
-  // The OpenSubtitles results for a record; the subtitle cache is emptied on the way.
-  virtual QVariantList getSubtitles(const ox::CodingPtr& record);
-  // The OpenSubtitles search of every browser, synchronous on the calling thread: log in, search, empty the
-  // subtitle cache, and log out when asked to.
-  static QVariantList subtitlesFor(const ox::CodingPtr& record, bool logOut);
+  // How the browser searches OpenSubtitles before it plays: search, empty the subtitle cache, log out.
+  virtual OXSubtitleLookup::Order subtitleOrder() const;
   // Menu while a title opens or plays: the player closes and the browser comes back.
   virtual void closeSplashScreen();
   // The player's display asked to leave: the watched ratio is stored and the player closed.
@@ -196,7 +196,8 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   bool isClockRunning() const { return dateTimer_.isPending(); }
   bool isFooterRotating() const { return subtitleTimer_.isPending(); }
   bool isSelectionSettling() const { return appearTimer_.isPending(); }
-  bool isPlaybackPending() const { return playDelay_.isPending(); }
+  // The play delay or the search for subtitles is under way.
+  bool isPlaybackPending() const { return playDelay_.isPending() || subtitleLookup_.isSearching(); }
   // Image operations waiting or running.
   int pendingPosters() const { return imageQueue_ ? imageQueue_->operationCount() : 0; }
 
@@ -227,8 +228,10 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   }
   // The header, backdrop, row and footer fade together, around a playback.
   void fadeBrowser(double opacity, double duration, std::function<void()> completion);
-  // The delayed half of playMovieWithRatio.
+  // The delayed half of playMovieWithRatio: the file is checked and its subtitles searched for.
   void openSelectedTitle(float ratio);
+  // The subtitles are in: the player plays the title being opened.
+  void openPlayer(float ratio, const QVariantList& subtitles);
   // "exitPlayerNotification" reaches exitPlayerNotification until stopObservingExit; one registration at a time.
   void observeExitPlayer();
   void stopObservingExit();
@@ -273,6 +276,7 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   ox::DelayedCall appearTimer_;
   ox::DelayedCall playDelay_;
   ox::DelayedCall returnDelay_;
+  OXSubtitleLookup subtitleLookup_;
   std::shared_ptr<ox::AVPlayer> player_;
   std::shared_ptr<OXPlayerController> videoPlayer_;
   ox::CodingPtr playingObject_;

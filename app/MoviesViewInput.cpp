@@ -4,14 +4,12 @@
 #include "app/CALayer_Transitions.h"
 #include "app/MoviesView.h"
 #include "app/OXPanelResumeView.h"
-#include "core/OXApplicationSupport.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/FileName.h"
 #include "platform/foundation/Log.h"
 #include "platform/layers/Transaction.h"
 #include "platform/ui/Window.h"
-#include "playback/OXOpenSubtitleController.h"
 #include "playback/OXVideoOSD.h"
 
 using ox::Transaction;
@@ -111,8 +109,14 @@ void MoviesView::openSelectedTitle(float ratio) {
     videoDidClosedWithError(true);
     return;
   }
-  const QVariantList subtitles = getSubtitles(playingObject_);
-  // The subtitle exchange runs on this thread; Menu cannot come in meanwhile, but check all the same.
+  // The splash screen stays while OpenSubtitles answers, and Menu meanwhile cancels as during the delay.
+  std::weak_ptr<MoviesView> weak = self();
+  subtitleLookup_.start(playingObject_, subtitleOrder(), [weak, ratio](const QVariantList& subtitles) {
+    if (auto s = weak.lock()) s->openPlayer(ratio, subtitles);
+  });
+}
+
+void MoviesView::openPlayer(float ratio, const QVariantList& subtitles) {
   if (!isPlaying_) return;
   videoPlayer_ = OXPlayerController::initWithData(playingObject_, ratio, subtitles);
   if (!videoPlayer_) {
@@ -134,16 +138,7 @@ void MoviesView::observeExitPlayer() {
       });
 }
 
-QVariantList MoviesView::getSubtitles(const ox::CodingPtr& record) { return subtitlesFor(record, true); }
-
-QVariantList MoviesView::subtitlesFor(const ox::CodingPtr& record, bool logOut) {
-  const std::shared_ptr<OXOpenSubtitleController> subtitles = OXOpenSubtitleController::init();
-  const QVariantList results = subtitles ? subtitles->searchAllSubtitleForContent(record) : QVariantList();
-  if (const auto cache = OXApplicationSupport::initWithFolderName(QStringLiteral("Player")))
-    cache->cleanSubtitleFolder();
-  if (subtitles && logOut) subtitles->close();
-  return results;
-}
+OXSubtitleLookup::Order MoviesView::subtitleOrder() const { return OXSubtitleLookup::Order::SearchEmptyAndLogOut; }
 
 void MoviesView::fadeBrowser(double opacity, double duration, std::function<void()> completion) {
   Transaction::begin();
@@ -183,6 +178,8 @@ void MoviesView::showAlert() {
 
 void MoviesView::videoDidClosedWithError(bool error) {
   isPlaying_ = false;
+  // However the opening ended, a search for its subtitles still under way gives nothing any more.
+  subtitleLookup_.cancel();
   playingObject_.reset();
   // The controller calls from inside its own close, which keeps it alive until it returns.
   videoPlayer_.reset();

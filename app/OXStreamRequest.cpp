@@ -1,8 +1,6 @@
 #include "app/OXStreamRequest.h"
 
-#include "core/OXApplicationSupport.h"
 #include "core/OXFileAndLinks.h"
-#include "playback/OXOpenSubtitleController.h"
 
 bool OXStreamRequest::start(const ox::CodingPtr& record, float ratio,
                             const std::shared_ptr<OXPeerflixDelegate>& delegate,
@@ -11,6 +9,8 @@ bool OXStreamRequest::start(const ox::CodingPtr& record, float ratio,
   record_ = record;
   ratio_ = ratio;
   subtitles_.clear();
+  subtitlesIn_ = false;
+  address_.clear();
   const auto* withLinks = dynamic_cast<const OXFileAndLinks*>(record.get());
   const QStringList links = withLinks ? withLinks->links() : QStringList();
   // Only the first link is played; the others are the plug-ins' alternatives.
@@ -28,9 +28,6 @@ void OXStreamRequest::stop() {
   driver->setDelegate(nullptr);
 }
 
-QVariantList OXStreamRequest::searchSubtitles(const ox::CodingPtr& record) {
-  if (const auto cache = OXApplicationSupport::initWithFolderName(QStringLiteral("Player")))
-    cache->cleanSubtitleFolder();
-  const std::shared_ptr<OXOpenSubtitleController> subtitles = OXOpenSubtitleController::init();
-  return subtitles ? subtitles->searchAllSubtitleForContent(record) : QVariantList();
+std::shared_ptr<OXPlayerController> OXStreamRequest::openPlayer() const {
+  return OXPlayerController::initWithData(record_, ratio_, subtitles_, address_);
 }

@@ -19,6 +19,7 @@ void OXStreamersEpisodeView::playEpisodeWithRatio(float ratio) {
     opening->close(false);
   }
   request_.stop();
+  subtitleLookup_.cancel();
   loading_ = false;
   showSplashScreen();
   if (auto shows = weakShowView()) shows->clearMusic();
@@ -34,16 +35,23 @@ void OXStreamersEpisodeView::playEpisodeWithRatio(float ratio) {
       s->endRequest({});
       return;
     }
-    s->request_.setSubtitles(s->getSubtitles());
     s->observeExitPlayer();
     s->acceptEvents_ = true;
     s->loading_ = true;
     // The splash stays while the stream connects, also when its fade-in ends after input came back.
     s->splashScreen_->setOpacity(1);
+    s->subtitleLookup_.start(s->playingEpisode_, s->subtitleOrder(), [weak](const QVariantList& subtitles) {
+      const auto view = weak.lock();
+      if (!view) return;
+      view->request_.setSubtitles(subtitles);
+      view->openPlayerOnStream();
+    });
   });
 }
 
-QVariantList OXStreamersEpisodeView::getSubtitles() { return OXStreamRequest::searchSubtitles(playingEpisode_); }
+OXSubtitleLookup::Order OXStreamersEpisodeView::subtitleOrder() const {
+  return OXSubtitleLookup::Order::EmptyThenSearch;
+}
 
 void OXStreamersEpisodeView::keyMenu() {
   if (!acceptEvents_) return;
@@ -56,8 +64,14 @@ void OXStreamersEpisodeView::keyMenu() {
 
 void OXStreamersEpisodeView::streamingDidStart(const QString& address) {
   if (!loading_ || !request_.peerflix() || videoPlayer_) return;
+  request_.setAddress(address);
+  openPlayerOnStream();
+}
+
+void OXStreamersEpisodeView::openPlayerOnStream() {
+  if (!loading_ || videoPlayer_ || !request_.isReadyToPlay()) return;
   // Still loading until the picture shows: Menu meanwhile cancels the stream and its player.
-  videoPlayer_ = OXPlayerController::initWithData(request_.record(), request_.ratio(), request_.subtitles(), address);
+  videoPlayer_ = request_.openPlayer();
   if (!videoPlayer_) {
     videoDidClosedWithError(true);
     return;
@@ -84,6 +98,7 @@ void OXStreamersEpisodeView::endRequest(const QVariant& percentage) {
   loading_ = false;
   acceptEvents_ = true;
   request_.stop();
+  subtitleLookup_.cancel();
   if (const auto w = window()) w->makeKeyAndOrderFront();
   const bool played = bool(videoPlayer_);
   if (const std::shared_ptr<OXPlayerController> player = videoPlayer_) player->close(false);

@@ -13,14 +13,14 @@ class OXStreamersEpisodeView : public EpisodeView, public OXPeerflixDelegate {
 
   // The show's streamed episodes.
   std::shared_ptr<OXEpisodesMenuLayer> menuLayer(const std::shared_ptr<OXShow>& show) override;
-  // Splash screen, input off; 0.3 s later the stream of the episode selected now, then its subtitles, and input on
-  // again while it connects.
+  // Splash screen, input off; 0.3 s later the stream of the episode selected now and the search for its subtitles,
+  // and input on again while they come.
   void playEpisodeWithRatio(float ratio) override;
-  // The subtitle cache is emptied first; then OpenSubtitles is searched for the episode asked for.
-  QVariantList getSubtitles() override;
+  // The subtitle cache is emptied first; then OpenSubtitles is searched, and the session kept.
+  OXSubtitleLookup::Order subtitleOrder() const override;
   // Cancels a connecting stream; otherwise back to the show browser.
   void keyMenu() override;
-  // The stream is there: the player plays it.
+  // The stream is there: the player plays it once the subtitles are in too.
   void streamingDidStart(const QString& address) override;
   // The player's picture is on screen: the request is no longer loading.
   void videoDidLoaded() override;
@@ -37,6 +37,8 @@ class OXStreamersEpisodeView : public EpisodeView, public OXPeerflixDelegate {
 
  private:
   std::shared_ptr<OXStreamersEpisodeView> streamerSelf();
+  // Whichever of the stream and the subtitles comes last opens the player.
+  void openPlayerOnStream();
   // The end of the request, with the display's watched ratio when it has one.
   void endRequest(const QVariant& percentage);
 

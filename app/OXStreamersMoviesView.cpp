@@ -32,17 +32,29 @@ void OXStreamersMoviesView::playMovieWithRatio(float ratio) {
 }
 
 void OXStreamersMoviesView::openStream() {
-  request_.setSubtitles(getSubtitles(request_.record()));
   observeExitPlayer();
+  std::weak_ptr<OXStreamersMoviesView> weak = std::static_pointer_cast<OXStreamersMoviesView>(self());
+  subtitleLookup_.start(request_.record(), subtitleOrder(), [weak](const QVariantList& subtitles) {
+    const auto s = weak.lock();
+    if (!s) return;
+    s->request_.setSubtitles(subtitles);
+    s->openPlayerOnStream();
+  });
 }
 
-QVariantList OXStreamersMoviesView::getSubtitles(const ox::CodingPtr& record) {
-  return OXStreamRequest::searchSubtitles(record);
+OXSubtitleLookup::Order OXStreamersMoviesView::subtitleOrder() const {
+  return OXSubtitleLookup::Order::EmptyThenSearch;
 }
 
 void OXStreamersMoviesView::streamingDidStart(const QString& address) {
   if (!isPlaying_ || !request_.peerflix() || videoPlayer_) return;
-  videoPlayer_ = OXPlayerController::initWithData(request_.record(), request_.ratio(), request_.subtitles(), address);
+  request_.setAddress(address);
+  openPlayerOnStream();
+}
+
+void OXStreamersMoviesView::openPlayerOnStream() {
+  if (!isPlaying_ || videoPlayer_ || !request_.isReadyToPlay()) return;
+  videoPlayer_ = request_.openPlayer();
   if (!videoPlayer_) {
     failureStreaming();
     return;

@@ -14,11 +14,11 @@ class OXStreamersMoviesView : public MoviesView, public OXPeerflixDelegate {
 
   // The plug-ins' movies by title, case-insensitively.
   QList<ox::CodingPtr> contentList() const override;
-  // Splash screen, input off; 0.3 s later the stream of the title selected now, then its subtitles.
+  // Splash screen, input off; 0.3 s later the stream of the title selected now, and the search for its subtitles.
   void playMovieWithRatio(float ratio) override;
-  // The subtitle cache is emptied first; then OpenSubtitles is searched for the record.
-  QVariantList getSubtitles(const ox::CodingPtr& record) override;
-  // The stream is there: the player plays it.
+  // The subtitle cache is emptied first; then OpenSubtitles is searched, and the session kept.
+  OXSubtitleLookup::Order subtitleOrder() const override;
+  // The stream is there: the player plays it once the subtitles are in too.
   void streamingDidStart(const QString& address) override;
   // The stream did not start: the alert, and the browser comes back.
   void failureStreaming() override;
@@ -33,6 +33,8 @@ class OXStreamersMoviesView : public MoviesView, public OXPeerflixDelegate {
 
  private:
   void openStream();
+  // Whichever of the stream and the subtitles comes last opens the player.
+  void openPlayerOnStream();
 
   OXStreamRequest request_;
 };

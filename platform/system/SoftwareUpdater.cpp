@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QXmlStreamReader>
+#include <utility>
 
 #include "platform/foundation/HttpClient.h"
 #include "platform/foundation/Info.h"
@@ -188,6 +189,15 @@ void SoftwareUpdater::checkForUpdates() {
     } else {
       Workspace::shared().openURL(result.releasePage);
     }
+  });
+}
+
+void SoftwareUpdater::checkForUpdatesOrJoin(Answer answer) {
+  joined_.push_back(std::move(answer));
+  if (joined_.size() > 1) return;
+  checkForUpdates([this](const CheckResult& result) {
+    for (const Answer& a : std::exchange(joined_, {}))
+      if (a) a(result);
   });
 }
 

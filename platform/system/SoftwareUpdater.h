@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <vector>
 
 class QTimer;
 
@@ -50,6 +51,10 @@ class SoftwareUpdater {
   void checkForUpdates(Answer answer);
   // The same, and a newer version's release page opens; any other finding is a log line.
   void checkForUpdates();
+  // The same for a view that shows what the feed offers, each time it is built: an asker that comes while such a
+  // reading is under way joins it instead of starting another, so a feed that does not answer is waited on once.
+  // Main thread.
+  void checkForUpdatesOrJoin(Answer answer);
   // While "automaticallyChecksForUpdates" is on, a check now and then once a day; the setting is read again before
   // each, so turning it off stops them. Only a newer version reaches `newer` (on the main thread): nothing new or a
   // feed that cannot be read is a log line, so nobody is interrupted for it. Main thread.
@@ -77,6 +82,8 @@ class SoftwareUpdater {
   std::atomic<int> totalTimeoutMs_{3000};
   std::atomic<int> automaticCheckIntervalMs_{kAutomaticCheckIntervalMs};
   QPointer<QTimer> automaticChecks_;
+  // Those waiting for the reading of checkForUpdatesOrJoin under way; empty when none is.
+  std::vector<Answer> joined_;
 };
 
 }  // namespace ox

@@ -10,6 +10,7 @@
 #include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
 #include "app/OXPanelResumeView.h"
+#include "app/OXSubtitleLookup.h"
 #include "app/OXWindow.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/layers/CALayer_AFNetworking.h"
@@ -20,9 +21,11 @@
 #include "platform/ui/Images.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/WindowServer.h"
+#include "playback/OXVideoOSD.h"
 #include "tests/app/AppTestUtil.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/MediaSamples.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
 
 using apptest::countPixels;
@@ -279,7 +282,7 @@ TEST_F(MoviesViewTest, DroppingTheBrowserWhileItsPosterServerDoesNotAnswerNeverH
     view->removeFromSuperview();
     view.reset();
   });
-  EXPECT_LT(apptest::longestLoopStallMs(300), 100);
+  EXPECT_LT(apptest::longestLoopStallMs(300), 1000);  // a wait on a download would last its 15 s time-out
   EXPECT_TRUE(dropped.expired());
   EXPECT_EQ(bucket.requestCount(), 2);  // the waiting posters were never asked for
   window->close();
@@ -294,7 +297,8 @@ TEST_F(MoviesViewTest, MenuEndsThePosterDownloadsOfAServerThatDoesNotAnswer) {
   ASSERT_TRUE(bucket.waitForRequests(2));
   EXPECT_EQ(view->pendingPosters(), 4);
   view->keyMenu();
-  EXPECT_TRUE(oxtest::spinUntil([&] { return view->pendingPosters() == 0; }, 1000));
+  // Ended, not run to their 15 s time-out.
+  EXPECT_TRUE(oxtest::spinUntil([&] { return view->pendingPosters() == 0; }, 5000));
   EXPECT_EQ(bucket.requestCount(), 2);
 }
 
@@ -307,7 +311,7 @@ TEST_F(MoviesViewTest, MenuEndsTheBackdropDownloadOfAServerThatDoesNotAnswerToo)
   ASSERT_EQ(ox::af_sharedLayerImageRequestOperationQueue().operationCount(), 1);
   view->keyMenu();
   EXPECT_TRUE(oxtest::spinUntil(
-      [] { return ox::af_sharedLayerImageRequestOperationQueue().operationCount() == 0; }, 2000));
+      [] { return ox::af_sharedLayerImageRequestOperationQueue().operationCount() == 0; }, 5000));
 }
 
 TEST_F(MoviesViewTest, MovesSettleBeforeFooterBackdropAndPreviewFollowAndHoldsRepeatToTheEnd) {
@@ -424,6 +428,79 @@ TEST_F(MoviesViewTest, MenuDuringThePlayDelayCancelsThePendingPlayback) {
   EXPECT_TRUE(view->acceptEvents());
   EXPECT_EQ(view->splashScreen()->opacity(), 0);
   EXPECT_TRUE(switcher->calls.isEmpty());  // Menu cancelled; it did not leave
+}
+
+TEST_F(MoviesViewTest, PlayWhileOpenSubtitlesDoesNotAnswerKeepsTheLoopTurningAndMenuCancelsTheOpening) {
+  oxtest::StandIn& service = oxtest::StandIn::shared();
+  ASSERT_TRUE(service.isRunning());
+  ASSERT_TRUE(service.fault("opensubtitles", "stall", -1, "/xml-rpc", 60));
+  addMovie("tt9000001", "Waited For", QColor(200, 100, 0));
+  auto view = makeView();
+  ox::DelayedCall::useManualTime(false);
+  view->keyPlay();
+  // The play delay, then a log-in that gets no answer: the splash screen is up and every turn of the loop is short.
+  EXPECT_LT(apptest::longestLoopStallMs(1000), 1000);
+  EXPECT_EQ(service.waitForRequests("opensubtitles", 1).size(), 1);
+  EXPECT_TRUE(view->isPlaying());
+  EXPECT_TRUE(view->isPlaybackPending());
+  EXPECT_FALSE(view->acceptEvents());
+  EXPECT_FALSE(view->videoPlayer());
+  view->keyMenu();
+  EXPECT_FALSE(view->isPlaying());
+  EXPECT_FALSE(view->isPlaybackPending());
+  EXPECT_TRUE(view->acceptEvents());
+  // The service comes back: the opening stays cancelled.
+  service.clear();
+  EXPECT_LT(apptest::longestLoopStallMs(1500), 1000);
+  EXPECT_FALSE(view->videoPlayer());
+  EXPECT_FALSE(view->errorPanel());
+  EXPECT_TRUE(switcher->calls.isEmpty());
+
+  // A browser that goes while its search waits takes the search with it.
+  ASSERT_TRUE(service.fault("opensubtitles", "stall", -1, "/xml-rpc", 60));
+  view->keyPlay();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return service.requests("opensubtitles").size() == 1; }, 5000));
+  std::weak_ptr<MoviesView> gone = view;
+  view.reset();
+  EXPECT_TRUE(gone.expired());
+  service.clear();
+  EXPECT_LT(apptest::longestLoopStallMs(500), 1000);
+}
+
+TEST_F(MoviesViewTest, AnOpenSubtitlesThatFailsOrTimesOutStartsTheFilmWithoutSubtitles) {
+  const oxtest::MediaSamples& media = oxtest::mediaSamples();
+  if (!media.ok) GTEST_SKIP() << "ffmpeg could not make the film";
+  oxtest::StandIn& service = oxtest::StandIn::shared();
+  ASSERT_TRUE(service.isRunning());
+  const auto movie = addMovie("tt9000001", "Subtitled", QColor(0, 120, 220));  // the stand-in has two for it
+  QFile::remove(movie->file()->filePath());
+  ASSERT_TRUE(QFile::copy(media.longBars, movie->file()->filePath()));
+  auto view = makeView();
+  for (const QString fault : {"none", "500", "close", "stall"}) {
+    SCOPED_TRACE(fault.toStdString());
+    service.clear();
+    if (fault != "none") {
+      ASSERT_TRUE(service.fault("opensubtitles", fault, -1, "/xml-rpc", 60));
+    }
+    view->keyPlay();
+    settle(MoviesView::kPlayDelay);
+    if (fault == "stall") {
+      ASSERT_EQ(service.waitForRequests("opensubtitles", 1).size(), 1);
+      oxtest::spinFor(200);
+      EXPECT_FALSE(view->videoPlayer());
+      ox::DelayedCall::advanceManualTime(OXSubtitleLookup::kTimeout);
+    }
+    std::shared_ptr<OXPlayerController> player;
+    ASSERT_TRUE(oxtest::spinUntil([&] {
+      player = view->videoPlayer();
+      return player && ox::WindowServer::shared().keyWindow() == player->videoPlayerOSD();
+    }, 15000));
+    EXPECT_EQ(player->videoPlayerOSD()->osd()->subtitles().size(), fault == "none" ? 2 : 0);
+    view->keyMenu();
+    ASSERT_TRUE(oxtest::spinUntil([&] { return !view->videoPlayer(); }, 5000));
+    settle(1);
+    EXPECT_TRUE(view->acceptEvents());
+  }
 }
 
 TEST_F(MoviesViewTest, AStoredRatioAsksToResumeAndOneAnswerStartsOnePlayback) {

@@ -16,6 +16,7 @@
 #include "platform/ui/WindowServer.h"
 #include "playback/OXVideoOSD.h"
 #include "tests/app/AppTestUtil.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
 
 namespace {
@@ -272,6 +273,39 @@ TEST_F(ShowsEpisodeViewTest, MenuWhileAMissingEpisodeComesBackLeavesTheBrowserVi
   ox::Transaction::flush();
   EXPECT_EQ(shows->layer()->opacity(), 1);
   EXPECT_EQ(window->firstResponder(), shows);
+  window->close();
+}
+
+TEST_F(ShowsEpisodeViewTest, PlayWhileOpenSubtitlesDoesNotAnswerKeepsTheLoopTurningAndMenuCancelsTheOpening) {
+  oxtest::StandIn& service = oxtest::StandIn::shared();
+  ASSERT_TRUE(service.isRunning());
+  ASSERT_TRUE(service.fault("opensubtitles", "stall", -1, "/xml-rpc", 60));
+  auto window = OXWindow::create();
+  auto shows = showsOnScreen(window);
+  shows->keyPlay();
+  const std::shared_ptr<EpisodeView> view = shows->episodeView();
+  ASSERT_TRUE(view);
+  ox::DelayedCall::advanceManualTime(EpisodeView::kIntroDelay);
+  ox::DelayedCall::useManualTime(false);
+  view->keyPlay();
+  // The play delay, then a log-in that gets no answer: every turn of the loop is short meanwhile.
+  EXPECT_LT(apptest::longestLoopStallMs(1000), 1000);
+  EXPECT_EQ(service.waitForRequests("opensubtitles", 1).size(), 1);
+  EXPECT_FALSE(view->acceptEvents());
+  EXPECT_TRUE(view->playingEpisode());
+  EXPECT_FALSE(view->videoPlayer());
+  view->keyDown(ox::KeyEvent::withCharacters(key(27)));
+  view->keyDown(ox::KeyEvent::withCharacters(key(27)));  // a second one while the view comes back does nothing
+  // Cancelled, not gone back to the browser: the episode view comes back, and the service's answer is too late.
+  service.clear();
+  EXPECT_LT(apptest::longestLoopStallMs(1000), 1000);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return view->acceptEvents(); }, 5000));
+  ox::Transaction::flush();
+  EXPECT_FALSE(view->videoPlayer());
+  EXPECT_FALSE(view->errorPanel());
+  EXPECT_EQ(shows->episodeView(), view);
+  EXPECT_EQ(view->splashScreen()->opacity(), 0);
+  EXPECT_EQ(view->episodesMenu()->opacity(), 1);
   window->close();
 }
 

@@ -2,9 +2,11 @@
 // loopback stream, and the roads by which a request ends (Menu, no link, a stream that never comes).
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 
 #include "app/OXPanelResumeView.h"
 #include "app/OXStreamersMoviesView.h"
+#include "app/OXSubtitleLookup.h"
 #include "app/OXWindow.h"
 #include "platform/foundation/DelayedCall.h"
 #include "platform/foundation/Json.h"
@@ -16,6 +18,7 @@
 #include "tests/app/AppTestUtil.h"
 #include "tests/app/StreamerTestUtil.h"
 #include "tests/support/MediaSamples.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
 
 namespace {
@@ -174,6 +177,29 @@ TEST_F(StreamersMovies, ATitleWithoutALinkComesBackQuietlyAndAStreamThatNeverSta
   ASSERT_TRUE(waitFor([&] { return view->acceptEvents() && view->coverflowLayer()->opacity() == 1; }));
   EXPECT_FALSE(view->videoPlayer());
   view->errorPanel()->close();
+}
+
+TEST_F(StreamersMovies, AStreamThatComesBeforeItsSubtitlesWaitsForThemOnlyUntilTheServiceTimesOut) {
+  oxtest::StandIn& service = oxtest::StandIn::shared();
+  ASSERT_TRUE(service.isRunning());
+  ASSERT_TRUE(service.fault("opensubtitles", "stall", -1, "/xml-rpc", 60));
+  request(0);
+  QElapsedTimer clock;
+  clock.start();
+  ox::DelayedCall::advanceManualTime(MoviesView::kPlayDelay);
+  EXPECT_LT(clock.elapsed(), 1000);  // the driver starts; OpenSubtitles is asked off the main thread
+  ASSERT_TRUE(view->request().peerflix());
+  ASSERT_EQ(service.waitForRequests("opensubtitles", 1).size(), 1);
+  step("address http://127.0.0.1:9/");
+  // Waited for in real time: the manual clock stays short of the search's time-out.
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !view->request().address().isEmpty(); }, 10000));
+  EXPECT_FALSE(view->videoPlayer());
+  EXPECT_TRUE(view->isPlaying());
+  ox::DelayedCall::advanceManualTime(OXSubtitleLookup::kTimeout);
+  EXPECT_TRUE(view->videoPlayer());
+  EXPECT_TRUE(view->request().subtitles().isEmpty());
+  view->keyMenu();
+  EXPECT_FALSE(view->request().peerflix());
 }
 
 TEST(StreamersFrames, TheBrowsersOfPluginTitlesAndTheSplashesOfConnectingStreams) {

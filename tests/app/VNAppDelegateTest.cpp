@@ -160,7 +160,7 @@ TEST_F(VNAppDelegateTest, UpdateAvailableAsksInAMenuWhoseLaterGivesTheKeysBackTo
   });
   OXMainInterface ui = launch();
   auto home = std::dynamic_pointer_cast<HomeView>(ui.appController->currentSection());
-  ASSERT_EQ(home->homeSectionList()->itemList().last(), "Update Available");
+  ASSERT_TRUE(oxtest::spinUntil([&] { return home->homeSectionList()->itemList().last() == "Update Available"; }));
   for (int i = 0; i < 3; ++i) press(ox::DownArrowFunctionKey);
   press(13);
   const auto menu = home->fullScreenMenu();
@@ -172,12 +172,13 @@ TEST_F(VNAppDelegateTest, UpdateAvailableAsksInAMenuWhoseLaterGivesTheKeysBackTo
   QDir().mkpath(OX_BINARY_DIR "/frames");
   ox::WindowServer::shared().grabScreen(ui.window->screen(), ox::LayerClock::now()).save(OX_BINARY_DIR "/frames/home_update_menu.png");
 
-  press(13);  // "Install now": the release page, nothing downloaded; the menu stays open
+  press(13);  // "Install now": the release page, nothing downloaded
+  // "Later" while the menu is still there, however long the feed takes to answer the check.
+  press(ox::DownArrowFunctionKey);
+  press(13);
+  EXPECT_FALSE(home->fullScreenMenu());
   ASSERT_TRUE(oxtest::spinUntil([&] { return !opened.isEmpty(); }));
   EXPECT_EQ(opened, QList<QUrl>{QUrl("https://ombrix.example/releases/2")});
-  press(ox::DownArrowFunctionKey);
-  press(13);  // "Later"
-  EXPECT_FALSE(home->fullScreenMenu());
   ASSERT_TRUE(oxtest::spinUntil([&] { return ui.window->isKeyWindow(); }, 3000));
   press(ox::UpArrowFunctionKey);
   EXPECT_EQ(home->homeSectionList()->selectedRow(), 2u);

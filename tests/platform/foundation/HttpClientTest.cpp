@@ -259,7 +259,7 @@ TEST(HttpClient, ACancelledTransferEndsAtOnceAndLeavesNoFile) {
   canceller.join();
   EXPECT_TRUE(r.cancelled);
   EXPECT_FALSE(r.transportOk);
-  EXPECT_LT(clock.elapsed(), 2000);
+  EXPECT_LT(clock.elapsed(), 5000);  // not the minute of its time-out
   EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 
   // A scope's token covers the requests beneath it that carry none; once cancelled nothing more is sent.

@@ -169,7 +169,7 @@ TEST_F(ImageLoadingTest, CancelledAndOrphanedLoadsShowNothing) {
   cancelImageRequestOperation(owned);
   EXPECT_TRUE(idle(layer));
   // Both downloads end, though the server never answers: no connection is left open for nobody.
-  EXPECT_TRUE(oxtest::spinUntil([] { return af_sharedLayerImageRequestOperationQueue().operationCount() == 0; }, 1000));
+  EXPECT_TRUE(oxtest::spinUntil([] { return af_sharedLayerImageRequestOperationQueue().operationCount() == 0; }, 5000));
   LayerPtr orphan = Layer::layer();
   setImageWithURL(orphan, server.url("/blue.png"));
   std::weak_ptr<Layer> watch = orphan;

@@ -368,7 +368,7 @@ TEST(VLCMedia, LocalHttpStreamAddressPlays) {
         if (m.hasMatch()) port = m.captured(1).toInt();
         return port != 0;
       },
-      10000));
+      30000));  // a loaded machine may take seconds to start the interpreter
   VLCMediaPlayer player;
   Recorder rec;
   rec.expected = &player;
