@@ -2,6 +2,7 @@
 
 #include <QThreadPool>
 
+#include "core/OXDownloadBounds.h"
 #include "core/OXEpisode.h"
 #include "core/OXFile.h"
 #include "core/OXMovie.h"
@@ -101,6 +102,7 @@ QVariant OXOmbrixAPIRequest::search(const QUrl& url) const {
   request.url = url;
   request.connectTimeoutMs = searchTimeoutMs;
   request.totalTimeoutMs = searchTimeoutMs;
+  request.maxBytes = OXDownloadBounds::kSearchAnswer;
   const ox::HttpResponse response = ox::httpPerform(request);
   QVariant answer = ox::jsonObject(response.body);
   // An error answer reads only as the error it reports: hits in its body, taken as a real empty answer, would file a
@@ -172,6 +174,7 @@ void OXOmbrixAPIRequest::sendMessage(const QString& queueName, const QString& me
   messagePool().start([url] {
     ox::HttpRequest request;
     request.url = url;
+    request.maxBytes = OXDownloadBounds::kQueueAnswer;
     ox::httpPerform(request);  // the answer is not read; a lost message is not retried
   });
 }

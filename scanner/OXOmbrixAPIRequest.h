@@ -8,8 +8,9 @@
 
 // Requests to the cloud search domain (CloudSearch 2013-01-01) and the cloud message queues (SQS 2009-02-01).
 // A search is a synchronous GET whose JSON object answer comes back as a QVariantMap; anything else (transport
-// failure, time-out, a body that is not a JSON object) gives none (an invalid QVariant). The HTTP status is not
-// looked at: an error object is returned like any answer. A queue message is sent in the background, unanswered.
+// failure, time-out, an answer longer than a page of hits can be, a body that is not a JSON object) gives none (an
+// invalid QVariant), and so does an error status unless its body is an error object. A queue message is sent in the
+// background, unanswered.
 class OXOmbrixAPIRequest {
  public:
   // Connect and total time-out of a search request.

@@ -12,7 +12,8 @@ namespace ox {
 
 namespace {
 
-constexpr qint64 kMaxBodyBytes = qint64(256) << 20;
+// For callers that do not say what their answer can be.
+constexpr qint64 kMaxBodyBytes = qint64(16) << 20;
 
 thread_local std::shared_ptr<const HttpCancel> t_scopeCancel;
 

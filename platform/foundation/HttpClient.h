@@ -72,8 +72,8 @@ struct HttpRequest {
   // lands in HttpResponse::body as usual.
   QString downloadPath;
   CachePolicy cachePolicy = CachePolicy::UseProtocolCachePolicy;
-  // The most bytes the answer may have once decoded, in memory or on disk; zero or less means 256 MiB. A longer
-  // answer fails the transfer and a download leaves no file.
+  // The most bytes the answer may have once decoded, in memory or on disk: what an answer of its kind can be. Zero or
+  // less means 16 MiB. The transfer ends as soon as the answer passes it and fails; a download leaves no file.
   qint64 maxBytes = 0;
   std::shared_ptr<const HttpCancel> cancel;
 

@@ -447,7 +447,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         try:
             for start in range(0, size, len(zeros)):
                 block = zeros[:min(len(zeros), size - start)]
-                self.wfile.write(packer.compress(block) if packer else block)
+                # Flushed block by block, so a client that has hung up is noticed at once, not after the whole size.
+                self.wfile.write(packer.compress(block) + packer.flush(zlib.Z_SYNC_FLUSH) if packer else block)
             if packer:
                 self.wfile.write(packer.flush())
         except (BrokenPipeError, ConnectionResetError):
