@@ -96,7 +96,8 @@ QUrl OXOmbrixAPIRequest::queueURL(const QString& queueName, const QString& messa
       OXServiceHosts::escapeComponent(message) + "&Version=" + kQueueVersion);
 }
 
-QVariant OXOmbrixAPIRequest::search(const QUrl& url) const {
+QVariant OXOmbrixAPIRequest::search(const QUrl& url, bool* refused) const {
+  if (refused) *refused = false;
   if (url.isEmpty()) return {};
   ox::HttpRequest request;
   request.url = url;
@@ -104,6 +105,7 @@ QVariant OXOmbrixAPIRequest::search(const QUrl& url) const {
   request.totalTimeoutMs = searchTimeoutMs;
   request.maxBytes = OXDownloadBounds::kSearchAnswer;
   const ox::HttpResponse response = ox::httpPerform(request);
+  if (refused) *refused = response.isRefusal();
   QVariant answer = ox::jsonObject(response.body);
   // An error answer reads only as the error it reports: hits in its body, taken as a real empty answer, would file a
   // file unknown for good.
@@ -120,20 +122,21 @@ QVariant OXOmbrixAPIRequest::requestFullText(const QString& query, qint32 type) 
   return requestFullText(query, type, 0);
 }
 
-QVariant OXOmbrixAPIRequest::requestFullText(const QString& query, qint32 type, quint64 start) const {
+QVariant OXOmbrixAPIRequest::requestFullText(const QString& query, qint32 type, quint64 start, bool* refused) const {
+  if (refused) *refused = false;
   if (typeLetter(type).isEmpty()) return {};
-  return search(fullTextURL(query, type, start));
+  return search(fullTextURL(query, type, start), refused);
 }
 
 QVariant OXOmbrixAPIRequest::requestHash(const QString&, qint32) const { return {}; }
 
 QVariant OXOmbrixAPIRequest::requestMoviesFullText(const QString& query) const { return requestFullText(query, 1, 0); }
 QVariant OXOmbrixAPIRequest::requestShowsFullText(const QString& query) const { return requestFullText(query, 2, 0); }
-QVariant OXOmbrixAPIRequest::requestMoviesFullText(const QString& query, quint64 start) const {
-  return requestFullText(query, 1, start);
+QVariant OXOmbrixAPIRequest::requestMoviesFullText(const QString& query, quint64 start, bool* refused) const {
+  return requestFullText(query, 1, start, refused);
 }
-QVariant OXOmbrixAPIRequest::requestShowsFullText(const QString& query, quint64 start) const {
-  return requestFullText(query, 2, start);
+QVariant OXOmbrixAPIRequest::requestShowsFullText(const QString& query, quint64 start, bool* refused) const {
+  return requestFullText(query, 2, start, refused);
 }
 
 QVariant OXOmbrixAPIRequest::requestEpisodeShowID(quint64 showId, quint64 season, quint64 episode) const {

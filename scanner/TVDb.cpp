@@ -58,7 +58,7 @@ QVariant TVDbClient::requestURL(const QString& path, bool* answered, qint64 maxB
   const ox::HttpResponse response = ox::httpPerform(request);
   if (!response.transportOk) return {};
   QVariant answer = XMLReader::dictionaryForXMLData(response.body);
-  if (answered) *answered = answer.isValid() && (response.isSuccess() || response.status == 404);
+  if (answered) *answered = response.isRefusal() || (answer.isValid() && response.isSuccess());
   return answer;
 }
 

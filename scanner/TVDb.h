@@ -35,7 +35,8 @@ class TVDbClient {
   // failed or the answer is not well-formed XML. The HTTP status is not looked at.
   QVariant requestURL(const QString& path) const;
   // The same, telling in `answered` whether TheTVDB answered at all: a transport failure, a time-out, an answer longer
-  // than `maxBytes`, an error status (other than 404, its "no such record") or a body that is not XML is no answer.
+  // than `maxBytes`, a status that may change (408, 429, 5xx, ...) or a 2xx body that is not XML is no answer; a
+  // refusal (404, its "no such record", 400, 422, ...) is one whatever its body.
   QVariant requestURL(const QString& path, bool* answered,
                       qint64 maxBytes = OXDownloadBounds::kSeriesRecord) const;
 

@@ -88,6 +88,9 @@ struct HttpResponse {
   QString error;  // why the transfer failed; empty when transportOk
   bool cancelled = false;  // the request's cancel token ended it
   bool isSuccess() const { return transportOk && status >= 200 && status < 300; }
+  // A 4xx that asking again cannot change: the request is malformed or names nothing (400, 404, 405, 406, 410, 411,
+  // 413, 414, 415, 422). Time-outs, 408, 429, 5xx and the statuses that credentials or a proxy may change are not.
+  bool isRefusal() const;
   QByteArray header(const QByteArray& name) const;  // case-insensitive, first match; empty when absent
 };
 
