@@ -6,6 +6,7 @@
 #include <QSize>
 #include <algorithm>
 
+#include "core/OXDownloadBounds.h"
 #include "core/OXLibrary.h"
 #include "helper/NSImage_iOSBehaviour.h"
 #include "helper/OXCustomLineView.h"
@@ -286,7 +287,8 @@ void OXContentListViewController::loadPoster(QLabel* view, const QUrl& poster, c
       if (weak) weak->setPixmap(QPixmap::fromImage(failure));
     };
   ox::setImageWithURLRequest(
-      view, ox::AFImageLoader::imageRequest(OXCoreLibrary::get75ModeFromURL(poster)), QImage(),
+      view, ox::AFImageLoader::imageRequest(OXCoreLibrary::get75ModeFromURL(poster), OXDownloadBounds::kThumbnail),
+      QImage(),
       [weak](const ox::HttpRequest*, const ox::HttpResponse*, const QByteArray& data) {
         if (!weak) return;
         weak->setPixmap(QPixmap::fromImage(QImage::fromData(data)));

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/OXDownloadBounds.h"
 #include "core/OXPreferencesValues.h"
 #include "core/OXServiceHosts.h"
 #include "core/OXTools.h"
@@ -524,6 +525,7 @@ QVariantMap OXEpisodesMenuLayer::episodeForCode(const QString& code) {
   if (request.url.isEmpty()) return {};
   request.connectTimeoutMs = kSearchTimeoutMs;
   request.totalTimeoutMs = kSearchTimeoutMs;
+  request.maxBytes = OXDownloadBounds::kSearchAnswer;
   const HttpResponse answer = httpPerform(request);
   if (!answer.transportOk) {
     log(QStringLiteral("episodeForCode: %1").arg(answer.error));

@@ -96,7 +96,8 @@ class OXCoreLibrary {
   // Resource downloads.
   void updateTrailers();
   void updateHomeBackdrops();
-  void updateHomeBackdropsFromURL(const QUrl& listURL, const QString& folderName);
+  // Whether the list came and named at least one image: only then are the folder's other files deleted.
+  bool updateHomeBackdropsFromURL(const QUrl& listURL, const QString& folderName);
   void downloadPoster(const QUrl& url, const QString& folderName);
   void downloadBackdrop(const QUrl& url, const QString& folderName);
   static QUrl get75ModeFromURL(const QUrl& url);

@@ -1,18 +1,25 @@
 // Resource downloads of the engine: the trailer list, the home backdrops, and a poster, a backdrop and a theme-music
 // preview for every movie and show. Every download goes to a temporary file that replaces the target only after a
 // complete 2xx answer, so an error page never stands in for an image or a list; each is bounded by what its kind can
-// be, so a bucket that serves something else fills neither the disk nor the memory.
+// be, so a bucket that serves something else fills neither the disk nor the memory. The two lists must also read as
+// what they are (a captive portal answers 200 with a page of its own): one that does not changes nothing and is
+// fetched again at the next cycle.
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
+#include <cstdio>
 
 #include "core/OXMovie.h"
 #include "core/OXServiceHosts.h"
 #include "core/OXShow.h"
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/KeyedArchiver.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/MappedFile.h"
 #include "scanner/OXCoreLibrary.h"
 
 #include "core/OXApplicationSupport.h"
@@ -30,6 +37,52 @@ bool fetchInto(const QUrl& source, const QString& target, qint64 maxBytes) {
   request.downloadPath = target;
   request.maxBytes = maxBytes;
   return ox::httpPerform(request).isSuccess();
+}
+
+// fetchInto through a hidden file beside the target, which takes the target's place only when `reads` takes its
+// bytes; otherwise the target stays as it was and the hidden file goes.
+bool fetchChecked(const QUrl& source, const QString& target, qint64 maxBytes, bool (*reads)(const QByteArray&)) {
+  const QFileInfo info(target);
+  const QString partial = info.dir().filePath(QStringLiteral(".%1.%2").arg(info.fileName()).arg(
+      QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+  if (!fetchInto(source, partial, maxBytes)) return false;  // leaves no file
+  bool taken = false;
+  {
+    const ox::MappedFile fetched(partial);
+    taken = fetched.status() == ox::MappedFile::Status::Mapped && reads(fetched.bytes());
+    if (!taken)
+      ox::log(QStringLiteral("%1 is not what it should be (%2 bytes): kept what was there")
+                  .arg(source.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery))
+                  .arg(fetched.size()));
+  }
+  taken = taken && std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) == 0;
+  if (!taken) QFile::remove(partial);
+  return taken;
+}
+
+// The trailer list the main application reads: a keyed archive whose "listS3" is a list of search hits.
+bool readsAsTrailerList(const QByteArray& bytes) {
+  const ox::KeyedUnarchiver archive(bytes);
+  return archive.isValid() && archive.decodeObject(QStringLiteral("listS3")).typeId() == QMetaType::QVariantList;
+}
+
+// The images a home backdrop list names, in order and each once: absolute http(s) URLs separated by commas. Empty
+// when the body is no such list (not UTF-8, or naming no image at all, as an empty answer or a web page).
+QList<QUrl> homeBackdropImages(const QByteArray& body) {
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  const QString text = utf8.decode(body);
+  if (utf8.hasError()) return {};
+  QList<QUrl> images;
+  QSet<QString> names;
+  for (const QString& piece : text.split(QLatin1Char(','))) {
+    const QUrl url = QUrl::fromEncoded(piece.trimmed().toUtf8(), QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative() || (url.scheme() != u"http" && url.scheme() != u"https")) continue;
+    const QString name = OXCoreLibrary::fileNameForURL(url);
+    if (name.isEmpty() || names.contains(name)) continue;
+    names.insert(name);
+    images << url;
+  }
+  return images;
 }
 
 QUrl sizeVariant(const QUrl& url, const QString& segment) {
@@ -69,40 +122,43 @@ void OXCoreLibrary::updateTrailers() {
   const QString path = library_->pathWithFolder(kTrailersFolder, kTrailersFile);
   if (path.isEmpty()) return;
   if (QFileInfo::exists(path) && library_->hoursFromLastUpdateTrailers() < 121) return;
-  fetchInto(QUrl(bucketURL(kTrailersFile)), path, OXDownloadBounds::kTrailerList);
-  // A fetch cut short by shutdown is no update: the next start fetches again.
-  if (!cancel_->isCancelled()) library_->trailersUpdated();
+  // Only a list that was stored is an update: anything else is fetched again at the next cycle. A fetch cut short
+  // by shutdown stores nothing, so the next start fetches again.
+  if (fetchChecked(QUrl(bucketURL(kTrailersFile)), path, OXDownloadBounds::kTrailerList, readsAsTrailerList))
+    library_->trailersUpdated();
 }
 
 void OXCoreLibrary::updateHomeBackdrops() {
   if (library_->hoursFromLastUpdateHomeBackdrops() < 25) return;
-  updateHomeBackdropsFromURL(QUrl(bucketURL(QStringLiteral("homeBackdropsMovies.txt"))),
-                             QStringLiteral("homeMoviesBackdrops"));
-  updateHomeBackdropsFromURL(QUrl(bucketURL(QStringLiteral("homeBackdropsShows.txt"))),
-                             QStringLiteral("homeShowsBackdrops"));
-  if (!cancel_->isCancelled()) library_->homeBackdropsUpdated();
+  const bool movies = updateHomeBackdropsFromURL(QUrl(bucketURL(QStringLiteral("homeBackdropsMovies.txt"))),
+                                                 QStringLiteral("homeMoviesBackdrops"));
+  const bool shows = updateHomeBackdropsFromURL(QUrl(bucketURL(QStringLiteral("homeBackdropsShows.txt"))),
+                                                QStringLiteral("homeShowsBackdrops"));
+  // A list that did not come is asked for again at the next cycle; the images already kept are not fetched again.
+  if (movies && shows && !cancel_->isCancelled()) library_->homeBackdropsUpdated();
 }
 
-void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QString& folderName) {
+bool OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QString& folderName) {
   const QString folder = library_->pathWithFolder(folderName, {});
-  if (folder.isEmpty()) return;
+  if (folder.isEmpty()) return false;
   ox::HttpRequest request;
   request.url = listURL;
   request.maxBytes = OXDownloadBounds::kBackdropList;
   const ox::HttpResponse response = ox::httpPerform(request);
   // No list, no comparison: the backdrops on disk stay what the home screen shows.
-  if (!response.isSuccess()) return;
-  QStringDecoder utf8(QStringDecoder::Utf8);
-  const QString text = utf8.decode(response.body);
-  if (utf8.hasError()) return;
+  if (!response.isSuccess()) return false;
+  const QList<QUrl> images = homeBackdropImages(response.body);
+  if (images.isEmpty()) {
+    ox::log(QStringLiteral("%1 names no image (%2 bytes): the home backdrops are kept")
+                .arg(listURL.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery))
+                .arg(response.body.size()));
+    return false;
+  }
 
   QSet<QString> keep;
   std::vector<std::shared_ptr<ox::Operation>> operations;
-  for (const QString& piece : text.split(QLatin1Char(','))) {
-    const QUrl url = QUrl::fromEncoded(piece.trimmed().toUtf8(), QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative()) continue;
+  for (const QUrl& url : images) {
     const QString name = fileNameForURL(url);
-    if (name.isEmpty() || keep.contains(name)) continue;
     keep.insert(name);
     const QString target = QDir(folder).filePath(name);
     const QUrl source = get1920ModeFromURL(url);
@@ -124,6 +180,7 @@ void OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
     if (!keep.contains(base.relativeFilePath(path))) stale << path;
   }
   for (const QString& path : stale) removeEntry(path);
+  return true;
 }
 
 void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target, qint64 maxBytes) {

@@ -1,5 +1,6 @@
 #include "scanner/OXOmbrixAPI.h"
 
+#include "core/OXDownloadBounds.h"
 #include "core/OXServiceHosts.h"
 
 #include <QDate>
@@ -134,6 +135,7 @@ std::optional<QVariant> getJSON(const QUrl& url, const QString& user = {}, const
     request.user = user;
     request.password = password;
   }
+  request.maxBytes = OXDownloadBounds::kCloudAnswer;
   const ox::HttpResponse response = ox::httpPerform(request);
   if (!response.transportOk) {
     ox::log(QStringLiteral("cloud request %1 failed: %2").arg(url.path(), response.error));
@@ -286,6 +288,7 @@ QVariant OXOmbrixAPI::sendSync(const QString& method, const OXOmbrixAPIForm& par
     request.user = email();
     request.password = token();
   }
+  request.maxBytes = OXDownloadBounds::kCloudAnswer;
   const ox::HttpResponse response = ox::httpPerform(request);
   if (!response.transportOk) {
     ox::log(QStringLiteral("cloud request %1 %2 failed: %3").arg(method, path, response.error));
@@ -369,6 +372,7 @@ void OXOmbrixAPI::sendAuthAsyncRequestType(const QString& method, const OXOmbrix
     request.body = multipartBody(parameters, &request.contentType);
   else if (isPut)
     request.form = parameters;
+  request.maxBytes = OXDownloadBounds::kCloudAnswer;
   asyncQueue().addOperationWithBlock([request, block, isGet, path] {
     const ox::HttpResponse response = ox::httpPerform(request);
     QVariant answer;

@@ -2,6 +2,7 @@
 
 #include <QThreadPool>
 
+#include "core/OXDownloadBounds.h"
 #include "core/OXEpisode.h"
 #include "core/OXFile.h"
 #include "core/OXMovie.h"
@@ -95,13 +96,16 @@ QUrl OXOmbrixAPIRequest::queueURL(const QString& queueName, const QString& messa
       OXServiceHosts::escapeComponent(message) + "&Version=" + kQueueVersion);
 }
 
-QVariant OXOmbrixAPIRequest::search(const QUrl& url) const {
+QVariant OXOmbrixAPIRequest::search(const QUrl& url, bool* refused) const {
+  if (refused) *refused = false;
   if (url.isEmpty()) return {};
   ox::HttpRequest request;
   request.url = url;
   request.connectTimeoutMs = searchTimeoutMs;
   request.totalTimeoutMs = searchTimeoutMs;
+  request.maxBytes = OXDownloadBounds::kSearchAnswer;
   const ox::HttpResponse response = ox::httpPerform(request);
+  if (refused) *refused = response.isRefusal();
   QVariant answer = ox::jsonObject(response.body);
   // An error answer reads only as the error it reports: hits in its body, taken as a real empty answer, would file a
   // file unknown for good.
@@ -118,20 +122,21 @@ QVariant OXOmbrixAPIRequest::requestFullText(const QString& query, qint32 type) 
   return requestFullText(query, type, 0);
 }
 
-QVariant OXOmbrixAPIRequest::requestFullText(const QString& query, qint32 type, quint64 start) const {
+QVariant OXOmbrixAPIRequest::requestFullText(const QString& query, qint32 type, quint64 start, bool* refused) const {
+  if (refused) *refused = false;
   if (typeLetter(type).isEmpty()) return {};
-  return search(fullTextURL(query, type, start));
+  return search(fullTextURL(query, type, start), refused);
 }
 
 QVariant OXOmbrixAPIRequest::requestHash(const QString&, qint32) const { return {}; }
 
 QVariant OXOmbrixAPIRequest::requestMoviesFullText(const QString& query) const { return requestFullText(query, 1, 0); }
 QVariant OXOmbrixAPIRequest::requestShowsFullText(const QString& query) const { return requestFullText(query, 2, 0); }
-QVariant OXOmbrixAPIRequest::requestMoviesFullText(const QString& query, quint64 start) const {
-  return requestFullText(query, 1, start);
+QVariant OXOmbrixAPIRequest::requestMoviesFullText(const QString& query, quint64 start, bool* refused) const {
+  return requestFullText(query, 1, start, refused);
 }
-QVariant OXOmbrixAPIRequest::requestShowsFullText(const QString& query, quint64 start) const {
-  return requestFullText(query, 2, start);
+QVariant OXOmbrixAPIRequest::requestShowsFullText(const QString& query, quint64 start, bool* refused) const {
+  return requestFullText(query, 2, start, refused);
 }
 
 QVariant OXOmbrixAPIRequest::requestEpisodeShowID(quint64 showId, quint64 season, quint64 episode) const {
@@ -172,6 +177,7 @@ void OXOmbrixAPIRequest::sendMessage(const QString& queueName, const QString& me
   messagePool().start([url] {
     ox::HttpRequest request;
     request.url = url;
+    request.maxBytes = OXDownloadBounds::kQueueAnswer;
     ox::httpPerform(request);  // the answer is not read; a lost message is not retried
   });
 }

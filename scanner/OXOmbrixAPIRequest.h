@@ -8,8 +8,10 @@
 
 // Requests to the cloud search domain (CloudSearch 2013-01-01) and the cloud message queues (SQS 2009-02-01).
 // A search is a synchronous GET whose JSON object answer comes back as a QVariantMap; anything else (transport
-// failure, time-out, a body that is not a JSON object) gives none (an invalid QVariant). The HTTP status is not
-// looked at: an error object is returned like any answer. A queue message is sent in the background, unanswered.
+// failure, time-out, an answer longer than a page of hits can be, a body that is not a JSON object) gives none (an
+// invalid QVariant), and so does an error status unless its body is an error object. A search that takes `refused`
+// sets it when the service refused the request for good (HttpResponse::isRefusal: asking again cannot change the
+// answer). A queue message is sent in the background, unanswered.
 class OXOmbrixAPIRequest {
  public:
   // Connect and total time-out of a search request.
@@ -18,13 +20,13 @@ class OXOmbrixAPIRequest {
   QVariant requestMoviesID(const QString& documentId) const;
   QVariant requestEpisodeID(const QString& documentId) const;
   QVariant requestFullText(const QString& query, qint32 type) const;
-  QVariant requestFullText(const QString& query, qint32 type, quint64 start) const;
+  QVariant requestFullText(const QString& query, qint32 type, quint64 start, bool* refused = nullptr) const;
   // No hash look-up exists at the service: always none, without a request.
   QVariant requestHash(const QString& hash, qint32 type) const;
   QVariant requestMoviesFullText(const QString& query) const;
   QVariant requestShowsFullText(const QString& query) const;
-  QVariant requestMoviesFullText(const QString& query, quint64 start) const;
-  QVariant requestShowsFullText(const QString& query, quint64 start) const;
+  QVariant requestMoviesFullText(const QString& query, quint64 start, bool* refused = nullptr) const;
+  QVariant requestShowsFullText(const QString& query, quint64 start, bool* refused = nullptr) const;
   QVariant requestEpisodeShowID(quint64 showId, quint64 season, quint64 episode) const;
   QVariant requestMoviesHash(const QString& hash) const;
   QVariant requestEpisodeHash(const QString& hash) const;
@@ -53,5 +55,5 @@ class OXOmbrixAPIRequest {
   static QUrl queueURL(const QString& queueName, const QString& message);
 
  private:
-  QVariant search(const QUrl& url) const;
+  QVariant search(const QUrl& url, bool* refused = nullptr) const;
 };

@@ -7,12 +7,13 @@
 
 namespace {
 
-// Records built from the hits of an answer, in the service's order; refused hits are skipped.
+// Records built from the hits of an answer, in the service's order; refused hits are skipped. A request the service
+// refused for good finds nothing, as an empty answer does.
 template <class Record>
-QList<std::shared_ptr<Record>> recordsFromAnswer(const QVariant& answer, bool* unanswered) {
+QList<std::shared_ptr<Record>> recordsFromAnswer(const QVariant& answer, bool refused, bool* unanswered) {
   QList<std::shared_ptr<Record>> out;
   const auto hits = OXOmbrixOSXAPI::checkIntegrityResultAndGetHits(answer);
-  if (unanswered) *unanswered = !hits;
+  if (unanswered) *unanswered = !hits && !refused;
   if (!hits) return out;
   for (const QVariant& hit : *hits)
     if (auto record = Record::initWithDictionary(hit.toMap())) out << record;
@@ -53,12 +54,16 @@ std::optional<QVariantList> OXOmbrixOSXAPI::checkIntegrityResultAndGetHits(const
 
 OXOmbrixOSXAPI::MovieList OXOmbrixOSXAPI::searchMovieFullTextAndStart(const QString& query, quint64 start,
                                                                       bool* unanswered) const {
-  return sortMovieContents(recordsFromAnswer<OXMovie>(request_.requestMoviesFullText(query, start), unanswered));
+  bool refused = false;
+  const QVariant answer = request_.requestMoviesFullText(query, start, &refused);
+  return sortMovieContents(recordsFromAnswer<OXMovie>(answer, refused, unanswered));
 }
 
 OXOmbrixOSXAPI::ShowList OXOmbrixOSXAPI::searchShowFullText(const QString& query, quint64 start,
                                                             bool* unanswered) const {
-  return sortShowContents(recordsFromAnswer<OXShow>(request_.requestShowsFullText(query, start), unanswered));
+  bool refused = false;
+  const QVariant answer = request_.requestShowsFullText(query, start, &refused);
+  return sortShowContents(recordsFromAnswer<OXShow>(answer, refused, unanswered));
 }
 
 std::shared_ptr<OXMovie> OXOmbrixOSXAPI::searchMovieFullTextAndYear(const QString& query, quint64 year,

@@ -31,7 +31,8 @@ class OXOmbrixOSXAPI {
 
   // Ranked candidates (at most 20 from `start`); empty when the service answers nothing usable. `unanswered`, when
   // given, tells an empty answer from none: it is set when the service did not answer (a transport failure, a
-  // time-out, an error or malformed answer), which says nothing about whether a match exists.
+  // time-out, an error or malformed answer), which says nothing about whether a match exists. A request refused for
+  // good (a 400, 404 or 422: asking again gets the same) is an answer that finds nothing.
   MovieList searchMovieFullTextAndStart(const QString& query, quint64 start, bool* unanswered = nullptr) const;
   // The best-ranked movie of that year, else the best-ranked one; year 0 takes the best-ranked one.
   std::shared_ptr<OXMovie> searchMovieFullTextAndYear(const QString& query, quint64 year,

@@ -1,5 +1,6 @@
 #include "scanner/OXScanRoot.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "platform/foundation/HttpClient.h"
@@ -57,8 +58,9 @@ bool OXScanRoot::searchHash() { return false; }
 bool OXScanRoot::searchFullText() {
   for (quint64 dropped = 0; dropped <= 1; ++dropped) {
     const QString query = file_->queryDeletingLastWords(dropped);
-    // A title that is empty (or too short to lose a word) is not searched.
-    if (query.isEmpty()) return false;
+    // A title with nothing a search can match (empty, marks alone, or too short to lose a word) is not searched: the
+    // service would only refuse it, and the file is simply not recognised.
+    if (!std::any_of(query.cbegin(), query.cend(), [](QChar c) { return c.isLetterOrNumber(); })) return false;
     ox::CodingPtr hit;
     if (contentType_ == OXFile::kTypeEpisode)
       hit = searchEpisodeAndShowFullText(query);

@@ -9,9 +9,10 @@
 // Identifies one video file: a movie when it was found under a movie folder (type 1), a show and an episode when
 // under a TV-show folder (type 3). What it finds goes into the library and to the delegate; an unidentified movie
 // goes to the unknown movie list, an unidentified episode to the re-search list (settled by OXScanEpisodesUnknown).
-// Only a real empty answer leaves a file unidentified: when a service does not answer (a transport failure, a
-// time-out, an error answer) the file is filed nowhere, so the next cycle, which takes every file not listed yet,
-// tries it again. One object per file and per thread; the library (with its show cache) is the only state shared
+// Only a real answer leaves a file unidentified (an empty one, a refusal no retry can change, or a title with nothing
+// to search): when a service does not answer (a transport failure, a time-out, an error answer, a status asking to
+// be asked later) the file is filed nowhere, so the next cycle, which takes every file not listed yet, tries it
+// again. One object per file and per thread; the library (with its show cache) is the only state shared
 // between files.
 class OXScanRoot {
  public:

@@ -46,7 +46,7 @@ TVDbClient& TVDbClient::sharedInstance() {
 
 QVariant TVDbClient::requestURL(const QString& path) const { return requestURL(path, nullptr); }
 
-QVariant TVDbClient::requestURL(const QString& path, bool* answered) const {
+QVariant TVDbClient::requestURL(const QString& path, bool* answered, qint64 maxBytes) const {
   if (answered) *answered = false;
   const QUrl url = OXServiceHosts::urlFromEscapedText(tvdbBase().toUtf8() + "/api/" + path.toUtf8());
   if (url.isEmpty()) return {};
@@ -54,10 +54,11 @@ QVariant TVDbClient::requestURL(const QString& path, bool* answered) const {
   request.url = url;
   request.connectTimeoutMs = 10000;
   request.totalTimeoutMs = timeoutMs();
+  request.maxBytes = maxBytes;
   const ox::HttpResponse response = ox::httpPerform(request);
   if (!response.transportOk) return {};
   QVariant answer = XMLReader::dictionaryForXMLData(response.body);
-  if (answered) *answered = answer.isValid() && (response.isSuccess() || response.status == 404);
+  if (answered) *answered = response.isRefusal() || (answer.isValid() && response.isSuccess());
   return answer;
 }
 
@@ -136,7 +137,8 @@ QString TVDbEpisode::episodeUrlByShowId(qint64 showId, qint64 seasonNumber, qint
 }
 
 std::shared_ptr<TVDbEpisode> TVDbEpisode::findById(qint64 episodeId) {
-  const QVariant answer = TVDbClient::sharedInstance().requestURL(episodeUrl(episodeId));
+  const QVariant answer =
+      TVDbClient::sharedInstance().requestURL(episodeUrl(episodeId), nullptr, OXDownloadBounds::kEpisodeRecord);
   const QVariant episode = retrieveForPath(answer, QStringLiteral("Data.Episode"));
   return episode.isValid() ? initWithDictionary(episode) : nullptr;
 }
@@ -144,8 +146,8 @@ std::shared_ptr<TVDbEpisode> TVDbEpisode::findById(qint64 episodeId) {
 std::shared_ptr<TVDbEpisode> TVDbEpisode::findByShowId(qint64 showId, qint64 seasonNumber, qint64 episodeNumber,
                                                        bool* unanswered) {
   bool answered = false;
-  const QVariant answer =
-      TVDbClient::sharedInstance().requestURL(episodeUrlByShowId(showId, seasonNumber, episodeNumber), &answered);
+  const QVariant answer = TVDbClient::sharedInstance().requestURL(
+      episodeUrlByShowId(showId, seasonNumber, episodeNumber), &answered, OXDownloadBounds::kEpisodeRecord);
   if (unanswered) *unanswered = !answered;
   const QVariant episode = retrieveForPath(answer, QStringLiteral("Data.Episode"));
   return episode.isValid() ? initWithDictionary(episode) : nullptr;

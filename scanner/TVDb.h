@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 
+#include "core/OXDownloadBounds.h"
+
 // A small client of TheTVDB's XML API. Every request is a synchronous GET (connect time-out 10 s, total time-out
 // timeoutMs) whose XML answer is read with XMLReader and looked up by dotted paths. A value whose element is absent
 // or empty reads as none: a null text, 0, an empty list or an invalid date.
@@ -32,9 +34,11 @@ class TVDbClient {
   // The answer to "http://(host)/api/" followed by the path as given, as nested dictionaries; none when the request
   // failed or the answer is not well-formed XML. The HTTP status is not looked at.
   QVariant requestURL(const QString& path) const;
-  // The same, telling in `answered` whether TheTVDB answered at all: a transport failure, a time-out, an error
-  // status (other than 404, its "no such record") or a body that is not XML is no answer.
-  QVariant requestURL(const QString& path, bool* answered) const;
+  // The same, telling in `answered` whether TheTVDB answered at all: a transport failure, a time-out, an answer longer
+  // than `maxBytes`, a status that may change (408, 429, 5xx, ...) or a 2xx body that is not XML is no answer; a
+  // refusal (404, its "no such record", 400, 422, ...) is one whatever its body.
+  QVariant requestURL(const QString& path, bool* answered,
+                      qint64 maxBytes = OXDownloadBounds::kSeriesRecord) const;
 
   QString apiKey() const;
   void setApiKey(const QString& key);

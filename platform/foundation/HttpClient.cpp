@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -12,7 +13,8 @@ namespace ox {
 
 namespace {
 
-constexpr qint64 kMaxBodyBytes = qint64(256) << 20;
+// For callers that do not say what their answer can be.
+constexpr qint64 kMaxBodyBytes = qint64(16) << 20;
 
 thread_local std::shared_ptr<const HttpCancel> t_scopeCancel;
 
@@ -142,6 +144,11 @@ QByteArray HttpResponse::header(const QByteArray& name) const {
   for (const auto& [key, value] : headers)
     if (key.compare(name, Qt::CaseInsensitive) == 0) return value;
   return {};
+}
+
+bool HttpResponse::isRefusal() const {
+  static constexpr int kFinal[] = {400, 404, 405, 406, 410, 411, 413, 414, 415, 422};
+  return transportOk && std::find(std::begin(kFinal), std::end(kFinal), status) != std::end(kFinal);
 }
 
 void httpGlobalInit() {

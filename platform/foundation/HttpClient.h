@@ -72,8 +72,8 @@ struct HttpRequest {
   // lands in HttpResponse::body as usual.
   QString downloadPath;
   CachePolicy cachePolicy = CachePolicy::UseProtocolCachePolicy;
-  // The most bytes the answer may have once decoded, in memory or on disk; zero or less means 256 MiB. A longer
-  // answer fails the transfer and a download leaves no file.
+  // The most bytes the answer may have once decoded, in memory or on disk: what an answer of its kind can be. Zero or
+  // less means 16 MiB. The transfer ends as soon as the answer passes it and fails; a download leaves no file.
   qint64 maxBytes = 0;
   std::shared_ptr<const HttpCancel> cancel;
 
@@ -88,6 +88,9 @@ struct HttpResponse {
   QString error;  // why the transfer failed; empty when transportOk
   bool cancelled = false;  // the request's cancel token ended it
   bool isSuccess() const { return transportOk && status >= 200 && status < 300; }
+  // A 4xx that asking again cannot change: the request is malformed or names nothing (400, 404, 405, 406, 410, 411,
+  // 413, 414, 415, 422). Time-outs, 408, 429, 5xx and the statuses that credentials or a proxy may change are not.
+  bool isRefusal() const;
   QByteArray header(const QByteArray& name) const;  // case-insensitive, first match; empty when absent
 };
 

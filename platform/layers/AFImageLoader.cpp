@@ -18,9 +18,10 @@ bool looksLikeImage(const QByteArray& data) {
 
 AFImageLoader::AFImageLoader() : m_queue(-1) {}
 
-HttpRequest AFImageLoader::imageRequest(const QUrl& url) {
+HttpRequest AFImageLoader::imageRequest(const QUrl& url, qint64 maxBytes) {
   HttpRequest request;
   request.url = url;
+  request.maxBytes = maxBytes;
   request.headers.append(qMakePair(QByteArray("Accept"), QByteArray("image/*")));
   return request;
 }

@@ -37,8 +37,9 @@ class AFImageLoader {
   OperationQueue& queue() { return m_queue; }
   AFImageCache& cache() { return m_cache; }
 
-  // A GET for the URL that asks for pictures ("Accept: image/*"); the client keeps no cookies.
-  static HttpRequest imageRequest(const QUrl& url);
+  // A GET for the URL that asks for pictures ("Accept: image/*"); the client keeps no cookies. `maxBytes` is what a
+  // picture of the caller's kind can be (zero: the client's own bound).
+  static HttpRequest imageRequest(const QUrl& url, qint64 maxBytes = 0);
 
   // Replaces the object's pending load, then: a cached picture shows at once (or goes to `success`) and nothing is
   // sent; otherwise the placeholder, when there is one, shows until the download has been decoded on the queue. What

@@ -6,14 +6,17 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 #include <thread>
 
 #include "core/OXLibrary.h"
 #include "helper/OXContentListViewController.h"
 #include "helper/OXPanelListControllerDelegate.h"
+#include "platform/ui/NSImageView_AFNetworking.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewTag.h"
 #include "tests/helper/HelperTestSupport.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
 
 using helpertest::episodeRecord;
@@ -221,4 +224,31 @@ TEST_F(ContentList, ScrollingEndToEndKeepsOnlyTheRowsInSightAliveEachShowingItsO
   EXPECT_EQ(button->text(), "Identify Movie");
   EXPECT_EQ(button->width(), 94);
   EXPECT_EQ(list.cellForKey("tt0"), table->viewAtRow(3));
+}
+
+// The bucket answers every thumbnail with 2 GiB of zeros gzip-compressed on the way: each download ends at what a
+// thumbnail can be, so rows waiting on such a bucket hold little memory and show nothing.
+TEST_F(ContentList, ThumbnailsThatNeverEndAreCutShortAtWhatAThumbnailCanBe) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.clear());
+  ASSERT_TRUE(standIn
+                  .command({{"cmd", "fault"}, {"service", "bucket"}, {"kind", "flood"}, {"count", -1},
+                            {"path", "/w75/"}, {"bytes", qint64(2) << 30}, {"encoding", "gzip"}})
+                  .value("ok")
+                  .toBool());
+  std::vector<std::unique_ptr<QLabel>> views;
+  for (int i = 0; i < 4; ++i) {
+    views.push_back(std::make_unique<QLabel>());
+    OXContentListViewController::loadPoster(
+        views.back().get(), QUrl(standIn.baseUrl("bucket") + QStringLiteral("/images/original/poster_tt%1.png").arg(i)));
+  }
+  const auto ended = [&] {
+    return std::all_of(views.begin(), views.end(), [](const auto& v) { return !ox::af_imageRequestOperation(v.get()); });
+  };
+  EXPECT_TRUE(oxtest::spinUntil(ended, 60000));
+  EXPECT_EQ(standIn.requests("bucket").size(), 4);
+  const qint64 peak = oxtest::peakResidentBytes();
+  EXPECT_LT(peak, qint64(300) << 20) << peak / (1 << 20) << " MB";
+  for (const auto& view : views) EXPECT_TRUE(view->pixmap().isNull());
+  standIn.clear();
 }

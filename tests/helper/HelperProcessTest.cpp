@@ -139,6 +139,55 @@ TEST_F(Program, OutlivesTheReaderOfItsLog) {
   EXPECT_EQ(first->exitCode(), 0);  // the helper's own status: 141 had a log line's SIGPIPE ended it
 }
 
+// Each service in turn answers every request with 2 GiB of zeros gzip-compressed on the way (a few MiB on the wire,
+// so a small transfer decodes to the full size). The helper ends each answer at what its kind can be, runs its first
+// cycle through, and its resident memory stays far below what one such answer would take.
+TEST_F(Program, AGzipFloodFromAnyServiceKeepsItsMemoryUnder300MB) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  const QString movies = home.filePath("videos/Movies"), shows = home.filePath("videos/TV/Lantern Street");
+  QDir().mkpath(movies);
+  QDir().mkpath(shows);
+  for (const char* title : {"The.Glass.Harbour.1998", "Copper Lanterns (2004)", "Salt & Pepper 2011",
+                           "Midnight.Orchard.1987", "The Paper Comet 2001", "Harbour Lights 1971"})
+    ASSERT_TRUE(QFile(movies + "/" + title + ".mkv").open(QIODevice::WriteOnly));
+  for (const char* code : {"S01E01", "S01E02", "S01E03", "S01E04", "S02E01", "S02E02"})
+    ASSERT_TRUE(QFile(shows + "/Lantern.Street." + QString::fromUtf8(code) + ".mkv").open(QIODevice::WriteOnly));
+  {
+    auto library = storedLibrary();
+    library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+    library->rootList()->addURLs({QUrl::fromLocalFile(home.filePath("videos/TV/"))}, 3);
+    ASSERT_TRUE(library->saveLibrary());
+  }
+  QFile stored(libraryFile());
+  ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+  const QByteArray fresh = stored.readAll();
+  stored.close();
+
+  for (const QString service : {"search", "tvdb", "bucket"}) {
+    SCOPED_TRACE(service.toStdString());
+    ASSERT_TRUE(standIn.clear());
+    ASSERT_TRUE(standIn
+                    .command({{"cmd", "fault"}, {"service", service}, {"kind", "flood"}, {"count", -1},
+                              {"bytes", qint64(2) << 30}, {"encoding", "gzip"}})
+                    .value("ok")
+                    .toBool());
+    ASSERT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(fresh) == fresh.size());  // every file new again
+    stored.close();
+    first = start();
+    QByteArray log;
+    const bool cycled = oxtest::spinUntil(
+        [&] { return (log += first->readAllStandardError()).contains("library updated"); }, 60000);
+    const qint64 peak = oxtest::peakResidentBytes(first->processId());
+    EXPECT_GE(standIn.requests(service).size(), 3);
+    EXPECT_TRUE(cycled);
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, qint64(300) << 20) << peak / (1 << 20) << " MB";
+    ::kill(pid_t(first->processId()), SIGTERM);
+    ASSERT_TRUE(first->waitForFinished(20000));
+  }
+  standIn.clear();
+}
+
 // Five catalogue titles, then 195 files whose searches the stand-in stalls, and a movie already known whose poster
 // download stalls too. The helper asked to quit ends at once and keeps the five.
 TEST_F(Program, QuittingDuringAStalledScanEndsWithinTwoSecondsAndKeepsWhatWasIdentified) {

@@ -63,8 +63,26 @@ class Identification : public ::testing::Test {
     ASSERT_TRUE(dir.isValid());
     library = OXLibrary::libraryWithSupportFolder(dir.filePath("support"));
     recorder = std::make_shared<Recorder>();
+    stopsToken = ox::NotificationCenter::defaultCenter().addObserver(
+        OXCoreLibrary::kStopScanningState, nullptr, [this](const ox::Notification&) { ++stops; });
   }
+  void TearDown() override { ox::NotificationCenter::defaultCenter().removeObserver(stopsToken); }
   static oxtest::StandIn& standIn() { return oxtest::StandIn::shared(); }
+
+  // An engine over the folders "Movies" and "TV", with neither the daily pass nor the streamer refresh due.
+  std::unique_ptr<OXCoreLibrary> engineOverFolders() {
+    ox::UserDefaults::setValue("lastHashScanTimestamp", QDateTime::currentDateTimeUtc());
+    library->setLastStreamersUpdate(QDateTime::currentDateTimeUtc());
+    EXPECT_TRUE(library->rootList()->addURLs({QUrl::fromLocalFile(dir.filePath("Movies"))}, 1));
+    EXPECT_TRUE(library->rootList()->addURLs({QUrl::fromLocalFile(dir.filePath("TV"))}, 3));
+    return std::make_unique<OXCoreLibrary>(library, false);
+  }
+  // One cycle of the engine, to its end-of-cycle save.
+  void cycle(OXCoreLibrary& engine) {
+    const int before = stops;
+    engine.updateLibrary();
+    ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating() && stops > before; }, 30000));
+  }
 
   // A sparse video file of 4 MiB and a little more, large enough to be sampled.
   QString video(const QString& relative) {
@@ -126,6 +144,8 @@ class Identification : public ::testing::Test {
   QTemporaryDir dir;
   std::shared_ptr<OXLibrary> library;
   std::shared_ptr<Recorder> recorder;
+  std::atomic<int> stops{0};
+  ox::NotificationCenter::Token stopsToken = 0;
 };
 
 std::shared_ptr<OXShow> showWithID(quint64 id) {
@@ -405,20 +425,7 @@ TEST_F(Identification, FilesMetDuringAnOutageAreIdentifiedAtTheNextCycle) {
                            "Movies/Nobody.Knows.This.Film.2003.mkv"};
   const QString episode = "TV/Lantern Street/Lantern.Street.S01E02.mkv";
   for (const QString& relative : movies + QStringList{episode}) video(relative);
-  ox::UserDefaults::setValue("lastHashScanTimestamp", QDateTime::currentDateTimeUtc());
-  library->setLastStreamersUpdate(QDateTime::currentDateTimeUtc());
-  ASSERT_TRUE(library->rootList()->addURLs({QUrl::fromLocalFile(dir.filePath("Movies"))}, 1));
-  ASSERT_TRUE(library->rootList()->addURLs({QUrl::fromLocalFile(dir.filePath("TV"))}, 3));
-  OXCoreLibrary engine(library, false);
-  std::atomic<int> stops{0};
-  auto& centre = ox::NotificationCenter::defaultCenter();
-  const auto token =
-      centre.addObserver(OXCoreLibrary::kStopScanningState, nullptr, [&](const ox::Notification&) { ++stops; });
-  const auto cycle = [&] {
-    const int before = stops;
-    engine.updateLibrary();
-    ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating() && stops > before; }, 30000));
-  };
+  const auto engine = engineOverFolders();
   const auto listed = [&] {
     return QStringLiteral("%1 movies, %2 episodes, %3 unknown")
         .arg(library->movieList().size())
@@ -433,21 +440,66 @@ TEST_F(Identification, FilesMetDuringAnOutageAreIdentifiedAtTheNextCycle) {
                             {"body", R"({"hits": {"found": 0, "start": 0, "hit": []}})"}})
                   .value("ok")
                   .toBool());
-  cycle();
+  cycle(*engine);
   EXPECT_EQ(listed().toStdString(), "0 movies, 0 episodes, 0 unknown");
   standIn().clear();
   ASSERT_TRUE(standIn().fault("search", "500"));
-  cycle();
+  cycle(*engine);
   EXPECT_EQ(listed().toStdString(), "0 movies, 0 episodes, 0 unknown");
   standIn().clear();
   ASSERT_TRUE(standIn().fault("tvdb", "close"));
-  cycle();
+  cycle(*engine);
   EXPECT_EQ(listed().toStdString(), "2 movies, 0 episodes, 1 unknown");
   standIn().clear();
-  cycle();
+  cycle(*engine);
   ::testing::internal::GetCapturedStderr();
-  centre.removeObserver(token);
   EXPECT_EQ(listed().toStdString(), "2 movies, 1 episodes, 1 unknown");
   ASSERT_EQ(library->unknownMovieList().size(), 1);
   EXPECT_EQ(library->unknownMovieList().first()->filePath(), dir.filePath(movies[2]));
+}
+
+// A title with nothing to search is not searched, a title the service refuses for good (stop words alone, a 404, a
+// 422) finds nothing: after one cycle all of them are listed as not recognised. A service that asks to be asked later
+// (408, 429) has answered nothing, and the next cycle searches that file again.
+TEST_F(Identification, TitlesThatCannotBeFoundAreNotRecognisedAfterOneCycle) {
+  const QStringList unknown{"Movies/a.mkv", QStringLiteral("Movies/\u0001.mkv"), "Movies/Gone Film.mkv",
+                            "Movies/Malformed Film.mkv", "TV/The.S01E01.mkv"};
+  const QStringList later{"Movies/Throttled Film.mkv", "Movies/Slow Film.mkv"};
+  for (const QString& relative : unknown + later) video(relative);
+  const auto answer = [](int status, const QString& path) {
+    return standIn()
+        .command({{"cmd", "fault"}, {"service", "search"}, {"kind", "answer"}, {"status", status}, {"count", -1},
+                  {"path", path}, {"body", "<html>no</html>"}, {"contentType", "text/html"}})
+        .value("ok")
+        .toBool();
+  };
+  ASSERT_TRUE(answer(404, "gone"));
+  ASSERT_TRUE(answer(422, "malformed"));
+  ASSERT_TRUE(answer(429, "throttled"));
+  ASSERT_TRUE(answer(408, "slow"));
+  const auto engine = engineOverFolders();
+  engine->setDelegate(recorder);
+  const auto listed = [&] {
+    QStringList paths;
+    for (const auto& file : library->unknownMovieList() + library->unknownEpisodeList())
+      paths << QDir(dir.path()).relativeFilePath(file->filePath());
+    paths.sort();
+    return paths;
+  };
+
+  ::testing::internal::CaptureStderr();
+  cycle(*engine);
+  QStringList expected = unknown;
+  expected.sort();
+  EXPECT_EQ(listed(), expected);
+  EXPECT_EQ(recorder->texts().filter("unknown ").size(), unknown.size());
+  EXPECT_TRUE(queries("search").filter("q=%01").isEmpty());  // nothing to search, nothing sent
+
+  standIn().clear();
+  cycle(*engine);
+  ::testing::internal::GetCapturedStderr();
+  expected = unknown + later;
+  expected.sort();
+  EXPECT_EQ(listed(), expected);
+  EXPECT_EQ(queries("search").size(), 2 * later.size());  // the two waiting files alone, each title and a word less
 }

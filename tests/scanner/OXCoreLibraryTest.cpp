@@ -14,6 +14,7 @@
 
 #include "platform/foundation/FileName.h"
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/system/PowerAssertion.h"
 #include "scanner/OXCoreLibrary.h"
@@ -217,7 +218,7 @@ TEST_F(CoreLibrary, ErrorAnswersNeverReplaceFilesAndUnsafeNamesAreNotFetched) {
   engine.updateTrailers();
   engine.updateHomeBackdrops();
   EXPECT_EQ(readFile(trailers), "good list");
-  EXPECT_EQ(library->hoursFromLastUpdateTrailers(), 0u);  // stamped although the fetch failed
+  EXPECT_GT(library->hoursFromLastUpdateTrailers(), 120u);  // a failed fetch is no update: the next cycle tries again
   EXPECT_EQ(readFile(kept), "backdrop");                  // no list, nothing deleted
 
   const QString bucket = standIn().baseUrl("bucket");
@@ -270,6 +271,46 @@ TEST_F(CoreLibrary, AnswersLargerThanTheirKindCanBeLeaveNoFile) {
   EXPECT_TRUE(QDir(file("soundtrack.preview")).isEmpty());
   EXPECT_EQ(QDir(file("homeMoviesBackdrops")).entryList(QDir::Files), QStringList{"kept.jpg"});
   EXPECT_EQ(bucketPaths().filter("poster_tt1").size(), 1);
+}
+
+// A captive portal answers every request with a page of its own, then the bucket answers empty: neither is a trailer
+// list nor a backdrop list, so the list and every backdrop stay and nothing is stamped; with the bucket back, the
+// next try takes both lists.
+TEST_F(CoreLibrary, APortalPageOrAnEmptyAnswerChangesNothingAndIsFetchedAgain) {
+  OXCoreLibrary engine(library, false, {});
+  const QString trailers = file("Trailers/trailers_en.ox");
+  const QByteArray list = ox::archivedDataWithRootObject(QVariantList{QVariantMap{{"id", "tt1"}}}, "listS3");
+  ASSERT_TRUE(writeFile(trailers, list));
+  const QStringList backdrops{file("homeMoviesBackdrops/kept.jpg"), file("homeShowsBackdrops/kept.jpg")};
+  for (const QString& path : backdrops) ASSERT_TRUE(writeFile(path, "backdrop"));
+  const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-200 * 3600);
+  library->setLastTrailersUpdate(old);
+  library->setLastHomeBackdropUpdate(old);
+
+  const QList<QPair<QByteArray, QString>> junk{
+      {"<html><body><a href=\"http://portal.example/login\">Sign in</a>, then browse.</body></html>", "text/html"},
+      {"", "application/octet-stream"}};
+  for (const auto& [body, type] : junk) {
+    ASSERT_TRUE(standIn().answer("bucket", 200, body, -1, {}, type));
+    engine.updateTrailers();
+    engine.updateHomeBackdrops();
+    EXPECT_EQ(readFile(trailers), list) << type.toStdString();
+    EXPECT_EQ(QDir(file("Trailers")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"trailers_en.ox"});
+    for (const QString& path : backdrops) EXPECT_EQ(readFile(path), "backdrop") << type.toStdString();
+    EXPECT_GT(library->hoursFromLastUpdateTrailers(), 120u);
+    EXPECT_GT(library->hoursFromLastUpdateHomeBackdrops(), 24u);
+    EXPECT_EQ(bucketPaths().size(), 3);
+    standIn().clear();
+  }
+
+  engine.updateTrailers();
+  engine.updateHomeBackdrops();
+  EXPECT_GT(ox::unarchiveRootObject(readFile(trailers), "listS3").toList().size(), 1);
+  EXPECT_EQ(library->hoursFromLastUpdateTrailers(), 0u);
+  EXPECT_EQ(library->hoursFromLastUpdateHomeBackdrops(), 0u);
+  for (const QString& path : backdrops) EXPECT_FALSE(QFileInfo::exists(path));  // the lists do not name it
+  EXPECT_EQ(QDir(file("homeMoviesBackdrops")).entryList(QDir::Files).size(), 10);
 }
 
 TEST_F(CoreLibrary, AgesAtTheirEdges) {

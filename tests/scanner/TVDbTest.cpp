@@ -84,10 +84,19 @@ TEST_F(TVDb, MissingAndBrokenAnswersGiveNone) {
   EXPECT_FALSE(TVDbEpisode::findByShowId(812, 1, 3));
   TVDbClient::sharedInstance().setApiKey("4C7A19E2B05D83F6");
 
+  bool unanswered = false;
   for (const char* kind : {"500", "garbage"}) {
     standIn().clear();
     ASSERT_TRUE(standIn().fault("tvdb", kind, 1));
-    EXPECT_FALSE(TVDbEpisode::findByShowId(812, 1, 3)) << kind;
+    EXPECT_FALSE(TVDbEpisode::findByShowId(812, 1, 3, &unanswered)) << kind;
+    EXPECT_TRUE(unanswered) << kind;
+  }
+  // A refusal is TheTVDB's answer whatever its body; a status asking to be asked later is none.
+  for (const int status : {404, 400, 429, 408}) {
+    standIn().clear();
+    ASSERT_TRUE(standIn().answer("tvdb", status, "<html>no</html>", 1, {}, "text/html"));
+    EXPECT_FALSE(TVDbEpisode::findByShowId(812, 1, 3, &unanswered)) << status;
+    EXPECT_EQ(unanswered, status == 429 || status == 408) << status;
   }
   standIn().clear();
   standIn().answer("tvdb", 200, "<Data><Episode><id>11</id></Episode><Episode><id>12</id></Episode></Data>", 1, {},

@@ -447,7 +447,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         try:
             for start in range(0, size, len(zeros)):
                 block = zeros[:min(len(zeros), size - start)]
-                self.wfile.write(packer.compress(block) if packer else block)
+                # Flushed block by block, so a client that has hung up is noticed at once, not after the whole size.
+                self.wfile.write(packer.compress(block) + packer.flush(zlib.Z_SYNC_FLUSH) if packer else block)
             if packer:
                 self.wfile.write(packer.flush())
         except (BrokenPipeError, ConnectionResetError):
@@ -488,6 +489,9 @@ def parse_multipart(ctype, body):
 # ---------------------------------------------------------------------------------------------------------------------
 # Cloud search (CloudSearch 2013-01-01)
 
+STOP_WORDS = {"a", "an", "the", "of", "and"}
+
+
 def search_error(h, message):
     h.json(400, {"error": {"rid": "standin", "message": message}, "message": message})
 
@@ -520,7 +524,8 @@ def route_search(h):
                 scored.append((doc_id, f, 1.0))
     elif h.q.get("q.parser", "simple") == "simple":
         terms = tokens(q)
-        if not terms:
+        # As the index's analysis drops stop words, a query of nothing else is as empty as no query.
+        if not [t for t in terms if t not in STOP_WORDS]:
             return search_error(h, "Syntax error in query: " + q)
         for doc_id, f in docs:
             words = tokens(f.get("title", "")) + [f.get("code", "")]

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -89,6 +90,14 @@ bool startProcess(std::unique_ptr<QProcess>& process, const QString& program, co
   launch();
 #endif
   return started;
+}
+
+qint64 peakResidentBytes(qint64 pid) {
+  QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+  return 0;
 }
 
 }  // namespace oxtest

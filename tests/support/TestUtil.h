@@ -26,6 +26,9 @@ int runPython(const QString& script, const QStringList& args, QByteArray* out = 
 // test executables do (their defaults live in test_main.cpp), since Qt's own locking is not instrumented.
 QProcessEnvironment programEnvironment();
 
+// The most memory the process (0: this one) has held resident so far, in bytes (its VmHWM); 0 when unknown.
+qint64 peakResidentBytes(qint64 pid = 0);
+
 // Makes `process` and starts `program` in it, in `environment` when one is given; answers whether it started.
 // Under ThreadSanitizer the spawn runs on a throw-away thread (see StandIn), and the process object comes back to
 // the calling thread.
