@@ -90,7 +90,8 @@ QMap<QString, QString> desktopEntry(const QString& path) {
   return keys;
 }
 
-// The tree without peerflix, whose thousands of files only the test of the whole tree copies.
+// The tree without peerflix, whose thousands of files only the test of the whole tree copies, stripped as the README
+// installs it.
 class Installed : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -98,8 +99,8 @@ class Installed : public ::testing::Test {
     ASSERT_EQ(install("Unspecified"), 0);
   }
   int install(const QString& component) {
-    const Outcome r = run(QStringLiteral(OX_CMAKE_COMMAND),
-                          {"--install", kBuild, "--prefix", prefix.path(), "--component", component});
+    const Outcome r = run(QStringLiteral(OX_CMAKE_COMMAND), {"--install", kBuild, "--prefix", prefix.path(),
+                                                              "--component", component, "--strip"});
     EXPECT_EQ(r.code, 0) << qPrintable(r.out);
     return r.code;
   }
@@ -126,6 +127,23 @@ TEST_F(Installed, BothProgramsTheirEntriesAndIconsAndNothingElseLandUnderThePref
     ASSERT_EQ(elf.code, 0) << qPrintable(elf.out);
     EXPECT_FALSE(elf.out.contains(kBuild)) << qPrintable(elf.out);
     EXPECT_FALSE(elf.out.contains(QStringLiteral(OX_SOURCE_DIR))) << qPrintable(elf.out);
+  }
+}
+
+// Nothing installed may name a folder of the machine that built it: programs find their resources compiled in or
+// under their own prefix, and a package's files must not carry its builder's paths.
+TEST_F(Installed, TheProgramsHoldNoPathOfTheBuildMachine) {
+  QStringList buildPaths = {kBuild, QStringLiteral(OX_SOURCE_DIR)};
+  for (const QString& path : QStringList(buildPaths)) buildPaths << QFileInfo(path).canonicalFilePath();
+  for (const QString& program : QStringList{"bin/ombrix", "bin/ombrix-helper"}) {
+    // Texts in bytes, and in UTF-16 as QStringLiteral keeps them.
+    for (const char* encoding : {"s", "l"}) {
+      const Outcome strings = run("strings", {"-a", "-e", encoding, at(program)});
+      ASSERT_EQ(strings.code, 0) << qPrintable(strings.out);
+      ASSERT_GT(strings.out.size(), 1000);
+      for (const QString& line : strings.out.split('\n'))
+        for (const QString& path : buildPaths) EXPECT_FALSE(line.contains(path)) << qPrintable(program + ": " + line);
+    }
   }
 }
 
