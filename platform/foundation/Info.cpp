@@ -49,12 +49,11 @@ QString pathForResource(const QString& name, const QString& type) {
   const QString file = type.isEmpty() ? name : name + QLatin1Char('.') + type;
   QStringList roots;
   if (const QString env = qEnvironmentVariable("OMBRIX_RESOURCES_DIR"); !env.isEmpty()) roots << env;
-  if (QCoreApplication::instance()) {
-    const QString exe = QCoreApplication::applicationDirPath();
-    roots << exe + QStringLiteral("/resources") << exe + QStringLiteral("/../resources");
-  }
-  // An installed program has no source tree: what it carries compiled in comes first.
-  roots << QStringLiteral(":/") << QStringLiteral(OX_RESOURCES_DIR);
+  // What the program carries compiled in, then its install prefix's share folder: never a path of the machine that
+  // built it.
+  roots << QStringLiteral(":/");
+  if (QCoreApplication::instance())
+    roots << QCoreApplication::applicationDirPath() + QStringLiteral("/../share/ombrix");
   for (const QString& root : roots) {
     const QDir dir(root);
     if (!dir.exists()) continue;

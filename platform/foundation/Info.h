@@ -19,9 +19,8 @@ QVariant infoValue(const QString& key);
 QString applicationSupportDirectory();
 
 // The program's resource file "<name>.<type>" (fonts, images, strings of our own), looked for in the folder named by
-// OMBRIX_RESOURCES_DIR, then in "resources" beside and above the executable, then in the program's compiled-in
-// resources (":/"), then in the source tree's "resources", each at its top and one sub-folder down. Empty when none
-// holds it.
+// OMBRIX_RESOURCES_DIR, then in the program's compiled-in resources (":/"), then in "share/ombrix" of the prefix the
+// program is installed in (beside its bin folder), each at its top and one sub-folder down. Empty when none holds it.
 QString pathForResource(const QString& name, const QString& type);
 
 }  // namespace ox

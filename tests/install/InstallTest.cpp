@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -30,12 +31,16 @@ const QStringList kTree = {
     "bin/ombrix-helper",
     "share/applications/Varnel.Ombrix.desktop",
     "share/applications/Varnel.OmbrixHelper.desktop",
+    "share/doc/ombrix/changelog.gz",
+    "share/doc/ombrix/copyright",
     "share/icons/hicolor/128x128/apps/Varnel.Ombrix.png",
     "share/icons/hicolor/128x128/apps/Varnel.OmbrixHelper.png",
     "share/icons/hicolor/256x256/apps/Varnel.Ombrix.png",
     "share/icons/hicolor/256x256/apps/Varnel.OmbrixHelper.png",
     "share/icons/hicolor/48x48/apps/Varnel.Ombrix.png",
     "share/icons/hicolor/48x48/apps/Varnel.OmbrixHelper.png",
+    "share/man/man1/ombrix-helper.1.gz",
+    "share/man/man1/ombrix.1.gz",
 };
 const QString kPeerflix = QStringLiteral("share/ombrix/peerflix/");
 
@@ -90,7 +95,8 @@ QMap<QString, QString> desktopEntry(const QString& path) {
   return keys;
 }
 
-// The tree without peerflix, whose thousands of files only the test of the whole tree copies.
+// The tree without peerflix, whose thousands of files only the test of the whole tree copies, stripped as the README
+// installs it.
 class Installed : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -98,8 +104,8 @@ class Installed : public ::testing::Test {
     ASSERT_EQ(install("Unspecified"), 0);
   }
   int install(const QString& component) {
-    const Outcome r = run(QStringLiteral(OX_CMAKE_COMMAND),
-                          {"--install", kBuild, "--prefix", prefix.path(), "--component", component});
+    const Outcome r = run(QStringLiteral(OX_CMAKE_COMMAND), {"--install", kBuild, "--prefix", prefix.path(),
+                                                              "--component", component, "--strip"});
     EXPECT_EQ(r.code, 0) << qPrintable(r.out);
     return r.code;
   }
@@ -129,6 +135,23 @@ TEST_F(Installed, BothProgramsTheirEntriesAndIconsAndNothingElseLandUnderThePref
   }
 }
 
+// Nothing installed may name a folder of the machine that built it: programs find their resources compiled in or
+// under their own prefix, and a package's files must not carry its builder's paths.
+TEST_F(Installed, TheProgramsHoldNoPathOfTheBuildMachine) {
+  QStringList buildPaths = {kBuild, QStringLiteral(OX_SOURCE_DIR)};
+  for (const QString& path : QStringList(buildPaths)) buildPaths << QFileInfo(path).canonicalFilePath();
+  for (const QString& program : QStringList{"bin/ombrix", "bin/ombrix-helper"}) {
+    // Texts in bytes, and in UTF-16 as QStringLiteral keeps them.
+    for (const char* encoding : {"s", "l"}) {
+      const Outcome strings = run("strings", {"-a", "-e", encoding, at(program)});
+      ASSERT_EQ(strings.code, 0) << qPrintable(strings.out);
+      ASSERT_GT(strings.out.size(), 1000);
+      for (const QString& line : strings.out.split('\n'))
+        for (const QString& path : buildPaths) EXPECT_FALSE(line.contains(path)) << qPrintable(program + ": " + line);
+    }
+  }
+}
+
 TEST_F(Installed, EachDesktopEntryIsValidAndNamesAnInstalledProgramAndIcon) {
   const QStringList entries = {at("share/applications/Varnel.Ombrix.desktop"),
                                at("share/applications/Varnel.OmbrixHelper.desktop")};
@@ -145,6 +168,7 @@ TEST_F(Installed, EachDesktopEntryIsValidAndNamesAnInstalledProgramAndIcon) {
     EXPECT_EQ(entry.value("Icon"), expected[i][2]);
     EXPECT_TRUE(QFile::exists(at("share/icons/hicolor/256x256/apps/" + entry.value("Icon") + ".png")));
     EXPECT_EQ(entry.value("Categories"), "AudioVideo;Video;Player;");
+    EXPECT_FALSE(entry.value("Keywords").isEmpty());
     EXPECT_EQ(entry.value("Terminal"), "false");
   }
 }
@@ -201,17 +225,37 @@ TEST_F(Installed, OmbrixStartsTheHelperBesideItWhoseLoginItemNamesTheInstalledHe
   EXPECT_EQ(desktopEntry(item).value("Exec"), ox::LoginItem::quoteExecArgument(installedHelper));
 }
 
-TEST(DebianPackage, HoldsTheInstalledTreeAndDependsOnLibvlcQtAndNode) {
-  QTemporaryDir out;
-  // Without the peerflix component, whose thousands of files only the test of the whole tree copies.
-  const Outcome cpack = run(QStringLiteral(OX_CPACK_COMMAND),
-                            {"--config", kBuild + "/CPackConfig.cmake", "-G", "DEB", "-B", out.path(), "-D",
-                             "CPACK_INSTALL_CMAKE_PROJECTS=" + kBuild + ";Ombrix;Unspecified;/"});
-  ASSERT_EQ(cpack.code, 0) << qPrintable(cpack.out);
-  const QStringList debs = QDir(out.path()).entryList({"ombrix_*.deb"}, QDir::Files);
-  ASSERT_EQ(debs.size(), 1) << qPrintable(cpack.out);
-  const QString deb = QDir(out.path()).filePath(debs.first());
+// The package of the tree without peerflix (whose thousands of files only the test of the whole tree copies), made
+// by cpack into a folder of its own.
+class DebianPackage : public ::testing::Test {
+ protected:
+  // `extra` adds cpack settings; answers the package's path, empty when none was made.
+  QString make(const QStringList& extra = {}) {
+    EXPECT_TRUE(out.isValid());
+    const Outcome cpack = run(QStringLiteral(OX_CPACK_COMMAND),
+                              QStringList{"--config", kBuild + "/CPackConfig.cmake", "-G", "DEB", "-B", out.path(),
+                                          "-D", "CPACK_INSTALL_CMAKE_PROJECTS=" + kBuild + ";Ombrix;Unspecified;/"} +
+                                  extra);
+    EXPECT_EQ(cpack.code, 0) << qPrintable(cpack.out);
+    const QStringList debs = QDir(out.path()).entryList({"ombrix_*.deb"}, QDir::Files);
+    EXPECT_EQ(debs.size(), 1) << qPrintable(cpack.out);
+    return debs.size() == 1 ? QDir(out.path()).filePath(debs.first()) : QString();
+  }
+  static QString field(const QString& deb, const QString& name) {
+    const Outcome r = run("dpkg-deb", {"--field", deb, name});
+    EXPECT_EQ(r.code, 0) << qPrintable(r.out);
+    return r.out.trimmed();
+  }
+  static bool lists(const QString& relations, const QString& package) {
+    return relations.contains(QRegularExpression("(^|, )" + package + "( |,|$)"));
+  }
 
+  QTemporaryDir out;
+};
+
+TEST_F(DebianPackage, HoldsTheInstalledTreeDependsOnTheLibrariesAndRecommendsNodeAndAvahi) {
+  const QString deb = make();
+  ASSERT_FALSE(deb.isEmpty());
   const Outcome contents = run("dpkg-deb", {"--contents", deb});
   ASSERT_EQ(contents.code, 0) << qPrintable(contents.out);
   QStringList files;
@@ -224,11 +268,54 @@ TEST(DebianPackage, HoldsTheInstalledTreeAndDependsOnLibvlcQtAndNode) {
   files.sort();
   EXPECT_EQ(files, kTree);
 
-  const Outcome depends = run("dpkg-deb", {"--field", deb, "Depends"});
-  ASSERT_EQ(depends.code, 0) << qPrintable(depends.out);
+  const QString depends = field(deb, "Depends");
   for (const QString& package :
-       QStringList{"libvlc5", "vlc-plugin-base", "libqt6core6", "libqt6gui6", "libqt6widgets6", "nodejs",
-                   "ca-certificates", "default-dbus-session-bus \\| dbus-session-bus"})
-    EXPECT_TRUE(depends.out.contains(QRegularExpression("(^|, )" + package + "( |,|$)")))
-        << qPrintable(package) << " in " << qPrintable(depends.out);
+       QStringList{"libvlc5", "vlc-plugin-base", "libqt6core6", "libqt6gui6", "libqt6widgets6", "ca-certificates",
+                   "default-dbus-session-bus \\| dbus-session-bus"})
+    EXPECT_TRUE(lists(depends, package)) << qPrintable(package) << " in " << qPrintable(depends);
+  // node only runs peerflix, which this package does not carry.
+  EXPECT_FALSE(lists(depends, "nodejs")) << qPrintable(depends);
+  const QString recommends = field(deb, "Recommends");
+  EXPECT_TRUE(lists(recommends, "nodejs")) << qPrintable(recommends);
+  EXPECT_TRUE(lists(recommends, "avahi-daemon")) << qPrintable(recommends);
+
+  // The changelog's latest entry is this version's.
+  const Outcome changelog =
+      run("sh", {"-c", "dpkg-deb --fsys-tarfile \"$0\" | tar -xO ./usr/share/doc/ombrix/changelog.gz | gzip -dc",
+                 deb});
+  EXPECT_EQ(changelog.code, 0) << qPrintable(changelog.out);
+  EXPECT_TRUE(changelog.out.startsWith("ombrix (" + field(deb, "Version") + ") ")) << qPrintable(changelog.out);
+}
+
+TEST_F(DebianPackage, CarryingPeerflixItDependsOnNode) {
+  QTemporaryDir peerflix;
+  ASSERT_TRUE(QDir().mkpath(peerflix.filePath("node_modules/peerflix")));
+  QFile app(peerflix.filePath("node_modules/peerflix/app.js"));
+  ASSERT_TRUE(app.open(QIODevice::WriteOnly));
+  app.close();
+  const QString deb = make({"-D", "CPACK_INSTALLED_DIRECTORIES=" + peerflix.path() + ";usr/share/ombrix/peerflix"});
+  ASSERT_FALSE(deb.isEmpty());
+  const Outcome contents = run("dpkg-deb", {"--contents", deb});
+  ASSERT_TRUE(contents.out.contains("./usr/share/ombrix/peerflix/node_modules/peerflix/app.js"))
+      << qPrintable(contents.out);
+  EXPECT_TRUE(lists(field(deb, "Depends"), "nodejs"));
+  EXPECT_FALSE(lists(field(deb, "Recommends"), "nodejs"));
+}
+
+// Debian's own checker, as strict as it goes: no error and no warning, and of its notes none of those that Debian's own
+// packages avoid: unhardened programs (where this build hardens them: not in a sanitizer or unoptimised build),
+// compiler notes left in them, or a menu entry without keywords.
+TEST_F(DebianPackage, LintianFindsNoErrorOrWarningAndTheProgramsAreHardenedAndStripped) {
+  if (QStandardPaths::findExecutable("lintian").isEmpty()) GTEST_SKIP() << "lintian is not installed";
+  const QString deb = make();
+  ASSERT_FALSE(deb.isEmpty());
+  const Outcome lintian = run("lintian", {"--pedantic", "-I", "-E", "--fail-on", "error,warning", deb});
+  EXPECT_EQ(lintian.code, 0) << qPrintable(lintian.out);
+  QStringList unwanted = {"^[EW]: ", "binary-has-unneeded-section", "desktop-entry-lacks-keywords-entry"};
+#ifdef _FORTIFY_SOURCE
+  unwanted << "hardening-no-";
+#endif
+  for (const QString& tag : unwanted)
+    EXPECT_FALSE(lintian.out.contains(QRegularExpression(tag, QRegularExpression::MultilineOption)))
+        << qPrintable(tag) << " in " << qPrintable(lintian.out);
 }
