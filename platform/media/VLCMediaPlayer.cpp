@@ -85,6 +85,7 @@ VLCMediaPlayer::VLCMediaPlayer(std::shared_ptr<VLCFrameSink> sink) : token_(std:
   eventContext_ = new std::weak_ptr<Token>(token_);
   libvlc_event_manager_t* em = libvlc_media_player_event_manager(mp_);
   for (libvlc_event_e type : kEvents) libvlc_event_attach(em, type, &VLCMediaPlayer::onEvent, eventContext_);
+  holder_ = VLCLibrary::addHolder([this] { letGoOfLibvlc(); });
 }
 
 std::shared_ptr<VLCMediaPlayer> VLCMediaPlayer::initWithVideoView(const std::shared_ptr<VLCVideoView>& videoView) {
@@ -92,13 +93,20 @@ std::shared_ptr<VLCMediaPlayer> VLCMediaPlayer::initWithVideoView(const std::sha
 }
 
 VLCMediaPlayer::~VLCMediaPlayer() {
-  token_.reset();  // anything still queued for this player is dropped from here on
-  if (mp_) {
-    libvlc_media_player_stop(mp_);
-    libvlc_media_player_release(mp_);  // no callback runs after this
-  }
+  VLCLibrary::removeHolder(holder_);
+  letGoOfLibvlc();
   delete eventContext_;
   video_.reset();
+}
+
+void VLCMediaPlayer::letGoOfLibvlc() {
+  token_.reset();  // anything still queued for this player is dropped from here on
+  if (!mp_) return;
+  libvlc_media_player_stop(mp_);
+  libvlc_media_player_release(mp_);  // no callback runs after this
+  mp_ = nullptr;
+  audio_.mp_ = nullptr;
+  if (video_) video_->setMedia(nullptr);
 }
 
 // libvlc's thread, with libvlc's event lock held: copy the values and leave; calling libvlc here would deadlock.

@@ -165,8 +165,11 @@ class VLCMediaPlayer : public QObject {
   void handle(const Event& event);
   void updateState();
   void jump(qint64 ms);
+  // Stops and releases the libvlc player; the object stays, silent. At libvlc's release and in the destructor.
+  void letGoOfLibvlc();
 
   libvlc_media_player_t* mp_ = nullptr;
+  int holder_ = 0;
   std::unique_ptr<VLCVideoOutput> video_;
   std::shared_ptr<Token> token_;
   std::weak_ptr<Token>* eventContext_ = nullptr;
