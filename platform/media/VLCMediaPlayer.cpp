@@ -140,7 +140,8 @@ void VLCMediaPlayer::handle(const Event& ev) {
     case libvlc_MediaPlayerOpening:
       vlcState_ = libvlc_Opening;
       cache_ = -1;
-      time_ = 0;
+      time_ = playedTime_ = 0;
+      jumpTarget_ = -1;
       position_ = 0;
       updateState();
       break;
@@ -168,11 +169,13 @@ void VLCMediaPlayer::handle(const Event& ev) {
       vlcState_ = libvlc_Ended;
       finished_ = true;
       // libvlc's last time report falls a little short of the end. An input that ends well before its length (a
-      // cut file, a stream whose connection dropped) keeps the point it reached.
+      // cut file, a stream whose connection dropped) keeps the point it reached: the last one played, not the target
+      // of a jump past the end of its data.
       if (length_ > 0 && length_ - time_ < kEndSlackMs) {
         time_ = length_;
         position_ = 1;
       } else if (length_ > 0) {
+        time_ = playedTime_;
         position_ = float(double(time_) / double(length_));
       }
       updateState();
@@ -185,6 +188,11 @@ void VLCMediaPlayer::handle(const Event& ev) {
     case libvlc_MediaPlayerTimeChanged:
       if (vlcState_ == libvlc_Ended) break;
       time_ = ev.time;
+      // A jump's first report is only its target; playback has gone from there once a later time comes.
+      if (jumpTarget_ < 0 || ev.time > jumpTarget_) {
+        playedTime_ = ev.time;
+        jumpTarget_ = -1;
+      }
       notify(true);
       break;
     case libvlc_MediaPlayerPositionChanged:
@@ -251,7 +259,8 @@ void VLCMediaPlayer::notify(bool timeChange) {
 
 void VLCMediaPlayer::setMedia(std::shared_ptr<VLCMedia> media) {
   media_ = std::move(media);
-  time_ = 0;
+  time_ = playedTime_ = 0;
+  jumpTarget_ = -1;
   length_ = 0;
   position_ = 0;
   if (!mp_) return;
@@ -292,7 +301,9 @@ void VLCMediaPlayer::setPosition(float position) {
   position = std::clamp(position, 0.0f, 1.0f);
   libvlc_media_player_set_position(mp_, position);
   position_ = position;
-  if (length_ > 0) time_ = qint64(double(position) * double(length_));
+  // The place to start from: where the title was left before, reached whether or not more of it plays.
+  jumpTarget_ = -1;
+  if (length_ > 0) time_ = playedTime_ = qint64(double(position) * double(length_));
 }
 
 VLCTime VLCMediaPlayer::remainingTime() const {
@@ -305,7 +316,7 @@ void VLCMediaPlayer::setTime(qint64 ms) {
   ms = std::max<qint64>(0, ms);
   if (length_ > 0) ms = std::min(ms, length_);
   libvlc_media_player_set_time(mp_, ms);
-  time_ = ms;
+  time_ = jumpTarget_ = ms;
   if (length_ > 0) position_ = float(double(ms) / double(length_));
 }
 
