@@ -9,6 +9,7 @@
 #include "platform/foundation/Info.h"
 #include "platform/foundation/Log.h"
 #include "platform/system/Workspace.h"
+#include "platform/ui/Application.h"
 
 int OXApplicationMain(int argc, char** argv) {
   QElapsedTimer sinceStart;
@@ -32,7 +33,5 @@ int OXApplicationMain(int argc, char** argv) {
                    [delegate = ui.delegate](Qt::ApplicationState state) {
                      if (state == Qt::ApplicationActive) delegate->applicationWillBecomeActive();
                    });
-  const int status = app.exec();
-  ui.delegate->applicationWillTerminate();
-  return status;
+  return ox::Application::run([delegate = ui.delegate] { delegate->applicationWillTerminate(); });
 }

@@ -2,15 +2,19 @@
 
 #include <QFileInfo>
 
+#include "app/EpisodeView.h"
+#include "app/ShowsView.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/Info.h"
 #include "platform/foundation/MainQueue.h"
+#include "platform/media/VLCLibrary.h"
 #include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/ProcessRunner.h"
 #include "platform/system/SoftwareUpdater.h"
 #include "platform/system/Workspace.h"
 #include "platform/ui/WindowServer.h"
 #include "playback/NSCursor_Hide.h"
+#include "playback/OXPlayerController.h"
 #include "remote/AppleRemote.h"
 #include "remote/MultiClickRemoteBehavior.h"
 
@@ -58,6 +62,18 @@ void VNAppDelegate::applicationDidFinishLaunching() {
   if (auto controller = appController()) controller->openHome(0);
   // Our window takes the focus: activating it stands in for a click on it.
   if (auto w = window()) w->makeKeyAndOrderFront();
+}
+
+void VNAppDelegate::applicationWillTerminate() {
+  if (newRemoteControl_) newRemoteControl_->stopListening();
+  // A film still playing is left as Menu leaves it, so its point is kept; then no libvlc thread may run on into the
+  // process's own teardown.
+  OXPlayerController::leaveEveryPlayback();
+  // An episode's point is written off the main thread: on disk before the process ends.
+  const auto controller = appController();
+  if (const auto shows = std::dynamic_pointer_cast<ShowsView>(controller ? controller->currentSection() : nullptr))
+    if (const auto episodes = shows->episodeView()) episodes->waitForRatioStores();
+  ox::VLCLibrary::releaseSharedInstance();
 }
 
 void VNAppDelegate::restartMainUI() {

@@ -56,6 +56,8 @@ class VNAppDelegate : public MultiClickRemoteBehaviorDelegate, public std::enabl
   // alone). Once only.
   void setupRemoteControl();
   void applicationWillBecomeActive();
+  // On every way out: the remote stops listening, a playback still open ends as Menu ends it (its point kept), and
+  // libvlc is released.
   void applicationWillTerminate();
   void plusHold();
   void minusHold();

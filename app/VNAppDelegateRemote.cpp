@@ -37,10 +37,6 @@ void VNAppDelegate::applicationWillBecomeActive() {
   if (newRemoteControl_) newRemoteControl_->startListening();
 }
 
-void VNAppDelegate::applicationWillTerminate() {
-  if (newRemoteControl_) newRemoteControl_->stopListening();
-}
-
 std::shared_ptr<OXRemoteProtocol> VNAppDelegate::keyWindowResponder() {
   const auto key = ox::WindowServer::shared().keyWindow();
   if (!key) return nullptr;

@@ -5,8 +5,6 @@
 #include <chrono>
 #include <csignal>
 #include <thread>
-#include <fcntl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include "helper/OXAppDelegate.h"
@@ -23,14 +21,6 @@
 #endif
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-  const char byte = 1;
-  // Nothing but a write is safe here; the event loop reads it.
-  [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
 
 // How long taking the process down may last once the library is saved.
 constexpr int kTeardownMs = 1000;
@@ -72,41 +62,12 @@ OXHelperApplication::OXHelperApplication() {
   closeObserver_ = ox::DistributedNotificationCenter::defaultCenter().addObserver(
       OXAppDelegate::kCloseOmbrixHelperNotification, {},
       [](const ox::DistributedNotification&) { ox::Application::terminate(); });
-  watchSignals();
   delegate_ = std::make_unique<OXAppDelegate>();
 }
 
 OXHelperApplication::~OXHelperApplication() {
   ox::DistributedNotificationCenter::defaultCenter().removeObserver(closeObserver_);
   delegate_.reset();
-  if (signalNotifier_) {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
-    signalNotifier_.reset();
-    ::close(g_signalPipe[0]);
-    ::close(g_signalPipe[1]);
-    g_signalPipe[0] = g_signalPipe[1] = -1;
-  }
-}
-
-void OXHelperApplication::watchSignals() {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) {
-    ox::log(QStringLiteral("no signal pipe: SIGTERM ends the helper without saving"));
-    return;
-  }
-  signalNotifier_ = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-  connect(signalNotifier_.get(), &QSocketNotifier::activated, this, [this] {
-    char byte;
-    while (::read(g_signalPipe[0], &byte, 1) > 0) {
-    }
-    ox::Application::terminate();
-  });
-  struct sigaction action = {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
 }
 
 int OXHelperApplication::main(int argc, char** argv) {
@@ -132,8 +93,10 @@ int OXHelperApplication::main(int argc, char** argv) {
   OXHelperApplication helper;
   helper.delegate()->applicationWillFinishLaunching();
   ox::dispatchMain([&helper] { helper.delegate()->applicationDidFinishLaunching(); });
-  const int status = QApplication::exec();
-  helper.delegate()->applicationWillTerminate();
-  leaveWithin(kTeardownMs, status);
-  return status;
+  // Saves the library on every way out: a quit, SIGTERM or SIGINT, a display that goes away; what runs on after
+  // the save is given a bounded time.
+  return ox::Application::run([&helper] {
+    helper.delegate()->applicationWillTerminate();
+    leaveWithin(kTeardownMs, 0);
+  });
 }

@@ -1,6 +1,5 @@
 #pragma once
 #include <QObject>
-#include <QSocketNotifier>
 #include <memory>
 
 #include "platform/foundation/NotificationCenter.h"
@@ -9,8 +8,8 @@ class OXAppDelegate;
 
 // The helper's application object: it takes the bundle identifier on the session bus (a second copy of the program
 // asks the running one to open its panel and ends at once), runs the delegate through launching, the event loop and
-// termination, and terminates (ox::Application::terminate) on "closeOmbrixHelperNotification" and on the session's
-// SIGTERM (or a SIGINT), saving the library on the way out.
+// termination, and terminates (ox::Application::terminate) on "closeOmbrixHelperNotification" and, through
+// ox::Application::run, on the session's SIGTERM (or a SIGINT), saving the library on the way out.
 class OXHelperApplication : public QObject {
  public:
   // The program: the process arguments in, the exit status out (0 also for a second copy that stepped aside).
@@ -24,9 +23,6 @@ class OXHelperApplication : public QObject {
   OXAppDelegate* delegate() const { return delegate_.get(); }
 
  private:
-  void watchSignals();
-
   std::unique_ptr<OXAppDelegate> delegate_;
-  std::unique_ptr<QSocketNotifier> signalNotifier_;
   ox::NotificationCenter::Token closeObserver_ = 0;
 };

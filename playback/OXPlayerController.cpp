@@ -1,6 +1,7 @@
 #include "playback/OXPlayerController.h"
 
 #include <QUrl>
+#include <vector>
 
 #include "core/OXEpisode.h"
 #include "core/OXTools.h"
@@ -14,6 +15,13 @@ constexpr qsizetype kLongestEpisodeTitle = 40;
 // What marks a trailer of the movie record as one on the video site.
 const char kTrailerHost[] = "youtube.com";
 constexpr int kTrailerFormat = 22;  // the site's 720p MP4
+
+// The controllers alive, for the program's end; never destroyed, as a controller may go during the process's own
+// teardown. Main thread.
+std::vector<OXPlayerController*>& liveControllers() {
+  static auto* live = new std::vector<OXPlayerController*>;
+  return *live;
+}
 
 const char* stateName(int state) {
   switch (state) {
@@ -129,7 +137,10 @@ void OXPlayerController::playTrailer(const std::shared_ptr<XCDYouTubeVideo>& vid
   playWithTitle(title);
 }
 
+OXPlayerController::OXPlayerController() { liveControllers().push_back(this); }
+
 OXPlayerController::~OXPlayerController() {
+  std::erase(liveControllers(), this);
   if (closed_) return;
   // Dropped without close: the windows must not stay on screen with a player running on.
   if (videoPlayerCore_) {
@@ -201,4 +212,14 @@ void OXPlayerController::close(bool error) {
   }
   if (videoPlayerOSD_) videoPlayerOSD_->close();
   if (delegate_) delegate_->videoDidClosedWithError(error);
+}
+
+void OXPlayerController::leaveEveryPlayback() {
+  std::vector<std::shared_ptr<OXPlayerController>> open;
+  for (OXPlayerController* c : liveControllers())
+    if (auto self = c->weak_from_this().lock(); self && !self->closed_) open.push_back(self);
+  for (const auto& c : open) {
+    if (c->loaded_ && !c->closed_) c->videoPlayerOSD_->osd()->exitPlayback();
+    c->close(false);
+  }
 }

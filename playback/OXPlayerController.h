@@ -51,6 +51,11 @@ class OXPlayerController : public ox::VLCMediaPlayerDelegate,
   // Stops the player, closes both windows and tells the delegate; later calls do nothing.
   void close(bool error);
 
+  // At the program's end: every playback still open ends as Menu ends it, its display posting exitPlayerNotification
+  // with the point reached for its caller to store before it closes. One whose video has not started yet, or whose
+  // caller leaves it open, closes without an error.
+  static void leaveEveryPlayback();
+
   std::shared_ptr<OSDWindow> videoPlayerOSD() const { return videoPlayerOSD_; }
   std::shared_ptr<OXVideoPlayer> videoPlayerCore() const { return videoPlayerCore_; }
   std::shared_ptr<OXPlayerControllerDelegate> delegate() const { return delegate_; }
@@ -60,7 +65,7 @@ class OXPlayerController : public ox::VLCMediaPlayerDelegate,
   static QString displayTitle(const ox::CodingPtr& data);
 
  private:
-  OXPlayerController() = default;
+  OXPlayerController();
   static std::shared_ptr<OXPlayerController> start(const ox::CodingPtr& data, float option,
                                                    const QVariantList& subtitles, const QString* address);
   void closeOnNextTurn();

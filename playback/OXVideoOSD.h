@@ -53,6 +53,9 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   void moveDown() override;
   void keyPlay() override;
   void keyMenu() override;
+  // What Menu does to end the playback: mutes and posts exitPlayerNotification with the reached fraction, once per
+  // playback.
+  void exitPlayback();
   void holdMenu() override;
   void holdPlay() override;
   // Repeats moveLeft / moveRight every 0.05 s until releaseButton.
@@ -141,8 +144,6 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   double trackWidth() const { return trackWidth_; }
   void cancelControlDissapear();
   void scheduleControlDissapear();
-  // Mutes and posts exitPlayerNotification with the reached fraction, once per playback.
-  void exitPlayback();
 
   std::shared_ptr<ox::TextLayer> glyphsPlayPause_;
   ox::LayerPtr barLayer_;

@@ -2,6 +2,7 @@
 
 #include <vlc/vlc.h>
 
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -14,6 +15,8 @@ std::mutex gMutex;
 QStringList gExtra;
 libvlc_instance_t* gInstance = nullptr;
 bool gTried = false;
+std::map<int, std::function<void()>> gHolders;
+int gNextHolder = 1;
 
 // The picture goes to our own frame sinks and the program draws its own controls, so libvlc must never open a window,
 // draw its own messages, or read a user's VLC settings. Players without a sink decode into the dummy output.
@@ -59,8 +62,34 @@ libvlc_instance_t* VLCLibrary::sharedInstance() {
   for (const QByteArray& b : bytes) argv.push_back(b.constData());
   gInstance = libvlc_new(int(argv.size()), argv.data());
   if (!gInstance) ox::log(QStringLiteral("VLCLibrary: libvlc could not start: %1").arg(QString::fromUtf8(libvlc_errmsg())));
-  // Kept for the life of the process: releasing it at exit races with plugin threads for no gain.
   return gInstance;
+}
+
+int VLCLibrary::addHolder(std::function<void()> letGo) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  const int token = gNextHolder++;
+  gHolders.emplace(token, std::move(letGo));
+  return token;
+}
+
+void VLCLibrary::removeHolder(int token) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gHolders.erase(token);
+}
+
+void VLCLibrary::releaseSharedInstance() {
+  std::map<int, std::function<void()>> holders;
+  libvlc_instance_t* instance = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(gMutex);
+    holders.swap(gHolders);
+    instance = gInstance;
+    gInstance = nullptr;
+    gTried = true;
+  }
+  // libvlc counts its references, so the order does not matter; the instance ends with the last of them.
+  for (auto& [token, letGo] : holders) letGo();
+  if (instance) libvlc_release(instance);
 }
 
 }  // namespace ox

@@ -1,5 +1,6 @@
 #pragma once
 #include <QStringList>
+#include <functional>
 
 struct libvlc_instance_t;
 
@@ -15,6 +16,15 @@ class VLCLibrary {
   static void setExtraArguments(const QStringList& arguments);
   // Every argument the instance is (or will be) created with.
   static QStringList arguments();
+
+  // At the program's end: every holder of a libvlc object lets go of it (a player stops and falls silent), then the
+  // instance is released, so no libvlc thread is left running while the process takes itself down. From then on
+  // sharedInstance answers nullptr and nothing new plays. Main thread.
+  static void releaseSharedInstance();
+  // Players and media register how they let go of their libvlc objects; a holder that goes first removes itself.
+  // Main thread.
+  static int addHolder(std::function<void()> letGo);
+  static void removeHolder(int token);
 };
 
 }  // namespace ox

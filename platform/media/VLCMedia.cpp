@@ -28,7 +28,15 @@ std::shared_ptr<VLCMedia> VLCMedia::mediaWithPath(const QString& path) {
   return std::shared_ptr<VLCMedia>(new VLCMedia(m, QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())));
 }
 
+VLCMedia::VLCMedia(libvlc_media_t* media, QUrl url) : media_(media), url_(std::move(url)) {
+  holder_ = VLCLibrary::addHolder([this] {
+    libvlc_media_release(media_);
+    media_ = nullptr;
+  });
+}
+
 VLCMedia::~VLCMedia() {
+  VLCLibrary::removeHolder(holder_);
   if (media_) libvlc_media_release(media_);
 }
 
@@ -40,7 +48,7 @@ void VLCMedia::addOptions(const QVariantMap& options) {
     // libvlc reads a media option as "name" or ":name" and silently drops the command-line form "--name".
     QString forVlc = option;
     if (forVlc.startsWith(QLatin1String("--"))) forVlc.replace(0, 2, QLatin1Char(':'));
-    libvlc_media_add_option(media_, forVlc.toUtf8().constData());
+    if (media_) libvlc_media_add_option(media_, forVlc.toUtf8().constData());
   }
 }
 

@@ -27,11 +27,13 @@ class VLCMedia {
   // The URL the media plays (a file URL for a path).
   QUrl url() const { return url_; }
 
+  // nullptr once libvlc is released at the program's end.
   libvlc_media_t* handle() const { return media_; }
 
  private:
-  VLCMedia(libvlc_media_t* media, QUrl url) : media_(media), url_(std::move(url)) {}
+  VLCMedia(libvlc_media_t* media, QUrl url);
   libvlc_media_t* media_;
+  int holder_ = 0;
   QUrl url_;
   QStringList options_;
 };

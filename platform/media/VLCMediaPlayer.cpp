@@ -85,6 +85,7 @@ VLCMediaPlayer::VLCMediaPlayer(std::shared_ptr<VLCFrameSink> sink) : token_(std:
   eventContext_ = new std::weak_ptr<Token>(token_);
   libvlc_event_manager_t* em = libvlc_media_player_event_manager(mp_);
   for (libvlc_event_e type : kEvents) libvlc_event_attach(em, type, &VLCMediaPlayer::onEvent, eventContext_);
+  holder_ = VLCLibrary::addHolder([this] { letGoOfLibvlc(); });
 }
 
 std::shared_ptr<VLCMediaPlayer> VLCMediaPlayer::initWithVideoView(const std::shared_ptr<VLCVideoView>& videoView) {
@@ -92,13 +93,20 @@ std::shared_ptr<VLCMediaPlayer> VLCMediaPlayer::initWithVideoView(const std::sha
 }
 
 VLCMediaPlayer::~VLCMediaPlayer() {
-  token_.reset();  // anything still queued for this player is dropped from here on
-  if (mp_) {
-    libvlc_media_player_stop(mp_);
-    libvlc_media_player_release(mp_);  // no callback runs after this
-  }
+  VLCLibrary::removeHolder(holder_);
+  letGoOfLibvlc();
   delete eventContext_;
   video_.reset();
+}
+
+void VLCMediaPlayer::letGoOfLibvlc() {
+  token_.reset();  // anything still queued for this player is dropped from here on
+  if (!mp_) return;
+  libvlc_media_player_stop(mp_);
+  libvlc_media_player_release(mp_);  // no callback runs after this
+  mp_ = nullptr;
+  audio_.mp_ = nullptr;
+  if (video_) video_->setMedia(nullptr);
 }
 
 // libvlc's thread, with libvlc's event lock held: copy the values and leave; calling libvlc here would deadlock.
@@ -132,7 +140,8 @@ void VLCMediaPlayer::handle(const Event& ev) {
     case libvlc_MediaPlayerOpening:
       vlcState_ = libvlc_Opening;
       cache_ = -1;
-      time_ = 0;
+      time_ = playedTime_ = 0;
+      jumpTarget_ = -1;
       position_ = 0;
       updateState();
       break;
@@ -160,11 +169,13 @@ void VLCMediaPlayer::handle(const Event& ev) {
       vlcState_ = libvlc_Ended;
       finished_ = true;
       // libvlc's last time report falls a little short of the end. An input that ends well before its length (a
-      // cut file, a stream whose connection dropped) keeps the point it reached.
+      // cut file, a stream whose connection dropped) keeps the point it reached: the last one played, not the target
+      // of a jump past the end of its data.
       if (length_ > 0 && length_ - time_ < kEndSlackMs) {
         time_ = length_;
         position_ = 1;
       } else if (length_ > 0) {
+        time_ = playedTime_;
         position_ = float(double(time_) / double(length_));
       }
       updateState();
@@ -177,6 +188,11 @@ void VLCMediaPlayer::handle(const Event& ev) {
     case libvlc_MediaPlayerTimeChanged:
       if (vlcState_ == libvlc_Ended) break;
       time_ = ev.time;
+      // A jump's first report is only its target; playback has gone from there once a later time comes.
+      if (jumpTarget_ < 0 || ev.time > jumpTarget_) {
+        playedTime_ = ev.time;
+        jumpTarget_ = -1;
+      }
       notify(true);
       break;
     case libvlc_MediaPlayerPositionChanged:
@@ -243,7 +259,8 @@ void VLCMediaPlayer::notify(bool timeChange) {
 
 void VLCMediaPlayer::setMedia(std::shared_ptr<VLCMedia> media) {
   media_ = std::move(media);
-  time_ = 0;
+  time_ = playedTime_ = 0;
+  jumpTarget_ = -1;
   length_ = 0;
   position_ = 0;
   if (!mp_) return;
@@ -284,7 +301,9 @@ void VLCMediaPlayer::setPosition(float position) {
   position = std::clamp(position, 0.0f, 1.0f);
   libvlc_media_player_set_position(mp_, position);
   position_ = position;
-  if (length_ > 0) time_ = qint64(double(position) * double(length_));
+  // The place to start from: where the title was left before, reached whether or not more of it plays.
+  jumpTarget_ = -1;
+  if (length_ > 0) time_ = playedTime_ = qint64(double(position) * double(length_));
 }
 
 VLCTime VLCMediaPlayer::remainingTime() const {
@@ -297,7 +316,7 @@ void VLCMediaPlayer::setTime(qint64 ms) {
   ms = std::max<qint64>(0, ms);
   if (length_ > 0) ms = std::min(ms, length_);
   libvlc_media_player_set_time(mp_, ms);
-  time_ = ms;
+  time_ = jumpTarget_ = ms;
   if (length_ > 0) position_ = float(double(ms) / double(length_));
 }
 

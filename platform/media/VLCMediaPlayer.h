@@ -110,7 +110,8 @@ class VLCMediaPlayer : public QObject {
   bool isPlaying() const;
   VLCMediaPlayerState state() const { return state_; }
 
-  // Place in the title as a fraction 0..1 of its duration.
+  // Place in the title as a fraction 0..1 of its duration. A position set is where playback starts from (a resume
+  // point) and counts as reached; a time set (and a jump) counts once playback has gone past it.
   float position() const { return position_; }
   void setPosition(float position);
   VLCTime time() const { return VLCTime(time_); }
@@ -165,8 +166,11 @@ class VLCMediaPlayer : public QObject {
   void handle(const Event& event);
   void updateState();
   void jump(qint64 ms);
+  // Stops and releases the libvlc player; the object stays, silent. At libvlc's release and in the destructor.
+  void letGoOfLibvlc();
 
   libvlc_media_player_t* mp_ = nullptr;
+  int holder_ = 0;
   std::unique_ptr<VLCVideoOutput> video_;
   std::shared_ptr<Token> token_;
   std::weak_ptr<Token>* eventContext_ = nullptr;
@@ -179,6 +183,8 @@ class VLCMediaPlayer : public QObject {
   bool finished_ = false;  // libvlc ended or failed since the last play
   float cache_ = -1;       // input cache fill of this opening, -1 before the first buffering report
   qint64 time_ = 0;
+  qint64 playedTime_ = 0;  // the last time played: time_ may be a jump's target that never played
+  qint64 jumpTarget_ = -1;  // the last jump's target until playback has gone past it
   qint64 length_ = 0;
   float position_ = 0;
 };

@@ -81,6 +81,11 @@ struct XCDYouTubeClient::Resolution {
   }
 };
 
+// Pages still being read when libvlc is released are dropped unanswered: the program is ending.
+XCDYouTubeClient::XCDYouTubeClient() {
+  VLCLibrary::addHolder([this] { pending_.clear(); });
+}
+
 XCDYouTubeClient& XCDYouTubeClient::defaultClient() {
   static XCDYouTubeClient* client = new XCDYouTubeClient;  // never destroyed: libvlc may still answer at exit
   return *client;

@@ -34,7 +34,7 @@ class XCDYouTubeClient {
 
  private:
   struct Resolution;
-  XCDYouTubeClient() = default;
+  XCDYouTubeClient();
   void finish(const std::shared_ptr<Resolution>& resolution);
 
   std::set<std::shared_ptr<Resolution>> pending_;

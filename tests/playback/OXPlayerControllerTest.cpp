@@ -229,6 +229,22 @@ TEST(OXPlayerController, AFilmCutShortEndsWhereItsPictureStopsAndResumesThere) {
   EXPECT_GT(times.back(), qint64(reached * 20000 * 0.8));
   EXPECT_NEAR(resumedExits.percentages.front(), reached, 0.1f);
   resumed->close(false);
+
+  // A 10 s jump from early on aims past the end of its data: the end keeps the last point played, not the target.
+  ExitWatch jumpExits;
+  auto jumped = OXPlayerController::initWithData(movie, 0, {});
+  auto third = std::make_shared<Caller>();
+  jumped->setDelegate(third);
+  auto jumping = jumped->videoPlayerCore()->player();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return third->calls.contains("loaded") && jumping->time().value() >= 1000; },
+                                15000));
+  const qint64 before = jumping->time().value();
+  jumped->videoPlayerOSD()->osd()->moveRight();
+  EXPECT_GE(jumping->time().value(), before + 9000);  // the target, shown at once
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !jumpExits.percentages.empty(); }, 20000));
+  EXPECT_GE(jumpExits.percentages.front(), float(before) / 20000 - 0.02f);
+  EXPECT_LE(jumpExits.percentages.front(), reached + 0.05f);
+  jumped->close(false);
 }
 
 TEST(OXPlayerController, StartRatioIsSoughtAtTheFirstTimeChangeOnly) {

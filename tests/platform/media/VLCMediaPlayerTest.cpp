@@ -1,6 +1,7 @@
 #include "platform/media/VLCMediaPlayer.h"
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/media/VLCLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -317,6 +318,36 @@ TEST(VLCMediaPlayer, PlayerMayBeDroppedFromItsOwnCallback) {
   dropper.player->play();
   ASSERT_TRUE(oxtest::spinUntil([&] { return !dropper.player; }, 15000));
   oxtest::spinFor(300);  // the stopped state that followed the error goes nowhere
+}
+
+// The program's end releases libvlc under players that still play (a film, a soundtrack preview): they stop at
+// once and fall silent, and nothing new starts afterwards.
+TEST(VLCMediaPlayer, PlayersStillPlayingWhenLibvlcIsReleasedStopAndFallSilent) {
+  REQUIRE_SAMPLES();
+  auto sink = std::make_shared<VLCFrameSink>();
+  auto film = std::make_unique<VLCMediaPlayer>(sink);
+  Recorder rec;
+  rec.expected = film.get();
+  film->setDelegate(&rec);
+  film->setMedia(VLCMedia::mediaWithPath(s.longClip));
+  film->play();
+  auto preview = std::make_unique<VLCMediaPlayer>();
+  preview->setMedia(VLCMedia::mediaWithPath(s.longClip));
+  preview->play();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return rec.times.size() > 2 && preview->isPlaying(); }, 15000));
+
+  VLCLibrary::releaseSharedInstance();
+  EXPECT_FALSE(film->isPlaying());
+  EXPECT_FALSE(preview->isPlaying());
+  const quint64 frames = sink->frameCount();
+  const size_t reports = rec.times.size() + rec.states.size();
+  oxtest::spinFor(500);
+  EXPECT_EQ(sink->frameCount(), frames);
+  EXPECT_EQ(rec.times.size() + rec.states.size(), reports);
+  EXPECT_EQ(VLCLibrary::sharedInstance(), nullptr);
+  EXPECT_FALSE(VLCMedia::mediaWithPath(s.clip));
+  film.reset();  // nothing of libvlc left to let go
+  preview.reset();
 }
 
 TEST(VLCMedia, OptionsPassThroughAndBadSourcesGiveNothing) {
