@@ -11,6 +11,7 @@
 #include "helper/OXPanelListController.h"
 #include "helper/OXSignUpLoginController.h"
 #include "helper/StatusItemView.h"
+#include "platform/foundation/HttpClient.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/ui/StatusItem.h"
 #include "scanner/OXOmbrixAPI.h"
@@ -24,7 +25,8 @@ const QString OXPanelController::kLogOut = QStringLiteral("logOut");
 OXPanelController::OXPanelController(OXPanelControllerDelegate* delegate)
     : panelDelegate_(delegate),
       panelListController_(std::make_unique<OXPanelListController>()),
-      window_(std::make_unique<OXPanel>()) {
+      window_(std::make_unique<OXPanel>()),
+      cancel_(std::make_shared<ox::HttpCancel>()) {
   window_->windowDidBecomeKey = [this] { windowDidBecomeKey(); };
   window_->windowDidResignKey = [this] { windowDidResignKey(); };
   window_->windowWillClose = [this] { windowWillClose(); };
@@ -42,6 +44,7 @@ OXPanelController::OXPanelController(OXPanelControllerDelegate* delegate)
 }
 
 OXPanelController::~OXPanelController() {
+  cancel_->cancel();
   auto& centre = ox::NotificationCenter::defaultCenter();
   centre.removeObserver(signUpObserver_);
   centre.removeObserver(logOutObserver_);
@@ -85,11 +88,12 @@ void OXPanelController::checkCorrectPanel() {
   QWidget* form = signUpLoginController()->view();
   removeView(list);
   removeView(form);
-  OXOmbrixAPI api;
-  if (api.checkToken()) {
+  OXOmbrixAPI::Credentials renewWith;
+  if (OXOmbrixAPI().checkStoredToken(&renewWith)) {
     window_->resize(list->size());
     installView(list);
     list->setFocus();
+    if (!renewWith.email.isEmpty()) renewSession(renewWith);
   } else {
     window_->resize(form->size());
     installView(form);
@@ -100,6 +104,14 @@ void OXPanelController::checkCorrectPanel() {
     ox::NotificationCenter::defaultCenter().post(kTogglePanel);
     setHasActivePanel(true);
   }
+}
+
+void OXPanelController::renewSession(const OXOmbrixAPI::Credentials& credentials) {
+  if (renewalQueue_.operationCount() > 0) return;  // the renewal under way answers for this check too
+  renewalQueue_.addOperationWithBlock([cancel = cancel_, credentials] {
+    ox::HttpCancelScope scope(cancel);
+    OXOmbrixAPI().renewStoredToken(credentials);
+  });
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -10,10 +10,15 @@
 #include "helper/OXPanelControllerDelegate.h"
 #include "helper/OXSignUpLoginControllerDelegate.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/OperationQueue.h"
+#include "scanner/OXOmbrixAPI.h"
 
 class OXPanelListController;
 class OXSignUpLoginController;
 class QAbstractAnimation;
+namespace ox {
+class HttpCancel;
+}
 
 // The pop-up panel under the status item: owns the panel list and the account form, fills the panel with the one
 // the stored session calls for, places the panel under the item, opens and closes it, and swaps the views on login,
@@ -37,7 +42,9 @@ class OXPanelController : public QObject, public OXSignUpLoginControllerDelegate
   ~OXPanelController() override;
 
   // Fills the panel by the stored session (the list with one, the form without), and opens it on a first start
-  // with no folders.
+  // with no folders. An expired session with stored credentials shows the list at once and is renewed on a queue
+  // of the panel's own: nothing here waits for the account service, and a panel that goes ends the renewal's
+  // request at once.
   void checkCorrectPanel();
   OXSignUpLoginController* signUpLoginController();
   void showSignUpLoginView();
@@ -83,6 +90,7 @@ class OXPanelController : public QObject, public OXSignUpLoginControllerDelegate
                   const std::function<void()>& afterInstall);
   void finishSwitch();
   QRectF panelRectFor(const QSizeF& size) const;
+  void renewSession(const OXOmbrixAPI::Credentials& credentials);
 
   bool hasActivePanel_ = false;
   OXPanelControllerDelegate* panelDelegate_;
@@ -97,4 +105,7 @@ class OXPanelController : public QObject, public OXSignUpLoginControllerDelegate
   std::function<void()> switchDone_;
   ox::NotificationCenter::Token signUpObserver_ = 0;
   ox::NotificationCenter::Token logOutObserver_ = 0;
+  const std::shared_ptr<ox::HttpCancel> cancel_;
+  // Declared last: a running renewal ends before anything else goes.
+  ox::OperationQueue renewalQueue_{1};
 };

@@ -403,22 +403,34 @@ void OXOmbrixAPI::sendAuthAsyncRequestType(const QString& method, const OXOmbrix
 void OXOmbrixAPI::checkKeychainAccess() { (void)password(); }
 
 bool OXOmbrixAPI::checkToken() {
+  Credentials renewWith;
+  if (!checkStoredToken(&renewWith)) return false;
+  if (!renewWith.email.isEmpty()) renewStoredToken(renewWith);
+  return true;
+}
+
+bool OXOmbrixAPI::checkStoredToken(Credentials* renewWith) {
   const QDateTime expiry = expireToken();
   if (expiry.isValid() && QDateTime::currentDateTimeUtc().msecsTo(expiry) >= 0) return true;
   const QString mail = email();
   const QString pass = mail.isEmpty() ? QString() : password();
   if (!mail.isEmpty() && !pass.isNull()) {
-    const QVariant renewed = renewTokenWithEmail(mail, pass);
-    const QVariantMap session = renewed.toMap();
-    // Without an answer all three go, so the next check renews again.
-    setUserID(session.value(QStringLiteral("id")));
-    setExpireToken(session.value(QStringLiteral("expireAt")).toDateTime());
-    setToken(session.contains(QStringLiteral("token")) ? session.value(QStringLiteral("token")).toString()
-                                                        : QString());
+    if (renewWith) *renewWith = {mail, pass};
     return true;
   }
   ox::NotificationCenter::defaultCenter().post(QStringLiteral("finishSession"));
   return false;
+}
+
+void OXOmbrixAPI::renewStoredToken(const Credentials& credentials) {
+  const QString tokenBefore = token();
+  const QVariantMap session = renewTokenWithEmail(credentials.email, credentials.password).toMap();
+  // A renewal may outlast a log-out or a new login; their session stands. One cut short by a quit is no answer.
+  if (ox::HttpCancelScope::isCancelled() || email() != credentials.email || token() != tokenBefore) return;
+  // Without an answer all three go, so the next check renews again.
+  setUserID(session.value(QStringLiteral("id")));
+  setExpireToken(session.value(QStringLiteral("expireAt")).toDateTime());
+  setToken(session.contains(QStringLiteral("token")) ? session.value(QStringLiteral("token")).toString() : QString());
 }
 
 namespace {

@@ -70,8 +70,20 @@ class OXOmbrixAPI {
 
   // ---- Account ------------------------------------------------------------------------------------------------
   void checkKeychainAccess();
+  // The account a renewal signs in with.
+  struct Credentials {
+    QString email, password;
+  };
   // A usable session exists or a renewal was attempted with the stored credentials.
   bool checkToken();
+  // What checkToken answers, told without the network: true for an unexpired token, and for stored credentials,
+  // which then go into `renewWith` for renewStoredToken (left empty while the token holds); false, after posting
+  // "finishSession", for neither.
+  bool checkStoredToken(Credentials* renewWith = nullptr);
+  // Renews the session and stores the outcome: the answer's id, expiry and token, or none of them without an answer
+  // (so the next check renews again). A renewal cancelled on its way (HttpCancelScope), or whose session was logged
+  // out or replaced by a login meanwhile, stores nothing.
+  void renewStoredToken(const Credentials& credentials);
   // {"email", "id", "token", "expireAt"} of a fresh session; invalid when the server gave none.
   QVariant renewTokenWithEmail(const QString& email, const QString& password);
   bool createUserWithNickname(const QString& nickname, const QString& email, const QString& password);

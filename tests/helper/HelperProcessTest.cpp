@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
@@ -50,7 +51,7 @@ class Program : public ::testing::Test {
     env.insert("QT_LOGGING_RULES", "qt.qpa.*=false");
   }
   void TearDown() override {
-    for (auto* p : {&first, &second})
+    for (auto* p : {&first, &second, &keyring})
       if (*p && (*p)->state() != QProcess::NotRunning) {
         (*p)->kill();
         (*p)->waitForFinished(5000);
@@ -80,10 +81,43 @@ class Program : public ::testing::Test {
     return n;
   }
 
+  // The desktop's Secret Service on the test's bus, unlocked as at login: where the account password is kept.
+  bool startKeyring() {
+    QProcessEnvironment keyringEnv = env;
+    // A runtime folder of its own, or it would hand over to the suite's daemon through that one's control socket.
+    const QString runtime = home.filePath("keyring-runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    keyringEnv.insert("XDG_RUNTIME_DIR", runtime);
+    if (!oxtest::startProcess(keyring, "gnome-keyring-daemon", {"--foreground", "--unlock", "--components=secrets"},
+                              keyringEnv))
+      return false;
+    keyring->write("pw\n");
+    keyring->closeWriteChannel();
+    return oxtest::spinUntil([&] { return bus.hasOwner("org.freedesktop.secrets"); }, 20000);
+  }
+  // A person logged in at an earlier start, and the session has expired since: the e-mail, the keychain password
+  // and a token whose expiry has passed are kept.
+  void signInWithASessionThatHasSinceExpired() {
+    oxtest::StandIn& standIn = oxtest::StandIn::shared();
+    ASSERT_TRUE(standIn.answer("api", 201, R"({"id": 7, "token": "worn", "expireAt": "2001-01-01T00:00:00+01:00"})",
+                               1, "/users/me/sessions"));
+    QProcessEnvironment earlier = env;
+    earlier.insert("OX_TEST_USER", "login");
+    ASSERT_TRUE(oxtest::startProcess(second, kScriptedHelper, {}, earlier));
+    // The e-mail is the login's last value but the keychain's password, which follows at once.
+    const QString defaults = home.filePath("XDG_CONFIG_HOME/Varnel/Ombrix Helper.conf");
+    ASSERT_TRUE(oxtest::spinUntil([&] { return QSettings(defaults, QSettings::IniFormat).contains("email"); }, 30000));
+    oxtest::spinFor(500);
+    ::kill(pid_t(second->processId()), SIGTERM);
+    ASSERT_TRUE(second->waitForFinished(30000));
+    ASSERT_TRUE(standIn.clear());
+  }
+
   oxtest::PrivateBus bus;
   QTemporaryDir home;
   QProcessEnvironment env;
-  std::unique_ptr<QProcess> first, second;
+  std::unique_ptr<QProcess> first, second, keyring;
 };
 
 }  // namespace
@@ -266,9 +300,10 @@ TEST_F(Program, SigtermWhileTheContentBucketStallsEndsWithinTwoSeconds) {
   EXPECT_GT(storedLibrary()->hoursFromLastUpdateTrailers(), 120u);
 }
 
-// A person's action waits on a service that never answers (a login, a manual search, or the update feed the helper
-// reads at its first start) when the helper is asked to quit, by the notification, SIGTERM or SIGINT. Whatever the
-// service's own time limit (60 s, 10 s, 3 s), the helper is gone within two seconds with the library saved.
+// A person's action waits on a service that never answers (a login, a manual search, the update feed the helper
+// reads at its first start, or the renewal of a session that expired since the last start) when the helper is asked
+// to quit, by the notification, SIGTERM or SIGINT. Whatever the service's own time limit (60 s, 10 s, 3 s), the
+// helper is gone within two seconds with the library saved.
 class QuitWhileAServiceStalls : public Program,
                                 public ::testing::WithParamInterface<std::tuple<const char*, const char*>> {};
 
@@ -287,6 +322,11 @@ TEST_P(QuitWhileAServiceStalls, TheHelperIsGoneWithinTwoSecondsWithTheLibrarySav
     ASSERT_TRUE(standIn.fault("search", "stall", -1, {}, 60));
     env.insert("OX_TEST_USER", "search");
     stalled = [] { return requestsFor("search", "nheard") == 1; };  // the title as its words are searched
+  } else if (service == "renewal") {
+    ASSERT_TRUE(startKeyring());
+    signInWithASessionThatHasSinceExpired();
+    ASSERT_TRUE(standIn.fault("api", "stall", -1, "/users/me/sessions", 60));
+    stalled = [] { return requestsFor("api", "/users/me/sessions") == 1; };
   } else {
     feed.setNeverAnswer(true);
     env.insert("OMBRIX_FEED_URL", feed.url("/appcast.xml").toString());
@@ -316,7 +356,7 @@ TEST_P(QuitWhileAServiceStalls, TheHelperIsGoneWithinTwoSecondsWithTheLibrarySav
 
 INSTANTIATE_TEST_SUITE_P(
     EachServiceAndWay, QuitWhileAServiceStalls,
-    ::testing::Combine(::testing::Values("login", "search", "feed"),
+    ::testing::Combine(::testing::Values("login", "search", "feed", "renewal"),
                        ::testing::Values("notification", "SIGTERM", "SIGINT")),
     [](const auto& info) { return std::string(std::get<0>(info.param)) + std::get<1>(info.param); });
 

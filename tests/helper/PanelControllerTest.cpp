@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QLineEdit>
 #include <QScreen>
 #include <QUrl>
+#include <cstdio>
 
 #include "core/OXLibrary.h"
 #include "helper/OXPanelController.h"
@@ -13,6 +15,7 @@
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXOmbrixAPI.h"
 #include "tests/helper/HelperTestSupport.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/TestUtil.h"
 
 using helpertest::FakeStatusItem;
@@ -156,4 +159,70 @@ TEST_F(Panel, TwoSwapsInARowEndWithTheLastOne) {
   ASSERT_TRUE(oxtest::spinUntil([&] { return !panel.isSwitchingView(); }));
   EXPECT_EQ(panel.filledView(), panel.signUpLoginController()->view());
   EXPECT_EQ(panel.panelListController()->view()->parent(), nullptr);
+}
+
+// A session that expired since the last start, with the account's password kept: the panel shows the list at once
+// while the account service holds the renewal, and the renewal's session is stored when the answer comes. A renewal
+// that fails leaves the account to renew at the next check; a panel that goes while its renewal stalls (the helper
+// quitting) goes at once and stores nothing.
+TEST_F(Panel, AnExpiredSessionShowsTheListAtOnceAndIsRenewedInTheBackground) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.clear());
+  const auto renewals = [&standIn] {
+    int n = 0;
+    for (const QVariant& r : standIn.requests(QStringLiteral("api")))
+      n += r.toMap().value("route") == QStringLiteral("/v1/users/me/sessions");
+    return n;
+  };
+  // An account of this test's own: the keychain is the suite's, shared by the tests that run beside this one.
+  const QString mail = QStringLiteral("renewer%1@ombrix.test").arg(QRandomGenerator::global()->generate());
+  const QDateTime expired = QDateTime::currentDateTimeUtc().addSecs(-60);
+  OXOmbrixAPI api;
+  ASSERT_TRUE(api.createUserWithNickname(mail, mail, QStringLiteral("opensesame")));
+  const QVariant account = api.userID();
+  const auto expire = [&] {
+    api.setUserID(7);
+    api.setExpireToken(expired);
+    api.setToken(QStringLiteral("worn"));
+  };
+  expire();
+  addMovieFolder();
+  Owner owner;
+
+  ASSERT_TRUE(standIn.fault("api", "delay", 1, "/users/me/sessions", 60));  // answered once clear() releases it
+  OXPanelController panel(&owner);
+  const qint64 filling = oxtest::msTakenBy([&] { panel.checkCorrectPanel(); });
+  std::printf("panel filled with the renewal stalled: %lld ms\n", filling);
+  EXPECT_LT(filling, 1000);
+  EXPECT_EQ(panel.filledView(), panel.panelListController()->view());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return renewals() == 1; }, 20000));
+  oxtest::spinFor(200);
+  EXPECT_EQ(api.token(), QStringLiteral("worn"));
+  ASSERT_TRUE(standIn.clear());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return api.token() != QStringLiteral("worn"); }, 20000));
+  EXPECT_FALSE(api.token().isEmpty());
+  EXPECT_EQ(api.userID(), account);
+  EXPECT_GT(api.expireToken(), QDateTime::currentDateTimeUtc());
+
+  expire();
+  ASSERT_TRUE(standIn.fault("api", "500", 1, "/users/me/sessions"));
+  OXPanelController failing(&owner);
+  failing.checkCorrectPanel();
+  EXPECT_EQ(failing.filledView(), failing.panelListController()->view());
+  ASSERT_TRUE(oxtest::spinUntil([&] { return api.token().isNull(); }, 20000));
+  EXPECT_FALSE(api.expireToken().isValid());
+  EXPECT_EQ(api.email(), mail);
+  EXPECT_EQ(api.password(), QStringLiteral("opensesame"));
+
+  expire();
+  ASSERT_TRUE(standIn.clear());
+  ASSERT_TRUE(standIn.fault("api", "stall", -1, "/users/me/sessions", 60));
+  auto going = std::make_unique<OXPanelController>(&owner);
+  going->checkCorrectPanel();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return renewals() == 1; }, 20000));
+  EXPECT_LT(oxtest::msTakenBy([&] { going.reset(); }), 1000);
+  EXPECT_EQ(api.token(), QStringLiteral("worn"));
+  EXPECT_LT(api.expireToken(), QDateTime::currentDateTimeUtc());
+  standIn.clear();
+  api.logOut();
 }

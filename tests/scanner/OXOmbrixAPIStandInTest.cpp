@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
+#include <functional>
+#include <thread>
 
 #include "platform/foundation/UserDefaults.h"
 #include "scanner/Keychain.h"
@@ -84,4 +86,38 @@ TEST(OXOmbrixAPIStandIn, SignUpLoginRenewalChallengeAndLogOut) {
 
   api.logOut();
   EXPECT_EQ(stored(mail), "  - - -");
+}
+
+// A renewal in the background that the service holds while the person logs out, or logs in again: its answer, when
+// it comes, undoes neither.
+TEST(OXOmbrixAPIStandIn, ARenewalThatOutlastsALogOutOrALoginStoresNothing) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.isRunning());
+  ox::UserDefaults::setApplicationName(QStringLiteral("OmbrixTest-StandIn"));
+  OXOmbrixAPI api;
+  const QString mail = QStringLiteral("renewer%1@ombrix.test").arg(QRandomGenerator::global()->generate());
+  const OXOmbrixAPI::Credentials account{mail, QStringLiteral("opensesame")};
+  ASSERT_TRUE(api.createUserWithNickname(account.email, account.email, account.password));
+  const auto renewalHeldOver = [&](const std::function<void()>& meanwhile) {
+    standIn.clear();
+    standIn.fault("api", "delay", 1, "/users/me/sessions", 60);  // answered once clear() releases it
+    std::thread renewal([&account] { OXOmbrixAPI().renewStoredToken(account); });
+    EXPECT_EQ(standIn.waitForRequests("api", 1, 20000).size(), 1);
+    meanwhile();
+    standIn.clear();
+    renewal.join();
+  };
+
+  ASSERT_TRUE(api.loginWithEmail(account.email, account.password));
+  renewalHeldOver([&] { api.logOut(); });
+  EXPECT_EQ(stored(account.email), "  - - -");
+
+  QString loginToken;
+  renewalHeldOver([&] {
+    EXPECT_TRUE(api.loginWithEmail(account.email, account.password));
+    loginToken = api.token();
+  });
+  EXPECT_FALSE(loginToken.isEmpty());
+  EXPECT_EQ(api.token(), loginToken);
+  api.logOut();
 }
