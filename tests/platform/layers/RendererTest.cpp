@@ -219,6 +219,31 @@ TEST_F(RendererTest, RendersAnyInstantOfAnAnimation) {
   EXPECT_FALSE(renderer.animating());
 }
 
+TEST_F(RendererTest, AMoveAmongThousandsShowsAtOnce) {
+  // A row of boxes, most far off the canvas; a few move in and out as a cover flow's do.
+  LayerPtr row = box(QRectF(0, 0, 0, 0), QColor());
+  for (int i = 0; i < 3000; ++i)
+    row->addSublayer(box(QRectF(i * 30, 40, 20, 20), QColor(QColor::fromHsv(i % 360, 255, 255).rgb())));
+  root->addSublayer(row);
+  const auto colour = [&](int i) { return row->sublayers()[std::size_t(i)]->backgroundColor(); };
+  EXPECT_EQ(at(draw(), 10, 50), colour(0));
+  EXPECT_GE(renderer.lastStats().culled, 2990);
+  now([&] {
+    row->sublayers()[2500]->setPosition(QPointF(10, 50));  // in, over the first
+    row->sublayers()[2500]->setZPosition(1);
+    row->sublayers()[3]->setPosition(QPointF(-500, 50));  // out
+  });
+  const QImage moved = draw();
+  EXPECT_EQ(at(moved, 10, 50), colour(2500));
+  EXPECT_EQ(at(moved, 100, 50), QColor(Qt::black));
+  EXPECT_EQ(at(moved, 130, 50), colour(4));
+  // Slid in over a second, from far off: drawn all the way.
+  const double t0 = clock.now();
+  animate(1.0, [&] { row->sublayers()[2999]->setPosition(QPointF(100, 50)); });
+  EXPECT_EQ(at(draw(t0 + 0.5), 100, 50), QColor(Qt::black));
+  EXPECT_EQ(at(draw(t0 + 1.0), 100, 50), colour(2999));
+}
+
 TEST_F(RendererTest, PerspectiveImagesKeepTheirWarpWhileTheyOnlyMove) {
   LayerPtr stage = box(QRectF(0, 0, 200, 100), QColor());
   Transform3D p;
