@@ -219,6 +219,36 @@ TEST_F(RendererTest, RendersAnyInstantOfAnAnimation) {
   EXPECT_FALSE(renderer.animating());
 }
 
+TEST_F(RendererTest, WarpsOfAPictureNoLayerHoldsAnyMoreAreLetGoSoon) {
+  LayerPtr stage = perspectiveStage(QRectF(0, 0, 200, 100), 300);
+  LayerPtr card = box(QRectF(60, 20, 80, 60), QColor());
+  const auto paint = [](const QColor& c) {
+    QImage pic(80, 60, QImage::Format_RGB32);
+    pic.fill(c);
+    return pic;
+  };
+  card->setContents(paint(Qt::red));
+  card->setTransform(Transform3D::makeRotation(0.6, 0, 1, 0));
+  stage->addSublayer(card);
+  root->addSublayer(stage);
+  draw();
+  draw();  // the same shape again: warped once into the cache
+  const qint64 one = renderer.cacheBytes();
+  ASSERT_GT(one, 0);
+  // Still held: kept however long it is drawn.
+  for (int i = 0; i < 100; ++i) draw();
+  EXPECT_EQ(renderer.lastStats().cacheMisses, 0);
+  EXPECT_EQ(renderer.cacheBytes(), one);
+  // Replaced: the warp of the picture nobody holds goes within 60 frames, long before the cache is full.
+  card->setContents(paint(Qt::blue));
+  draw();
+  draw();
+  EXPECT_EQ(renderer.cacheBytes(), 2 * one);
+  for (int i = 0; i < 60; ++i) draw();
+  EXPECT_EQ(renderer.cacheBytes(), one);
+  EXPECT_TRUE(near(at(draw(), 100, 50), Qt::blue));
+}
+
 TEST_F(RendererTest, AMoveAmongThousandsShowsAtOnce) {
   // A row of boxes, most far off the canvas; a few move in and out as a cover flow's do.
   LayerPtr row = box(QRectF(0, 0, 0, 0), QColor());
