@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 namespace ox::detail {
 namespace {
@@ -44,6 +46,7 @@ struct Source {
     return blend256(upper, 256 - dv, lower, dv);
   }
 
+#if defined(__SSE2__)
   // Four pixels at once, as `at` on SSE2 lanes: most of a poster is drawn here.
   void at4(__m128 u, __m128 v, quint32* to) const {
     const __m128i fu = _mm_cvttps_epi32(_mm_mul_ps(u, _mm_set1_ps(65536.0f)));
@@ -107,6 +110,7 @@ struct Source {
     const __m128i rb = down(0), ag = down(8);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_or_si128(_mm_and_si128(rb, pair), _mm_slli_epi32(ag, 8)));
   }
+#endif
 };
 
 // One side of the picture on `out`: a * x + b * y + c is the signed distance in pixels, positive inside.
@@ -186,6 +190,7 @@ bool warpImage(const QImage& src, const QTransform& toOut, QImage& out) {
     const double x0s = back.m21() * py + back.m31(), y0s = back.m22() * py + back.m32();
     const double w0s = back.m23() * py + back.m33();
     int quads = wa;
+#if defined(__SSE2__)
     if (w0s + back.m13() * wa > 1e-6 && w0s + back.m13() * wb > 1e-6) {
       const __m128 m11 = _mm_set1_ps(float(back.m11())), m12 = _mm_set1_ps(float(back.m12()));
       const __m128 m13 = _mm_set1_ps(float(back.m13())), shift = _mm_set1_ps(15.5f);
@@ -198,6 +203,7 @@ bool warpImage(const QImage& src, const QTransform& toOut, QImage& out) {
         source.at4(u, v, line + quads);
       }
     }
+#endif
     for (int x = xa; x < xb; ++x) {
       if (x == wa) x = quads;  // the wholly inside ones that were drawn four at a time
       if (x >= xb) break;
