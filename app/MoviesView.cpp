@@ -252,7 +252,7 @@ void MoviesView::getLibrary() {
   titleSectionLayer_->setNeedsLayout();
   coverflowLayer_->setNeedsLayout();
   layer()->setNeedsLayout();
-  for (const LayerPtr& poster : coverflowLayer_->sublayers()) setImageinPoster(poster);
+  keepPicturesNearSelection();
 }
 
 QString MoviesView::sectionName() const { return QStringLiteral("Movies"); }
@@ -264,6 +264,7 @@ QList<ox::CodingPtr> MoviesView::contentList() const { return sortedByTitle(OXLi
 void MoviesView::setSelectedIndex(qint64 index) {
   coverflowLayer_->setValue("selectedIndex", index);
   coverflowLayer_->setNeedsLayout();
+  keepPicturesNearSelection();
 }
 
 quint64 MoviesView::selectedIndex() const {

@@ -6,6 +6,8 @@
 #include <QVariantList>
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "app/OXFullScreenMenu.h"
@@ -31,8 +33,9 @@ class OXMediaFields;
 //
 // It is the base of the other browsing sections (shows, streamer titles, trailers): they keep its layer tree,
 // selection and playback machinery and replace the override points below. Poster pictures are composed on an image
-// queue of at most two operations, and OpenSubtitles is searched off the main thread too; only the main thread
-// touches layers. Main thread only otherwise.
+// queue of at most two operations, and only for the posters near the selection: a library of thousands would not fit
+// in memory otherwise. OpenSubtitles is searched off the main thread too; only the main thread touches layers. Main
+// thread only otherwise.
 class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
  public:
   // A filter of the row: its name and the posters it lets through, in row order. The one in force decides which
@@ -155,11 +158,24 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   void newSelectedIndexForPreviousPosterSelected(const ox::LayerPtr& poster);
 
   // --- posters (MoviesViewPosters.cpp)
-  // A poster: holder, reflection and picture ("unknowPoster.jpg" until its own is composed), attached to each other
-  // on the next turn of the main queue.
+  // A poster of the row, bare: its parts come while it is within reach of the selection.
   ox::LayerPtr newPosterLayer();
-  // Composes the poster's picture on the image queue and shows it from the main queue, unless the view has left.
+  // Composes the poster's picture on the image queue and shows it from the main queue, unless the view has left or
+  // the poster has gone out of reach meanwhile.
   void setImageinPoster(const ox::LayerPtr& poster);
+  // Browsable posters within this many slots of the selection have their parts (holder, reflection and picture,
+  // "unknowPoster.jpg" until their own is composed) and a composed picture: the eight or so on screen on either side
+  // (eighteen in a row shrunk to 0.4), and what Right held (20 posters a second) reaches in the time a composition
+  // takes on a busy machine. Thousands of composed posters would not fit in memory.
+  static constexpr quint64 kPictureReach = 24;
+  // A poster out of reach lets its parts go this long after, once the row has slid on and a poster hidden by a
+  // filter has faded out; until then it comes back at no cost.
+  static constexpr double kPictureRelease = 0.3;
+  // Gives the posters within reach their parts and queues the composition of their pictures, nearest first; stops
+  // the compositions of the others.
+  void keepPicturesNearSelection();
+  // Posters with their parts: holding a composed picture or waiting for one.
+  std::size_t keptPictureCount() const { return pictures_.size(); }
   // The picture stretched over a w x h canvas, under the black veil at `veilOpacity` when unavailable, inside the
   // poster frame and with its corners rounded.
   static QImage composePoster(const QImage& picture, const QSizeF& canvas, bool unavailable, double veilOpacity);
@@ -245,8 +261,23 @@ class MoviesView : public OXSectionView, public OXPlayerControllerDelegate {
   void showAlert();
   // The poster and backdrop downloads end and no composition waits any more: the view is leaving.
   void cancelImageWork();
+  // The browsable posters within reach of the selection, nearest first.
+  std::vector<ox::LayerPtr> postersNearSelection() const;
+  // Posters out of reach let their parts and pictures go.
+  void releaseFarPictures();
+  void addPosterParts(const ox::LayerPtr& poster);
+  void removePosterParts(const ox::LayerPtr& poster);
 
   std::unique_ptr<ox::OperationQueue> imageQueue_;
+  // A poster with its parts: its picture composed, on its way, or stopped on the way out of reach.
+  struct PosterPicture {
+    std::shared_ptr<ox::Operation> composition;
+    bool composed = false;
+  };
+  std::unordered_map<ox::LayerPtr, PosterPicture> pictures_;
+  // Posters that found no picture in the helper's cache nor on the network: composed again without asking it.
+  std::unordered_set<const ox::Layer*> withoutPicture_;
+  ox::DelayedCall pictureRelease_;
   // Carried by the poster and backdrop downloads, so a view that leaves ends them instead of waiting for them.
   std::shared_ptr<ox::HttpCancel> imageCancel_ = std::make_shared<ox::HttpCancel>();
   std::shared_ptr<PanelResume> panelResume_;

@@ -1,6 +1,7 @@
 #pragma once
 #include <QSizeF>
 #include <memory>
+#include <vector>
 
 #include "platform/layers/LayoutManager.h"
 #include "platform/layers/Transform3D.h"
@@ -9,6 +10,12 @@
 // turned away and pushed back on either side. Everything is read from key-value entries: "selectedIndex" on the
 // row (slots counted over enabled items), "isEnable" and "__holderLayer" on each item. Each pass is one 0.2 s
 // ease-out move; depth changes jump.
+//
+// A row of thousands is not walked on every move: while its items and which of them are enabled stay as they are,
+// a pass lays out only the items within kReach slots of the old or the new selection, which holds every item that
+// is in view or crosses the view during the move. The others keep, off screen, the places of the last pass that
+// reached them; one that comes back within reach is first put where the pass before would have put it, so that it
+// slides in as if it had been laid out all along.
 class MyLayoutManager : public ox::LayoutManager {
  public:
   static std::shared_ptr<MyLayoutManager> layoutManagerWithImageSize(const QSizeF& size);
@@ -16,6 +23,8 @@ class MyLayoutManager : public ox::LayoutManager {
   explicit MyLayoutManager(const QSizeF& size);
 
   void layoutSublayersOfLayer(ox::Layer* layer) override;
+  // Which items are enabled is kept between passes; the holders are read afresh by each.
+  bool keepsSublayerValue(const QString& key) const override;
 
   QSizeF imageSize() const { return imageSize_; }
   double zCenterPosition() const { return zCenterPosition_; }
@@ -27,7 +36,26 @@ class MyLayoutManager : public ox::LayoutManager {
   // The perspective given to the items beside the centre.
   ox::Transform3D sidePerspective() const;
 
+  // Slots on either side of the selection that a pass lays out: more than a row shrunk to 0.4 (the show browser
+  // opening a show) shows, about 18 a side.
+  static constexpr quint64 kReach = 32;
+  // Items the last pass laid out.
+  std::size_t lastPassCount() const { return lastPassCount_; }
+
  private:
+  // What the last pass left: the row it laid out, as it stood, and the items it reached.
+  struct Pass {
+    quint64 row = 0;  // the row's unique id
+    quint64 version = 0;
+    std::size_t count = 0;
+    double mx = 0;
+    quint64 selected = 0;
+    std::vector<std::size_t> enabled;  // the sublayer index of each enabled item, slot by slot
+    std::size_t first = 0, last = 0;   // the items laid out, by sublayer index
+  };
+  // Places one item in slot p for the selection s around mx (the holder's and item's depth jump).
+  void place(ox::Layer& item, ox::Layer* holder, bool enabled, quint64 p, quint64 s, double mx) const;
+
   QSizeF imageSize_;
   double zCenterPosition_ = 10;
   double zSidePosition_ = -300;
@@ -35,4 +63,7 @@ class MyLayoutManager : public ox::LayoutManager {
   double offSetFactor_ = 0;
   ox::Transform3D leftTransform_;
   ox::Transform3D rightTransform_;
+  Pass last_;
+  bool hasLast_ = false;
+  std::size_t lastPassCount_ = 0;
 };

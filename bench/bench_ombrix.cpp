@@ -4,15 +4,22 @@
 //     reports it and quits); the median of the repetitions is the figure;
 //   - HomeFrame: one whole frame of the real Home view at the next 1/60 s, steady and during a cross-fade, with
 //     both pictures moving;
-//   - MoviesSlide: one whole frame of the real movie browser with 500 and with 5,000 posters (each composed by the
-//     browser) while the row slides to the next poster every 0.2 s: once as the keys do it (the footer and the
-//     preview wait for the user to rest), and once with the footer's labels rotating and the soundtrack preview
-//     playing all along. A frame should cost the same whatever the size of the library; worst_ms is the slowest
-//     frame from the first move on (a move lays the whole row out anew).
-//     CPU is the main thread's time, which a busy machine does not inflate.
+//   - MoviesSlide: one whole frame of the real movie browser with 500, 5,000 and 10,000 posters while the row
+//     slides to the next poster every 0.2 s: once as the keys do it (the footer and the preview wait for the user to
+//     rest), and once with the footer's labels rotating and the soundtrack preview playing all along;
+//   - MoviesSlideHeld: the same browsers with Right held (a move every 0.05 s, the remote's repeat), then Left, 200
+//     posters each way, one frame every 1/60 s of the wall clock, so the posters' compositions run beside the frames
+//     as they would on screen; the time is each frame's own work.
+//     A frame should cost the same whatever the size of the library; worst_ms is the slowest frame from the first
+//     move on. Each frame shows the layers 1/60 s after the frame before. CPU is the main thread's time, which a
+//     busy machine does not inflate. peak_rss_MB is the process's peak resident memory from the start of the case
+//     (building its browser included) to its end: run one case a process for a figure that no earlier case has
+//     raised, as bench/movies_bench.sh does.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <fstream>
+#include <string>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +27,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 
 #include "app/HomeView.h"
@@ -166,18 +174,38 @@ void addMovies(int count) {
   }
 }
 
-// One browser of `count` movies at a time: composing its posters takes seconds (a minute for 5,000), so it is built
-// once and kept until a bigger one is asked for; the last is kept to the end, past the application.
+// Peak resident memory is counted from here on (Linux resets the process's high-water mark to what it holds now).
+void resetPeakResident() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+}
+
+// The process's peak resident memory since the last reset, in MB.
+double peakResidentMB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+  return 0;
+}
+
+// The browser's queued work lands: composed posters come back through the main queue.
+bool posterWorkDone(const std::shared_ptr<MoviesView>& view) {
+  QCoreApplication::processEvents();
+  return view->pendingPosters() == 0;
+}
+
+// One browser of `count` movies at a time, built once and kept until a bigger one is asked for; the last is kept to
+// the end, past the application.
 std::shared_ptr<MoviesView> moviesBrowser(int count) {
   static auto* view = new std::shared_ptr<MoviesView>();
   if (*view && int((*view)->numberOfCovers()) == count) return *view;
-  view->reset();  // 5,000 composed posters take 3 GB: one browser at a time
+  view->reset();  // one browser at a time
   addMovies(count);
   auto v = std::make_shared<MoviesView>(QRectF(QPointF(0, 0), kScreen));
   v->setupLayers();
   QElapsedTimer composing;
   composing.start();
-  while (v->pendingPosters() > 0 && composing.elapsed() < 600000)
+  while (v->pendingPosters() > 0 && composing.elapsed() < 1800000)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   QCoreApplication::processEvents();
   ox::Transaction::flush();
@@ -185,19 +213,45 @@ std::shared_ptr<MoviesView> moviesBrowser(int count) {
   return v;
 }
 
-void moviesFrames(benchmark::State& state, bool labelsAndPreview) {
+// The browser of the case's size, with the middle of the row selected (posters on both sides all along) and its
+// posters composed; null when they could not be. The layers' clock is manual from here on, one 1/60 s a frame as a
+// display would show them, and runs on from case to case, so that the browser kept between them finds its
+// animations where it left them.
+std::shared_ptr<MoviesView> middleOfTheRow(benchmark::State& state) {
+  if (!ox::LayerClock::isManual()) ox::LayerClock::setManualTime(1000);
   const int count = int(state.range(0));
   const std::shared_ptr<MoviesView> view = moviesBrowser(count);
+  view->setSelectedIndex(count / 2);
+  QElapsedTimer composing;
+  composing.start();
+  while (!posterWorkDone(view) && composing.elapsed() < 60000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   if (int(view->numberOfCovers()) != count || view->pendingPosters() > 0) {
     state.SkipWithError("the browser's posters were not composed");
-    return;
+    return nullptr;
   }
-  // The middle of the row, with posters on both sides all along.
-  const qint64 middle = count / 2;
-  view->setSelectedIndex(middle);
   view->titleMovieAppear();  // footer and preview for the poster in the middle
   ox::DelayedCall::advanceManualTime(1);
   ox::LayerClock::advance(1);
+  return view;
+}
+
+void reportFrames(benchmark::State& state, const std::shared_ptr<MoviesView>& view, const ox::Renderer& renderer,
+                  double worst) {
+  state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["preview"] = view->player() ? 1 : 0;
+  state.counters["footer"] = view->footerBaseLayer()->opacity();
+  state.counters["layers"] = renderer.lastStats().visited;
+  state.counters["culled"] = renderer.lastStats().culled;
+  state.counters["worst_ms"] = worst;
+  state.counters["peak_rss_MB"] = peakResidentMB();
+}
+
+void moviesFrames(benchmark::State& state, bool labelsAndPreview) {
+  resetPeakResident();
+  const std::shared_ptr<MoviesView> view = middleOfTheRow(state);
+  if (!view) return;
+  const qint64 middle = qint64(view->selectedIndex());
   ox::Renderer renderer;
   QImage target(kScreen.toSize(), QImage::Format_ARGB32_Premultiplied);
   int frame = 0;
@@ -215,23 +269,60 @@ void moviesFrames(benchmark::State& state, bool labelsAndPreview) {
     }
     ox::DelayedCall::advanceManualTime(1.0 / 60);
     ox::LayerClock::advance(1.0 / 60);
+    QCoreApplication::processEvents();
     QPainter p(&target);
     renderer.render(p, view->layer(), kScreen, ox::LayerClock::now());
     p.end();
     // The first frames fill the renderer's caches with the posters in view.
     if (frame > 12) worst = std::max(worst, clock.nsecsElapsed() / 1e6);
   }
-  state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-  state.counters["preview"] = view->player() ? 1 : 0;
-  state.counters["footer"] = view->footerBaseLayer()->opacity();
-  state.counters["layers"] = renderer.lastStats().visited;
-  state.counters["culled"] = renderer.lastStats().culled;
-  state.counters["worst_ms"] = worst;
+  reportFrames(state, view, renderer, worst);
   view->clearMusic();
 }
 
 void BM_MoviesSlideMoves(benchmark::State& state) { moviesFrames(state, false); }
 void BM_MoviesSlideLabelsPreview(benchmark::State& state) { moviesFrames(state, true); }
+
+void BM_MoviesSlideHeld(benchmark::State& state) {
+  resetPeakResident();
+  const std::shared_ptr<MoviesView> view = middleOfTheRow(state);
+  if (!view) return;
+  const qint64 middle = qint64(view->selectedIndex());
+  ox::Renderer renderer;
+  QImage target(kScreen.toSize(), QImage::Format_ARGB32_Premultiplied);
+  int frame = 0;
+  double worst = 0;
+  bool right = true;
+  view->holdRight();
+  for (auto _ : state) {
+    QElapsedTimer clock;
+    clock.start();
+    // Held one way for 200 posters, then the other way back.
+    const qint64 at = qint64(view->selectedIndex());
+    if (right ? at >= middle + 200 : at <= middle) {
+      right = !right;
+      view->releaseButton();
+      right ? view->holdRight() : view->holdLeft();
+    }
+    ox::DelayedCall::advanceManualTime(1.0 / 60);
+    ox::LayerClock::advance(1.0 / 60);
+    QCoreApplication::processEvents();
+    QPainter p(&target);
+    renderer.render(p, view->layer(), kScreen, ox::LayerClock::now());
+    p.end();
+    const double ms = clock.nsecsElapsed() / 1e6;
+    state.SetIterationTime(ms / 1000);
+    if (++frame > 12) worst = std::max(worst, ms);
+    // The rest of the 1/60 s goes to what runs beside the frames (the compositions, and what lands from them).
+    while (clock.nsecsElapsed() < 1000000000 / 60) {
+      QCoreApplication::processEvents();
+      QThread::usleep(500);
+    }
+  }
+  view->releaseButton();
+  reportFrames(state, view, renderer, worst);
+  view->clearMusic();
+}
 
 void BM_HomeFrameSteady(benchmark::State& state) { homeFrames(state, false); }
 void BM_HomeFrameCrossFade(benchmark::State& state) { homeFrames(state, true); }
@@ -242,11 +333,16 @@ BENCHMARK(BM_StartToHomeFirstFrame)->Unit(benchmark::kMillisecond)->UseManualTim
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_HomeFrameSteady)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_HomeFrameCrossFade)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
-// Both cases of one size before the next, so one browser is alive at a time.
+// The cases of one size before the next, so one browser is alive at a time.
 BENCHMARK(BM_MoviesSlideMoves)->Arg(500)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_MoviesSlideLabelsPreview)->Arg(500)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_MoviesSlideHeld)->Arg(500)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseManualTime();
 BENCHMARK(BM_MoviesSlideMoves)->Arg(5000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_MoviesSlideLabelsPreview)->Arg(5000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_MoviesSlideHeld)->Arg(5000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseManualTime();
+BENCHMARK(BM_MoviesSlideMoves)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_MoviesSlideLabelsPreview)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_MoviesSlideHeld)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseManualTime();
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -188,6 +188,7 @@ void Layer::changeAnimatable(LayerKey key, const AnimValue& value) {
     animations_.push_back(a);
     // Only a completion waits for it; a reference to the layer for nothing costs a layout of thousands.
     if (detail::completionWaiting()) detail::registerAnimation(weak_from_this(), a.id);
+    detail::animationEnds(weak_from_this(), a.endTime());
   }
   animatedKeys_ = 0;
   for (const auto& a : animations_) animatedKeys_ |= 1u << int(a.key);
@@ -206,6 +207,13 @@ LayerState Layer::presentation() const { return presentation(LayerClock::now());
 
 bool Layer::hasAnimationsAfter(double t) const {
   return std::any_of(animations_.begin(), animations_.end(), [t](const auto& a) { return a.endTime() > t; });
+}
+
+void Layer::dropEndedAnimations(double now) {
+  std::erase_if(animations_, [now](const LayerAnimation& a) { return a.endTime() <= now; });
+  if (animations_.empty()) std::vector<LayerAnimation>().swap(animations_);
+  animatedKeys_ = 0;
+  for (const auto& a : animations_) animatedKeys_ |= 1u << int(a.key);
 }
 
 void Layer::removeAllAnimations() {
@@ -281,16 +289,33 @@ void Layer::setValue(const QString& key, const QVariant& v) {
   // Keys are shared by all layers: a layout that reads an entry of thousands of layers compares against one string
   // instead of one copy a layer, scattered over memory.
   static QSet<QString> keys;
-  if (v.isValid())
-    values_.insert(*keys.insert(key), v);
-  else
-    values_.remove(key);
+  const auto it = std::find_if(values_.begin(), values_.end(), [&](const auto& e) { return e.first == key; });
+  if (!v.isValid()) {
+    if (it != values_.end()) values_.erase(it);
+  } else if (it != values_.end()) {
+    it->second = v;
+  } else {
+    values_.emplace_back(*keys.insert(key), v);
+  }
+  const LayerPtr up = superlayer_.lock();
+  if (up && up->layoutManager_ && up->layoutManager_->keepsSublayerValue(key)) ++up->sublayersVersion_;
+}
+
+const QVariant* Layer::find(const QString& key) const {
+  for (const auto& [k, v] : values_)
+    if (k.constData() == key.constData() || k == key) return &v;
+  return nullptr;
+}
+
+QVariant Layer::value(const QString& key) const {
+  const QVariant* v = find(key);
+  return v ? *v : QVariant();
 }
 
 LayerPtr Layer::layerValue(const QString& key) const {
   // Read in place: a copy of the entry would touch (and count a reference on) its shared block.
-  const auto it = values_.constFind(key);
-  return it == values_.cend() ? nullptr : it->value<LayerPtr>();
+  const QVariant* v = find(key);
+  return v ? v->value<LayerPtr>() : nullptr;
 }
 
 void Layer::contentChanged() {
@@ -317,6 +342,7 @@ void Layer::insertSublayer(const LayerPtr& l, std::size_t index) {
   index = std::min(index, sublayers_.size());
   sublayers_.insert(sublayers_.begin() + std::ptrdiff_t(index), keep);
   keep->superlayer_ = weak_from_this();
+  ++sublayersVersion_;
   geometryChanged();
   setNeedsLayout();
   detail::markDirty();
@@ -332,6 +358,7 @@ void Layer::removeFromSuperlayer() {
   auto& subs = parent->sublayers_;
   subs.erase(std::remove_if(subs.begin(), subs.end(), [this](const LayerPtr& s) { return s.get() == this; }),
              subs.end());
+  ++parent->sublayersVersion_;
   parent->geometryChanged();
   parent->setNeedsLayout();
   detail::markDirty();
@@ -377,10 +404,8 @@ void Layer::setNeedsLayout() {
 }
 
 void Layer::markSubtreeFlag() {
-  for (auto p = superlayer(); p; p = p->superlayer()) {
-    if (p->subtreeNeedsLayout_) break;
-    p->subtreeNeedsLayout_ = true;
-  }
+  // All the way up: a layer of thousands of sublayers leaves the marks of those it did not look at.
+  for (auto p = superlayer(); p; p = p->superlayer()) p->subtreeNeedsLayout_ = true;
 }
 
 void Layer::layoutIfNeeded() {
@@ -400,11 +425,26 @@ void Layer::layoutTree() {
   }
   subtreeNeedsLayout_ = false;
   const auto waiting = [](const LayerPtr& s) { return s->needsLayout_ || s->subtreeNeedsLayout_; };
-  if (std::none_of(sublayers_.begin(), sublayers_.end(), waiting)) return;
-  // A copy: laying out may change the list.
-  const std::vector<LayerPtr> subs = sublayers_;
+  std::vector<LayerPtr> subs;
+  if (sublayers_.size() > 64) {
+    // Among thousands, the few waiting are found from the layers that asked, not by a look at every one.
+    for (Layer* asked : detail::pendingLayouts())
+      for (Layer* l = asked; l;) {
+        const LayerPtr up = l->superlayer_.lock();
+        if (up.get() == this) {
+          if (LayerPtr sub = l->weak_from_this().lock()) subs.push_back(std::move(sub));
+          break;
+        }
+        l = up.get();
+      }
+    std::sort(subs.begin(), subs.end());
+    subs.erase(std::unique(subs.begin(), subs.end()), subs.end());
+  } else if (std::any_of(sublayers_.begin(), sublayers_.end(), waiting)) {
+    // A copy: laying out may change the list.
+    subs = sublayers_;
+  }
   for (const auto& s : subs)
-    if (waiting(s)) s->layoutTree();
+    if (waiting(s) && s->superlayer_.lock().get() == this) s->layoutTree();
 }
 
 void Layer::layoutSublayers() {
@@ -417,5 +457,7 @@ QSizeF Layer::preferredFrameSize() const {
 }
 
 QSizeF LayoutManager::preferredSizeOfLayer(const Layer* layer) const { return layer->bounds().size(); }
+
+bool LayoutManager::keepsSublayerValue(const QString&) const { return false; }
 
 }  // namespace ox

@@ -162,12 +162,15 @@ class Layer : public std::enable_shared_from_this<Layer> {
   void setName(const QString& n);
 
   // --- key-value entries: numbers, texts, layers (QVariant::fromValue(LayerPtr)), records
-  QVariant value(const QString& key) const { return values_.value(key); }
+  QVariant value(const QString& key) const;
   void setValue(const QString& key, const QVariant& v);
   LayerPtr layerValue(const QString& key) const;
 
   // --- tree
   const std::vector<LayerPtr>& sublayers() const { return sublayers_; }
+  // Bumped whenever a sublayer comes or goes or changes an entry that the layout manager keeps between passes
+  // (LayoutManager::keepsSublayerValue), so that it knows when to read thousands of sublayers again.
+  quint64 sublayersVersion() const { return sublayersVersion_; }
   LayerPtr superlayer() const { return superlayer_.lock(); }
   void addSublayer(const LayerPtr& l);
   void insertSublayer(const LayerPtr& l, std::size_t index);
@@ -229,6 +232,7 @@ class Layer : public std::enable_shared_from_this<Layer> {
   friend class detail::SubtreeExtent;
   void markSubtreeFlag();
   void layoutTree();
+  void dropEndedAnimations(double now);
 
   std::vector<LayerPtr> sublayers_;
   std::weak_ptr<Layer> superlayer_;
@@ -237,7 +241,9 @@ class Layer : public std::enable_shared_from_this<Layer> {
   Gravity gravity_ = Gravity::Resize;
   double contentsScale_ = 1.0;
   QString name_;
-  QHash<QString, QVariant> values_;
+  // A handful a layer at most: a list costs a tenth of a hash's first allocation, for each of thousands of posters.
+  std::vector<std::pair<QString, QVariant>> values_;
+  const QVariant* find(const QString& key) const;
   LayoutManagerPtr layoutManager_;
   std::unique_ptr<std::vector<Constraint>> constraints_;
   std::vector<LayerAnimation> animations_;
@@ -246,6 +252,7 @@ class Layer : public std::enable_shared_from_this<Layer> {
   bool subtreeNeedsLayout_ = false;
   quint64 createdGeneration_ = 0;
   quint64 contentVersion_ = 1;
+  quint64 sublayersVersion_ = 0;
   quint64 uid_ = 0;
   detail::SubtreeExtent extent_;  // the renderer's, kept here so a pass over thousands of layers stays in them
 };

@@ -14,6 +14,9 @@ class LayoutManager {
   virtual void layoutSublayersOfLayer(Layer* layer) = 0;
   // The size a layer laid out by this manager would like; the bounds size unless the manager knows better.
   virtual QSizeF preferredSizeOfLayer(const Layer* layer) const;
+  // Whether a pass keeps what it read of that key-value entry of the sublayers: a change of one bumps the layer's
+  // sublayersVersion. None unless the manager says so.
+  virtual bool keepsSublayerValue(const QString& key) const;
 };
 
 enum class ConstraintAttribute { MinX, MidX, MaxX, Width, MinY, MidY, MaxY, Height };

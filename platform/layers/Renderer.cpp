@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 
+#include "platform/layers/ImageWarp.h"
 #include "platform/layers/ReplicatorLayer.h"
 #include "platform/layers/SubtreeExtent.h"
 #include "platform/layers/TextLayer.h"
@@ -104,8 +105,16 @@ QPainterPath roundedPath(const QRectF& r, double radius) {
 }  // namespace
 
 struct Renderer::Impl {
-  QCache<CacheKey, QImage> cache{256 * 1024};  // cost in KiB
+  // A picture made from another (scaled, tinted, warped, a shadow), which it holds: once nothing else does, the
+  // source is gone from every layer and the picture is let go at the next sweep, not kept until the cache is full.
+  struct Made {
+    QImage image;
+    QImage source;
+  };
+  QCache<CacheKey, Made> cache{256 * 1024};  // cost in KiB
+  int rendersSinceSweep = 0;
   QHash<quint64, quint64> lastShape;           // per layer and image: the perspective shape of the last frame
+  std::vector<uchar> scratch;                  // pictures warped for one frame only
   quint64 salt = 0;                            // which replicator instance is being drawn
   QPainter* painter = nullptr;
   bool onePixelPerPoint = true;  // the painter's device has no pixel ratio of its own
@@ -119,18 +128,27 @@ struct Renderer::Impl {
     LayerState state;
   };
 
-  QImage cached(const CacheKey& key, const std::function<QImage()>& make) {
-    if (QImage* hit = cache.object(key)) {
+  QImage cached(const CacheKey& key, const QImage& source, const std::function<QImage()>& make) {
+    if (Made* hit = cache.object(key)) {
       ++stats.cacheHits;
-      return *hit;
+      return hit->image;
     }
     ++stats.cacheMisses;
     QImage img = make();
     if (!img.isNull()) {
       const int cost = int(std::max<qsizetype>(1, img.sizeInBytes() / 1024));
-      cache.insert(key, new QImage(img), cost);
+      cache.insert(key, new Made{img, source}, cost);
     }
     return img;
+  }
+
+  void sweep() {
+    if (++rendersSinceSweep < 60) return;
+    rendersSinceSweep = 0;
+    for (const CacheKey& key : cache.keys()) {
+      const Made* made = cache.object(key);
+      if (made && !made->source.isNull() && made->source.isDetached()) cache.remove(key);
+    }
   }
 
   // The contents image as drawn: scaled down once when far larger than on screen, tinted when asked.
@@ -150,7 +168,7 @@ struct Renderer::Impl {
     }
     if (!scale && tint.isWhite()) return img;
     const CacheKey key{img.cacheKey(), w, h, tint.key(), 0};
-    return cached(key, [&] {
+    return cached(key, img, [&] {
       QImage out = scale ? img.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : img;
       out = out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
       if (!tint.isWhite()) {
@@ -204,6 +222,22 @@ struct Renderer::Impl {
     return true;
   }
 
+  // A picture under perspective whose shape changes from frame to frame (a poster turning towards the middle of the
+  // cover flow), warped by `h` onto the device: by our own pass into a bitmap of the part in view, then copied, as
+  // a cached warp is. False when the pass cannot take the picture.
+  bool warpInView(const QTransform& h, const QImage& img) {
+    if (!onePixelPerPoint) return false;
+    const QRect area = h.mapRect(QRectF(img.rect())).toAlignedRect().intersected(viewport.toAlignedRect());
+    if (area.isEmpty()) return true;
+    // Into memory kept from frame to frame: a dozen fresh bitmaps a frame cost their pages' first touch.
+    const qsizetype bytes = qsizetype(area.width()) * area.height() * 4;
+    if (qsizetype(scratch.size()) < bytes) scratch.resize(std::size_t(bytes));
+    QImage out(scratch.data(), area.width(), area.height(), area.width() * 4, QImage::Format_ARGB32_Premultiplied);
+    if (!detail::warpImage(img, h * QTransform::fromTranslate(-area.x(), -area.y()), out)) return false;
+    blit(area.topLeft(), out);
+    return true;
+  }
+
   // Resampling is costly, and most images keep their shape from one frame to the next: a poster beside the
   // cover-flow centre only changes place while it slides, a stretched backdrop stays put. So an image drawn under
   // the same shape as in the frame before is warped once into a cached bitmap and then copied at its whole-pixel
@@ -231,27 +265,37 @@ struct Renderer::Impl {
     const QTransform shape = h * QTransform::fromTranslate(-anchor.x(), -anchor.y());
     const QRectF box = shape.mapRect(QRectF(img.rect()));
     auto q = [](double v, double unit) { return quint64(qint64(std::llround(v / unit))); };
-    const quint64 key = qHashMulti(0, q(shape.m11(), 1e-6), q(shape.m12(), 1e-6), q(shape.m21(), 1e-6),
-                                   q(shape.m22(), 1e-6), q(shape.m13(), 1e-10), q(shape.m23(), 1e-10),
-                                   q(shape.dx(), 1e-6), q(shape.dy(), 1e-6), q(box.width(), 1e-3),
-                                   q(box.height(), 1e-3));
+    quint64 key = 0;
+    if (project) {
+      // Under perspective, by where the corners land to 1/64 of a pixel: a turn that ends by starting again towards
+      // where it is (a cover flow moved once per slide) changes nothing that shows, and keeps its warp.
+      const QPolygonF corners = shape.map(QPolygonF(QRectF(img.rect())));
+      for (const QPointF& c : corners) key = qHashMulti(key, q(c.x(), 1.0 / 64), q(c.y(), 1.0 / 64));
+    } else {
+      key = qHashMulti(0, q(shape.m11(), 1e-6), q(shape.m12(), 1e-6), q(shape.m21(), 1e-6), q(shape.m22(), 1e-6),
+                       q(shape.m13(), 1e-10), q(shape.m23(), 1e-10), q(shape.dx(), 1e-6), q(shape.dy(), 1e-6),
+                       q(box.width(), 1e-3), q(box.height(), 1e-3));
+    }
     const quint64 slot = owner * 1000003ULL ^ quint64(img.cacheKey());
     const bool stable = lastShape.value(slot, 0) == key;
     if (lastShape.size() > 20000) lastShape.clear();
     lastShape.insert(slot, key);
     if (!stable || box.width() * box.height() > 4.0e6 || box.width() > 4096 || box.height() > 4096) {
+      if (project && warpInView(h, img)) return;
       painter->setTransform(content);
       painter->drawImage(target, img);
       return;
     }
     const QPoint corner(int(std::floor(box.x())), int(std::floor(box.y())));
-    const QImage warped = cached(CacheKey{img.cacheKey(), int(box.width()), int(box.height()), 0, key}, [&] {
+    const QImage warped = cached(CacheKey{img.cacheKey(), int(box.width()), int(box.height()), 0, key}, img, [&] {
       QImage out(int(std::ceil(box.right())) - corner.x() + 1, int(std::ceil(box.bottom())) - corner.y() + 1,
                  QImage::Format_ARGB32_Premultiplied);
+      const QTransform toOut = shape * QTransform::fromTranslate(-corner.x(), -corner.y());
+      if (project && detail::warpImage(img, toOut, out)) return out;
       out.fill(Qt::transparent);
       QPainter w(&out);
       w.setRenderHints(QPainter::SmoothPixmapTransform | QPainter::Antialiasing);
-      w.setTransform(shape * QTransform::fromTranslate(-corner.x(), -corner.y()));
+      w.setTransform(toOut);
       w.drawImage(0, 0, img);
       return out;
     });
@@ -269,7 +313,7 @@ struct Renderer::Impl {
     const quint64 extra = (quint64(l->contentVersion()) << 20) ^ quint64(radius) ^
                           (quint64(s.backgroundColor.rgba()) << 1) ^ quint64(std::lround(s.cornerRadius * 16)) << 40;
     const CacheKey key{-qint64(l->uniqueId()), w, h, s.shadowColor.rgba(), extra};
-    const QImage shadow = cached(key, [&] {
+    const QImage shadow = cached(key, text.isNull() ? l->contents() : text, [&] {
       QImage shape(w, h, QImage::Format_ARGB32_Premultiplied);
       shape.fill(Qt::transparent);
       QPainter p(&shape);
@@ -523,6 +567,7 @@ void Renderer::render(QPainter& painter, const LayerPtr& root, const QSizeF& can
   d->drawLayer(root.get(), s, nullptr, nullptr, base, 1.0, Tint{});
   painter.restore();
   d->painter = nullptr;
+  d->sweep();
 }
 
 QImage Renderer::renderToImage(const LayerPtr& root, const QSize& size, double time, const QColor& background) {
@@ -538,5 +583,6 @@ bool Renderer::animating() const { return d->animating; }
 Renderer::Stats Renderer::lastStats() const { return d->stats; }
 void Renderer::setCacheLimit(qint64 bytes) { d->cache.setMaxCost(int(std::max<qint64>(1, bytes / 1024))); }
 void Renderer::clearCache() { d->cache.clear(); }
+qint64 Renderer::cacheBytes() const { return qint64(d->cache.totalCost()) * 1024; }
 
 }  // namespace ox

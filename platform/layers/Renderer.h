@@ -15,7 +15,8 @@ namespace ox {
 // once, here. Hidden layers, layers at opacity 0 and layers outside the canvas (or behind the eye) are skipped, and
 // a sublayer whose whole tree lies outside is passed over without a look inside, so a layer of thousands of
 // sublayers costs about what the few in view cost. Contents images much larger than their size on screen are drawn
-// from a cached, smoothly scaled copy.
+// from a cached, smoothly scaled copy; pictures under perspective are resampled by a pass of our own
+// (ImageWarp.h).
 //
 // Opacity multiplies down the tree (no group opacity). Shadows follow the layer's own background, contents or
 // text, not its sublayers. Instance tints of replicators multiply colours and images, not vector content.
@@ -45,9 +46,12 @@ class Renderer {
   };
   Stats lastStats() const;
 
-  // Upper bound of the cache of scaled and tinted contents and shadows, in bytes (default 256 MiB).
+  // Upper bound of the cache of scaled and tinted contents and shadows, in bytes (default 256 MiB). What was made
+  // from a picture no layer holds any more is let go within 60 renders, whatever the bound.
   void setCacheLimit(qint64 bytes);
   void clearCache();
+  // What the cache holds, in bytes.
+  qint64 cacheBytes() const;
 
  private:
   struct Impl;

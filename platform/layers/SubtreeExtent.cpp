@@ -14,6 +14,7 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // As the renderer: a homogeneous weight at or below this lies at or behind the eye.
 constexpr double kNearestWeight = 1e-6;
+constexpr std::size_t kMostSublayersBoxed = 256;
 
 bool placesLayer(LayerKey key) { return key <= LayerKey::SublayerTransform; }
 
@@ -50,8 +51,19 @@ struct SubtreeExtent::InView {
   bool stepped = false;
   Transform3D step;
   QRectF viewport;
-  int culled = 0;
-  std::vector<std::pair<Layer*, bool>> entries;  // in view, or passing (looked at again)
+  std::vector<std::pair<Layer*, bool>> entries;  // in view, or passing (looked at again), in sublayer order
+  std::vector<Layer*> touched;                   // sublayers changed since, to look at again
+
+  void touch(Layer* sublayer, std::size_t count) {
+    if (!fresh || (!touched.empty() && touched.back() == sublayer)) return;
+    // Past a quarter of them, looking at them all costs no more.
+    if (touched.size() >= std::max<std::size_t>(64, count / 4)) {
+      fresh = false;
+      touched.clear();
+      return;
+    }
+    touched.push_back(sublayer);
+  }
 };
 
 SubtreeExtent::SubtreeExtent() = default;
@@ -91,7 +103,7 @@ void SubtreeExtent::changed(Layer* layer, bool placement) {
   // A box is only ever made from the boxes below it, so the walk stops at the first that was already dropped.
   for (Layer* l = layer; l;) {
     Layer* up = l->superlayer_.lock().get();
-    if (up && up->extent_.inView_) up->extent_.inView_->fresh = false;
+    if (up && up->extent_.inView_) up->extent_.inView_->touch(l, up->sublayers_.size());
     SubtreeExtent& e = l->extent_;
     const bool held = e.valid_;
     e.valid_ = false;
@@ -189,6 +201,12 @@ void SubtreeExtent::makePlane(Layer* layer, const LayerState& s, double t) {
   const std::vector<LayerPtr>& subs = layer->sublayers();
   const auto* replicator = subs.empty() ? nullptr : dynamic_cast<const ReplicatorLayer*>(layer);
   if (s.masksToBounds || subs.empty() || (replicator && replicator->instanceCount() == 0)) return;
+  // A layer of thousands (a row of posters running far off the canvas either way) gets no box: it would be made
+  // anew from all of them whenever one moves, and would hardly ever miss the canvas.
+  if (subs.size() > kMostSublayersBoxed) {
+    planeBounded_ = false;
+    return;
+  }
   Transform3D pivot;
   const bool pivoted = sublayerMatrix(s, pivot);
   std::vector<Transform3D> steps;  // replicator instances past the first
@@ -237,8 +255,8 @@ void SubtreeExtent::sublayersInView(Layer* layer, const Transform3D* step, const
                                     const QRectF& viewport, double t, bool remember, std::vector<Layer*>& out,
                                     int& culled, bool& moving) {
   out.clear();
-  culled = 0;
   moving = false;
+  const std::vector<LayerPtr>& subs = layer->sublayers();
   InView* kept = nullptr;
   if (remember) {
     std::unique_ptr<InView>& slot = layer->extent_.inView_;
@@ -246,42 +264,61 @@ void SubtreeExtent::sublayersInView(Layer* layer, const Transform3D* step, const
     kept = slot.get();
   }
   const auto look = [&](Layer* c) {
-    if (of(c, t).misses(step, toDevice, viewport)) {
-      ++culled;
+    if (of(c, t).misses(step, toDevice, viewport))
       moving = true;
-    } else {
+    else
       out.push_back(c);
-    }
   };
-  if (kept && kept->fresh && t >= kept->from && t < kept->until && kept->device == toDevice &&
-      kept->stepped == (step != nullptr) && (!step || kept->step == *step) && kept->viewport == viewport) {
-    culled = kept->culled;
+  const bool carried = kept && kept->fresh && t >= kept->from && kept->device == toDevice &&
+                       kept->stepped == (step != nullptr) && (!step || kept->step == *step) &&
+                       kept->viewport == viewport;
+  if (carried && kept->touched.empty() && t < kept->until) {
     for (const auto& [c, passing] : kept->entries)
       if (passing)
         look(c);
       else
         out.push_back(c);
+    culled = int(subs.size() - out.size());
     return;
   }
-  if (kept) kept->entries.clear();
+  // What is kept as it was made at t: lasting boxes in view (until the first of them changes shape), and passing
+  // ones, looked at again each frame. A lasting box off the canvas is not kept: it only shrinks as its animations
+  // end, so it stays off the canvas until its layer changes.
   double until = kInfinity;
-  int lastingCulled = 0;
-  for (const LayerPtr& c : layer->sublayers()) {
-    const SubtreeExtent& e = of(c.get(), t);
+  const auto keep = [&](Layer* c) {
+    const SubtreeExtent& e = of(c, t);
     if (!e.lasting_) {
-      if (kept) kept->entries.emplace_back(c.get(), true);
-      look(c.get());
-      continue;
+      if (kept) kept->entries.emplace_back(c, true);
+      look(c);
+    } else if (!e.misses(step, toDevice, viewport)) {
+      until = std::min(until, e.until_);
+      if (kept) kept->entries.emplace_back(c, false);
+      out.push_back(c);
     }
-    until = std::min(until, e.until_);
-    if (e.misses(step, toDevice, viewport)) {
-      ++lastingCulled;
-      continue;
+  };
+  if (carried) {
+    // Only the sublayers that changed and those kept are looked at again.
+    std::vector<Layer*> again;
+    again.reserve(kept->entries.size() + kept->touched.size());
+    for (const auto& entry : kept->entries) again.push_back(entry.first);
+    again.insert(again.end(), kept->touched.begin(), kept->touched.end());
+    std::sort(again.begin(), again.end(),
+              [](const Layer* a, const Layer* b) { return a->extent_.index_ < b->extent_.index_; });
+    again.erase(std::unique(again.begin(), again.end()), again.end());
+    kept->entries.clear();
+    kept->touched.clear();
+    for (Layer* c : again) keep(c);
+  } else {
+    if (kept) {
+      kept->entries.clear();
+      kept->touched.clear();
     }
-    if (kept) kept->entries.emplace_back(c.get(), false);
-    out.push_back(c.get());
+    for (std::size_t i = 0; i < subs.size(); ++i) {
+      subs[i]->extent_.index_ = i;
+      keep(subs[i].get());
+    }
   }
-  culled += lastingCulled;
+  culled = int(subs.size() - out.size());
   if (!kept) return;
   kept->fresh = true;
   kept->from = t;
@@ -290,7 +327,6 @@ void SubtreeExtent::sublayersInView(Layer* layer, const Transform3D* step, const
   kept->stepped = step != nullptr;
   if (step) kept->step = *step;
   kept->viewport = viewport;
-  kept->culled = lastingCulled;
 }
 
 }  // namespace ox::detail

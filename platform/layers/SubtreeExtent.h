@@ -41,7 +41,8 @@ class SubtreeExtent {
   // The sublayers of `layer` whose trees may meet `viewport` at time t, in sublayer order, when carried by `step`
   // (a replicator step and the sublayer transform; null for none) and `toDevice`. `culled` counts the others;
   // `moving` tells that one of them is passing and may come into view. With `remember`, the list is kept and
-  // given again while the boxes, the carrying and the viewport stay as they are.
+  // given again while the boxes, the carrying and the viewport stay as they are; after a change to some sublayers
+  // only those and the ones in view are looked at again, so a move of a few among thousands costs what they cost.
   static void sublayersInView(Layer* layer, const Transform3D* step, const QTransform& toDevice,
                               const QRectF& viewport, double t, bool remember, std::vector<Layer*>& out,
                               int& culled, bool& moving);
@@ -69,6 +70,7 @@ class SubtreeExtent {
   double planeFrom_ = 0, planeUntil_ = 0;
   double planeLo_[2] = {0, 0}, planeHi_[2] = {0, 0};
   std::unique_ptr<InView> inView_;
+  std::size_t index_ = 0;  // its place among its superlayer's sublayers when the superlayer last looked at them all
 };
 
 }  // namespace detail

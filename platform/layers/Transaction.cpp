@@ -23,6 +23,7 @@ struct LayerAccess {
   static void layoutTree(Layer* l) { l->layoutTree(); }
   static bool needsLayout(const Layer* l) { return l->needsLayout_; }
   static const std::vector<LayerAnimation>& animations(const Layer* l) { return l->animations_; }
+  static void dropEndedAnimations(Layer* l, double now) { l->dropEndedAnimations(now); }
 };
 
 namespace {
@@ -43,6 +44,10 @@ struct Entry {
 std::vector<Entry> g_stack;
 std::vector<std::shared_ptr<CompletionGroup>> g_committed;
 std::unordered_set<Layer*> g_pendingLayout;
+// When animations end, soonest first (a heap), and their layers.
+using Ending = std::pair<double, std::weak_ptr<Layer>>;
+std::vector<Ending> g_ending;
+const auto g_later = [](const Ending& a, const Ending& b) { return a.first > b.first; };
 std::vector<std::pair<int, std::function<void()>>> g_observers;
 int g_nextObserver = 1;
 bool g_flushPosted = false;
@@ -137,6 +142,24 @@ void registerAnimation(const std::weak_ptr<Layer>& layer, quint64 id) {
     if (e.group) e.group->animations.emplace_back(layer, id);
 }
 
+void animationEnds(const std::weak_ptr<Layer>& layer, double end) {
+  g_ending.emplace_back(end, layer);
+  std::push_heap(g_ending.begin(), g_ending.end(), g_later);
+}
+
+namespace {
+
+void dropEndedAnimations() {
+  const double now = LayerClock::now();
+  while (!g_ending.empty() && g_ending.front().first <= now) {
+    std::pop_heap(g_ending.begin(), g_ending.end(), g_later);
+    if (const LayerPtr l = g_ending.back().second.lock()) LayerAccess::dropEndedAnimations(l.get(), now);
+    g_ending.pop_back();
+  }
+}
+
+}  // namespace
+
 bool completionWaiting() {
   return std::any_of(g_stack.begin(), g_stack.end(), [](const Entry& e) { return bool(e.group); });
 }
@@ -151,6 +174,7 @@ void markDirty() {
 }
 
 void addPendingLayout(Layer* layer) { g_pendingLayout.insert(layer); }
+const std::unordered_set<Layer*>& pendingLayouts() { return g_pendingLayout; }
 void removePendingLayout(Layer* layer) { g_pendingLayout.erase(layer); }
 
 void propagatePendingLayout() {
@@ -193,6 +217,7 @@ void Transaction::commit() {
 
 void Transaction::flush() {
   g_flushPosted = false;
+  dropEndedAnimations();
   while (!g_stack.empty() && g_stack.back().implicit) {
     Entry e = std::move(g_stack.back());
     g_stack.pop_back();

@@ -251,3 +251,56 @@ TEST_F(CoverFlowTest, RenderedCoverFlowInMidSlide) {
   EXPECT_EQ(e2, 540);  // flat in the middle: 640 - 100
   EXPECT_GT(e0 - e1, e1 - e2);  // ease-out: most of the way in the first half
 }
+
+// A long row is laid out move by move within reach of the selection only, and every item in reach stands where a
+// whole pass puts it; one that comes back within reach slides in from where the pass before would have left it.
+TEST_F(CoverFlowTest, AMoveInALongRowLaysOutOnlyWhatCanComeIntoViewYetPlacesItAsAWholePass) {
+  const int n = 400;
+  const qint64 reach = qint64(MyLayoutManager::kReach);
+  Row moved(n), whole(n);
+  const auto wholePass = [&](qint64 s) {
+    whole.manager = MyLayoutManager::layoutManagerWithImageSize(kPoster);  // knows nothing of earlier passes
+    whole.row->setLayoutManager(whole.manager);
+    whole.select(s);
+  };
+  const auto placedAlike = [&](qint64 s) {
+    for (qint64 i = std::max<qint64>(0, s - reach); i <= std::min<qint64>(n - 1, s + reach); ++i) {
+      const auto k = std::size_t(i);
+      ASSERT_EQ(moved.items[k]->position(), whole.items[k]->position()) << "item " << i << " at " << s;
+      ASSERT_EQ(moved.items[k]->zPosition(), whole.items[k]->zPosition()) << i;
+      ASSERT_TRUE(moved.holders[k]->transform() == whole.holders[k]->transform()) << i;
+      ASSERT_EQ(moved.holders[k]->zPosition(), whole.holders[k]->zPosition()) << i;
+    }
+  };
+  moved.select(0);
+  EXPECT_EQ(moved.manager->lastPassCount(), std::size_t(n));  // the first pass lays out everything
+  Transaction::flush();
+  for (qint64 s = 1; s <= 40; ++s) {
+    moved.select(s);
+    EXPECT_LE(moved.manager->lastPassCount(), std::size_t(2 * reach + 2));
+    wholePass(s);
+    placedAlike(s);
+  }
+  // Item 3 was last reached at 35; back at 30 it slides in from where 40 placed it, one further step at a time.
+  clock.advance(1);
+  moved.select(30);
+  wholePass(30);
+  placedAlike(30);
+  bool slid = false;
+  for (const auto& a : moved.items[3]->animations())
+    if (a.key == LayerKey::Position) {
+      slid = true;
+      EXPECT_DOUBLE_EQ(std::get<QPointF>(a.from).x(), 500 - (step * 37 + f));
+    }
+  EXPECT_TRUE(slid);
+  EXPECT_DOUBLE_EQ(moved.items[3]->position().x(), 500 - (step * 27 + f));
+
+  // A filter far before the selection shifts every slot after it: the next pass reads the row anew.
+  moved.items[5]->setValue("isEnable", false);
+  whole.items[5]->setValue("isEnable", false);
+  moved.select(30);
+  EXPECT_EQ(moved.manager->lastPassCount(), std::size_t(n));
+  wholePass(30);
+  placedAlike(30);
+  EXPECT_EQ(moved.items[31]->position(), QPointF(500, 0));
+}

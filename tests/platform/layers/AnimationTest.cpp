@@ -62,6 +62,28 @@ TEST_F(AnimationTest, ModelChangesAtOncePresentationFollowsTheClock) {
   EXPECT_EQ(l->animations().size(), 1u);  // the new animation replaced the old one
 }
 
+TEST_F(AnimationTest, EndedAnimationsAreLetGoAtTheFirstFlushAfterTheirEnd) {
+  // A pass over thousands of layers leaves nothing behind once its slide is over.
+  std::vector<LayerPtr> row;
+  for (int i = 0; i < 100; ++i) row.push_back(presentedLayer());
+  for (const auto& l : row) l->setPosition(QPointF(10, 0));
+  const double t0 = clock.now();
+  clock.advance(0.2);
+  Transaction::flush();
+  for (const auto& l : row) ASSERT_EQ(l->animations().size(), 1u);  // 0.25 s: still on its way
+  EXPECT_NE(row[0]->presentation().position, QPointF(10, 0));
+  clock.advance(0.05);
+  Transaction::flush();
+  for (const auto& l : row) EXPECT_TRUE(l->animations().empty());
+  EXPECT_EQ(row[0]->presentation().position, QPointF(10, 0));
+  EXPECT_EQ(row[0]->presentation(t0 + 1).position, QPointF(10, 0));
+  // A layer that went meanwhile is passed over.
+  row[1]->setPosition(QPointF(20, 0));
+  row[1].reset();
+  clock.advance(1);
+  Transaction::flush();
+}
+
 TEST_F(AnimationTest, NestedTransactionsInheritAndOverride) {
   LayerPtr l = presentedLayer();
   Transaction::begin();

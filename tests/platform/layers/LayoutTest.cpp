@@ -20,9 +20,12 @@ LayerPtr sized(double w, double h, const QString& name = {}) {
 
 struct CountingManager : LayoutManager {
   int passes = 0;
+  Layer* mark = nullptr;  // a sublayer the pass asks to lay out
   void layoutSublayersOfLayer(Layer* layer) override {
     ++passes;
-    for (const auto& s : layer->sublayers()) s->setPosition(QPointF(passes, 0));
+    if (layer->sublayers().size() < 100)
+      for (const auto& s : layer->sublayers()) s->setPosition(QPointF(passes, 0));
+    if (mark) mark->setNeedsLayout();
   }
 };
 
@@ -124,4 +127,38 @@ TEST(ConstraintLayout, CustomManagersRunOnNeedsLayoutOnceAndBeforeDrawing) {
   EXPECT_EQ(manager->passes, 3);
   // Layout changes of a presented layer animate like any other change.
   EXPECT_FALSE(child->animations().empty());
+}
+
+TEST(ConstraintLayout, AmongThousandsOfSublayersTheFewThatAskAreLaidOut) {
+  ManualClock clock;
+  auto outer = std::make_shared<CountingManager>();
+  LayerPtr row = sized(100, 100);
+  row->setLayoutManager(outer);
+  std::vector<std::shared_ptr<CountingManager>> inner;
+  for (int i = 0; i < 2000; ++i) {
+    LayerPtr item = sized(10, 10);
+    inner.push_back(std::make_shared<CountingManager>());
+    item->setLayoutManager(inner.back());
+    LayerPtr part = sized(5, 5);
+    part->setLayoutManager(std::make_shared<CountingManager>());
+    item->addSublayer(part);
+    row->addSublayer(item);
+  }
+  Transaction::flush();
+  for (const auto& m : inner) ASSERT_EQ(m->passes, 1);
+  // One item deep in the row asks, by a layer of its own; another is handed a new part.
+  row->sublayers()[1500]->sublayers().front()->setNeedsLayout();
+  row->sublayers()[7]->addSublayer(sized(3, 3));
+  Transaction::flush();
+  EXPECT_EQ(inner[1500]->passes, 1);
+  EXPECT_EQ(inner[7]->passes, 2);
+  EXPECT_EQ(inner[8]->passes, 1);
+  EXPECT_EQ(outer->passes, 1);
+  // The row's own pass marks an item: it is laid out in the same flush.
+  outer->mark = row->sublayers()[1999].get();
+  row->setNeedsLayout();
+  Transaction::flush();
+  EXPECT_EQ(outer->passes, 2);
+  EXPECT_EQ(inner[1999]->passes, 2);
+  EXPECT_FALSE(row->sublayers()[1999]->needsLayout());
 }

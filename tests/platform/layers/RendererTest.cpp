@@ -219,6 +219,61 @@ TEST_F(RendererTest, RendersAnyInstantOfAnAnimation) {
   EXPECT_FALSE(renderer.animating());
 }
 
+TEST_F(RendererTest, WarpsOfAPictureNoLayerHoldsAnyMoreAreLetGoSoon) {
+  LayerPtr stage = perspectiveStage(QRectF(0, 0, 200, 100), 300);
+  LayerPtr card = box(QRectF(60, 20, 80, 60), QColor());
+  const auto paint = [](const QColor& c) {
+    QImage pic(80, 60, QImage::Format_RGB32);
+    pic.fill(c);
+    return pic;
+  };
+  card->setContents(paint(Qt::red));
+  card->setTransform(Transform3D::makeRotation(0.6, 0, 1, 0));
+  stage->addSublayer(card);
+  root->addSublayer(stage);
+  draw();
+  draw();  // the same shape again: warped once into the cache
+  const qint64 one = renderer.cacheBytes();
+  ASSERT_GT(one, 0);
+  // Still held: kept however long it is drawn.
+  for (int i = 0; i < 100; ++i) draw();
+  EXPECT_EQ(renderer.lastStats().cacheMisses, 0);
+  EXPECT_EQ(renderer.cacheBytes(), one);
+  // Replaced: the warp of the picture nobody holds goes within 60 frames, long before the cache is full.
+  card->setContents(paint(Qt::blue));
+  draw();
+  draw();
+  EXPECT_EQ(renderer.cacheBytes(), 2 * one);
+  for (int i = 0; i < 60; ++i) draw();
+  EXPECT_EQ(renderer.cacheBytes(), one);
+  EXPECT_TRUE(near(at(draw(), 100, 50), Qt::blue));
+}
+
+TEST_F(RendererTest, AMoveAmongThousandsShowsAtOnce) {
+  // A row of boxes, most far off the canvas; a few move in and out as a cover flow's do.
+  LayerPtr row = box(QRectF(0, 0, 0, 0), QColor());
+  for (int i = 0; i < 3000; ++i)
+    row->addSublayer(box(QRectF(i * 30, 40, 20, 20), QColor(QColor::fromHsv(i % 360, 255, 255).rgb())));
+  root->addSublayer(row);
+  const auto colour = [&](int i) { return row->sublayers()[std::size_t(i)]->backgroundColor(); };
+  EXPECT_EQ(at(draw(), 10, 50), colour(0));
+  EXPECT_GE(renderer.lastStats().culled, 2990);
+  now([&] {
+    row->sublayers()[2500]->setPosition(QPointF(10, 50));  // in, over the first
+    row->sublayers()[2500]->setZPosition(1);
+    row->sublayers()[3]->setPosition(QPointF(-500, 50));  // out
+  });
+  const QImage moved = draw();
+  EXPECT_EQ(at(moved, 10, 50), colour(2500));
+  EXPECT_EQ(at(moved, 100, 50), QColor(Qt::black));
+  EXPECT_EQ(at(moved, 130, 50), colour(4));
+  // Slid in over a second, from far off: drawn all the way.
+  const double t0 = clock.now();
+  animate(1.0, [&] { row->sublayers()[2999]->setPosition(QPointF(100, 50)); });
+  EXPECT_EQ(at(draw(t0 + 0.5), 100, 50), QColor(Qt::black));
+  EXPECT_EQ(at(draw(t0 + 1.0), 100, 50), colour(2999));
+}
+
 TEST_F(RendererTest, PerspectiveImagesKeepTheirWarpWhileTheyOnlyMove) {
   LayerPtr stage = box(QRectF(0, 0, 200, 100), QColor());
   Transform3D p;
