@@ -105,13 +105,13 @@ QPainterPath roundedPath(const QRectF& r, double radius) {
 }  // namespace
 
 struct Renderer::Impl {
-  // A picture made from another (scaled, tinted, warped, a shadow), which it holds: once nothing else does, the
-  // source is gone from every layer and the picture is let go at the next sweep, not kept until the cache is full.
-  struct Made {
-    QImage image;
-    QImage source;
-  };
-  QCache<CacheKey, Made> cache{256 * 1024};  // cost in KiB
+  // Pictures made from others (scaled, tinted, warped, a shadow).
+  QCache<CacheKey, QImage> cache{256 * 1024};  // cost in KiB
+  // The pictures they were made from, one copy each, and what was made from each: once that copy is all that is
+  // left, the picture is gone from every layer and all that was made from it (a warp for each place a poster rested
+  // at) is let go at the next sweep, not kept until the cache is full.
+  QHash<qint64, QImage> sources;
+  QMultiHash<qint64, CacheKey> madeFrom;
   int rendersSinceSweep = 0;
   QHash<quint64, quint64> lastShape;           // per layer and image: the perspective shape of the last frame
   std::vector<uchar> scratch;                  // pictures warped for one frame only
@@ -129,15 +129,20 @@ struct Renderer::Impl {
   };
 
   QImage cached(const CacheKey& key, const QImage& source, const std::function<QImage()>& make) {
-    if (Made* hit = cache.object(key)) {
+    if (QImage* hit = cache.object(key)) {
       ++stats.cacheHits;
-      return hit->image;
+      return *hit;
     }
     ++stats.cacheMisses;
     QImage img = make();
     if (!img.isNull()) {
       const int cost = int(std::max<qsizetype>(1, img.sizeInBytes() / 1024));
-      cache.insert(key, new Made{img, source}, cost);
+      cache.insert(key, new QImage(img), cost);
+      if (!source.isNull()) {
+        sources.insert(source.cacheKey(), source);
+        // Made again after the cache let it go: listed once.
+        if (!madeFrom.contains(source.cacheKey(), key)) madeFrom.insert(source.cacheKey(), key);
+      }
     }
     return img;
   }
@@ -145,9 +150,21 @@ struct Renderer::Impl {
   void sweep() {
     if (++rendersSinceSweep < 60) return;
     rendersSinceSweep = 0;
-    for (const CacheKey& key : cache.keys()) {
-      const Made* made = cache.object(key);
-      if (made && !made->source.isNull() && made->source.isDetached()) cache.remove(key);
+    for (auto it = sources.begin(); it != sources.end();) {
+      const qint64 from = it.key();
+      const bool gone = it->isDetached();
+      // What the cache let go of by itself is forgotten too.
+      for (auto made = madeFrom.find(from); made != madeFrom.end() && made.key() == from;) {
+        if (gone) cache.remove(*made);
+        if (gone || !cache.contains(*made))
+          made = madeFrom.erase(made);
+        else
+          ++made;
+      }
+      if (gone || !madeFrom.contains(from))
+        it = sources.erase(it);
+      else
+        ++it;
     }
   }
 
@@ -582,7 +599,11 @@ QImage Renderer::renderToImage(const LayerPtr& root, const QSize& size, double t
 bool Renderer::animating() const { return d->animating; }
 Renderer::Stats Renderer::lastStats() const { return d->stats; }
 void Renderer::setCacheLimit(qint64 bytes) { d->cache.setMaxCost(int(std::max<qint64>(1, bytes / 1024))); }
-void Renderer::clearCache() { d->cache.clear(); }
+void Renderer::clearCache() {
+  d->cache.clear();
+  d->sources.clear();
+  d->madeFrom.clear();
+}
 qint64 Renderer::cacheBytes() const { return qint64(d->cache.totalCost()) * 1024; }
 
 }  // namespace ox

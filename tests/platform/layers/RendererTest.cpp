@@ -28,6 +28,13 @@ LayerPtr perspectiveStage(const QRectF& frame, double eye) {
   return stage;
 }
 
+// An 80 x 60 picture of one colour.
+QImage filled(const QColor& c) {
+  QImage pic(80, 60, QImage::Format_RGB32);
+  pic.fill(c);
+  return pic;
+}
+
 QColor at(const QImage& img, int x, int yUp) { return img.pixelColor(x, img.height() - 1 - yUp); }
 
 bool near(const QColor& a, const QColor& b, int tol = 3) {
@@ -50,6 +57,15 @@ class RendererTest : public ::testing::Test {
   LayerPtr root = box(QRectF(0, 0, 200, 100), Qt::black);
   QImage draw(double t) { return renderer.renderToImage(root, QSize(200, 100), t); }
   QImage draw() { return draw(clock.now()); }
+  // A card showing `picture` in the middle of a stage seen in perspective.
+  LayerPtr cardOnStage(const QImage& picture) {
+    LayerPtr stage = perspectiveStage(QRectF(0, 0, 200, 100), 300);
+    LayerPtr card = box(QRectF(60, 20, 80, 60), QColor());
+    card->setContents(picture);
+    stage->addSublayer(card);
+    root->addSublayer(stage);
+    return card;
+  }
   // A change without animation, as a layout or a test sets up a scene.
   static void now(const std::function<void()>& change) {
     Transaction::begin();
@@ -220,17 +236,8 @@ TEST_F(RendererTest, RendersAnyInstantOfAnAnimation) {
 }
 
 TEST_F(RendererTest, WarpsOfAPictureNoLayerHoldsAnyMoreAreLetGoSoon) {
-  LayerPtr stage = perspectiveStage(QRectF(0, 0, 200, 100), 300);
-  LayerPtr card = box(QRectF(60, 20, 80, 60), QColor());
-  const auto paint = [](const QColor& c) {
-    QImage pic(80, 60, QImage::Format_RGB32);
-    pic.fill(c);
-    return pic;
-  };
-  card->setContents(paint(Qt::red));
+  LayerPtr card = cardOnStage(filled(Qt::red));
   card->setTransform(Transform3D::makeRotation(0.6, 0, 1, 0));
-  stage->addSublayer(card);
-  root->addSublayer(stage);
   draw();
   draw();  // the same shape again: warped once into the cache
   const qint64 one = renderer.cacheBytes();
@@ -240,12 +247,29 @@ TEST_F(RendererTest, WarpsOfAPictureNoLayerHoldsAnyMoreAreLetGoSoon) {
   EXPECT_EQ(renderer.lastStats().cacheMisses, 0);
   EXPECT_EQ(renderer.cacheBytes(), one);
   // Replaced: the warp of the picture nobody holds goes within 60 frames, long before the cache is full.
-  card->setContents(paint(Qt::blue));
+  card->setContents(filled(Qt::blue));
   draw();
   draw();
   EXPECT_EQ(renderer.cacheBytes(), 2 * one);
   for (int i = 0; i < 60; ++i) draw();
   EXPECT_EQ(renderer.cacheBytes(), one);
+  EXPECT_TRUE(near(at(draw(), 100, 50), Qt::blue));
+}
+
+TEST_F(RendererTest, APictureLetGoTakesAllItsWarpsWithIt) {
+  // A poster that rested at several places of a cover flow was warped once for each; all of them go with it.
+  LayerPtr card = cardOnStage(filled(Qt::red));
+  for (double angle : {0.6, 0.4, -0.5}) {
+    card->setTransform(Transform3D::makeRotation(angle, 0, 1, 0));
+    clock.advance(1);  // turned there, and at rest
+    draw();
+    draw();
+  }
+  const qint64 three = renderer.cacheBytes();
+  ASSERT_GT(three, 0);
+  card->setContents(filled(Qt::blue));
+  for (int i = 0; i < 62; ++i) draw();
+  EXPECT_LT(renderer.cacheBytes(), three / 2);
   EXPECT_TRUE(near(at(draw(), 100, 50), Qt::blue));
 }
 
