@@ -3,6 +3,7 @@
 #include "platform/foundation/Handoff.h"
 #include "platform/foundation/Log.h"
 
+#include <QCoreApplication>
 #include <QRunnable>
 #include <QThread>
 #include <QThreadPool>
@@ -373,13 +374,31 @@ int OperationQueue::operationCount() const {
   return int(m_core->waiting.size() + m_core->running.size());
 }
 
+namespace {
+
+// At exit it waits for what it still closes, before the singletons made earlier are destroyed.
+OperationQueue& disposer() {
+  static OperationQueue queue;
+  return queue;
+}
+
+std::atomic<bool> g_waitsBeforeApplication{false};
+
+// A disposed queue's last work may still draw (fonts, the picture threads of the application): it ends before the
+// application object tears those down, as its destructor runs the post routines first.
+void waitForDisposedQueues() {
+  g_waitsBeforeApplication = false;
+  disposer().waitUntilAllOperationsAreFinished();
+}
+
+}  // namespace
+
 void OperationQueue::dispose(std::unique_ptr<OperationQueue> queue) {
   if (!queue) return;
   queue->cancelAllOperations();
-  // At exit it waits for what it still closes, before the singletons made earlier are destroyed.
-  static OperationQueue disposer;
   std::shared_ptr<OperationQueue> owned(std::move(queue));
-  disposer.addOperationWithBlock([owned]() mutable { owned.reset(); });
+  disposer().addOperationWithBlock([owned]() mutable { owned.reset(); });
+  if (QCoreApplication::instance() && !g_waitsBeforeApplication.exchange(true)) qAddPostRoutine(waitForDisposedQueues);
 }
 
 }  // namespace ox

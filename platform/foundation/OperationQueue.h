@@ -95,7 +95,8 @@ class OperationQueue {
 
   // Lets an owner that goes away (a view on the main thread) drop its queue without waiting: what waits is
   // cancelled, what runs finishes on its own, and the queue is closed and destroyed on a background thread. Work
-  // that must not outlive its owner checks a token of its own (an HttpCancel for its downloads).
+  // that must not outlive its owner checks a token of its own (an HttpCancel for its downloads). The application
+  // object, as it goes, waits for what still runs there.
   static void dispose(std::unique_ptr<OperationQueue> queue);
 
  private:

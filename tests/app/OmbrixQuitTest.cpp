@@ -49,6 +49,7 @@ class OmbrixQuit : public ::testing::Test {
                         "OX_VLC_ARGS=--aout=adummy"};
     if (!display.isEmpty()) vars << "QT_QPA_PLATFORM=xcb" << "DISPLAY=" + display;
     for (const QString& v : vars + extra) env.insert(v.section('=', 0, 0), v.section('=', 1));
+    oxtest::keepLibpixmanLoaded(env);
     ASSERT_TRUE(oxtest::startProcess(ombrix, QStringLiteral(OX_TEST_OMBRIX_PLAYER), {}, env));
   }
 

@@ -14,6 +14,17 @@
 #define OX_TESTUTIL_TSAN 1
 #endif
 #endif
+#if defined(__SANITIZE_ADDRESS__)
+#define OX_TESTUTIL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OX_TESTUTIL_ASAN 1
+#endif
+#endif
+#ifdef OX_TESTUTIL_ASAN
+#include <dlfcn.h>
+extern "C" void __asan_init();
+#endif
 
 namespace oxtest {
 
@@ -62,6 +73,21 @@ QProcessEnvironment programEnvironment() {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + ":ignore_noninstrumented_modules=1:die_after_fork=0");
   return env;
+}
+
+void keepLibpixmanLoaded(QProcessEnvironment& env) {
+#ifdef OX_TESTUTIL_ASAN
+  // As test_main.cpp does for the test processes: a program of ours that releases libvlc keeps libpixman loaded, so
+  // the tables of its load-time set-up are not left to the leak check. The sanitizer's runtime must come first.
+  Dl_info runtime = {};
+  if (dladdr(reinterpret_cast<void*>(&__asan_init), &runtime) && runtime.dli_fname) {
+    const QString preload = env.value("LD_PRELOAD");
+    env.insert("LD_PRELOAD", QFile::decodeName(runtime.dli_fname) + QStringLiteral(":libpixman-1.so.0") +
+                                 (preload.isEmpty() ? QString() : ":" + preload));
+  }
+#else
+  (void)env;
+#endif
 }
 
 bool startProcess(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& args,

@@ -25,6 +25,8 @@ int runPython(const QString& script, const QStringList& args, QByteArray* out = 
 // The environment of this process for a program a test starts: under ThreadSanitizer the program reads Qt as the
 // test executables do (their defaults live in test_main.cpp), since Qt's own locking is not instrumented.
 QProcessEnvironment programEnvironment();
+// Sanitized builds: what a program of ours that releases libvlc needs for its leak check to hold (see test_main.cpp).
+void keepLibpixmanLoaded(QProcessEnvironment& env);
 
 // The most memory the process (0: this one) has held resident so far, in bytes (its VmHWM); 0 when unknown.
 qint64 peakResidentBytes(qint64 pid = 0);

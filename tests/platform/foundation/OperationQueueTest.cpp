@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -334,4 +337,34 @@ TEST(OperationQueue, DestructorDropsWaitingAndWaitsForRunning) {
   EXPECT_TRUE(runningDone.load());
   EXPECT_FALSE(waitingRan.load());
   EXPECT_EQ(completions.load(), 1);  // completions are waited for too
+}
+
+namespace {
+
+// Hands a queue over while its work runs and destroys the application object, as the end of main does; ends the
+// process (nothing destroys the application twice) with 0 when the work saw the application all along.
+[[noreturn]] void disposeAsTheApplicationGoes() {
+  auto queue = std::make_unique<OperationQueue>(1);
+  Gate started;
+  std::atomic<bool> done{false}, applicationThere{false};
+  queue->addOperationWithBlock([&] {
+    started.open();
+    std::this_thread::sleep_for(200ms);
+    applicationThere = QCoreApplication::instance() != nullptr;
+    done = true;
+  });
+  started.wait();
+  OperationQueue::dispose(std::move(queue));
+  QCoreApplication::instance()->~QCoreApplication();
+  eventually([&] { return done.load(); });
+  std::_Exit(applicationThere ? 0 : 1);
+}
+
+}  // namespace
+
+// A view's queue handed over as the program ends: what still runs there ends before the application object goes,
+// with the fonts and picture threads it may draw with.
+TEST(OperationQueueDeathTest, WorkOfADisposedQueueEndsBeforeTheApplicationGoes) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(disposeAsTheApplicationGoes(), ::testing::ExitedWithCode(0), "");
 }
