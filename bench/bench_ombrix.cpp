@@ -247,7 +247,11 @@ void reportFrames(benchmark::State& state, const std::shared_ptr<MoviesView>& vi
   state.counters["peak_rss_MB"] = peakResidentMB();
 }
 
-void moviesFrames(benchmark::State& state, bool labelsAndPreview) {
+// Frames of the browser in the middle of its row, one 1/60 s of the layers apart: `step` moves the row before
+// frame n (from 1); `paced` gives the rest of each 1/60 s of the wall clock to what runs beside the frames (the
+// compositions, and what lands from them) and times each frame's own work.
+template <typename Step>
+void movieFrames(benchmark::State& state, bool paced, Step step) {
   resetPeakResident();
   const std::shared_ptr<MoviesView> view = middleOfTheRow(state);
   if (!view) return;
@@ -259,51 +263,7 @@ void moviesFrames(benchmark::State& state, bool labelsAndPreview) {
   for (auto _ : state) {
     QElapsedTimer clock;
     clock.start();
-    if (++frame % 12 == 0) {
-      if (labelsAndPreview) {
-        view->setSelectedIndex(middle + (frame / 12) % 200);
-      } else {
-        view->moveRight();
-        if (qint64(view->selectedIndex()) >= middle + 200) view->setSelectedIndex(middle);
-      }
-    }
-    ox::DelayedCall::advanceManualTime(1.0 / 60);
-    ox::LayerClock::advance(1.0 / 60);
-    QCoreApplication::processEvents();
-    QPainter p(&target);
-    renderer.render(p, view->layer(), kScreen, ox::LayerClock::now());
-    p.end();
-    // The first frames fill the renderer's caches with the posters in view.
-    if (frame > 12) worst = std::max(worst, clock.nsecsElapsed() / 1e6);
-  }
-  reportFrames(state, view, renderer, worst);
-  view->clearMusic();
-}
-
-void BM_MoviesSlideMoves(benchmark::State& state) { moviesFrames(state, false); }
-void BM_MoviesSlideLabelsPreview(benchmark::State& state) { moviesFrames(state, true); }
-
-void BM_MoviesSlideHeld(benchmark::State& state) {
-  resetPeakResident();
-  const std::shared_ptr<MoviesView> view = middleOfTheRow(state);
-  if (!view) return;
-  const qint64 middle = qint64(view->selectedIndex());
-  ox::Renderer renderer;
-  QImage target(kScreen.toSize(), QImage::Format_ARGB32_Premultiplied);
-  int frame = 0;
-  double worst = 0;
-  bool right = true;
-  view->holdRight();
-  for (auto _ : state) {
-    QElapsedTimer clock;
-    clock.start();
-    // Held one way for 200 posters, then the other way back.
-    const qint64 at = qint64(view->selectedIndex());
-    if (right ? at >= middle + 200 : at <= middle) {
-      right = !right;
-      view->releaseButton();
-      right ? view->holdRight() : view->holdLeft();
-    }
+    step(*view, ++frame, middle);
     ox::DelayedCall::advanceManualTime(1.0 / 60);
     ox::LayerClock::advance(1.0 / 60);
     QCoreApplication::processEvents();
@@ -311,9 +271,10 @@ void BM_MoviesSlideHeld(benchmark::State& state) {
     renderer.render(p, view->layer(), kScreen, ox::LayerClock::now());
     p.end();
     const double ms = clock.nsecsElapsed() / 1e6;
+    // The first frames fill the renderer's caches with the posters in view.
+    if (frame > 12) worst = std::max(worst, ms);
+    if (!paced) continue;
     state.SetIterationTime(ms / 1000);
-    if (++frame > 12) worst = std::max(worst, ms);
-    // The rest of the 1/60 s goes to what runs beside the frames (the compositions, and what lands from them).
     while (clock.nsecsElapsed() < 1000000000 / 60) {
       QCoreApplication::processEvents();
       QThread::usleep(500);
@@ -322,6 +283,34 @@ void BM_MoviesSlideHeld(benchmark::State& state) {
   view->releaseButton();
   reportFrames(state, view, renderer, worst);
   view->clearMusic();
+}
+
+void moviesFrames(benchmark::State& state, bool labelsAndPreview) {
+  movieFrames(state, false, [labelsAndPreview](MoviesView& view, int frame, qint64 middle) {
+    if (frame % 12 != 0) return;
+    if (labelsAndPreview) {
+      view.setSelectedIndex(middle + (frame / 12) % 200);
+    } else {
+      view.moveRight();
+      if (qint64(view.selectedIndex()) >= middle + 200) view.setSelectedIndex(middle);
+    }
+  });
+}
+
+void BM_MoviesSlideMoves(benchmark::State& state) { moviesFrames(state, false); }
+void BM_MoviesSlideLabelsPreview(benchmark::State& state) { moviesFrames(state, true); }
+
+void BM_MoviesSlideHeld(benchmark::State& state) {
+  bool right = false;
+  movieFrames(state, true, [&right](MoviesView& view, int frame, qint64 middle) {
+    // Held one way for 200 posters, then the other way back.
+    const qint64 at = qint64(view.selectedIndex());
+    if (frame == 1 || (right ? at >= middle + 200 : at <= middle)) {
+      right = !right;
+      view.releaseButton();
+      right ? view.holdRight() : view.holdLeft();
+    }
+  });
 }
 
 void BM_HomeFrameSteady(benchmark::State& state) { homeFrames(state, false); }
