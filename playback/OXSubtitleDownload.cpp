@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <unzip.h>
 
@@ -15,17 +16,50 @@ namespace {
 constexpr int kConnectTimeoutMs = 10000;
 constexpr int kTotalTimeoutMs = 60000;
 
-// The entry's path below the folder, or empty when the name could leave it.
-QString safeEntryPath(const QByteArray& rawName) {
+// The entry's path below the folder as its parts, or empty when the name could leave it or lies deeper than an
+// archive may reach (a folder entry's parts are all folders; a file's last part is the file).
+QStringList safeEntryParts(const QByteArray& rawName) {
   QString name = QString::fromUtf8(rawName);
   name.replace(QLatin1Char('\\'), QLatin1Char('/'));
   if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || name.contains(QChar(0))) return {};
   if (name.size() >= 2 && name.at(1) == QLatin1Char(':')) return {};  // "C:..."
+  const bool isFolder = name.endsWith(QLatin1Char('/'));
   const QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-  if (parts.isEmpty()) return {};
+  if (parts.isEmpty() || parts.size() - (isFolder ? 0 : 1) > OXSubtitleDownload::kFolderDepthLimit) return {};
   for (const QString& part : parts)
     if (part == QLatin1String("..") || part == QLatin1String(".")) return {};
-  return parts.join(QLatin1Char('/'));
+  return parts;
+}
+
+bool isFolderName(const QByteArray& name) { return name.endsWith('/') || name.endsWith('\\'); }
+
+// The current entry's name and sizes; false when the archive cannot be read there.
+bool readEntry(unzFile file, unz_file_info64* info, QByteArray* name) {
+  name->fill('\0', 1024);
+  if (unzGetCurrentFileInfo64(file, info, name->data(), uLong(name->size()), nullptr, 0, nullptr, 0) != UNZ_OK)
+    return false;
+  name->truncate(qsizetype(qstrnlen(name->constData(), size_t(name->size()))));
+  return true;
+}
+
+// Whether the archive's file entries and the folders its paths make stay within the count limit. Only the
+// archive's directory is read, and no further than one entry past the limit, so a huge archive is refused as
+// quickly as a small one is accepted, and before anything is written.
+bool withinEntryCount(unzFile file) {
+  QSet<QString> folders;
+  qsizetype files = 0;
+  unz_file_info64 info;
+  QByteArray name;
+  for (int status = unzGoToFirstFile(file); status == UNZ_OK; status = unzGoToNextFile(file)) {
+    if (!readEntry(file, &info, &name)) return true;  // the unpacking stops at the same entry
+    const bool isFolder = isFolderName(name);
+    QStringList parts = safeEntryParts(name);
+    if (!isFolder || parts.isEmpty()) ++files;  // a refused entry costs its step too
+    if (!isFolder && !parts.isEmpty()) parts.removeLast();
+    for (qsizetype i = 1; i <= parts.size(); ++i) folders.insert(parts.first(i).join(QLatin1Char('/')));
+    if (files + folders.size() > OXSubtitleDownload::kEntryCountLimit) return false;
+  }
+  return true;
 }
 
 struct Archive {
@@ -45,17 +79,19 @@ bool OXSubtitleDownload::unzipFileTo(const QString& zipPath, const QString& fold
     return false;
   }
   ox::log(QStringLiteral("Fichero zip abierto"));
+  if (!withinEntryCount(zip.file)) {
+    ox::log(QStringLiteral("Subtitle archive: more than %1 entries, refused").arg(kEntryCountLimit));
+    return false;
+  }
   if (!QDir().mkpath(folder)) return false;
   const QDir base(folder);
   qint64 total = 0;
+  unz_file_info64 info;
+  QByteArray name;
   for (int status = unzGoToFirstFile(zip.file); status == UNZ_OK; status = unzGoToNextFile(zip.file)) {
-    unz_file_info64 info;
-    QByteArray name(1024, '\0');
-    if (unzGetCurrentFileInfo64(zip.file, &info, name.data(), uLong(name.size()), nullptr, 0, nullptr, 0) != UNZ_OK)
-      return false;
-    name.truncate(qsizetype(qstrnlen(name.constData(), size_t(name.size()))));
-    if (name.endsWith('/') || name.endsWith('\\')) continue;  // a folder: made with its files
-    const QString relative = safeEntryPath(name);
+    if (!readEntry(zip.file, &info, &name)) return false;
+    if (isFolderName(name)) continue;  // a folder: made with its files
+    const QString relative = safeEntryParts(name).join(QLatin1Char('/'));
     if (relative.isEmpty()) {
       ox::log(QStringLiteral("Subtitle archive: refused entry %1").arg(QString::fromUtf8(name)));
       continue;
@@ -93,7 +129,8 @@ bool OXSubtitleDownload::unzipFileTo(const QString& zipPath, const QString& fold
   return true;
 }
 
-bool OXSubtitleDownload::downloadAndUnpack(const QUrl& url, const QString& zipPath, const QString& folder) {
+bool OXSubtitleDownload::downloadAndUnpack(const QUrl& url, const QString& zipPath, const QString& folder,
+                                           QString* srtFile) {
   if (zipPath.isEmpty() || folder.isEmpty() || !url.isValid()) return false;
   ox::HttpRequest request;
   request.url = url;
@@ -121,6 +158,8 @@ bool OXSubtitleDownload::downloadAndUnpack(const QUrl& url, const QString& zipPa
   }
   scratch.setAutoRemove(false);
   ox::log(QStringLiteral("Fichero unzip"));
+  // Looked for here, off the main thread, in a folder as small as the unpacking allows.
+  if (srtFile) *srtFile = firstSRTFile(folder);
   return true;
 }
 

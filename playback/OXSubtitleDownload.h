@@ -9,12 +9,15 @@
 class OXSubtitleDownload {
  public:
   // Blocking; runs on a download queue. `zipPath` and `folder` come from the cache folder's subtitle paths.
-  // Answers whether the language folder now exists; failures are logged.
-  static bool downloadAndUnpack(const QUrl& url, const QString& zipPath, const QString& folder);
+  // Answers whether the language folder now exists; failures are logged. When it does, `srtFile` (if given) is set
+  // to its firstSRTFile, so that whoever loads the subtitle need not look through the folder.
+  static bool downloadAndUnpack(const QUrl& url, const QString& zipPath, const QString& folder,
+                                QString* srtFile = nullptr);
 
   // Unpacks the regular entries of the archive below `folder` (made when missing), overwriting. Entries whose names
-  // would leave the folder ("..", absolute paths, drive letters, either slash) are refused and logged; so are
-  // entries past the size limits. false when the archive cannot be opened or read.
+  // would leave the folder ("..", absolute paths, drive letters, either slash) or lie deeper than kFolderDepthLimit
+  // are refused and logged; so are entries past the size limits. false, with nothing unpacked, for an archive of
+  // more than kEntryCountLimit entries; false when the archive cannot be opened or read.
   static bool unzipFileTo(const QString& zipPath, const QString& folder);
 
   // The first file with the extension "srt" (any case) below the folder, searched in name order, depth first;
@@ -23,4 +26,8 @@ class OXSubtitleDownload {
 
   // Every entry at most this large, all of them together at most four times this.
   static constexpr qint64 kEntryLimit = 32 * 1024 * 1024;
+  // A subtitle archive holds a few files. Counted: its file entries and every folder its paths make.
+  static constexpr qsizetype kEntryCountLimit = 1000;
+  // Folders above an entry's file, below the language folder.
+  static constexpr qsizetype kFolderDepthLimit = 4;
 };

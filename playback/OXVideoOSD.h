@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QVariantList>
@@ -169,7 +170,7 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   bool subtitleSelected() const;
   void applyColumnFocus();
   void startDownload(const QVariantMap& entry, const QString& name, const QString& zipPath, const QString& folder);
-  void loadDownloadedSubtitle(const QString& language, const QString& folder);
+  void loadDownloadedSubtitle(const QString& language, const QString& srt);
   void setVolumeBarWidth(double width);
   // The held button's move, every 0.05 s; replaces an earlier repeat.
   void repeatWhileHeld(void (OXVideoOSD::*move)());
@@ -188,4 +189,6 @@ class OXVideoOSD : public ox::View, public ox::VLCMediaPlayerDelegate, public OX
   double trackWidth_ = 0;
   bool exitPosted_ = false;
   QSet<QString> downloads_;
+  // Per language downloaded during this playback: the .srt its download found (empty when it had none).
+  QHash<QString, QString> subtitleFiles_;
 };

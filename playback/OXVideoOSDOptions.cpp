@@ -290,16 +290,17 @@ void OXVideoOSD::newSubtitleTrackSelected() {
   if (!cache) return;
   // The service's language name becomes a folder name: it must stay one folder inside "Subtitles".
   const QString name = OXApplicationSupport::safeName(language);
-  if (!cache->existFileForLanguage(name)) {
+  // Its download found the file where it unpacked: the folder is not looked through again here.
+  const auto downloaded = subtitleFiles_.constFind(name);
+  if (downloaded == subtitleFiles_.cend() || !cache->existFileForLanguage(name)) {
     startDownload(entry, name, cache->pathForSubtitleLanguageNameZIP(name), cache->pathForSubtitleLanguageName(name));
     return;
   }
-  loadDownloadedSubtitle(language, cache->pathForSubtitleLanguageName(name));
+  loadDownloadedSubtitle(language, *downloaded);
 }
 
-void OXVideoOSD::loadDownloadedSubtitle(const QString& language, const QString& folder) {
+void OXVideoOSD::loadDownloadedSubtitle(const QString& language, const QString& srt) {
   auto player = vlcMediaPlayer();
-  const QString srt = OXSubtitleDownload::firstSRTFile(folder);
   if (!player || srt.isEmpty()) return;
   if (player->openVideoSubTitlesFromFile(srt))
     ox::log(QStringLiteral("Se pudo abrir subtitulo %1").arg(language));
@@ -316,15 +317,17 @@ void OXVideoOSD::startDownload(const QVariantMap& entry, const QString& name, co
   downloads_.insert(name);
   std::weak_ptr<View> weak = weak_from_this();
   downloadQueue().addOperationWithBlock([weak, url, zipPath, folder, language, name] {
-    const bool ok = OXSubtitleDownload::downloadAndUnpack(url, zipPath, folder);
-    dispatchMain([weak, ok, folder, language, name] {
+    QString srt;
+    const bool ok = OXSubtitleDownload::downloadAndUnpack(url, zipPath, folder, &srt);
+    dispatchMain([weak, ok, srt, language, name] {
       auto self = std::static_pointer_cast<OXVideoOSD>(weak.lock());
       if (!self) return;
       self->downloads_.remove(name);
+      if (ok) self->subtitleFiles_.insert(name, srt);
       // The user may have moved on while it came: only the language still chosen is loaded.
       const QVariantMap chosen = self->currentSubtitleSelected();
       if (!ok || !chosen.contains(kUrl) || chosen.value(kName).toString() != language) return;
-      self->loadDownloadedSubtitle(language, folder);
+      self->loadDownloadedSubtitle(language, srt);
     });
   });
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -140,10 +141,12 @@ class OXCoreLibrary {
   // `block` as the engine queues it: passed over after shutdown, otherwise run with its requests under the engine's
   // cancel token.
   std::function<void()> guarded(std::function<void()> block) const;
-  // Each download of the folder is bounded by `maxBytes`, what one file of its kind can be.
+  // Whether a download's bytes are what their kind must be; a download that is not leaves the target as it was.
+  using ResourceCheck = bool (*)(const QByteArray& bytes);
+  // Each download of the folder is bounded by `maxBytes`, what one file of its kind can be, and taken when `reads`.
   void synchroniseFolder(const QString& folderName, const QStringList& wanted, QUrl (*source)(const QUrl&),
-                         qint64 maxBytes);
-  void queueDownload(const QUrl& source, const QString& target, qint64 maxBytes);
+                         qint64 maxBytes, ResourceCheck reads);
+  void queueDownload(const QUrl& source, const QString& target, qint64 maxBytes, ResourceCheck reads);
   static QStringList wantedURLs(const QList<ox::CodingPtr>& contents, int which);
   QString bucketURL(const QString& object) const;
 

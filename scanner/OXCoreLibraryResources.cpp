@@ -1,12 +1,14 @@
 // Resource downloads of the engine: the trailer list, the home backdrops, and a poster, a backdrop and a theme-music
 // preview for every movie and show. Every download goes to a temporary file that replaces the target only after a
 // complete 2xx answer, so an error page never stands in for an image or a list; each is bounded by what its kind can
-// be, so a bucket that serves something else fills neither the disk nor the memory. The two lists must also read as
-// what they are (a captive portal answers 200 with a page of its own): one that does not changes nothing and is
-// fetched again at the next cycle.
+// be, so a bucket that serves something else fills neither the disk nor the memory. Every file must also read as what
+// it is (a captive portal answers 200 with a page of its own): one that does not changes nothing, and a missing file
+// is fetched again at the next cycle.
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
@@ -51,7 +53,7 @@ bool fetchChecked(const QUrl& source, const QString& target, qint64 maxBytes, bo
     const ox::MappedFile fetched(partial);
     taken = fetched.status() == ox::MappedFile::Status::Mapped && reads(fetched.bytes());
     if (!taken)
-      ox::log(QStringLiteral("%1 is not what it should be (%2 bytes): kept what was there")
+      ox::log(QStringLiteral("%1 is not what it should be (%2 bytes): nothing changed")
                   .arg(source.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery))
                   .arg(fetched.size()));
   }
@@ -83,6 +85,35 @@ QList<QUrl> homeBackdropImages(const QByteArray& body) {
     images << url;
   }
   return images;
+}
+
+// A picture the main application can show: it decodes whole, as what its bytes say it is, whatever its name says.
+bool readsAsPicture(const QByteArray& bytes) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  if (!buffer.open(QIODevice::ReadOnly)) return false;
+  QImageReader reader(&buffer);
+  reader.setDecideFormatFromContent(true);
+  return !reader.read().isNull();
+}
+
+// An MPEG audio frame header (MP3 without a tag) or an ADTS one (raw AAC): the sync bits and no reserved field, which
+// also keeps a UTF-16 text's byte-order mark from passing for one.
+bool startsWithAudioFrame(const QByteArray& bytes) {
+  if (bytes.size() < 4 || quint8(bytes[0]) != 0xFF || (quint8(bytes[1]) & 0xE0) != 0xE0) return false;
+  const quint8 b1 = quint8(bytes[1]), b2 = quint8(bytes[2]);
+  if ((b1 & 0xF6) == 0xF0) return ((b2 >> 2) & 0x0F) < 13;  // ADTS: a known sampling rate
+  return ((b1 >> 3) & 3) != 1 && ((b1 >> 1) & 3) != 0 && (b2 >> 4) != 0x0F && ((b2 >> 2) & 3) != 3;
+}
+
+// A theme-music preview in a container the player takes, told by its first bytes: MPEG-4 (its first box), MP3 (an
+// ID3 tag or a frame), AAC, Ogg, FLAC, WAV or AIFF.
+bool readsAsSoundtrack(const QByteArray& bytes) {
+  const auto at = [&bytes](qsizetype offset, QByteArrayView magic) { return bytes.mid(offset, magic.size()) == magic; };
+  for (const char* box : {"ftyp", "moov", "mdat", "free", "skip", "wide"})
+    if (at(4, box)) return true;
+  return at(0, "ID3") || at(0, "OggS") || at(0, "fLaC") || (at(0, "RIFF") && at(8, "WAVE")) ||
+         (at(0, "FORM") && (at(8, "AIFF") || at(8, "AIFC"))) || startsWithAudioFrame(bytes);
 }
 
 QUrl sizeVariant(const QUrl& url, const QString& segment) {
@@ -163,7 +194,7 @@ bool OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
     const QString target = QDir(folder).filePath(name);
     const QUrl source = get1920ModeFromURL(url);
     operations.push_back(std::make_shared<ox::Operation>(guarded([source, target] {
-      if (!QFileInfo::exists(target)) fetchInto(source, target, OXDownloadBounds::kBackdrop);
+      if (!QFileInfo::exists(target)) fetchChecked(source, target, OXDownloadBounds::kBackdrop, readsAsPicture);
     })));
   }
   // The scan queue's thread waits on the download queue's own threads, never on its own.
@@ -183,9 +214,9 @@ bool OXCoreLibrary::updateHomeBackdropsFromURL(const QUrl& listURL, const QStrin
   return true;
 }
 
-void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target, qint64 maxBytes) {
-  resourcesDownloadQueue_.addOperationWithBlock(guarded([source, target, maxBytes] {
-    if (!QFileInfo::exists(target)) fetchInto(source, target, maxBytes);
+void OXCoreLibrary::queueDownload(const QUrl& source, const QString& target, qint64 maxBytes, ResourceCheck reads) {
+  resourcesDownloadQueue_.addOperationWithBlock(guarded([source, target, maxBytes, reads] {
+    if (!QFileInfo::exists(target)) fetchChecked(source, target, maxBytes, reads);
   }));
 }
 
@@ -193,14 +224,14 @@ void OXCoreLibrary::downloadPoster(const QUrl& url, const QString& folderName) {
   const QString name = fileNameForURL(url);
   const QString folder = library_->pathWithFolder(folderName, {});
   if (name.isEmpty() || folder.isEmpty()) return;
-  queueDownload(get500ModeFromURL(url), QDir(folder).filePath(name), OXDownloadBounds::kPoster);
+  queueDownload(get500ModeFromURL(url), QDir(folder).filePath(name), OXDownloadBounds::kPoster, readsAsPicture);
 }
 
 void OXCoreLibrary::downloadBackdrop(const QUrl& url, const QString& folderName) {
   const QString name = fileNameForURL(url);
   const QString folder = library_->pathWithFolder(folderName, {});
   if (name.isEmpty() || folder.isEmpty()) return;
-  queueDownload(get1920ModeFromURL(url), QDir(folder).filePath(name), OXDownloadBounds::kBackdrop);
+  queueDownload(get1920ModeFromURL(url), QDir(folder).filePath(name), OXDownloadBounds::kBackdrop, readsAsPicture);
 }
 
 void OXCoreLibrary::waitForDownloads() { resourcesDownloadQueue_.waitUntilAllOperationsAreFinished(); }
@@ -233,7 +264,7 @@ QStringList OXCoreLibrary::allBackdropsToDownload() const { return wantedURLs(al
 QStringList OXCoreLibrary::allSoundtracksToDownload() const { return wantedURLs(allContents(), kSoundtrack); }
 
 void OXCoreLibrary::synchroniseFolder(const QString& folderName, const QStringList& wanted,
-                                      QUrl (*source)(const QUrl&), qint64 maxBytes) {
+                                      QUrl (*source)(const QUrl&), qint64 maxBytes, ResourceCheck reads) {
   const QString folder = library_->pathWithFolder(folderName, {});
   if (folder.isEmpty()) return;
   const QStringList present =
@@ -251,21 +282,21 @@ void OXCoreLibrary::synchroniseFolder(const QString& folderName, const QStringLi
     const QUrl from = source ? source(url) : url;
     if (!from.isValid() || from.isEmpty()) continue;
     queued.insert(name);
-    queueDownload(from, QDir(folder).filePath(name), maxBytes);
+    queueDownload(from, QDir(folder).filePath(name), maxBytes, reads);
   }
 }
 
 void OXCoreLibrary::updatePosters() {
   synchroniseFolder(QStringLiteral("posters"), allPostersToDownload(), &OXCoreLibrary::get500ModeFromURL,
-                    OXDownloadBounds::kPoster);
+                    OXDownloadBounds::kPoster, readsAsPicture);
 }
 
 void OXCoreLibrary::updateBackdrops() {
   synchroniseFolder(QStringLiteral("backdrops"), allBackdropsToDownload(), &OXCoreLibrary::get1920ModeFromURL,
-                    OXDownloadBounds::kBackdrop);
+                    OXDownloadBounds::kBackdrop, readsAsPicture);
 }
 
 void OXCoreLibrary::updateSoundtracks() {
   synchroniseFolder(QStringLiteral("soundtrack.preview"), allSoundtracksToDownload(), nullptr,
-                    OXDownloadBounds::kSoundtrack);
+                    OXDownloadBounds::kSoundtrack, readsAsSoundtrack);
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "tests/support/LoopbackServer.h"
@@ -14,13 +15,13 @@
 namespace {
 
 // A zip archive of the given entries (name, content), written with minizip.
-QByteArray zipOf(const QList<QPair<QByteArray, QByteArray>>& entries, const QString& scratch) {
+QByteArray zipOf(const QList<QPair<QByteArray, QByteArray>>& entries, const QString& scratch, int method = Z_DEFLATED) {
   const QString path = scratch + "/made.zip";
   zipFile z = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
   if (!z) return {};
   for (const auto& [name, content] : entries) {
     zip_fileinfo info{};
-    if (zipOpenNewFileInZip64(z, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+    if (zipOpenNewFileInZip64(z, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                               Z_DEFAULT_COMPRESSION, 0) != ZIP_OK)
       return {};
     zipWriteInFileInZip(z, content.constData(), unsigned(content.size()));
@@ -35,9 +36,9 @@ QByteArray zipOf(const QList<QPair<QByteArray, QByteArray>>& entries, const QStr
   return data;
 }
 
-QStringList filesBelow(const QString& root) {
+QStringList filesBelow(const QString& root, QDir::Filters kinds = QDir::Files) {
   QStringList out;
-  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  QDirIterator it(root, kinds | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
   while (it.hasNext()) out << QDir(root).relativeFilePath(it.next());
   out.sort();
   return out;
@@ -98,4 +99,45 @@ TEST(OXSubtitleDownload, AnAnswerLargerThanAnyArchiveLeavesNoFile) {
   const QString folder = scratch.filePath("German");
   EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server.url("/huge.zip"), folder + ".zip", folder));
   EXPECT_TRUE(filesBelow(scratch.path()).isEmpty());
+}
+
+class OXSubtitleArchive : public ::testing::Test {
+ protected:
+  QTemporaryDir scratch_;
+  oxtest::LoopbackServer server_;
+};
+
+TEST_F(OXSubtitleArchive, AnArchiveOfThousandsOfFoldersIsRefusedWithNothingUnpacked) {
+  ASSERT_TRUE(scratch_.isValid());
+  // 60,000 empty files, each in folders of its own four deep, and the subtitle last: 300,001 entries on disk.
+  QList<QPair<QByteArray, QByteArray>> entries;
+  for (int i = 0; i < 60000; ++i) entries.append({QByteArray::number(i) + "/a/b/c/empty", {}});
+  entries.append({"Movie.srt", kCue});
+  const QByteArray archive = zipOf(entries, scratch_.path(), 0);
+  ASSERT_FALSE(archive.isEmpty());
+  server_.setReply("/many.zip", {200, archive, "application/zip", {}});
+
+  const QString folder = scratch_.filePath("English");
+  EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server_.url("/many.zip"), folder + ".zip", folder));
+  EXPECT_EQ(filesBelow(scratch_.path(), QDir::AllEntries).size(), 1);  // the fetched archive alone
+  // Unpacked straight into a folder: nothing is made, not even the folder.
+  EXPECT_FALSE(OXSubtitleDownload::unzipFileTo(folder + ".zip", folder));
+  EXPECT_FALSE(QFileInfo::exists(folder));
+}
+
+TEST_F(OXSubtitleArchive, ANormalArchiveGivesItsSubtitleAndEntriesTooDeepAreLeftOut) {
+  ASSERT_TRUE(scratch_.isValid());
+  const QByteArray archive = zipOf({{"readme.nfo", "notes"},
+                                    {"Movie/", {}},
+                                    {"Movie/Movie.en.srt", kCue},
+                                    {"a/b/c/d/four.txt", "kept"},
+                                    {"a/b/c/d/e/five.srt", kCue},
+                                    {"a/b/c/d/e/", {}}},
+                                   scratch_.path());
+  server_.setReply("/normal.zip", {200, archive, "application/zip", {}});
+  const QString folder = scratch_.filePath("English");
+  QString srt;
+  ASSERT_TRUE(OXSubtitleDownload::downloadAndUnpack(server_.url("/normal.zip"), folder + ".zip", folder, &srt));
+  EXPECT_EQ(srt, folder + "/Movie/Movie.en.srt");
+  EXPECT_EQ(filesBelow(folder), QStringList({"Movie/Movie.en.srt", "a/b/c/d/four.txt", "readme.nfo"}));
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 
 #include "core/OXApplicationSupport.h"
 #include "core/OXLibrary.h"
@@ -297,6 +298,16 @@ TEST(OXVideoOSD, DownloadedSubtitleIsFetchedOnceUnpackedAndLoadedWhileChosen) {
   oxtest::spinFor(1300);
   EXPECT_EQ(p.player->videoSubTitlesNames().size(), loaded);
   EXPECT_EQ(p.player->currentVideoSubTitleIndex(), -1);
+  EXPECT_EQ(downloads(), 2);
+
+  // A later choice opens the file its download found and looks through nothing: with that file gone and another
+  // .srt in its folder, nothing is loaded and nothing fetched again.
+  const QStringList found = QDir(folder).entryList({"*.srt"}, QDir::Files);
+  ASSERT_EQ(found.size(), 1);
+  ASSERT_TRUE(QFile::rename(folder + "/" + found[0], folder + "/0-other.srt"));
+  press(kDown);  // "English"
+  oxtest::spinFor(1300);
+  EXPECT_EQ(p.player->videoSubTitlesNames().size(), loaded);
   EXPECT_EQ(downloads(), 2);
   cache->cleanSubtitleFolder();
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QObject>
 #include <QTemporaryDir>
 #include <QThread>
@@ -311,6 +312,61 @@ TEST_F(CoreLibrary, APortalPageOrAnEmptyAnswerChangesNothingAndIsFetchedAgain) {
   EXPECT_EQ(library->hoursFromLastUpdateHomeBackdrops(), 0u);
   for (const QString& path : backdrops) EXPECT_FALSE(QFileInfo::exists(path));  // the lists do not name it
   EXPECT_EQ(QDir(file("homeMoviesBackdrops")).entryList(QDir::Files).size(), 10);
+}
+
+// Pictures and previews answered by a login page, then by junk: none is kept, what was there stays, and the next
+// cycle with the bucket back fetches every one of them (the home backdrops at their next refresh).
+TEST_F(CoreLibrary, PicturesAndPreviewsThatDoNotDecodeAreNotKeptAndAreFetchedAgain) {
+  const QString bucket = standIn().baseUrl("bucket");
+  const QByteArray poster = ox::httpGet(QUrl(bucket + "/images/w500/poster_tt9000001.png")).body;
+  const QUrl home(QString::fromUtf8(ox::httpGet(QUrl(bucket + "/homeBackdropsMovies.txt")).body.split(',')[0]));
+  const QByteArray backdrop = ox::httpGet(OXCoreLibrary::get1920ModeFromURL(home)).body;
+  for (const char* name : {"tt9000001.mkv", "tt9000002.mkv"}) ASSERT_TRUE(writeFile(movies + "/" + name, "a"));
+  OXCoreLibrary engine(library, false, identification());
+  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+  ASSERT_TRUE(standIn().fault("bucket", "500"));
+  runCycle(engine);  // identifies the movies, whose pictures the next cycle fetches
+  standIn().clear();
+  ASSERT_TRUE(writeFile(file("posters/poster_tt9000001.png"), poster));
+  ASSERT_TRUE(writeFile(file("homeMoviesBackdrops/" + home.fileName()), backdrop));
+  const auto entries = [this](const QString& folder) {
+    return QDir(file(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+  };
+  const QDateTime due = QDateTime::currentDateTimeUtc().addSecs(-25 * 3600);
+
+  for (const bool garbage : {false, true}) {
+    for (const char* path : {"/images/", "/previews/"})
+      ASSERT_TRUE(garbage ? standIn().fault("bucket", "garbage", -1, path)
+                          : standIn().answer("bucket", 200, "<html><form action=/login>Sign in</form></html>", -1,
+                                             path, "text/html"));
+    library->setLastHomeBackdropUpdate(due);
+    runCycle(engine);
+    EXPECT_EQ(entries("posters"), QStringList{"poster_tt9000001.png"}) << garbage;
+    EXPECT_EQ(readFile(file("posters/poster_tt9000001.png")), poster);
+    EXPECT_EQ(entries("homeMoviesBackdrops"), QStringList{home.fileName()}) << garbage;
+    EXPECT_EQ(readFile(file("homeMoviesBackdrops/" + home.fileName())), backdrop);
+    for (const char* folder : {"backdrops", "soundtrack.preview", "homeShowsBackdrops"})
+      EXPECT_TRUE(entries(folder).isEmpty()) << folder << garbage;
+    EXPECT_EQ(bucketPaths().filter("/images/w500/poster_tt9000002.png").size(), 1) << garbage;
+    standIn().clear();
+  }
+
+  library->setLastHomeBackdropUpdate(due);
+  runCycle(engine);
+  for (const char* name : {"posters/poster_tt9000002.png", "backdrops/backdrop_tt9000001.png",
+                           "backdrops/backdrop_tt9000002.png"})
+    EXPECT_FALSE(QImage(file(name)).isNull()) << name;
+  EXPECT_EQ(entries("homeMoviesBackdrops").size(), 10);
+  EXPECT_EQ(entries("homeShowsBackdrops").size(), 6);
+  EXPECT_EQ(readFile(file("soundtrack.preview/tt9000002.wav")).left(4), "RIFF");
+
+  // A preview in the container the real bucket serves is taken as well.
+  QFile::remove(file("soundtrack.preview/tt9000002.wav"));
+  const QByteArray m4a("\0\0\0\x18" "ftypM4A \0\0\0\0isomM4A ", 24);
+  ASSERT_TRUE(standIn().answer("bucket", 200, m4a, -1, "/previews/", "audio/mp4"));
+  engine.updateSoundtracks();
+  engine.waitForDownloads();
+  EXPECT_EQ(readFile(file("soundtrack.preview/tt9000002.wav")), m4a);
 }
 
 TEST_F(CoreLibrary, AgesAtTheirEdges) {
