@@ -1,6 +1,7 @@
 // Ombrix ended while a film plays, as the program runs (tests/app/helpers: its own main, with someone at the keyboard
 // who opens Movies and plays the film): by the frame variables, by SIGTERM, and by the display going away. Each way
-// out leaves the film as Menu does, its point stored in "ratios.bin", releases libvlc and ends with status 0.
+// out leaves the film as Menu does, its point stored in "ratios.bin", releases libvlc and ends with status 0. And an
+// answer of the subtitle service that cannot be read does not end it before the film: the film plays without subtitles.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 
 #include "core/OXLibrary.h"
 #include "core/OXMovie.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
@@ -124,4 +126,30 @@ TEST_F(OmbrixQuit, ADisplayThatGoesAwayDuringAFilmEndsItWithItsPointStored) {
   EXPECT_EQ(waitForExit(), 0) << out.toStdString();
   EXPECT_GE(storedRatio(), playing);
   EXPECT_LT(storedRatio(), 0.9f);
+}
+
+TEST_F(OmbrixQuit, ALogInAnswerWithAMalformedNumberLeavesTheFilmPlayingWithoutSubtitles) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.isRunning());
+  for (const char* value : {"<i8>~123</i8>", "<i8>12a</i8>", "<i8>+</i8>", "<ex:i8>99999999999999999999999</ex:i8>"}) {
+    SCOPED_TRACE(value);
+    standIn.clear();
+    ASSERT_TRUE(standIn.answer("opensubtitles", 200,
+                               QByteArray("<methodResponse><params><param><value>") + value +
+                                   "</value></param></params></methodResponse>",
+                               1, "/xml-rpc", "text/xml"));
+    out.clear();
+    // From the start again, not from the resume panel.
+    OXLibrary::libraryWithSupportFolder(dir.filePath("data"))->setRatioForIMDB(0, kFilm);
+    start({});
+    EXPECT_GT(waitUntilPlaying(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains(" with 0 subtitles")) << out.toStdString();
+    if (ombrix->state() == QProcess::Running) ::kill(pid_t(ombrix->processId()), SIGTERM);
+    EXPECT_EQ(waitForExit(), 0) << out.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(ombrix->readAllStandardError()).contains("OpenSubtitles LogIn: malformed"));
+    QStringList calls;
+    for (const QVariant& r : standIn.requests("opensubtitles"))
+      calls << r.toMap().value("rpc").toMap().value("method").toString();
+    EXPECT_EQ(calls, QStringList{"LogIn"});
+  }
 }
