@@ -48,17 +48,19 @@ function(ox_add_tests name dir)
   endif()
   # REALTIME names the test suites that play media or animate at the wall clock's pace: tools/test-session.sh gives
   # them, and only them, a second run when they miss a deadline on a loaded machine. The folder's other suites run once.
+  # Every test needs the step that runs after it and removes the temporary folders of test processes killed at their
+  # timeout (tests/CMakeLists.txt).
   set(discover DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  set(common TIMEOUT ${timeout} ${lock} FIXTURES_REQUIRED test_temporary_folders)
   if(ARG_REALTIME)
     list(JOIN ARG_REALTIME ".*:" realtime)
-    gtest_discover_tests(${name} ${discover} TEST_FILTER "${realtime}.*"
-                         PROPERTIES TIMEOUT ${timeout} ${lock} LABELS realtime)
-    gtest_discover_tests(${name} ${discover} TEST_FILTER "-${realtime}.*" PROPERTIES TIMEOUT ${timeout} ${lock})
+    gtest_discover_tests(${name} ${discover} TEST_FILTER "${realtime}.*" PROPERTIES ${common} LABELS realtime)
+    gtest_discover_tests(${name} ${discover} TEST_FILTER "-${realtime}.*" PROPERTIES ${common})
     list(JOIN ARG_REALTIME "," suites)
     add_test(NAME ${name}.RealtimeSuitesExist
              COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:${name}> -DSUITES=${suites}
                      -P ${PROJECT_SOURCE_DIR}/cmake/RealtimeSuites.cmake)
   else()
-    gtest_discover_tests(${name} ${discover} PROPERTIES TIMEOUT ${timeout} ${lock})
+    gtest_discover_tests(${name} ${discover} PROPERTIES ${common})
   endif()
 endfunction()

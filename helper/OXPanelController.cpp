@@ -88,12 +88,12 @@ void OXPanelController::checkCorrectPanel() {
   QWidget* form = signUpLoginController()->view();
   removeView(list);
   removeView(form);
-  OXOmbrixAPI::Credentials renewWith;
-  if (OXOmbrixAPI().checkStoredToken(&renewWith)) {
+  QString renewFor;
+  if (OXOmbrixAPI().checkStoredSession(&renewFor)) {
     window_->resize(list->size());
     installView(list);
     list->setFocus();
-    if (!renewWith.email.isEmpty()) renewSession(renewWith);
+    if (!renewFor.isEmpty()) renewSession(renewFor);
   } else {
     window_->resize(form->size());
     installView(form);
@@ -106,11 +106,15 @@ void OXPanelController::checkCorrectPanel() {
   }
 }
 
-void OXPanelController::renewSession(const OXOmbrixAPI::Credentials& credentials) {
+void OXPanelController::renewSession(const QString& account) {
   if (renewalQueue_.operationCount() > 0) return;  // the renewal under way answers for this check too
-  renewalQueue_.addOperationWithBlock([cancel = cancel_, credentials] {
+  renewalQueue_.addOperationWithBlock([self = QPointer<OXPanelController>(this), cancel = cancel_, account] {
     ox::HttpCancelScope scope(cancel);
-    OXOmbrixAPI().renewStoredToken(credentials);
+    if (OXOmbrixAPI().renewStoredSession(account) || cancel->isCancelled()) return;
+    // The keychain keeps no password for the account: it has to sign in again.
+    ox::dispatchMain([self] {
+      if (self && self->filledView() == self->panelListController()->view()) self->showSignUpLoginView();
+    });
   });
 }
 

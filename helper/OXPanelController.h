@@ -42,9 +42,9 @@ class OXPanelController : public QObject, public OXSignUpLoginControllerDelegate
   ~OXPanelController() override;
 
   // Fills the panel by the stored session (the list with one, the form without), and opens it on a first start
-  // with no folders. An expired session with stored credentials shows the list at once and is renewed on a queue
-  // of the panel's own: nothing here waits for the account service, and a panel that goes ends the renewal's
-  // request at once.
+  // with no folders. An expired session with a stored e-mail shows the list at once; its password is read and the
+  // session renewed on a queue of the panel's own, and the form comes in when the keychain has no password. Nothing
+  // here waits for the keychain or the account service, and a panel that goes ends the renewal's waits at once.
   void checkCorrectPanel();
   OXSignUpLoginController* signUpLoginController();
   void showSignUpLoginView();
@@ -90,7 +90,7 @@ class OXPanelController : public QObject, public OXSignUpLoginControllerDelegate
                   const std::function<void()>& afterInstall);
   void finishSwitch();
   QRectF panelRectFor(const QSizeF& size) const;
-  void renewSession(const OXOmbrixAPI::Credentials& credentials);
+  void renewSession(const QString& account);
 
   bool hasActivePanel_ = false;
   OXPanelControllerDelegate* panelDelegate_;

@@ -1,11 +1,13 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <QUrl>
 #include <QVariant>
 #include <QVariantList>
 
-// One XML-RPC endpoint, reached through the system's one HTTP client: xmlrpc-c writes the call and reads the answer,
-// libcurl carries them with a connect and a total time-out. Synchronous on the calling thread.
+// One XML-RPC endpoint, reached through the system's one HTTP client with a connect and a total time-out. The call
+// is written and the answer read here, on Qt's XML streams: the answer comes from whatever is on the way, so it is
+// read with bounds on its size and nesting. Synchronous on the calling thread.
 class OXXmlRpcClient {
  public:
   explicit OXXmlRpcClient(const QUrl& endpoint, int connectTimeoutMs = 5000, int totalTimeoutMs = 20000);
@@ -13,8 +15,16 @@ class OXXmlRpcClient {
   // Sends methodName(params...). Texts, whole numbers, booleans, doubles, maps and lists go out as XML-RPC strings,
   // ints, booleans, doubles, structs and arrays. Answers false, with `error` set, on a transport failure, an HTTP
   // status outside 2xx, an answer that is no XML-RPC response, or a fault; otherwise true with the decoded answer
-  // (structs as QVariantMap, arrays as QVariantList, base64 as QByteArray, dates as QDateTime).
+  // as parseResponse gives it.
   bool call(const QString& methodName, const QVariantList& params, QVariant* answer, QString* error = nullptr) const;
+
+  // Reads one XML-RPC methodResponse. true with the decoded value in `answer`; false with `error` set for a fault
+  // (error text "fault <code>: <string>") or any malformed, oversized or too deeply nested answer.
+  static bool parseResponse(const QByteArray& xml, QVariant* answer, QString* error = nullptr);
+
+  // The largest answer read, and the deepest nesting of structs and arrays in it.
+  static constexpr qint64 kMaxAnswerBytes = 8 << 20;
+  static constexpr int kMaxDepth = 64;
 
   QUrl endpoint() const { return endpoint_; }
 

@@ -4,12 +4,14 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 
+#include "platform/foundation/HttpClient.h"
 #include "platform/foundation/Log.h"
 
 namespace ox {
@@ -17,6 +19,9 @@ namespace {
 
 class KeychainThread;
 KeychainThread& keychainThread();
+
+// How often a waiting caller looks at its cancel scope.
+constexpr std::chrono::milliseconds kCancelPoll{50};
 
 // QtKeychain serialises its jobs through an executor that lives on the thread of the first job and is not safe to
 // use from several threads, and its completions arrive through that thread's event loop. One long-lived thread
@@ -43,34 +48,43 @@ class KeychainThread {
     QString text;
   };
 
-  // Runs the job made by `make` on the keychain thread and waits for it to finish.
+  // Runs the job made by `make` on the keychain thread and waits for it to finish, or for the thread's cancel scope.
   template <class Make>
   Outcome run(Make make) {
     auto reply = std::make_shared<Reply>();
+    submit(make, [reply](Outcome outcome) {
+      std::lock_guard lock(reply->mutex);
+      reply->outcome = std::move(outcome);
+      reply->done = true;
+      reply->finished.notify_all();
+    });
+    std::unique_lock lock(reply->mutex);
+    while (!reply->finished.wait_for(lock, kCancelPoll, [&] { return reply->done; }))
+      if (HttpCancelScope::isCancelled()) return Outcome{QKeychain::OtherError, QStringLiteral("cancelled"), {}};
+    return reply->outcome;
+  }
+
+  // Starts the job made by `make` on the keychain thread; `done` runs there with its outcome.
+  template <class Make>
+  void submit(Make make, std::function<void(Outcome)> done) {
     {
       std::lock_guard lock(mutex_);
-      pending_.push_back([make, reply] {
+      pending_.push_back([make, done = std::move(done)] {
         QKeychain::Job* job = make();
         job->setAutoDelete(true);
         job->setInsecureFallback(false);
-        QObject::connect(job, &QKeychain::Job::finished, job, [reply](QKeychain::Job* finished) {
+        QObject::connect(job, &QKeychain::Job::finished, job, [done](QKeychain::Job* finished) {
           Outcome outcome;
           outcome.error = finished->error();
           outcome.errorText = finished->errorString();
           if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(finished)) outcome.text = read->textData();
-          std::lock_guard lock(reply->mutex);
-          reply->outcome = std::move(outcome);
-          reply->done = true;
-          reply->finished.notify_all();
+          done(std::move(outcome));
         });
         job->start();
       });
     }
     // Captures nothing: the request itself waits in pending_.
     QMetaObject::invokeMethod(&context_, [] { keychainThread().startPending(); });
-    std::unique_lock lock(reply->mutex);
-    reply->finished.wait(lock, [&] { return reply->done; });
-    return reply->outcome;
   }
 
  private:
@@ -107,14 +121,22 @@ void logFailure(const char* what, const KeychainThread::Outcome& outcome) {
     ox::log(QStringLiteral("keychain %1 failed: %2").arg(QLatin1String(what), outcome.errorText));
 }
 
+QKeychain::Job* readJob(const QString& service, const QString& account) {
+  auto* job = new QKeychain::ReadPasswordJob(service);
+  job->setKey(account);
+  return job;
+}
+
+QKeychain::Job* deleteJob(const QString& service, const QString& account) {
+  auto* job = new QKeychain::DeletePasswordJob(service);
+  job->setKey(account);
+  return job;
+}
+
 }  // namespace
 
 std::optional<QString> keychainPassword(const QString& service, const QString& account) {
-  const auto outcome = keychainThread().run([service, account] {
-    auto* job = new QKeychain::ReadPasswordJob(service);
-    job->setKey(account);
-    return job;
-  });
+  const auto outcome = keychainThread().run([service, account] { return readJob(service, account); });
   logFailure("read", outcome);
   if (outcome.error != QKeychain::NoError) return std::nullopt;
   return outcome.text;
@@ -132,13 +154,19 @@ bool setKeychainPassword(const QString& password, const QString& service, const 
 }
 
 bool deleteKeychainPassword(const QString& service, const QString& account) {
-  const auto outcome = keychainThread().run([service, account] {
-    auto* job = new QKeychain::DeletePasswordJob(service);
-    job->setKey(account);
-    return job;
-  });
+  const auto outcome = keychainThread().run([service, account] { return deleteJob(service, account); });
   logFailure("delete", outcome);
   return outcome.error == QKeychain::NoError || outcome.error == QKeychain::EntryNotFound;
+}
+
+void readKeychainPasswordLater(const QString& service, const QString& account) {
+  keychainThread().submit([service, account] { return readJob(service, account); },
+                          [](const KeychainThread::Outcome& outcome) { logFailure("read", outcome); });
+}
+
+void deleteKeychainPasswordLater(const QString& service, const QString& account) {
+  keychainThread().submit([service, account] { return deleteJob(service, account); },
+                          [](const KeychainThread::Outcome& outcome) { logFailure("delete", outcome); });
 }
 
 }  // namespace ox

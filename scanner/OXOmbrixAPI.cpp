@@ -260,7 +260,9 @@ void OXOmbrixAPI::setPassword(const QString& password, const QString& account) {
 }
 
 void OXOmbrixAPI::deletePasswordForAccount(const QString& account) {
-  if (!account.isEmpty()) ox::deleteKeychainPassword(kKeychainService, account);
+  // Not waited for: a log-out must not hang on a keychain that does not answer, and whatever the keychain is asked
+  // next (a login's password) comes after the deletion.
+  if (!account.isEmpty()) ox::deleteKeychainPasswordLater(kKeychainService, account);
   setEmail(QString());
 }
 
@@ -400,7 +402,10 @@ void OXOmbrixAPI::sendAuthAsyncRequestType(const QString& method, const OXOmbrix
 
 // ---- Account ---------------------------------------------------------------------------------------------------
 
-void OXOmbrixAPI::checkKeychainAccess() { (void)password(); }
+void OXOmbrixAPI::checkKeychainAccess() {
+  // The read only brings the keychain's access prompt up now; nothing waits for its answer.
+  if (const QString account = email(); !account.isEmpty()) ox::readKeychainPasswordLater(kKeychainService, account);
+}
 
 bool OXOmbrixAPI::checkToken() {
   Credentials renewWith;
@@ -409,9 +414,36 @@ bool OXOmbrixAPI::checkToken() {
   return true;
 }
 
-bool OXOmbrixAPI::checkStoredToken(Credentials* renewWith) {
+bool OXOmbrixAPI::hasUnexpiredToken() const {
   const QDateTime expiry = expireToken();
-  if (expiry.isValid() && QDateTime::currentDateTimeUtc().msecsTo(expiry) >= 0) return true;
+  return expiry.isValid() && QDateTime::currentDateTimeUtc().msecsTo(expiry) >= 0;
+}
+
+bool OXOmbrixAPI::checkStoredSession(QString* renewFor) {
+  if (hasUnexpiredToken()) return true;
+  const QString mail = email();
+  if (!mail.isEmpty()) {
+    if (renewFor) *renewFor = mail;
+    return true;
+  }
+  ox::NotificationCenter::defaultCenter().post(QStringLiteral("finishSession"));
+  return false;
+}
+
+bool OXOmbrixAPI::renewStoredSession(const QString& account) {
+  const QString pass = password();
+  // A quit, a log-out or a login while the keychain was asked: this check's session is no longer the one stored.
+  if (ox::HttpCancelScope::isCancelled() || email() != account || hasUnexpiredToken()) return true;
+  if (pass.isNull()) {
+    ox::NotificationCenter::defaultCenter().post(QStringLiteral("finishSession"));
+    return false;
+  }
+  renewStoredToken({account, pass});
+  return true;
+}
+
+bool OXOmbrixAPI::checkStoredToken(Credentials* renewWith) {
+  if (hasUnexpiredToken()) return true;
   const QString mail = email();
   const QString pass = mail.isEmpty() ? QString() : password();
   if (!mail.isEmpty() && !pass.isNull()) {

@@ -44,6 +44,7 @@ class OXOmbrixAPI {
   QString token() const;
   bool setToken(const QString& token);
   void setPassword(const QString& password, const QString& account);
+  // The keychain's deletion is asked for without waiting; the e-mail goes at once.
   void deletePasswordForAccount(const QString& account);
   // The keychain password of the stored e-mail; a null text when there is none.
   QString password() const;
@@ -69,6 +70,7 @@ class OXOmbrixAPI {
                                 OXOmbrixAPIBlock block);
 
   // ---- Account ------------------------------------------------------------------------------------------------
+  // Asks the keychain for the stored account's password without waiting, so that its access prompt comes up now.
   void checkKeychainAccess();
   // The account a renewal signs in with.
   struct Credentials {
@@ -80,6 +82,14 @@ class OXOmbrixAPI {
   // which then go into `renewWith` for renewStoredToken (left empty while the token holds); false, after posting
   // "finishSession", for neither.
   bool checkStoredToken(Credentials* renewWith = nullptr);
+  // The same answer told without the keychain either, for a caller that must not wait on it: true for an unexpired
+  // token, and for a stored e-mail, which then goes into `renewFor` for renewStoredSession; false, after posting
+  // "finishSession", for neither.
+  bool checkStoredSession(QString* renewFor = nullptr);
+  // Reads the account's password and renews the session with it (renewStoredToken). False, after posting
+  // "finishSession", when the keychain gives no password for the account still stored: the session checkToken would
+  // have refused. True otherwise, also when a quit, a log-out or a login came meanwhile (nothing is done then).
+  bool renewStoredSession(const QString& account);
   // Renews the session and stores the outcome: the answer's id, expiry and token, or none of them without an answer
   // (so the next check renews again). A renewal cancelled on its way (HttpCancelScope), or whose session was logged
   // out or replaced by a login meanwhile, stores nothing.
@@ -129,6 +139,7 @@ class OXOmbrixAPI {
   QVariant sendSync(const QString& method, const OXOmbrixAPIForm& parameters, const QString& path, bool authenticated,
                     OXOmbrixAPIErrorOut* error, bool* sessionFailed = nullptr);
   bool sessionReady();
+  bool hasUnexpiredToken() const;
   QVariant authGetMap(const QString& path);
   QVariant authGetList(const QString& path);
   QVariant popularList(const QString& listPath, const QString& keyPath, const QString& lookupPath);

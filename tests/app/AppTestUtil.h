@@ -22,12 +22,9 @@ namespace apptest {
 
 // Application Support for this process: tests run side by side, and the library singleton keeps the first folder.
 inline QString supportFolder() {
-  static QTemporaryDir* const dir = [] {
-    auto* d = new QTemporaryDir();
-    qputenv("XDG_DATA_HOME", d->path().toLocal8Bit());
-    return d;
-  }();
-  return dir->path();
+  static QTemporaryDir dir;  // removed at the process's exit
+  [[maybe_unused]] static const bool set = qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
+  return dir.path();
 }
 
 // Empties a home backdrop folder ("homeMoviesBackdrops", "homeShowsBackdrops") and fills it with `count` JPEG

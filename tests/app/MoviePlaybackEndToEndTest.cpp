@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -24,6 +23,7 @@
 #include "tests/app/DemoLibrary.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/StandIn.h"
+#include "tests/support/TemporaryDir.h"
 #include "tests/support/TestUtil.h"
 
 using apptest::press;
@@ -41,7 +41,7 @@ TEST(MoviePlaybackEndToEnd, HomeToAMoviePlayedHalfwayThenResumedWhereItWasLeft) 
   ASSERT_TRUE(oxtest::StandIn::shared().isRunning());
   ox::VLCLibrary::setExtraArguments({QStringLiteral("--aout=adummy")});
   const QString support = apptest::supportFolder();
-  QTemporaryDir videos;
+  oxtest::TemporaryDir videos;
   const QString movies = videos.filePath("Movies"), shows = videos.filePath("TV Shows");
   QDir().mkpath(movies);
   QDir().mkpath(shows);

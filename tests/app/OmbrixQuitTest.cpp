@@ -1,11 +1,13 @@
 // Ombrix ended while a film plays, as the program runs (tests/app/helpers: its own main, with someone at the keyboard
 // who opens Movies and plays the film): by the frame variables, by SIGTERM, and by the display going away. Each way
-// out leaves the film as Menu does, its point stored in "ratios.bin", releases libvlc and ends with status 0.
+// out leaves the film as Menu does, its point stored in "ratios.bin", releases libvlc and ends with status 0. And an
+// answer of the subtitle service that cannot be read does not end it before the film: the film plays without subtitles.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 
 #include "core/OXLibrary.h"
 #include "core/OXMovie.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/MediaSamples.h"
 #include "tests/support/TestUtil.h"
 
@@ -108,9 +111,13 @@ TEST_F(OmbrixQuit, SIGTERMDuringAFilmStoresItsPointAndEndsCleanly) {
 TEST_F(OmbrixQuit, ADisplayThatGoesAwayDuringAFilmEndsItWithItsPointStored) {
   const QString xvfb = QStandardPaths::findExecutable("Xvfb");
   if (xvfb.isEmpty()) GTEST_SKIP() << "no Xvfb (tools/packages.txt installs it)";
+  // On the abstract socket alone: killed with its display, the server leaves no socket file in /tmp behind. A stale
+  // socket file of another server may already stand there, under the very display number this one takes.
+  const QStringList socketsBefore = QDir(QStringLiteral("/tmp/.X11-unix")).entryList(QDir::System);
   std::unique_ptr<QProcess> server;
-  ASSERT_TRUE(oxtest::startProcess(server, xvfb, {"-displayfd", "1", "-screen", "0", "1280x720x24", "-nolisten", "tcp"},
-                                   oxtest::programEnvironment()));
+  ASSERT_TRUE(oxtest::startProcess(
+      server, xvfb, {"-displayfd", "1", "-screen", "0", "1280x720x24", "-nolisten", "tcp", "-nolisten", "unix"},
+      oxtest::programEnvironment()));
   QString number;
   ASSERT_TRUE(oxtest::spinUntil([&] {
     number += QString::fromLatin1(server->readAllStandardOutput());
@@ -121,7 +128,34 @@ TEST_F(OmbrixQuit, ADisplayThatGoesAwayDuringAFilmEndsItWithItsPointStored) {
   ASSERT_GT(playing, 0) << out.toStdString();
   server->kill();  // the display goes
   server->waitForFinished();
+  EXPECT_EQ(QDir(QStringLiteral("/tmp/.X11-unix")).entryList(QDir::System), socketsBefore);
   EXPECT_EQ(waitForExit(), 0) << out.toStdString();
   EXPECT_GE(storedRatio(), playing);
   EXPECT_LT(storedRatio(), 0.9f);
+}
+
+TEST_F(OmbrixQuit, ALogInAnswerWithAMalformedNumberLeavesTheFilmPlayingWithoutSubtitles) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.isRunning());
+  for (const char* value : {"<i8>~123</i8>", "<i8>12a</i8>", "<i8>+</i8>", "<ex:i8>99999999999999999999999</ex:i8>"}) {
+    SCOPED_TRACE(value);
+    standIn.clear();
+    ASSERT_TRUE(standIn.answer("opensubtitles", 200,
+                               QByteArray("<methodResponse><params><param><value>") + value +
+                                   "</value></param></params></methodResponse>",
+                               1, "/xml-rpc", "text/xml"));
+    out.clear();
+    // From the start again, not from the resume panel.
+    OXLibrary::libraryWithSupportFolder(dir.filePath("data"))->setRatioForIMDB(0, kFilm);
+    start({});
+    EXPECT_GT(waitUntilPlaying(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains(" with 0 subtitles")) << out.toStdString();
+    if (ombrix->state() == QProcess::Running) ::kill(pid_t(ombrix->processId()), SIGTERM);
+    EXPECT_EQ(waitForExit(), 0) << out.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(ombrix->readAllStandardError()).contains("OpenSubtitles LogIn: malformed"));
+    QStringList calls;
+    for (const QVariant& r : standIn.requests("opensubtitles"))
+      calls << r.toMap().value("rpc").toMap().value("method").toString();
+    EXPECT_EQ(calls, QStringList{"LogIn"});
+  }
 }

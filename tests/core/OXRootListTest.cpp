@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,6 +11,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "tests/core/CorePrinters.h"
 #include "tests/core/LibraryTestUtil.h"
+#include "tests/support/TemporaryDir.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ class RootList : public ::testing::Test {
   }
   void touch(const QString& relative) { ASSERT_TRUE(writeFile(at(relative), "x")); }
 
-  QTemporaryDir tmp;
+  oxtest::TemporaryDir tmp;
   QString root;
   std::shared_ptr<OXLibrary> library;
   std::shared_ptr<OXRootList> list;

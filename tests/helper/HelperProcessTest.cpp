@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -112,6 +113,21 @@ class Program : public ::testing::Test {
     ::kill(pid_t(second->processId()), SIGTERM);
     ASSERT_TRUE(second->waitForFinished(30000));
     ASSERT_TRUE(standIn.clear());
+  }
+
+  // The session's SIGTERM to the program started as `first`: it ends normally within two seconds and saves the
+  // library on its way out.
+  void sigtermEndsItWithinTwoSecondsSavingTheLibrary(const char* situation) {
+    ASSERT_TRUE(QFile::remove(libraryFile()));
+    QElapsedTimer quitting;
+    quitting.start();
+    ::kill(pid_t(first->processId()), SIGTERM);
+    ASSERT_TRUE(first->waitForFinished(90000));
+    std::printf("quit %s: %lld ms\n", situation, quitting.elapsed());
+    EXPECT_LT(quitting.elapsed(), 2000);
+    EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first->exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(libraryFile()));
   }
 
   oxtest::PrivateBus bus;
@@ -362,15 +378,30 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
-// A Secret Service that takes every call and answers none, as a keyring waiting on a prompt nobody sees.
+// A Secret Service that takes every call and answers none, as a keyring waiting on a prompt nobody sees. It holds the
+// service's name on the test's bus while it lives.
 class SilentSecrets : public QDBusVirtualObject {
  public:
+  explicit SilentSecrets(const QString& busAddress)
+      : connection_(QDBusConnection::connectToBus(busAddress, QStringLiteral("silent-secrets"))) {}
+  ~SilentSecrets() override {
+    connection_.unregisterService(QStringLiteral("org.freedesktop.secrets"));
+    connection_.unregisterObject(QStringLiteral("/"), QDBusConnection::UnregisterTree);
+    QDBusConnection::disconnectFromBus(QStringLiteral("silent-secrets"));
+  }
+  bool listen() {
+    return connection_.registerVirtualObject(QStringLiteral("/"), this, QDBusConnection::SubPath) &&
+           connection_.registerService(QStringLiteral("org.freedesktop.secrets"));
+  }
   bool handleMessage(const QDBusMessage&, const QDBusConnection&) override {
     ++calls;
     return true;
   }
   QString introspect(const QString&) const override { return {}; }
   int calls = 0;
+
+ private:
+  QDBusConnection connection_;
 };
 
 }  // namespace
@@ -382,26 +413,60 @@ TEST_F(Program, QuittingWhileTheKeychainDoesNotAnswerEndsWithinTwoSeconds) {
   ASSERT_TRUE(standIn.clear());
   ASSERT_TRUE(standIn.answer("api", 201, R"({"id": 7, "token": "t0k3n", "expireAt": "2099-01-01T00:00:00+01:00"})",
                              -1, "/users/me/sessions"));
-  QDBusConnection secrets = QDBusConnection::connectToBus(bus.address(), QStringLiteral("silent-secrets"));
-  SilentSecrets silent;
-  ASSERT_TRUE(secrets.registerVirtualObject(QStringLiteral("/"), &silent, QDBusConnection::SubPath));
-  ASSERT_TRUE(secrets.registerService(QStringLiteral("org.freedesktop.secrets")));
+  SilentSecrets silent(bus.address());
+  ASSERT_TRUE(silent.listen());
   env.insert("OX_TEST_USER", "login");
   ASSERT_TRUE(oxtest::startProcess(first, kScriptedHelper, {}, env));
   ASSERT_TRUE(oxtest::spinUntil([&] { return silent.calls > 0 && QFile::exists(libraryFile()); }, 30000));
   oxtest::spinFor(300);
-  ASSERT_TRUE(QFile::remove(libraryFile()));
-
-  QElapsedTimer quitting;
-  quitting.start();
-  ::kill(pid_t(first->processId()), SIGTERM);
-  ASSERT_TRUE(first->waitForFinished(90000));
-  std::printf("quit with the keychain silent: %lld ms\n", quitting.elapsed());
-  EXPECT_LT(quitting.elapsed(), 2000);
-  EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(first->exitCode(), 0);
-  EXPECT_TRUE(QFile::exists(libraryFile()));
-  secrets.unregisterService(QStringLiteral("org.freedesktop.secrets"));
-  QDBusConnection::disconnectFromBus(QStringLiteral("silent-secrets"));
+  sigtermEndsItWithinTwoSecondsSavingTheLibrary("with the keychain silent");
   standIn.clear();
+}
+
+// Someone signed in at an earlier start and the session has expired since; now the keychain takes calls and answers
+// none. The helper comes up as ever: its tray item answers a press within two seconds of start, a log-out is not held
+// either, the first scan runs through, and a quit is not held.
+TEST_F(Program, AKeychainThatNeverAnswersHoldsNeitherTheStartNorTheFirstScanNorTheQuit) {
+  ASSERT_TRUE(oxtest::StandIn::shared().clear());
+  SilentSecrets silent(bus.address());
+  ASSERT_TRUE(silent.listen());
+  const QString defaults = home.filePath("XDG_CONFIG_HOME/Varnel/Ombrix Helper.conf");
+  {
+    QSettings stored(defaults, QSettings::IniFormat);
+    stored.setValue("email", "kept@ombrix.example");
+    stored.setValue("token", "worn");
+    stored.setValue("expireAtToken", QDateTime::currentDateTimeUtc().addDays(-1));
+  }
+  const QString movies = home.filePath("videos/Movies");
+  QDir().mkpath(movies);
+  ASSERT_TRUE(QFile(movies + "/The.Glass.Harbour.1998.mkv").open(QIODevice::WriteOnly));
+  {
+    auto library = storedLibrary();
+    library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+    ASSERT_TRUE(library->saveLibrary());
+  }
+  env.insert("OX_TEST_USER", "logout");
+
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+  ASSERT_TRUE(oxtest::startProcess(first, kScriptedHelper, {}, env));
+  QByteArray out, log;
+  qint64 pressed = -1;
+  const bool scanned = oxtest::spinUntil(
+      [&] {
+        out += first->readAllStandardOutput();
+        if (pressed < 0 && out.contains("user: logout")) pressed = sinceStart.elapsed();
+        return (log += first->readAllStandardError()).contains("library updated") && pressed >= 0;
+      },
+      60000);
+  std::printf("with the keychain silent: tray item and Log Out pressed %lld ms after start, first scan through at "
+              "%lld ms\n",
+              pressed, sinceStart.elapsed());
+  EXPECT_TRUE(scanned);
+  EXPECT_GE(pressed, 0);
+  EXPECT_LT(pressed, 2000);
+  EXPECT_GT(silent.calls, 0);  // the keychain was asked all the same
+  sigtermEndsItWithinTwoSecondsSavingTheLibrary("with the keychain silent since start");
+  EXPECT_FALSE((log + first->readAllStandardError()).contains("left behind"));
+  EXPECT_FALSE(QSettings(defaults, QSettings::IniFormat).contains("email"));  // logged out
 }

@@ -36,10 +36,14 @@ const ScratchHome& scratchHome() {
 [[maybe_unused]] const bool kScratchHomeReady = (scratchHome(), true);
 
 // The panel makes the process's scan engine, which runs its cycles on threads of its own: they end before the
-// process takes its singletons down, as the helper's termination has them end.
+// process takes its singletons down, as the helper's termination has them end. The library's background saves end
+// too, before the scratch home they write into is removed.
 class EngineShutdown : public ::testing::Environment {
  public:
-  void TearDown() override { OXCoreLibrary::shareCoreLibrary()->shutdown(); }
+  void TearDown() override {
+    OXCoreLibrary::shareCoreLibrary()->shutdown();
+    OXLibrary::shareLibrary()->waitForSaves();
+  }
 };
 [[maybe_unused]] ::testing::Environment* const kEngineShutdown =
     ::testing::AddGlobalTestEnvironment(new EngineShutdown);

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include "scanner/TVDb.h"
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/StandIn.h"
+#include "tests/support/TemporaryDir.h"
 #include "tests/support/TestUtil.h"
 
 using helpertest::episodeRecord;
@@ -64,7 +64,7 @@ class ManualMatch : public ::testing::Test {
     oxtest::StandIn::shared().clear();
   }
   OXLibrary* library() const { return OXLibrary::shareLibrary(); }
-  QTemporaryDir dir;
+  oxtest::TemporaryDir dir;
 };
 
 }  // namespace

@@ -226,3 +226,23 @@ TEST_F(Panel, AnExpiredSessionShowsTheListAtOnceAndIsRenewedInTheBackground) {
   standIn.clear();
   api.logOut();
 }
+
+// An e-mail kept from an earlier start whose password the keychain no longer holds: the list shows at once, and the
+// form takes its place once the keychain has said so, with nothing sent to the account service.
+TEST_F(Panel, AnEMailWithoutAKeptPasswordTurnsToTheFormOnceTheKeychainAnswers) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.clear());
+  const QString mail = QStringLiteral("forgotten%1@ombrix.test").arg(QRandomGenerator::global()->generate());
+  OXOmbrixAPI().setEmail(mail);
+  addMovieFolder();
+  Owner owner;
+  helpertest::NotificationCounter finished({QStringLiteral("finishSession")});
+  OXPanelController panel(&owner);
+  panel.checkCorrectPanel();
+  EXPECT_EQ(panel.filledView(), panel.panelListController()->view());
+  QWidget* form = panel.signUpLoginController()->view();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return panel.filledView() == form && !panel.isSwitchingView(); }, 20000));
+  EXPECT_EQ(finished.count(QStringLiteral("finishSession")), 1);
+  EXPECT_EQ(OXOmbrixAPI().email(), mail);
+  EXPECT_TRUE(standIn.requests(QStringLiteral("api")).isEmpty());
+}

@@ -1,12 +1,12 @@
 #pragma once
 // A library of two movies with files of random bytes, served on a free loopback port, and raw-socket requests.
 #include <QByteArray>
-#include <QTemporaryDir>
 #include <memory>
 
 #include "core/OXLibrary.h"
 #include "helper/OXServer.h"
 #include "platform/foundation/HttpClient.h"
+#include "tests/support/TemporaryDir.h"
 
 namespace servertest {
 
@@ -19,7 +19,7 @@ class ServedLibrary {
   QUrl url(const QString& pathAndQuery) const;
   ox::HttpResponse get(const QString& pathAndQuery, const QByteArray& range = {}) const;
 
-  QTemporaryDir dir_;
+  oxtest::TemporaryDir dir_;
   std::shared_ptr<OXLibrary> library;
   QByteArray bytes;  // the file of "tt0000001"
   std::unique_ptr<OXServer> server;

@@ -39,6 +39,7 @@
 #include "scanner/OXCoreLibrary.h"
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/StandIn.h"
+#include "tests/support/TemporaryDir.h"
 #include "tests/support/TestUtil.h"
 
 namespace {
@@ -187,7 +188,7 @@ TEST(SourceFolders, ALatin1FolderDroppedIsScannedIdentifiedAndServed) {
   OXSettingsWindowController& settings = *list->settingsWindowController();
   OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
 
-  QTemporaryDir home;
+  oxtest::TemporaryDir home;
   const QByteArray folder = QFile::encodeName(home.path()) + "/Caf\xe9 Films";
   ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
   QByteArray film(3 * 1024 * 1024 + 5, Qt::Uninitialized);

@@ -30,3 +30,16 @@ TEST(Keychain, StoresReplacesAndDeletesFromAnyThread) {
   EXPECT_FALSE(ox::keychainPassword(service, account).has_value());
   EXPECT_TRUE(ox::deleteKeychainPassword(service, account));
 }
+
+// A deletion asked for without waiting still comes before whatever is asked next, so a login right after a log-out
+// keeps its password.
+TEST(Keychain, ADeletionNotWaitedForComesBeforeTheNextRequest) {
+  const QString service = QStringLiteral("OmbrixKeychainTest");
+  const QString account = QStringLiteral("lee@example.org");
+  ASSERT_TRUE(ox::setKeychainPassword(QStringLiteral("old"), service, account));
+  ox::deleteKeychainPasswordLater(service, account);
+  ASSERT_TRUE(ox::setKeychainPassword(QStringLiteral("new"), service, account));
+  EXPECT_EQ(ox::keychainPassword(service, account), QStringLiteral("new"));
+  ox::deleteKeychainPasswordLater(service, account);
+  EXPECT_FALSE(ox::keychainPassword(service, account).has_value());
+}

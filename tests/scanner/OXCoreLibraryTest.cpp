@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QObject>
-#include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXCoreLibraryDelegate.h"
 #include "tests/support/StandIn.h"
+#include "tests/support/TemporaryDir.h"
 #include "tests/support/TestUtil.h"
 
 namespace {
@@ -101,7 +101,7 @@ class CoreLibrary : public ::testing::Test {
 
   QString file(const QString& rel) const { return support.filePath("Ombrix/" + rel); }
 
-  QTemporaryDir support;
+  oxtest::TemporaryDir support;
   std::shared_ptr<OXLibrary> library;
   QString movies;
   std::atomic<int> identified{0};

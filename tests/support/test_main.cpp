@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #endif
 
+#include "tests/support/TestTempFolder.h"
+
 #if defined(__SANITIZE_THREAD__)
 #define OX_TEST_TSAN 1
 #elif defined(__has_feature)
@@ -42,11 +44,13 @@ extern "C" const char* __tsan_default_options() { return "ignore_noninstrumented
 // test serves its library on a free port and finds no system bus to announce it on the network through.
 // The suite runs test processes side by side: each keeps its user defaults (and the rest of its configuration) in a
 // folder of its own, so one test's defaults never reach another's; the programs a test starts inherit that folder.
+// A test process and the programs it starts make their temporary files in a folder of its own, made before any other
+// static object of the process and removed after the last one, so nothing they leave outlives the process.
+static oxtest::TestTempFolder processTemporaryFolder __attribute__((init_priority(101)));
+
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  const QString configBase = qEnvironmentVariable("XDG_CONFIG_HOME", QDir::tempPath());
-  QDir().mkpath(configBase);
-  QTemporaryDir config(configBase + QStringLiteral("/test-process-XXXXXX"));
+  QTemporaryDir config(QDir::tempPath() + QStringLiteral("/config-XXXXXX"));
   if (config.isValid()) qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
   for (const char* name : {"OMBRIX_SEARCH_URL", "OMBRIX_MOVIE_SEARCH_URL", "OMBRIX_QUEUE_URL", "OMBRIX_TVDB_URL",
                            "OMBRIX_API_URL", "OMBRIX_API_STAGING_URL", "OMBRIX_OPENSUBTITLES_URL", "OMBRIX_BUCKET_URL",

@@ -1,6 +1,7 @@
 // The `ombrix` program as it runs (its own main), with someone at the keyboard: once Home is up, Down and Return
-// open Movies, Return plays the film in the middle, and after a second of it "playing <ms> of <ms>" goes to the
-// standard output. How the program then ends is the test's to choose: the frame variables, a signal, the display.
+// open Movies, Return plays the film in the middle, and after a second of it "playing <ms> of <ms> with <n> subtitles"
+// goes to the standard output. How the program then ends is the test's to choose: the frame variables, a signal, the
+// display.
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
@@ -23,7 +24,8 @@ void look() {
   if (const auto osd = std::dynamic_pointer_cast<OXVideoOSD>(responder)) {
     const auto player = osd->vlcMediaPlayer();
     if (player && player->time().value() >= 1000) {
-      std::printf("playing %lld of %lld\n", (long long)player->time().value(), (long long)player->length());
+      std::printf("playing %lld of %lld with %lld subtitles\n", (long long)player->time().value(),
+                  (long long)player->length(), (long long)osd->subtitles().size());
       std::fflush(stdout);
       return;
     }

@@ -1,11 +1,13 @@
 // Ombrix Helper as the program runs it (its own main), with a person who acts once it has launched, as the
 // environment variable OX_TEST_USER says:
 //   "login"  types an e-mail and a password into the account form and presses Return;
-//   "search" picks an unrecognised film: the panel hands it to the manual search page, which searches at once.
+//   "search" picks an unrecognised film: the panel hands it to the manual search page, which searches at once;
+//   "logout" presses the status item (a stand-in for the desktop's tray icon) as soon as it is there, then Log Out.
 // It prints "user: <action>" when done. The process tests then stall the service and ask the helper to quit.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "core/OXFile.h"
 #include "helper/OXHelperApplication.h"
 #include "helper/OXSearchListViewController.h"
+#include "platform/ui/StatusItem.h"
 
 namespace {
 
@@ -47,11 +50,45 @@ bool search() {
   return false;
 }
 
+// The tray's stand-in: the desktop delivers a press to the item only while the program's event loop runs.
+class TrayItem : public ox::StatusItem {
+ public:
+  explicit TrayItem(double length) : StatusItem(length) { shown() = this; }
+  ~TrayItem() override { shown() = nullptr; }
+  void setImage(const QImage&) override {}
+  QRect geometry() const override { return {}; }
+  void press() { pressed(); }
+  static TrayItem*& shown() {
+    static TrayItem* item = nullptr;
+    return item;
+  }
+};
+
+bool logOut() {
+  QWidget* list = widgetNamed(QStringLiteral("OXPanelListController"));
+  if (!TrayItem::shown() || !list) return false;
+  TrayItem::shown()->press();
+  for (auto* button : list->findChildren<QPushButton*>())
+    if (button->text() == QStringLiteral("Log Out")) {
+      button->click();
+      return true;
+    }
+  return false;
+}
+
+bool perform(const QString& action) {
+  if (action == QStringLiteral("login")) return login();
+  if (action == QStringLiteral("search")) return search();
+  return action == QStringLiteral("logout") && logOut();
+}
+
 void act() {
   const QString action = qEnvironmentVariable("OX_TEST_USER");
+  if (action == QStringLiteral("logout"))
+    ox::StatusItem::setFactory([](double length) { return std::make_unique<TrayItem>(length); });
   auto* timer = new QTimer(qApp);
   QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
-    if (!(action == QStringLiteral("login") ? login() : action == QStringLiteral("search") && search())) return;
+    if (!perform(action)) return;
     std::printf("user: %s\n", qPrintable(action));
     std::fflush(stdout);
     timer->deleteLater();
