@@ -63,7 +63,7 @@ run() {
   rm -rf "$out/scratch"
   echo "$status" >"$out/status"
   local done_line
-  done_line=$(grep -E '^#[0-9]+ +DONE' "$out/log" | tail -1 || true)
+  done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$out/log" | tail -1 || true)
   if [ "$status" -eq 0 ]; then
     echo "$target: no finding; ${done_line:-see $out/log}"
   else
