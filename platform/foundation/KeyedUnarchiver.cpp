@@ -520,9 +520,9 @@ QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict, uint64_t& 
       if ((base.isValid() && base.typeId() != QMetaType::QUrl) || relative.typeId() != QMetaType::QString)
         return fail(QStringLiteral("a malformed URL"));
       const QUrl url(relative.toString());
-      // The writer writes a URL's fully encoded form, which reads back as itself: other text was damaged, and would
-      // be written back changed (an unparsable one not at all).
-      if (!base.isValid() && url.toString(QUrl::FullyEncoded) != relative.toString())
+      // The writer writes a URL's fully encoded form, which reads back as itself, and an empty URL as nil: other
+      // text was damaged, and would be written back changed (an unparsable or empty one not at all).
+      if (!base.isValid() && (url.isEmpty() || url.toString(QUrl::FullyEncoded) != relative.toString()))
         noteLoss(QStringLiteral("a URL that does not read as it is stored"));
       return base.isValid() ? base.toUrl().resolved(url) : url;
     }

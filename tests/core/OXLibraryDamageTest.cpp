@@ -276,6 +276,7 @@ TEST_F(LibraryDamage, ATextOrAURLThatDoesNotReadAsStoredIsKeptAside) {
     int at;
     char byte;
   } damage[] = {{"file:///srv/Movies/", 9, '\xe5'},  // no UTF-8
+                {"file:///srv/Movies/", -1, '\0'},  // its length: an empty URL, which reads as no folder
                 {"file:///srv/Movies/", 12, '\x16'},  // read as "%16"
                 {"Quiet Orchard", 9, '\x82'},
                 {"https://img.example/", 12, ':'}};  // a port that is no number
@@ -294,8 +295,9 @@ TEST_F(LibraryDamage, ATextOrAURLThatDoesNotReadAsStoredIsKeptAside) {
 }
 
 // A reference that names another object of the right kind reads as a smaller library: the movie list naming the
-// empty list of streamer shows leaves the movies reached from nothing. The store writes nothing its root does not
-// reach: the file goes aside whole.
+// empty list of streamer shows leaves the movies reached from nothing; a language's switch or a watched ratio naming
+// a text reads as on or as unwatched, an entry of the ratios naming another title's code as that title. The store
+// writes nothing its root does not reach, nor such values: the file goes aside whole.
 TEST_F(LibraryDamage, AReferenceNamingAnotherObjectIsKeptAside) {
   const QByteArray demo = demoLibrary();
   const QByteArray flipped = withRootKeyNaming(demo, "movieList", "showsStreamers");
@@ -307,6 +309,34 @@ TEST_F(LibraryDamage, AReferenceNamingAnotherObjectIsKeptAside) {
   EXPECT_TRUE(library->isLibraryEmpty());
   EXPECT_TRUE(library->saveLibrary());
   EXPECT_EQ(libtest::readFile(storePath("library.bin.corrupt")), flipped);
+
+  const auto language = [](const char* key, const QVariant& value) {
+    return ox::archivedDataWithRootObject(QVariantList{QVariantMap{{"LanguageName", "English"}, {key, value}}},
+                                          "subtitleLanguages");
+  };
+  const auto ratio = [](const char* key, const QVariant& type, const QVariant& value, const QVariant& ratio) {
+    return ox::archivedDataWithRootObject(
+        QVariantMap{{key, QVariantMap{{"type", type}, {"value", value}, {"ratio", ratio}}}}, "ratioList");
+  };
+  const struct {
+    const char* file;
+    QByteArray bytes;
+  } damaged[] = {
+      {"library.bin", language("enable", "rating")},
+      {"library.bin", language("Chinese", false)},
+      {"ratios.bin", ratio("imdbCode|tt1", "imdbCode", "tt1", "rating")},
+      {"ratios.bin", ratio("imdbCode|tt1", "imdbCode", "tt2", 0.5)},
+      {"ratios.bin", ratio("episodeID|7", "episodeID", true, 0.5)},
+      {"ratios.bin", ratio("episodeID|7", "ratioList", 7, 0.5)},
+  };
+  for (const auto& d : damaged) {
+    QDir(storePath()).removeRecursively();
+    ASSERT_TRUE(libtest::writeFile(storePath(d.file), d.bytes));
+    ::testing::internal::CaptureStderr();
+    open();
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(libtest::readFile(storePath(QString(d.file) + ".corrupt")), d.bytes) << d.file;
+  }
 }
 
 // Whatever the store writes it takes whole again, and none of it goes aside: an empty library, every kind of record
