@@ -40,6 +40,20 @@ void registerLibraryArchiveClasses() {
   });
 }
 
+// A yes or no as the store writes it, or as an integer 0 or 1.
+bool isYesOrNo(const QVariant& v) {
+  return v.typeId() == QMetaType::Bool || (v.typeId() == QMetaType::LongLong && (v == 0 || v == 1));
+}
+
+// A subtitle language as the store writes it: its name and whether it is on, nothing else. The settings and the
+// player read "enable" as a yes or no, so another value there would be saved back as it is and read as something else.
+bool isLanguageEntry(const QVariant& v) {
+  if (v.typeId() != QMetaType::QVariantMap) return false;
+  const QVariantMap entry = v.toMap();
+  return entry.size() == 2 && entry.value(QStringLiteral("LanguageName")).typeId() == QMetaType::QString &&
+         isYesOrNo(entry.value(QStringLiteral("enable")));
+}
+
 template <class T>
 QVariantList recordVariants(const QList<std::shared_ptr<T>>& list) {
   QVariantList out;
@@ -152,9 +166,8 @@ void OXLibrary::readLibraryFile() {
     c.episodes = archive.records<OXEpisode>(QStringLiteral("episodeList"));
     const QVariant languages = archive.value(QStringLiteral("subtitleLanguages"), [](const QVariant& v) {
       if (v.typeId() != QMetaType::QVariantList) return false;
-      for (const QVariant& language : v.toList())
-        if (language.typeId() != QMetaType::QVariantMap) return false;
-      return true;
+      const QVariantList list = v.toList();
+      return std::all_of(list.cbegin(), list.cend(), isLanguageEntry);
     });
     if (languages.isValid()) c.languages = languages.toList();
     c.homeBackdrops = archive.date(QStringLiteral("lastHomeBackdropUpdate"), c.homeBackdrops);
@@ -170,9 +183,7 @@ void OXLibrary::readLibraryFile() {
     c.moviesStreamers = archive.records<OXMovie>(QStringLiteral("moviesStreamers"));
     c.showsStreamers = archive.records<OXShow>(QStringLiteral("showsStreamers"));
     c.episodesStreamers = archive.records<OXEpisode>(QStringLiteral("episodesStreamers"));
-    const QVariant listen = archive.value(QStringLiteral("listenSoundtracks"), [](const QVariant& v) {
-      return v.typeId() == QMetaType::Bool || (v.typeId() == QMetaType::LongLong && (v == 0 || v == 1));
-    });
+    const QVariant listen = archive.value(QStringLiteral("listenSoundtracks"), isYesOrNo);
     if (listen.isValid()) c.listen = listen.toDouble() != 0.0;
 
     if (const QString damage = archive.damage(); !damage.isEmpty()) {

@@ -14,6 +14,33 @@ const QString kRatioList = QStringLiteral("ratioList");
 QString imdbKey(const QString& imdb) { return QStringLiteral("imdbCode|%1").arg(imdb); }
 QString episodeKey(quint64 episodeID) { return QStringLiteral("episodeID|%1").arg(episodeID); }
 
+// An entry as the store writes it: {"type", "value", "ratio"} under the key formed from its type and value. Only the
+// ratio is read, so an entry may lack the other two; but a key of its own, a value of another kind, or a key that
+// does not name its entry is damage that a save would write back.
+bool isRatioEntry(const QString& key, const QVariant& v) {
+  if (v.typeId() != QMetaType::QVariantMap) return false;
+  const QVariantMap entry = v.toMap();
+  for (auto it = entry.cbegin(); it != entry.cend(); ++it)
+    if (it.key() != u"type" && it.key() != u"value" && it.key() != u"ratio") return false;
+  const int ratio = entry.value(QStringLiteral("ratio")).typeId();
+  if (ratio != QMetaType::Double && ratio != QMetaType::LongLong) return false;
+  const QVariant type = entry.value(QStringLiteral("type")), value = entry.value(QStringLiteral("value"));
+  if (!type.isValid() && !value.isValid()) return true;
+  const QString kind = type.typeId() == QMetaType::QString ? type.toString() : QString();
+  if (kind == u"imdbCode") return value.typeId() == QMetaType::QString && key == imdbKey(value.toString());
+  if (kind == u"episodeID")
+    return value.typeId() == QMetaType::LongLong && key == episodeKey(quint64(value.toLongLong()));
+  return false;
+}
+
+bool isRatioList(const QVariant& v) {
+  if (v.typeId() != QMetaType::QVariantMap) return false;
+  const QVariantMap ratios = v.toMap();
+  for (auto it = ratios.cbegin(); it != ratios.cend(); ++it)
+    if (!isRatioEntry(it.key(), *it)) return false;
+  return true;
+}
+
 }  // namespace
 
 void OXLibrary::loadRatios() {
@@ -24,7 +51,7 @@ void OXLibrary::loadRatios() {
   ox::MappedFile file(path);
   if (readable(path, file, kept)) {
     OXStoreArchive archive(file.bytes(), {kRatioList});
-    ratios = archive.value(kRatioList, [](const QVariant& v) { return v.typeId() == QMetaType::QVariantMap; }).toMap();
+    ratios = archive.value(kRatioList, isRatioList).toMap();
     if (const QString damage = archive.damage(); !damage.isEmpty()) {
       file.close();
       moveAside(path, damage, kept);

@@ -10,7 +10,9 @@ OXStoreArchive::OXStoreArchive(const QByteArray& bytes, const QStringList& ownKe
 
 QString OXStoreArchive::damage() const {
   if (!archive_.isValid()) return QStringLiteral("not a readable keyed archive");
-  return damage_.isEmpty() ? archive_.firstLoss() : damage_;
+  if (!damage_.isEmpty()) return damage_;
+  const QString loss = archive_.firstLoss();
+  return loss.isEmpty() ? archive_.unreachedObjects() : loss;
 }
 
 QVariant OXStoreArchive::value(const QString& key, const std::function<bool(const QVariant&)>& fits) {

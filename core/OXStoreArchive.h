@@ -11,13 +11,14 @@
 
 // Reads the root keys of a store archive ("library.bin", "ratios.bin"), noting the first value that is not what the
 // store writes there: a load that kept only part of what the file holds would let the next save drop the rest. An
-// absent key is no damage (an older file may lack it); a key the store never writes, one written twice, or a value
-// of another kind is.
+// absent key is no damage (an older file may lack it); a key the store never writes, one written twice, a value
+// of another kind, or an object that nothing the root holds refers to (the store writes none) is.
 class OXStoreArchive {
  public:
   OXStoreArchive(const QByteArray& bytes, const QStringList& ownKeys);
 
-  // Why the archive cannot be taken whole; empty while every key read so far was read whole.
+  // Why the archive cannot be taken whole; empty while every key read so far was read whole. Asked once the keys are
+  // read, it also finds objects that no key reaches.
   QString damage() const;
 
   // The key's value when it is there and `fits`; nothing (and the damage noted) when it is there and does not.

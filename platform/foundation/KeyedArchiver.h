@@ -123,6 +123,12 @@ class KeyedUnarchiver final : public Decoder {
   // file the system wrote itself, any of them means damage. An object several others reference (a list that archivers
   // sharing equal objects write once) is no loss: each of them gets it; only one that contains itself is refused.
   QString firstLoss() const;
+  // Objects of the table that nothing reachable from the top refers to: empty when there are none. Reached are the
+  // objects the top's keys name, and everything their UIDs name in turn ("$null", and the class descriptions through
+  // "$class"). An archiver that writes only what its top holds leaves none, so in a file the system wrote itself they
+  // are what a damaged reference lost: a list that now names another leaves its records behind unread. Linear in the
+  // archive, and once everything was decoded only a pass over the table.
+  QString unreachedObjects() const;
   QStringList rootKeys() const;
   bool containsValue(const QString& key) const override;
   QVariant decodeObject(const QString& key) const override;

@@ -520,9 +520,9 @@ QVariant Reader::buildBuiltin(Builtin builtin, const Container& dict, uint64_t& 
       if ((base.isValid() && base.typeId() != QMetaType::QUrl) || relative.typeId() != QMetaType::QString)
         return fail(QStringLiteral("a malformed URL"));
       const QUrl url(relative.toString());
-      // The writer writes a URL's fully encoded form, which reads back as itself: other text was damaged, and would
-      // be written back changed (an unparsable one not at all).
-      if (!base.isValid() && url.toString(QUrl::FullyEncoded) != relative.toString())
+      // The writer writes a URL's fully encoded form, which reads back as itself, and an empty URL as nil: other
+      // text was damaged, and would be written back changed (an unparsable or empty one not at all).
+      if (!base.isValid() && (url.isEmpty() || url.toString(QUrl::FullyEncoded) != relative.toString()))
         noteLoss(QStringLiteral("a URL that does not read as it is stored"));
       return base.isValid() ? base.toUrl().resolved(url) : url;
     }
@@ -583,6 +583,55 @@ KeyedUnarchiver::~KeyedUnarchiver() = default;
 bool KeyedUnarchiver::isValid() const { return d->usable(); }
 
 QString KeyedUnarchiver::firstLoss() const { return d->loss; }
+
+QString KeyedUnarchiver::unreachedObjects() const {
+  if (!d->usable()) return {};
+  const BinaryPlistReader& plist = *d->plist;
+  const uint64_t count = d->objects.count;
+  // What decoding took was reached from the top: once every object was taken (a whole load), nothing is left to walk.
+  std::vector<uint8_t> reached(d->state);
+  for (auto it = d->classes.cbegin(); it != d->classes.cend(); ++it)
+    if (it.key() < count) reached[it.key()] = 1;
+  if (count > 0) reached[0] = 1;  // "$null"
+  if (std::find(reached.begin(), reached.end(), 0) == reached.end()) return {};
+  reached.assign(size_t(count), 0);
+  std::vector<uint64_t> pending;
+  const auto reach = [&](Ref ref) {
+    const auto mark = [&](const Object& o) {
+      if (o.type != Type::Uid) return;
+      const uint64_t uid = plist.uid(o);
+      if (uid >= count || reached[uid]) return;  // out of range: the decoding refuses it where it matters
+      reached[uid] = 1;
+      pending.push_back(uid);
+    };
+    const Object o = plist.object(ref);
+    if (o.type != Type::Array) return mark(o);
+    // An array of UIDs ("NS.objects", "NS.keys"). Shared arrays are scanned once per holder: the property list's
+    // check bounds what its objects expand to, and that bounds this walk.
+    const Container elements = plist.container(o);
+    for (uint64_t i = 0; i < elements.count; ++i) mark(plist.object(plist.element(elements, i)));
+  };
+  reached[0] = 1;
+  for (uint64_t i = 0; i < d->top.count; ++i) reach(plist.value(d->top, i));
+  while (!pending.empty()) {
+    const Ref object = plist.element(d->objects, pending.back());
+    pending.pop_back();
+    if (plist.type(object) != Type::Dictionary) {
+      reach(object);
+      continue;
+    }
+    const Container entries = plist.container(object);
+    for (uint64_t i = 0; i < entries.count; ++i) reach(plist.value(entries, i));
+  }
+  const auto first = std::find(reached.begin(), reached.end(), 0);
+  if (first == reached.end()) return {};
+  const auto end = std::find(first, reached.end(), 1);
+  const qint64 from = first - reached.begin(), to = end - reached.begin() - 1;
+  return QStringLiteral("%1 of its %2 objects are reached from nothing, first %3")
+      .arg(std::count(reached.begin(), reached.end(), 0))
+      .arg(count)
+      .arg(from == to ? QStringLiteral("object %1").arg(from) : QStringLiteral("objects %1-%2").arg(from).arg(to));
+}
 
 void KeyedUnarchiver::noteMismatch(const QString& key) const {
   d->noteLoss(QStringLiteral("root key \"%1\" holds a value of another kind").arg(key));

@@ -7,6 +7,7 @@
 #include <QUtf8StringView>
 #include <QTemporaryDir>
 #include <cmath>
+#include <limits>
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <random>
@@ -177,6 +178,27 @@ class ArchiveText {
   QString text_;
 };
 
+// The archive with its root key `key` naming what `other` names: one reference damaged, the property list still
+// sound.
+QByteArray withRootKeyNaming(const QByteArray& archive, const char* key, const char* other) {
+  const ox::BinaryPlistReader plist(archive);
+  ox::BinaryPlistReader::Ref top = 0;
+  EXPECT_TRUE(plist.find(plist.container(plist.top()), "$top", top));
+  const auto dict = plist.container(top);
+  const unsigned width = uint8_t(archive[archive.size() - 32 + 7]);  // the trailer's reference size
+  const auto slot = [&](const char* name) {
+    for (quint64 i = 0; i < dict.count; ++i)
+      if (plist.textEquals(plist.key(dict, i), name))
+        return qsizetype(reinterpret_cast<const char*>(dict.refs) - archive.constData()) +
+               qsizetype((dict.count + i) * width);
+    ADD_FAILURE() << name;
+    return qsizetype(0);
+  };
+  QByteArray bytes = archive;
+  bytes.replace(slot(key), width, archive.mid(slot(other), width));
+  return bytes;
+}
+
 // Runs `work` on a thread of its own that may not pass over file permissions, as a user's program may not: root's
 // capabilities are per thread and are dropped there only.
 void withoutPermissionOverride(const std::function<void()>& work) {
@@ -254,6 +276,7 @@ TEST_F(LibraryDamage, ATextOrAURLThatDoesNotReadAsStoredIsKeptAside) {
     int at;
     char byte;
   } damage[] = {{"file:///srv/Movies/", 9, '\xe5'},  // no UTF-8
+                {"file:///srv/Movies/", -1, '\0'},  // its length: an empty URL, which reads as no folder
                 {"file:///srv/Movies/", 12, '\x16'},  // read as "%16"
                 {"Quiet Orchard", 9, '\x82'},
                 {"https://img.example/", 12, ':'}};  // a port that is no number
@@ -269,6 +292,81 @@ TEST_F(LibraryDamage, ATextOrAURLThatDoesNotReadAsStoredIsKeptAside) {
     EXPECT_TRUE(libtest::readFile(storePath("library.bin.corrupt")) == bytes) << d.text << " " << d.at;
   }
   ::testing::internal::GetCapturedStderr();
+}
+
+// A reference that names another object of the right kind reads as a smaller library: the movie list naming the
+// empty list of streamer shows leaves the movies reached from nothing; a language's switch or a watched ratio naming
+// a text reads as on or as unwatched, an entry of the ratios naming another title's code as that title. The store
+// writes nothing its root does not reach, nor such values: the file goes aside whole.
+TEST_F(LibraryDamage, AReferenceNamingAnotherObjectIsKeptAside) {
+  const QByteArray demo = demoLibrary();
+  const QByteArray flipped = withRootKeyNaming(demo, "movieList", "showsStreamers");
+  ASSERT_TRUE(libtest::writeFile(storePath("library.bin"), flipped));
+  ::testing::internal::CaptureStderr();
+  auto library = open();
+  const QString log = QString::fromStdString(::testing::internal::GetCapturedStderr());
+  EXPECT_TRUE(log.contains("reached from nothing")) << log.toStdString();
+  EXPECT_TRUE(library->isLibraryEmpty());
+  EXPECT_TRUE(library->saveLibrary());
+  EXPECT_EQ(libtest::readFile(storePath("library.bin.corrupt")), flipped);
+
+  const auto language = [](const char* key, const QVariant& value) {
+    return ox::archivedDataWithRootObject(QVariantList{QVariantMap{{"LanguageName", "English"}, {key, value}}},
+                                          "subtitleLanguages");
+  };
+  const auto ratio = [](const char* key, const QVariant& type, const QVariant& value, const QVariant& ratio) {
+    return ox::archivedDataWithRootObject(
+        QVariantMap{{key, QVariantMap{{"type", type}, {"value", value}, {"ratio", ratio}}}}, "ratioList");
+  };
+  const struct {
+    const char* file;
+    QByteArray bytes;
+  } damaged[] = {
+      {"library.bin", language("enable", "rating")},
+      {"library.bin", language("Chinese", false)},
+      {"ratios.bin", ratio("imdbCode|tt1", "imdbCode", "tt1", "rating")},
+      {"ratios.bin", ratio("imdbCode|tt1", "imdbCode", "tt2", 0.5)},
+      {"ratios.bin", ratio("episodeID|7", "episodeID", true, 0.5)},
+      {"ratios.bin", ratio("episodeID|7", "ratioList", 7, 0.5)},
+  };
+  for (const auto& d : damaged) {
+    QDir(storePath()).removeRecursively();
+    ASSERT_TRUE(libtest::writeFile(storePath(d.file), d.bytes));
+    ::testing::internal::CaptureStderr();
+    open();
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(libtest::readFile(storePath(QString(d.file) + ".corrupt")), d.bytes) << d.file;
+  }
+}
+
+// Whatever the store writes it takes whole again, and none of it goes aside: an empty library, every kind of record
+// (a show both listed and cached, streamer titles of each kind, unknown files of both kinds), and the ratios.
+TEST_F(LibraryDamage, EveryFileTheStoreWritesLoadsWhole) {
+  ASSERT_TRUE(open()->saveLibrary());
+  EXPECT_EQ(open()->subtitleLanguages().size(), 33);
+  ASSERT_TRUE(libtest::writeFile(storePath("library.bin"), demoLibrary()));
+  {
+    const auto library = open();
+    library->addStreamContent(OXShow::initWithStreamerDictionary({{"id", 7}, {"title", "Tide"}}));
+    library->addStreamContent(OXEpisode::initWithStreamerDictionary({{"id", 70}, {"showid", 7}}));
+    library->addContent(movie("tt3", {}));
+    library->setRatioForIMDB(0.42f, "tt0111160");
+    library->setRatioEpisodeID(1.f, 301);
+    library->setRatioEpisodeID(0.f, std::numeric_limits<quint64>::max());
+    ASSERT_TRUE(library->saveLibrary());
+  }
+  const QByteArray saved = libtest::readFile(storePath("library.bin"));
+  const auto library = open();
+  EXPECT_EQ(library->movieList().size(), 4);
+  EXPECT_EQ(library->episodeList().size(), 3);
+  EXPECT_EQ(library->unknownMovieList().size() + library->unknownEpisodeList().size(), 2);
+  EXPECT_EQ(library->showsToStreams().size() + library->episodesToStreams().size(), 2);
+  EXPECT_FLOAT_EQ(library->ratioForIMDB("tt0111160"), 0.42f);
+  EXPECT_EQ(library->ratioList().size(), 3);
+  ASSERT_TRUE(library->saveLibrary());
+  EXPECT_EQ(ArchiveText(libtest::readFile(storePath("library.bin"))).text(), ArchiveText(saved).text());
+  EXPECT_TRUE(copiesAside("library.bin").isEmpty());
+  EXPECT_TRUE(copiesAside("ratios.bin").isEmpty());
 }
 
 // Ombrix's "ratios.bin" copied over "library.bin" is a sound archive, but none of the library's: saving over it would

@@ -28,6 +28,8 @@ QList<std::shared_ptr<OXMovie>> decodedMovies(const QByteArray& archive) {
   const ox::KeyedUnarchiver unarchiver(archive);
   EXPECT_TRUE(unarchiver.isValid());
   EXPECT_EQ(unarchiver.rootKeys(), QStringList{"movieList"});
+  // Read whole by the store's rule: nothing left out, nothing in it that its root does not reach.
+  EXPECT_TRUE(unarchiver.unreachedObjects().isEmpty());
   QList<std::shared_ptr<OXMovie>> movies;
   for (const QVariant& v : unarchiver.decodeList(QStringLiteral("movieList")))
     if (auto movie = ox::codingAs<OXMovie>(v)) movies << movie;

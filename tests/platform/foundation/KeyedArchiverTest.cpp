@@ -275,6 +275,9 @@ TEST_F(KeyedArchiverPythonFiles, ReadsAnArchiveOfAnIndependentWriter) {
   // One UID decodes to one object: both dictionary entries hold the very same list, and neither lost anything.
   EXPECT_EQ(ox::codingAs<TestRecord>(root.value(QStringLiteral("sameList")).toList()[6]), record);
   EXPECT_TRUE(u.firstLoss().isEmpty()) << qPrintable(u.firstLoss());
+  // Its root reaches every object, "$null" and the class descriptions included, whether decoded or not.
+  EXPECT_TRUE(u.unreachedObjects().isEmpty()) << qPrintable(u.unreachedObjects());
+  EXPECT_TRUE(ox::KeyedUnarchiver(file("independent.bin")).unreachedObjects().isEmpty());
   EXPECT_TRUE(ox::KeyedUnarchiver(file("nested_ok.bin")).decodeObject(QStringLiteral("root")).isValid());
   // Lists shared over and over within bounds: each reference reads the list, and it is written out for each again.
   ox::KeyedUnarchiver shared(file("fanout_ok.bin"));
