@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <cstdio>
+#include <mutex>
 
 #include "core/OXMovie.h"
 #include "core/OXServiceHosts.h"
@@ -88,12 +89,19 @@ QList<QUrl> homeBackdropImages(const QByteArray& body) {
 }
 
 // A picture the main application can show: it decodes whole, as what its bytes say it is, whatever its name says.
+// A few kilobytes may claim a picture of gigabytes, so the size its header gives is bounded before anything is
+// decoded, and the downloads of a cycle decode one at a time: memory holds one picture, not a folder of them.
 bool readsAsPicture(const QByteArray& bytes) {
+  constexpr qint64 kMostPixels = qint64(4096) * 4096;  // far above a "/w1920/" backdrop
   QBuffer buffer;
   buffer.setData(bytes);
   if (!buffer.open(QIODevice::ReadOnly)) return false;
   QImageReader reader(&buffer);
   reader.setDecideFormatFromContent(true);
+  const QSize size = reader.size();
+  if (size.isValid() && qint64(size.width()) * size.height() > kMostPixels) return false;
+  static std::mutex decoding;
+  const std::lock_guard<std::mutex> lock(decoding);
   return !reader.read().isNull();
 }
 

@@ -2,6 +2,7 @@
 // commands that change folders and languages while cycles run.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
@@ -367,6 +368,23 @@ TEST_F(CoreLibrary, PicturesAndPreviewsThatDoNotDecodeAreNotKeptAndAreFetchedAga
   engine.updateSoundtracks();
   engine.waitForDownloads();
   EXPECT_EQ(readFile(file("soundtrack.preview/tt9000002.wav")), m4a);
+
+  // A few kilobytes that claim a picture of 25 million pixels are not decoded.
+  QFile::remove(file("posters/poster_tt9000002.png"));
+  QImage huge(5000, 5000, QImage::Format_Mono);
+  huge.fill(0);
+  QByteArray png;
+  QBuffer out(&png);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly) && huge.save(&out, "PNG"));
+  ASSERT_TRUE(standIn()
+                  .command({{"cmd", "fault"}, {"service", "bucket"}, {"kind", "answer"}, {"count", -1},
+                            {"path", "/images/w500/"}, {"contentType", "image/png"}, {"base64", true},
+                            {"body", QString::fromLatin1(png.toBase64())}})
+                  .value("ok")
+                  .toBool());
+  engine.updatePosters();
+  engine.waitForDownloads();
+  EXPECT_FALSE(QFileInfo::exists(file("posters/poster_tt9000002.png")));
 }
 
 TEST_F(CoreLibrary, AgesAtTheirEdges) {

@@ -17,7 +17,7 @@ in --record) before it is answered. Commands, as one JSON object per line on sta
 control /command, each answered by one JSON line:
   {"cmd": "fault", "service": "search"|"*", "kind": "stall"|"delay"|"500"|"garbage"|"close"|"answer"|"flood",
    "count": n (-1 = until cleared), "path": "substring of the raw path", "seconds": stall or delay length, "status":
-   n, "body": text, "contentType": t, "bytes": flood length, "encoding": "gzip" or none}
+   n, "body": text, "contentType": t, "bytes": flood length, "encoding": "gzip" or none, "base64": true when "body" is bytes in base64}
    ("delay" answers as usual once the seconds have passed or "clear" released it; "flood" answers `bytes` zero bytes
    made as they are sent, with their length declared, or gzip-compressed on the way with no length, so that a small
    transfer decodes to the full size)
@@ -427,8 +427,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif kind == "garbage":
             self.send(200, b"\x89\xfe\x00{<garbage \xff\xfe]]>&&", fault.get("contentType", "application/json"))
         elif kind == "answer":
-            self.send(int(fault.get("status", 200)), str(fault.get("body", "")).encode("utf-8"),
-                      fault.get("contentType", "application/json"))
+            body = fault.get("body", "")
+            body = base64.b64decode(body) if fault.get("base64") else str(body).encode("utf-8")
+            self.send(int(fault.get("status", 200)), body, fault.get("contentType", "application/json"))
         elif kind == "flood":
             self.flood(int(fault.get("bytes", 2 << 30)), fault.get("encoding") == "gzip")
 
