@@ -17,7 +17,8 @@
   X(server_request)        \
   X(subtitle_zip)          \
   X(tvdb_xml)              \
-  X(unarchiver)
+  X(unarchiver)            \
+  X(xmlrpc_answer)
 
 #define OX_FUZZ_DECLARE(name) extern "C" int oxfuzz_##name(const uint8_t* data, size_t size);
 OX_FUZZ_TARGETS(OX_FUZZ_DECLARE)
