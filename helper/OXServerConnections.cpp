@@ -149,7 +149,6 @@ MHD_Result OXServerConnections::Impl::access(void* cls, MHD_Connection* c, const
 int OXServerConnections::Impl::refusalOf(MHD_Connection* c, const char* version, OXServerRequest& request) const {
   const MHD_ConnectionInfo* head = MHD_get_connection_info(c, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
   if (head && head->header_size > kMaxHeaderLength) return MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE;
-  if (request.path.size() > kMaxLineLength) return MHD_HTTP_URI_TOO_LONG;
   MHD_get_connection_values_n(
       c, MHD_HEADER_KIND,
       [](void* cls, MHD_ValueKind, const char* key, size_t keySize, const char* value, size_t valueSize) {
@@ -158,6 +157,11 @@ int OXServerConnections::Impl::refusalOf(MHD_Connection* c, const char* version,
         return MHD_YES;
       },
       &request);
+  return OXServerConnections::refusalOf(request, version, maxBodyLength);
+}
+
+int OXServerConnections::refusalOf(const OXServerRequest& request, std::string_view version, size_t maxBodyLength) {
+  if (request.path.size() > kMaxLineLength) return MHD_HTTP_URI_TOO_LONG;
   for (const auto& [key, value] : request.headers)
     if (key.size() + value.size() + 2 > kMaxLineLength) return MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE;
   // Two lengths are refused, as two readers could frame the request differently: the server library takes the
@@ -171,7 +175,7 @@ int OXServerConnections::Impl::refusalOf(MHD_Connection* c, const char* version,
     if (length && *length != value) return MHD_HTTP_BAD_REQUEST;
     length = &value;
   }
-  if (hosts > 1 || (hosts == 0 && std::strcmp(version, MHD_HTTP_VERSION_1_0) != 0)) return MHD_HTTP_BAD_REQUEST;
+  if (hosts > 1 || (hosts == 0 && version != MHD_HTTP_VERSION_1_0)) return MHD_HTTP_BAD_REQUEST;
   if (request.header("Transfer-Encoding")) return MHD_HTTP_LENGTH_REQUIRED;
   if (length && std::strtoull(length->c_str(), nullptr, 10) > maxBodyLength) return MHD_HTTP_CONTENT_TOO_LARGE;
   return 0;

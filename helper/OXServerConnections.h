@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "helper/OXServerRequest.h"
 #include "helper/OXServerResponse.h"
@@ -42,6 +43,10 @@ class OXServerConnections {
 
   // Listens on every IPv4 address at `port` (0: any free one); answers the port, or 0 with errno telling why.
   int start(int port);
+
+  // The status a request is refused with once its head is read (its headers gathered, its path decoded), before
+  // its body; 0 when it goes to the handler.
+  static int refusalOf(const OXServerRequest& request, std::string_view version, size_t maxBodyLength);
 
  private:
   struct Impl;

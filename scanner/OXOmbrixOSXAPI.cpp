@@ -39,6 +39,10 @@ QVariantMap firstHit(const QVariant& answer) {
 
 float movieValue(const OXMovie& m) { return float(double(m.score()) + 0.01 * double(float(m.popularity()))); }
 
+// The whole times one standing holds another, for points. A service may send any number: past a billion (or an
+// infinite ratio) the lead is counted as a billion, which no realistic ratio reaches and no sum of points overflows.
+quint64 wholeTimes(float ratio) { return ratio < 1e9f ? quint64(std::floor(ratio)) : quint64(1000000000); }
+
 }  // namespace
 
 std::optional<QVariantList> OXOmbrixOSXAPI::checkIntegrityResultAndGetHits(const QVariant& answer) {
@@ -154,9 +158,9 @@ OXOmbrixOSXAPI::Order OXOmbrixOSXAPI::compareShows(const OXShow& a, const OXShow
   award(popA > popB, 1);
   if (popA != 0 && popB != 0) {
     if (popA / popB > 2.5f)
-      award(true, quint64(std::floor(popA / popB)));
+      award(true, wholeTimes(popA / popB));
     else if (popB / popA > 2.5f)
-      award(false, quint64(std::floor(popB / popA)));
+      award(false, wholeTimes(popB / popA));
   } else if (popA != 0 || popB != 0) {
     // A show nobody watches never outranks one somebody does.
     return popA != 0 ? Order::FirstFirst : Order::SecondFirst;
@@ -167,9 +171,9 @@ OXOmbrixOSXAPI::Order OXOmbrixOSXAPI::compareShows(const OXShow& a, const OXShow
   award(scoreA > scoreB, 1);
   if (scoreA != 0 && scoreB != 0) {
     if (scoreA / scoreB > 10.0f)
-      award(true, quint64(std::floor(scoreA / scoreB)));
+      award(true, wholeTimes(scoreA / scoreB));
     else if (scoreB / scoreA > 10.0f)
-      award(false, quint64(std::floor(scoreB / scoreA)));
+      award(false, wholeTimes(scoreB / scoreA));
   }
 
   award(std::lround(a.rating()) > std::lround(b.rating()), 1);

@@ -22,9 +22,8 @@ void addChild(QVariantMap& parent, const QString& name, const QVariant& value) {
   if (it == parent.end()) {
     parent.insert(name, value);
   } else if (it->typeId() == QMetaType::QVariantList) {
-    QVariantList list = it->toList();
-    list.append(value);
-    *it = list;
+    // In place: copying the list out and back for every further child would cost a long list its length squared.
+    static_cast<QVariantList*>(it->data())->append(value);
   } else {
     *it = QVariantList{*it, value};
   }
@@ -49,6 +48,11 @@ QVariant XMLReader::objectWithData(const QByteArray& data) {
   while (!xml.atEnd()) {
     switch (xml.readNext()) {
       case QXmlStreamReader::StartElement: {
+        // The tree is torn down a level a call: a document nested without end would overflow the stack.
+        if (stack.size() > size_t(kDepthLimit)) {
+          errorPointer_ = QStringLiteral("elements nested more than %1 deep").arg(kDepthLimit);
+          return {};
+        }
         OpenElement element;
         element.name = xml.qualifiedName().toString();
         for (const QXmlStreamAttribute& a : xml.attributes())

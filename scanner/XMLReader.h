@@ -14,9 +14,12 @@
 // - text belongs to the element it stands in (also when it stands before a child element) and is trimmed of blanks
 //   and line breaks once, when its element ends.
 // The result is the document dictionary, whose one entry is the root element under its name; none (an invalid
-// QVariant) when the bytes are not a well-formed document. External entities are never loaded.
+// QVariant) when the bytes are not a well-formed document, or nest elements more than kDepthLimit deep. External
+// entities are never loaded.
 class XMLReader {
  public:
+  static constexpr int kDepthLimit = 256;
+
   XMLReader() = default;
   QVariant objectWithData(const QByteArray& data);
   // The parser's message for the last failed parse.

@@ -48,7 +48,7 @@ TEST(LibraryArchiveMutation, RecordDecodersSurviveDamagedRecords) {
       else
         bytes[at] = char(bytes[at] ^ (1 << (rng() % 8)));
     }
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+    oxfuzz_unarchiver(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
     const ox::KeyedUnarchiver archive(bytes);
     for (const QVariant& v : archive.decodeList("episodeList")) recordsRead += oxfuzz::walkLibraryRecord(v);
   }

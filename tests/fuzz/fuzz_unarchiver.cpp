@@ -1,6 +1,5 @@
 // Fuzz target for the keyed-archive reader: any bytes give an archive or an invalid one, never a crash, a hang or an
-// unbounded allocation. A libFuzzer program when configured with -DOX_BUILD_FUZZERS=ON (clang); the foundation tests
-// also run the same entry on deterministic mutations of a sound archive.
+// unbounded allocation. The foundation tests also run the same entry on deterministic mutations of a sound archive.
 //
 // With OX_FUZZ_LIBRARY_CLASSES (the fuzz program and the core tests) the library's own classes are registered too,
 // root list, file, movie, show and episode, so that their decoders meet damaged records as well as the frame.
@@ -10,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/foundation/KeyedArchiver.h"
+#include "tests/fuzz/FuzzEntry.h"
 #ifdef OX_FUZZ_LIBRARY_CLASSES
 #include "core/OXArchiveClasses.h"
 #include "core/OXEpisode.h"
@@ -139,7 +139,7 @@ inline void walk(const QVariant& v, int& budget) {
 
 }  // namespace oxfuzz
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+OX_FUZZ_ENTRY(unarchiver) {
   oxfuzz::registerFuzzRecord();
 #ifdef OX_FUZZ_LIBRARY_CLASSES
   oxfuzz::registerLibraryClasses();

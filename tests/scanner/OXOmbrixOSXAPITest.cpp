@@ -91,6 +91,8 @@ TEST(FrontEndRules, ShowRanking) {
   const auto y = show(2000, 100, 2, 6.6f, 2);
   EXPECT_EQ(cmp(x, y), Order::SecondFirst);
   EXPECT_EQ(cmp(y, x), Order::SecondFirst);
+  // A score so far ahead that the ratio is infinite is far ahead still (B: popularity and rating ties, 2 points).
+  EXPECT_EQ(cmp(show(2000, 100, 3e38f, 5), show(2000, 100, 1e-30f, 5)), Order::FirstFirst);
 }
 
 TEST(FrontEndRules, SortsFinishAndRepeatThemselves) {

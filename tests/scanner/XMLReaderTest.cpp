@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QVariantList>
 
 #include "scanner/StringRegex.h"
@@ -89,6 +90,26 @@ TEST(XMLReader, RejectsWhatIsNotAWellFormedDocument) {
   EXPECT_FALSE(retrieveForPath(external, "a.n").toString().contains("root"));
   // The text form joins trimmed lines.
   EXPECT_EQ(retrieveForPath(XMLReader::dictionaryForXMLString("<a>\n  <b>\n  one\n  </b>\n</a>\n"), "a.b"), "one");
+}
+
+// Answers within TheTVDB's size bounds but shaped to hurt: a million nested elements (which would overflow the stack
+// as the tree is torn down) are no document; 300,000 episodes (a copy of the list each would take hours) read at once.
+TEST(XMLReader, HostileShapesWithinTheSizeBoundsReadSafely) {
+  const int depth = 1000000;
+  XMLReader reader;
+  EXPECT_FALSE(reader.objectWithData(QByteArray("<a>").repeated(depth) + "x" + QByteArray("</a>").repeated(depth))
+                   .isValid());
+  EXPECT_TRUE(reader.errorString().contains("deep"));
+  const QByteArray nested = QByteArray("<a>").repeated(XMLReader::kDepthLimit) + "x" +
+                            QByteArray("</a>").repeated(XMLReader::kDepthLimit);
+  EXPECT_TRUE(XMLReader::dictionaryForXMLData(nested).isValid());
+
+  QElapsedTimer timer;
+  timer.start();
+  const QVariant wide = XMLReader::dictionaryForXMLData("<Data>" + QByteArray("<Episode>1</Episode>").repeated(300000) +
+                                                        "</Data>");
+  EXPECT_EQ(retrieveForPath(wide, "Data.Episode").toList().size(), 300000);
+  EXPECT_LT(timer.elapsed(), 20000);
 }
 
 TEST(StringRegex, ReplaceExtractMatch) {

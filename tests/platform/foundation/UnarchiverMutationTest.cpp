@@ -49,7 +49,7 @@ TEST(UnarchiverMutation, SurvivesThousandsOfMutatedArchives) {
   ::testing::internal::CaptureStderr();  // one log line per damaged input
   for (int i = 0; i < 4000; ++i) {
     const QByteArray bytes = mutate(seed, rng);
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+    oxfuzz_unarchiver(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
     stillValid += ox::KeyedUnarchiver(bytes).isValid() ? 1 : 0;
   }
   ::testing::internal::GetCapturedStderr();
