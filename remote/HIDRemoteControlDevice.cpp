@@ -64,7 +64,12 @@ void HIDRemoteControlDevice::openRemoteControlDevice() {
     OXLOG("remote control \"%s\": the receiver reports no button elements", qPrintable(remoteControlDeviceName()));
     // Nothing was announced, so nothing is announced on the way back.
     closeRemoteControlDevice(false);
+    return;
   }
+  // The session's end is announced, often from a destructor as the program ends: the bus is joined now, while the
+  // event loop still turns, since a connection first made from the main thread needs one more turn to be set up
+  // whole (and one made at the end would hold the teardown up for its round trip).
+  if (isOpenInExclusiveMode()) ox::DistributedNotificationCenter::defaultCenter();
 }
 
 void HIDRemoteControlDevice::closeRemoteControlDevice(bool sendFinishedNotification) {

@@ -16,8 +16,8 @@
 //
 // When another process holds the receiver, the device posts the request notification and waits, observing the
 // finished notification once however often it was refused; that notification starts listening again. Closing an
-// exclusive session announces it with the finished notification. A release whose press the delegate never got is
-// dropped. Main thread only.
+// exclusive session announces it with the finished notification, on the bus joined as the session opened. A release
+// whose press the delegate never got is dropped. Main thread only.
 class HIDRemoteControlDevice : public RemoteControl {
  public:
   ~HIDRemoteControlDevice() override;

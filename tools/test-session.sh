@@ -22,7 +22,9 @@ case "$sanitize" in
   thread)
     # Qt's QProcess starts a child with clone(CLONE_VM|CLONE_VFORK): the child runs on the parent's memory, and
     # ThreadSanitizer's after-fork state lands in the parent, which would then die at its next new thread.
-    export TSAN_OPTIONS=suppressions=$supp/tsan.supp:second_deadlock_stack=1:die_after_fork=0${TSAN_OPTIONS:+:$TSAN_OPTIONS}
+    # By default ThreadSanitizer sleeps a second at every exit for threads to finish, and the helper's bounded teardown
+    # (one second before it leaves what still runs behind) would then always run out.
+    export TSAN_OPTIONS=suppressions=$supp/tsan.supp:second_deadlock_stack=1:die_after_fork=0:atexit_sleep_ms=0${TSAN_OPTIONS:+:$TSAN_OPTIONS}
     ;;
 esac
 # The tests labelled "realtime" (the suites of media, playback and Ombrix's views that tests/CMakeLists.txt names)

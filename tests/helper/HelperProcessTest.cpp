@@ -108,7 +108,8 @@ class Program : public ::testing::Test {
     ASSERT_TRUE(oxtest::startProcess(second, kScriptedHelper, {}, earlier));
     // The e-mail is the login's last value but the keychain's password, which follows at once.
     const QString defaults = home.filePath("XDG_CONFIG_HOME/Varnel/Ombrix Helper.conf");
-    ASSERT_TRUE(oxtest::spinUntil([&] { return QSettings(defaults, QSettings::IniFormat).contains("email"); }, 30000));
+    ASSERT_TRUE(oxtest::spinUntil([&] { return QSettings(defaults, QSettings::IniFormat).contains("email"); }, 30000))
+        << second->readAllStandardOutput().constData() << second->readAllStandardError().constData();
     oxtest::spinFor(500);
     ::kill(pid_t(second->processId()), SIGTERM);
     ASSERT_TRUE(second->waitForFinished(30000));
@@ -343,7 +344,7 @@ TEST_P(QuitWhileAServiceStalls, TheHelperIsGoneWithinTwoSecondsWithTheLibrarySav
     stalled = [] { return requestsFor("search", "nheard") == 1; };  // the title as its words are searched
   } else if (service == "renewal") {
     ASSERT_TRUE(startKeyring());
-    signInWithASessionThatHasSinceExpired();
+    ASSERT_NO_FATAL_FAILURE(signInWithASessionThatHasSinceExpired());
     ASSERT_TRUE(standIn.fault("api", "stall", -1, "/users/me/sessions", 60));
     stalled = [] { return requestsFor("api", "/users/me/sessions") == 1; };
   } else {

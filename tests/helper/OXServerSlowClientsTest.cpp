@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -176,10 +177,19 @@ TEST(OXServerSlowClients, OneAddressHoldsNoMoreThanItsShareOfConnections) {
   std::vector<int> held;
   for (int i = 0; i < 4; ++i) held.push_back(connectTo(port));
   ASSERT_TRUE(oxtest::spinUntil([&] { return openSockets() >= before + 8; }, 5000));
-  const int beyond = connectTo(port);
-  EXPECT_TRUE(endsWithin(beyond, 2000));
+  held.push_back(connectTo(port));
+  // Accepted is not yet counted: which of the five goes over the share follows the order in which the server's
+  // threads count them. That one is closed unanswered; the others stay open.
+  const auto ended = [&] {
+    return std::count_if(held.begin(), held.end(), [](int s) {
+      char c;
+      return ::recv(s, &c, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+    });
+  };
+  EXPECT_TRUE(oxtest::spinUntil([&] { return ended() > 0; }, 2000));
+  oxtest::spinFor(200);
+  EXPECT_EQ(ended(), 1);
   EXPECT_TRUE(rawExchange(port, "GET /hello HTTP/1.1\r\nHost: x\r\n\r\n", 1500, "127.0.0.2").endsWith("Hello!"));
-  held.push_back(beyond);
   closeAll(held);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
 #include <QTemporaryDir>
 
 #include "remote/AppleRemote.h"
@@ -83,6 +84,18 @@ TEST(AppleRemoteTest, ListeningOpensOnceAndOnlyAnExclusiveSessionAnnouncesItsEnd
   // No target: the list ends before "TargetBundleIdentifier".
   const QVariantMap expected{{"RemoteControlDeviceName", "AppleIRController"}, {"CFBundleIdentifier", me}};
   EXPECT_EQ(finished.posts[0], expected);
+}
+
+TEST(AppleRemoteTest, AnExclusiveSessionJoinsTheBusAsItOpensNotAtItsEnd) {
+  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus";
+  // Qt's own session connection, looked up by its name without being made: its first use from the main thread is
+  // finished by a later turn of the event loop, which a post from the teardown at the program's end never gets.
+  const auto onBus = [] { return QDBusConnection(QStringLiteral("qt_default_session_bus")).isConnected(); };
+  if (onBus()) GTEST_SKIP() << "an earlier test of this process joined the bus";
+  Remote r;
+  r.remote->startListening();
+  ASSERT_TRUE(r.remote->isListeningToRemote());
+  EXPECT_TRUE(onBus());
 }
 
 TEST(AppleRemoteTest, AFailedOpenGivesEverythingBackAndAnnouncesNothing) {

@@ -18,12 +18,13 @@ TEST(RemoteHandOverTest, TheHolderInAnotherProcessHandsTheReceiverOverAndTakesIt
   remotetest::PostLog requests(RemoteControl::kRequestForRemoteControl, me);
   remotetest::PostLog helperFinished(RemoteControl::kFinishedUsingRemoteControl, helper);
 
-  QProcess peer;
+  std::unique_ptr<QProcess> peer;
   QByteArray said;
   auto peerSays = [&](const QByteArray& line, int times) {
-    return oxtest::spinUntil([&] { return (said += peer.readAllStandardOutput()).count(line + "\n") >= times; });
+    return oxtest::spinUntil([&] { return (said += peer->readAllStandardOutput()).count(line + "\n") >= times; });
   };
-  peer.start(QStringLiteral(OX_TEST_REMOTE_PEER), {lock, helper, me});
+  ASSERT_TRUE(oxtest::startProcess(peer, QStringLiteral(OX_TEST_REMOTE_PEER), {lock, helper, me},
+                                   oxtest::programEnvironment()));
   ASSERT_TRUE(peerSays("listening", 1)) << said.constData();
 
   auto recorder = std::make_shared<remotetest::Recorder>();
@@ -47,6 +48,8 @@ TEST(RemoteHandOverTest, TheHolderInAnotherProcessHandsTheReceiverOverAndTakesIt
   // Finished here: the helper takes the receiver back.
   remote->stopListening();
   EXPECT_TRUE(peerSays("listening", 2)) << said.constData();
-  peer.closeWriteChannel();
-  EXPECT_TRUE(peer.waitForFinished(5000));
+  peer->closeWriteChannel();
+  ASSERT_TRUE(peer->waitForFinished(5000));
+  // A sanitizer's report in the peer shows in its status.
+  EXPECT_EQ(peer->exitCode(), 0) << peer->readAllStandardError().constData();
 }
