@@ -408,10 +408,9 @@ void OXOmbrixAPI::checkKeychainAccess() {
 }
 
 bool OXOmbrixAPI::checkToken() {
-  Credentials renewWith;
-  if (!checkStoredToken(&renewWith)) return false;
-  if (!renewWith.email.isEmpty()) renewStoredToken(renewWith);
-  return true;
+  QString renewFor;
+  if (!checkStoredSession(&renewFor)) return false;
+  return renewFor.isEmpty() || renewStoredSession(renewFor);
 }
 
 bool OXOmbrixAPI::hasUnexpiredToken() const {
@@ -440,18 +439,6 @@ bool OXOmbrixAPI::renewStoredSession(const QString& account) {
   }
   renewStoredToken({account, pass});
   return true;
-}
-
-bool OXOmbrixAPI::checkStoredToken(Credentials* renewWith) {
-  if (hasUnexpiredToken()) return true;
-  const QString mail = email();
-  const QString pass = mail.isEmpty() ? QString() : password();
-  if (!mail.isEmpty() && !pass.isNull()) {
-    if (renewWith) *renewWith = {mail, pass};
-    return true;
-  }
-  ox::NotificationCenter::defaultCenter().post(QStringLiteral("finishSession"));
-  return false;
 }
 
 void OXOmbrixAPI::renewStoredToken(const Credentials& credentials) {

@@ -78,13 +78,9 @@ class OXOmbrixAPI {
   };
   // A usable session exists or a renewal was attempted with the stored credentials.
   bool checkToken();
-  // What checkToken answers, told without the network: true for an unexpired token, and for stored credentials,
-  // which then go into `renewWith` for renewStoredToken (left empty while the token holds); false, after posting
-  // "finishSession", for neither.
-  bool checkStoredToken(Credentials* renewWith = nullptr);
-  // The same answer told without the keychain either, for a caller that must not wait on it: true for an unexpired
-  // token, and for a stored e-mail, which then goes into `renewFor` for renewStoredSession; false, after posting
-  // "finishSession", for neither.
+  // The first half of checkToken, told without the network or the keychain, for a caller that must not wait on them:
+  // true for an unexpired token, and for a stored e-mail, which then goes into `renewFor` for renewStoredSession;
+  // false, after posting "finishSession", for neither.
   bool checkStoredSession(QString* renewFor = nullptr);
   // Reads the account's password and renews the session with it (renewStoredToken). False, after posting
   // "finishSession", when the keychain gives no password for the account still stored: the session checkToken would
