@@ -141,6 +141,10 @@ TEST_F(Installed, BothProgramsTheirEntriesAndIconsAndNothingElseLandUnderThePref
 // Nothing installed may name a folder of the machine that built it: programs find their resources compiled in or
 // under their own prefix, and a package's files must not carry its builder's paths.
 TEST_F(Installed, TheProgramsHoldNoPathOfTheBuildMachine) {
+#ifdef __SANITIZE_ADDRESS__
+  // Its undefined-behaviour checks keep every source path for their reports; such a build is never installed.
+  GTEST_SKIP() << "a sanitized build names its sources";
+#endif
   QStringList buildPaths = {kBuild, QStringLiteral(OX_SOURCE_DIR)};
   for (const QString& path : QStringList(buildPaths)) buildPaths << QFileInfo(path).canonicalFilePath();
   for (const QString& program : QStringList{"bin/ombrix", "bin/ombrix-helper"}) {
