@@ -137,7 +137,8 @@ void OXPeerflix::launch() {
   auto spawn = [&] {
     task_ = std::make_unique<QProcess>();
     task_->setProgram(nodePath());
-    task_->setArguments({scriptPath(), magnetLink_});
+    // peerflix reads its options up to "--": past it, a link that begins with "-" is still the torrent.
+    task_->setArguments({scriptPath(), QStringLiteral("--"), magnetLink_});
     // Standard error stays the program's own; standard output goes to our pipe, read off the main thread.
     task_->setProcessChannelMode(QProcess::ForwardedChannels);
     task_->setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });

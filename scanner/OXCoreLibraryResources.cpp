@@ -24,6 +24,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MappedFile.h"
 #include "scanner/OXCoreLibrary.h"
+#include "scanner/SoundtrackCheck.h"
 
 #include "core/OXApplicationSupport.h"
 #include "core/OXDownloadBounds.h"
@@ -103,25 +104,6 @@ bool readsAsPicture(const QByteArray& bytes) {
   static std::mutex decoding;
   const std::lock_guard<std::mutex> lock(decoding);
   return !reader.read().isNull();
-}
-
-// An MPEG audio frame header (MP3 without a tag) or an ADTS one (raw AAC): the sync bits and no reserved field, which
-// also keeps a UTF-16 text's byte-order mark from passing for one.
-bool startsWithAudioFrame(const QByteArray& bytes) {
-  if (bytes.size() < 4 || quint8(bytes[0]) != 0xFF || (quint8(bytes[1]) & 0xE0) != 0xE0) return false;
-  const quint8 b1 = quint8(bytes[1]), b2 = quint8(bytes[2]);
-  if ((b1 & 0xF6) == 0xF0) return ((b2 >> 2) & 0x0F) < 13;  // ADTS: a known sampling rate
-  return ((b1 >> 3) & 3) != 1 && ((b1 >> 1) & 3) != 0 && (b2 >> 4) != 0x0F && ((b2 >> 2) & 3) != 3;
-}
-
-// A theme-music preview in a container the player takes, told by its first bytes: MPEG-4 (its first box), MP3 (an
-// ID3 tag or a frame), AAC, Ogg, FLAC, WAV or AIFF.
-bool readsAsSoundtrack(const QByteArray& bytes) {
-  const auto at = [&bytes](qsizetype offset, QByteArrayView magic) { return bytes.mid(offset, magic.size()) == magic; };
-  for (const char* box : {"ftyp", "moov", "mdat", "free", "skip", "wide"})
-    if (at(4, box)) return true;
-  return at(0, "ID3") || at(0, "OggS") || at(0, "fLaC") || (at(0, "RIFF") && at(8, "WAVE")) ||
-         (at(0, "FORM") && (at(8, "AIFF") || at(8, "AIFC"))) || startsWithAudioFrame(bytes);
 }
 
 QUrl sizeVariant(const QUrl& url, const QString& segment) {
@@ -306,5 +288,5 @@ void OXCoreLibrary::updateBackdrops() {
 
 void OXCoreLibrary::updateSoundtracks() {
   synchroniseFolder(QStringLiteral("soundtrack.preview"), allSoundtracksToDownload(), nullptr,
-                    OXDownloadBounds::kSoundtrack, readsAsSoundtrack);
+                    OXDownloadBounds::kSoundtrack, SoundtrackCheck::readsAsSoundtrack);
 }

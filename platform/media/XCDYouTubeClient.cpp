@@ -24,6 +24,12 @@ void registerOverride() {
   });
 }
 
+// The player opens whatever its scheme names (files, devices, screen capture), and a page is the site's to write:
+// only a web address is a stream.
+bool isWebStream(const QUrl& stream) {
+  return stream.isValid() && (stream.scheme() == u"http" || stream.scheme() == u"https") && !stream.host().isEmpty();
+}
+
 int formatOf(const QUrl& stream) {
   bool ok = false;
   const int itag = QUrlQuery(stream).queryItemValue(QStringLiteral("itag")).toInt(&ok);
@@ -56,7 +62,7 @@ struct XCDYouTubeClient::Resolution {
     });
   }
 
-  // Every entry the playlist scripts found on the page.
+  // Every web address the playlist scripts found on the page.
   std::shared_ptr<XCDYouTubeVideo> video() const {
     if (!media || libvlc_media_get_parsed_status(media) != libvlc_media_parsed_status_done) return nullptr;
     auto video = std::make_shared<XCDYouTubeVideo>();
@@ -69,7 +75,7 @@ struct XCDYouTubeClient::Resolution {
         if (char* mrl = libvlc_media_get_mrl(entry)) {
           const QUrl stream = QUrl::fromEncoded(QByteArray(mrl));
           libvlc_free(mrl);
-          if (stream.isValid() && !video->streamURLs.contains(formatOf(stream)))
+          if (isWebStream(stream) && !video->streamURLs.contains(formatOf(stream)))
             video->streamURLs.insert(formatOf(stream), stream);
         }
         libvlc_media_release(entry);

@@ -16,9 +16,9 @@ struct XCDYouTubeVideo {
 };
 
 // Resolves a video identifier of the video site to its streams: libvlc reads the video's watch page with its
-// playlist scripts, and each entry they find is one stream. The watch page is "<site>/watch?v=<identifier>", where
-// the site is the information value "OXVideoSiteHost" (environment OMBRIX_VIDEO_SITE_URL), https://www.youtube.com
-// by default. Main thread only.
+// playlist scripts, and each http or https address they find is one stream (other entries are passed over). The
+// watch page is "<site>/watch?v=<identifier>", where the site is the information value "OXVideoSiteHost"
+// (environment OMBRIX_VIDEO_SITE_URL), https://www.youtube.com by default. Main thread only.
 class XCDYouTubeClient {
  public:
   using Completion = std::function<void(std::shared_ptr<XCDYouTubeVideo> video)>;
@@ -27,7 +27,7 @@ class XCDYouTubeClient {
   static XCDYouTubeClient& defaultClient();
 
   // Calls completion once, on the main thread at a later turn: the video, or nullptr when nothing resolves (an empty
-  // identifier, a page that cannot be read or names no stream, no answer within 15 s).
+  // identifier, a page that cannot be read or names no web stream, no answer within 15 s).
   void getVideoWithIdentifier(const QString& identifier, Completion completion);
 
   static QUrl watchPageURL(const QString& identifier);

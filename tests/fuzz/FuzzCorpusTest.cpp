@@ -15,6 +15,7 @@
   X(library_store)         \
   X(search_answer)         \
   X(server_request)        \
+  X(soundtrack)            \
   X(subtitle_zip)          \
   X(tvdb_xml)              \
   X(unarchiver)            \

@@ -13,6 +13,7 @@
 #include <signal.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "playback/OXPeerflixOutput.h"
 #include "tests/support/TestUtil.h"
@@ -175,6 +176,22 @@ TEST_F(Stream, AChildThatEndsOrNeverStartsFailsOnce) {
   EXPECT_EQ(view_->failures, 2);
   EXPECT_EQ(broken->processId(), 0);
   EXPECT_FALSE(view_->offMain);
+}
+
+// peerflix takes what begins with "-" for an option, up to a "--": the link is its torrent whatever it begins with.
+TEST_F(Stream, TheLinkIsPeerflixsTorrentEvenWhenItBeginsWithADash) {
+  for (const char* link : {"magnet:?xt=urn:btih:0123456789abcdef", "-l", "--version"}) {
+    SCOPED_TRACE(link);
+    QFile::remove(steps_);
+    QFile torrent(path(QString::number(qHash(QByteArray(link)))));
+    auto driver = OXPeerflix::initWithMagnetLink(QString::fromUtf8(link));
+    driver->setDelegate(view_);
+    step("torrent " + torrent.fileName());
+    ASSERT_TRUE(oxtest::spinUntil([&] { return torrent.size() == qint64(strlen(link)) || view_->failures; }, 10000));
+    ASSERT_TRUE(torrent.open(QIODevice::ReadOnly));
+    EXPECT_EQ(torrent.readAll(), link);
+    driver->stop();
+  }
 }
 
 TEST_F(Stream, StopAndTheDriversEndLeaveNoChildBehind) {

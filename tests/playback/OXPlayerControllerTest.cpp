@@ -11,6 +11,7 @@
 #include "core/OXShow.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/layers/LayerClock.h"
+#include "platform/media/XCDYouTubeClient.h"
 #include "platform/ui/WindowServer.h"
 #include "tests/playback/ExitWatch.h"
 #include "tests/support/LoopbackServer.h"
@@ -407,6 +408,27 @@ TEST(OXPlayerController, WebTrailerEntryClosesWithErrorOrGivesNothing) {
     EXPECT_FALSE(c->videoPlayerCore());
   }
   EXPECT_EQ(site.paths(), QStringList({"/watch?v=abc"}));
+}
+
+// A page may list any address the player knows: only web addresses are its streams, and a page of none is no video,
+// so the trailer fails as it does when the site is down instead of opening a local file or a device.
+TEST(OXPlayerController, WebTrailerStreamsAreWebAddressesOnly) {
+  REQUIRE_SAMPLES();
+  VideoSite site;
+  const QByteArray web = site.server.url("/streams/clip.mkv").toEncoded();
+  site.page("#EXTM3U\nfile:///etc/passwd\nscreen://\n" + web + "\n");
+  std::shared_ptr<XCDYouTubeVideo> video;
+  XCDYouTubeClient::defaultClient().getVideoWithIdentifier("abc", [&](auto v) { video = v; });
+  ASSERT_TRUE(oxtest::spinUntil([&] { return bool(video); }, 15000));
+  EXPECT_EQ(QUrl::toStringList(video->streamURLs.values()), QStringList{QString::fromUtf8(web)});
+
+  site.page("#EXTM3U\n" + QUrl::fromLocalFile(s.bars).toEncoded() + "\nscreen://\n");
+  auto c = OXPlayerController::initWithTrailers(movieWithTrailers({"https://www.youtube.com/watch?v=abc"}), 0, {});
+  auto caller = std::make_shared<Caller>();
+  c->setDelegate(caller);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !caller->calls.isEmpty(); }, 15000));
+  EXPECT_EQ(caller->calls, QStringList({"closed:error"}));
+  c->close(false);
 }
 
 TEST(OXPlayerController, PauseBeforeTheStartClosesWithErrorAfterItGoesToTheDisplay) {

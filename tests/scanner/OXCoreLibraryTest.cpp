@@ -20,6 +20,7 @@
 #include "platform/system/PowerAssertion.h"
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXCoreLibraryDelegate.h"
+#include "tests/support/MediaSamples.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TemporaryDir.h"
 #include "tests/support/TestUtil.h"
@@ -385,6 +386,37 @@ TEST_F(CoreLibrary, PicturesAndPreviewsThatDoNotDecodeAreNotKeptAndAreFetchedAga
   engine.updatePosters();
   engine.waitForDownloads();
   EXPECT_FALSE(QFileInfo::exists(file("posters/poster_tt9000002.png")));
+}
+
+// The bucket serves previews in the containers the player takes whatever their names say, and a portal its page:
+// the previews are kept and not fetched again, the page is not kept and is fetched again at the next cycle.
+TEST_F(CoreLibrary, WebMAndMatroskaPreviewsAreKeptAndAPortalPageIsNot) {
+  const oxtest::MediaSamples& s = oxtest::mediaSamples();
+  if (!s.ok) GTEST_SKIP() << "no media samples (ffmpeg)";
+  const auto preview = [&s](const char* name) { return readFile(s.previews.filter(name).value(0)); };
+  const QList<QPair<QString, QByteArray>> answers{
+      {"tt1", preview("opus.webm")},
+      {"tt2", preview("aac.mka")},
+      {"tt3", "<!--free Wi-Fi--><html><form action=/login>Sign in</form></html>"}};
+  for (const auto& [code, body] : answers) {
+    identification().scanPath(movies + "/" + code + ".mkv", 1, library, {});  // its preview is <code>.wav
+    ASSERT_TRUE(standIn()
+                    .command({{"cmd", "fault"}, {"service", "bucket"}, {"kind", "answer"}, {"count", -1},
+                              {"path", "/previews/" + code}, {"base64", true},
+                              {"body", QString::fromLatin1(body.toBase64())}})
+                    .value("ok")
+                    .toBool());
+  }
+  OXCoreLibrary engine(library, false, {});
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    engine.updateSoundtracks();
+    engine.waitForDownloads();
+    for (const auto& [code, body] : answers)
+      EXPECT_EQ(readFile(file("soundtrack.preview/" + code + ".wav")), code == "tt3" ? QByteArray() : body) << cycle;
+  }
+  QStringList paths = bucketPaths();
+  paths.sort();
+  EXPECT_EQ(paths, QStringList({"/previews/tt1.wav", "/previews/tt2.wav", "/previews/tt3.wav", "/previews/tt3.wav"}));
 }
 
 TEST_F(CoreLibrary, AgesAtTheirEdges) {

@@ -1,4 +1,6 @@
-// Stands in for the peerflix command-line program in tests, with no network: node peerflix.js <magnet link>.
+// Stands in for the peerflix command-line program in tests, with no network: node peerflix.js [options] [--] <magnet
+// link>. It reads its arguments as peerflix does: those beginning with "-" are options up to a "--", and every one
+// after it is plain; the first plain one is the torrent, and without one it prints its usage and ends with 1.
 // It prints the screens peerflix prints while a torrent is fetched (cursor home, clear screen, colours), one screen
 // per step of the steps file named by OX_PEERFLIX_STANDIN_STEPS. The test appends steps, one a line, and the script
 // plays each new complete line in order:
@@ -6,6 +8,7 @@
 //   stream SPEED         "info streaming <file> - SPEED from 3/7 peers"
 //   address HREF         "open vlc and enter HREF as the network address"
 //   flood BYTES MARK     BYTES bytes of streaming screens, then the file MARK is written (the reader kept up)
+//   torrent FILE         the torrent it was given is written to FILE
 //   ignore-term          SIGTERM no longer ends the script
 //   exit CODE            ends with that code
 // Without a steps file it plays a short fetch and announces http://127.0.0.1:8888/. It ends when its standard input
@@ -28,6 +31,15 @@ const screens = {
                             `${green('as the network address')}`),
 };
 
+const args = process.argv.slice(2);
+const end = args.indexOf('--');
+const torrent = (end < 0 ? args : args.slice(0, end)).filter((a) => !a.startsWith('-'))
+  .concat(end < 0 ? [] : args.slice(end + 1))[0];
+if (torrent === undefined) {
+  process.stderr.write('Usage: peerflix magnet-link-or-torrent [options]\n');
+  process.exit(1);
+}
+
 // Writes to a pipe block on Linux, so a reader that stops reading holds the script here.
 const write = (text) => fs.writeSync(1, text);
 
@@ -39,6 +51,7 @@ function play(line) {
     for (let sent = 0; sent < Number(rest[0]); sent += page.length) write(page);
     return fs.writeFileSync(rest[1], 'drained');
   }
+  if (verb === 'torrent') return fs.writeFileSync(rest.join(' '), torrent);
   if (verb === 'ignore-term') return process.on('SIGTERM', () => {});
   if (verb === 'exit') return process.exit(Number(rest[0]));
 }

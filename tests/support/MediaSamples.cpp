@@ -1,6 +1,8 @@
 #include "tests/support/MediaSamples.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QMap>
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
@@ -14,7 +16,7 @@ namespace oxtest {
 
 namespace {
 // Bump when the samples change, so an older set in the build folder is made again.
-const char kStamp[] = "ready-5";
+const char kStamp[] = "ready-6";
 
 // Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed. They start
 // as the tests' other programs do, so a sanitized test process keeps seeing its own locks afterwards.
@@ -45,7 +47,19 @@ bool generate(const MediaSamples& s) {
       srt.write("1\n00:00:00,000 --> 00:00:01,000\nFirst cue\n\n2\n00:00:01,000 --> 00:00:02,000\nSecond cue\n") <= 0)
     return false;
   srt.close();
-  const bool made = ffmpeg({
+  QList<QStringList> commands;
+  for (const QString& preview : s.previews) {
+    // Each preview's coding and container follow from its name, as ffmpeg picks them, but for these.
+    static const QMap<QString, QStringList> kOptions{
+        {"opus.webm", {"-c:a", "libopus"}},         {"aac.mka", {"-c:a", "aac"}},
+        {"48k.eac3", {"-ar", "48000"}},             {"rf64.wav", {"-rf64", "always"}},
+        {"untagged.mp3", {"-id3v2_version", "0"}},  {"22k-untagged.mp3", {"-ar", "22050", "-id3v2_version", "0"}},
+        {"vorbis.ogg", {"-c:a", "libvorbis"}},      {"alac.caf", {"-c:a", "alac"}}};
+    if (preview != s.tone)
+      commands << lavfi + QStringList{"sine=frequency=550:duration=1"} +
+                      kOptions.value(QFileInfo(preview).fileName().section('-', 1)) + QStringList{preview};
+  }
+  const bool made = ffmpeg(commands + QList<QStringList>{
       lavfi + QStringList{"testsrc=size=320x240:rate=25:duration=2"} + lavfi +
           QStringList{"sine=frequency=440:duration=2"} + h264 + QStringList{"-c:a", "aac", "-shortest", s.clip},
       lavfi + QStringList{"smptebars=size=320x240:rate=25:duration=2"} + lavfi +
@@ -90,6 +104,11 @@ MediaSamples make() {
   s.rawStream = d + "stream.h264";
   s.subtitles = d + "cues.srt";
   s.missing = d + "nothing-here.mkv";
+  for (const char* name : {"opus.webm", "aac.mka", "tone.ac3", "48k.eac3", "tone.wma", "alac.caf", "tone.wv",
+                           "tone.ts", "rf64.wav", "tone.au", "tagged.mp3", "untagged.mp3", "22k-untagged.mp3",
+                           "tone.mp2", "tone.aac", "tone.m4a", "vorbis.ogg", "tone.opus", "tone.flac", "tone.aiff"})
+    s.previews << d + "preview-" + QLatin1String(name);
+  s.previews << s.tone;
   QLockFile lock(d + ".lock");
   lock.setStaleLockTime(180000);
   if (!lock.lock()) return s;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 namespace oxtest {
 
@@ -16,6 +17,7 @@ struct MediaSamples {
   QString rawStream;     // 20 s of raw H.264, 160x120 test pattern: no container, so no length is ever known
   QString frame;         // one frame of the test pattern: over before its first time report
   QString subtitles;     // an .srt file of two cues
+  QStringList previews;  // 1 s theme-music previews, one in each container and coding the player takes
   QString missing;       // a path where nothing is
 };
 
