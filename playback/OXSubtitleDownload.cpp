@@ -232,6 +232,14 @@ bool OXSubtitleDownload::downloadAndUnpack(const QUrl& url, const QString& zipPa
     ox::log(QStringLiteral("No se pudo hacer unzip"));
     return false;
   }
+  // Looked for here, off the main thread, in a folder as small as the unpacking allows. An archive without a subtitle
+  // is a failed download: its folder would pass for one and keep later choices of the language from fetching.
+  const QString found = firstSRTFile(scratch.path());
+  if (found.isEmpty()) {
+    ox::log(QStringLiteral("Subtitle archive: no .srt in it"));
+    return false;
+  }
+  const QString relative = QDir(scratch.path()).relativeFilePath(found);
   if (QFileInfo::exists(folder)) QDir(folder).removeRecursively();
   if (!QDir().rename(scratch.path(), folder)) {
     ox::log(QStringLiteral("No se pudo hacer unzip"));
@@ -239,8 +247,7 @@ bool OXSubtitleDownload::downloadAndUnpack(const QUrl& url, const QString& zipPa
   }
   scratch.setAutoRemove(false);
   ox::log(QStringLiteral("Fichero unzip"));
-  // Looked for here, off the main thread, in a folder as small as the unpacking allows.
-  if (srtFile) *srtFile = firstSRTFile(folder);
+  if (srtFile) *srtFile = QDir(folder).filePath(relative);
   return true;
 }
 

@@ -9,8 +9,9 @@
 class OXSubtitleDownload {
  public:
   // Blocking; runs on a download queue. `zipPath` and `folder` come from the cache folder's subtitle paths.
-  // Answers whether the language folder now exists; failures are logged. When it does, `srtFile` (if given) is set
-  // to its firstSRTFile, so that whoever loads the subtitle need not look through the folder.
+  // Answers whether the language folder now exists, which it does only when the archive gave a subtitle; failures
+  // are logged. When it does, `srtFile` (if given) is set to its firstSRTFile, so that whoever loads the subtitle
+  // need not look through the folder.
   static bool downloadAndUnpack(const QUrl& url, const QString& zipPath, const QString& folder,
                                 QString* srtFile = nullptr);
 

@@ -86,9 +86,12 @@ TEST(OXSubtitleDownload, FailedFetchesAndBrokenArchivesLeaveNoLanguageFolder) {
   oxtest::LoopbackServer server;
   server.setReply("/missing.zip", {404, "gone", "text/plain", {}});
   server.setReply("/broken.zip", {200, "PK\x03\x04 not really a zip", "application/zip", {}});
+  // Archives that give no subtitle: one without any, one whose only subtitle is refused.
+  server.setReply("/nfo.zip", {200, zipOf({{"readme.nfo", "notes"}}, scratch.path()), "application/zip", {}});
+  server.setReply("/refused.zip", {200, zipOf({{"../Movie.srt", kCue}}, scratch.path()), "application/zip", {}});
   const QString folder = scratch.filePath("French");
-  EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server.url("/missing.zip"), folder + ".zip", folder));
-  EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server.url("/broken.zip"), folder + ".zip", folder));
+  for (const char* path : {"/missing.zip", "/broken.zip", "/nfo.zip", "/refused.zip"})
+    EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server.url(path), folder + ".zip", folder)) << path;
   // Only the fetched archive stays; no folder, so a later choice of the language fetches it again.
   EXPECT_EQ(filesBelow(scratch.path()), QStringList({"French.zip"}));
   EXPECT_TRUE(OXSubtitleDownload::firstSRTFile(folder).isEmpty());
