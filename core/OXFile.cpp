@@ -91,9 +91,9 @@ QByteArray readRange(const QString& path, quint64 offset, quint64 length) {
 
 }  // namespace
 
-quint32 crc32IsoHdlc(const char* data, qsizetype length) {
+quint32 crc32IsoHdlc(const char* data, qsizetype length, quint32 previous) {
   const auto* p = reinterpret_cast<const uchar*>(data);
-  quint32 c = 0xFFFFFFFFu;
+  quint32 c = previous ^ 0xFFFFFFFFu;
   while (length >= 8) {
     const quint32 lo = qFromLittleEndian<quint32>(p) ^ c;
     const quint32 hi = qFromLittleEndian<quint32>(p + 4);

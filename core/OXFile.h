@@ -14,7 +14,8 @@
 class QFile;
 
 // CRC-32 of ISO-HDLC (zlib, PNG): reflected polynomial 0xEDB88320, initial value and final complement 0xFFFFFFFF.
-quint32 crc32IsoHdlc(const char* data, qsizetype length);
+// `previous` is the CRC-32 of the bytes before these, so that a stream is checked as it comes (0 to start).
+quint32 crc32IsoHdlc(const char* data, qsizetype length, quint32 previous = 0);
 inline quint32 crc32IsoHdlc(const QByteArray& data) { return crc32IsoHdlc(data.constData(), data.size()); }
 
 // A position and a length in UTF-16 units, as text ranges are given throughout.

@@ -139,6 +139,7 @@ TEST(OXFileKeys, SampleOffsetsAndSizes) {
   }
   EXPECT_EQ(crc32IsoHdlc(QByteArray("123456789")), 0xCBF43926u);
   EXPECT_EQ(crc32IsoHdlc(QByteArray()), 0u);
+  EXPECT_EQ(crc32IsoHdlc("56789", 5, crc32IsoHdlc("1234", 4)), 0xCBF43926u);  // a stream checked as it comes
 }
 
 TEST(OXFileKeys, SmallFileKeepsItsPathButIsNotHashed) {

@@ -41,14 +41,16 @@ class OpenSubtitles : public ::testing::Test {
   static QVariantMap searchOf(const QVariant& call) {
     return call.toMap().value("params").toList().value(1).toList().value(0).toMap();
   }
-  // A video file large enough to hash, known to the stand-in by that hash with `identity`.
+  // A video file large enough to hash, known to the stand-in by that hash with `identity`. Its bytes begin with
+  // its name, so that no two files of a run share a hash.
   std::shared_ptr<OXFile> knownFile(const QString& name, qint32 type, const QVariantMap& identity) {
     const QString path = scratch_.filePath(name);
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
     QByteArray block(1 << 20, '\0');
     for (int i = 0; i < 5; ++i) {
-      block.fill(char('a' + i + name.size()));
+      block.fill(char('a' + i));
+      if (i == 0) block.replace(0, name.toUtf8().size(), name.toUtf8());
       f.write(block);
     }
     f.close();

@@ -8,9 +8,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/TestUtil.h"
 
 namespace {
 
@@ -72,6 +74,7 @@ TEST(OXSubtitleDownload, HostileEntriesLeaveNothingOutsideTheFolder) {
                                                     subtitles + "/English.zip", folder));
   EXPECT_EQ(filesBelow(scratch.path()), QStringList({"Player/Subtitles/English.zip",
                                                      "Player/Subtitles/English/Movie/Movie.en.srt",
+                                                     "Player/Subtitles/English/Movie/dot.srt",
                                                      "Player/Subtitles/English/readme.nfo"}));
   EXPECT_FALSE(QFile::exists("/tmp/ombrix-absolute.srt"));
   EXPECT_EQ(OXSubtitleDownload::firstSRTFile(folder), folder + "/Movie/Movie.en.srt");
@@ -83,9 +86,12 @@ TEST(OXSubtitleDownload, FailedFetchesAndBrokenArchivesLeaveNoLanguageFolder) {
   oxtest::LoopbackServer server;
   server.setReply("/missing.zip", {404, "gone", "text/plain", {}});
   server.setReply("/broken.zip", {200, "PK\x03\x04 not really a zip", "application/zip", {}});
+  // Archives that give no subtitle: one without any, one whose only subtitle is refused.
+  server.setReply("/nfo.zip", {200, zipOf({{"readme.nfo", "notes"}}, scratch.path()), "application/zip", {}});
+  server.setReply("/refused.zip", {200, zipOf({{"../Movie.srt", kCue}}, scratch.path()), "application/zip", {}});
   const QString folder = scratch.filePath("French");
-  EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server.url("/missing.zip"), folder + ".zip", folder));
-  EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server.url("/broken.zip"), folder + ".zip", folder));
+  for (const char* path : {"/missing.zip", "/broken.zip", "/nfo.zip", "/refused.zip"})
+    EXPECT_FALSE(OXSubtitleDownload::downloadAndUnpack(server.url(path), folder + ".zip", folder)) << path;
   // Only the fetched archive stays; no folder, so a later choice of the language fetches it again.
   EXPECT_EQ(filesBelow(scratch.path()), QStringList({"French.zip"}));
   EXPECT_TRUE(OXSubtitleDownload::firstSRTFile(folder).isEmpty());
@@ -140,4 +146,30 @@ TEST_F(OXSubtitleArchive, ANormalArchiveGivesItsSubtitleAndEntriesTooDeepAreLeft
   ASSERT_TRUE(OXSubtitleDownload::downloadAndUnpack(server_.url("/normal.zip"), folder + ".zip", folder, &srt));
   EXPECT_EQ(srt, folder + "/Movie/Movie.en.srt");
   EXPECT_EQ(filesBelow(folder), QStringList({"Movie/Movie.en.srt", "a/b/c/d/four.txt", "readme.nfo"}));
+}
+
+// Archives as other tools write them (tests/playback/fixtures/subtitle_archives.py): Python's zipfile and Info-ZIP.
+TEST_F(OXSubtitleArchive, ArchivesOfOtherToolsGiveEveryFileUnderItsOwnName) {
+  QByteArray err;
+  ASSERT_EQ(oxtest::runPython(oxtest::sourcePath("tests/playback/fixtures/subtitle_archives.py"), {scratch_.path()},
+                              nullptr, &err), 0) << err.constData();
+  using Files = QMap<QString, QByteArray>;
+  const auto unpacked = [&](const QString& archive) {
+    const QString folder = scratch_.filePath(archive + ".out");
+    Files files;
+    if (!OXSubtitleDownload::unzipFileTo(scratch_.filePath(archive), folder)) files.insert("refused", {});
+    for (const QString& name : filesBelow(folder)) {
+      QFile f(folder + "/" + name);
+      files.insert(name, f.open(QIODevice::ReadOnly) ? f.readAll() : "unreadable");
+    }
+    return files;
+  };
+  // "./Movie.srt" is the folder's Movie.srt, and the archive's own Movie.srt beside it keeps a name of its own.
+  EXPECT_EQ(unpacked("dot.zip"),
+            Files({{"Movie.srt", "dot"}, {"Movie (2).srt", "plain"}, {"a/b.nfo", "notes"}, {"Ñu.srt", "N"}}));
+  EXPECT_EQ(unpacked("names.zip"), Files({{"Ça.srt", "C"}, {"Éa.srt", "E"}, {"Ñu.srt", "N"}}));
+  EXPECT_EQ(unpacked("zip64.zip"), Files({{"Movie.srt", "zip64"}}));
+  // A zip64 size is checked as any other: its content's CRC, and no more inflated than it says.
+  EXPECT_EQ(unpacked("damaged.zip"), Files({{"refused", {}}}));
+  EXPECT_EQ(unpacked("lying.zip"), Files({{"refused", {}}}));
 }

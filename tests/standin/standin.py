@@ -21,7 +21,7 @@ control /command, each answered by one JSON line:
    ("delay" answers as usual once the seconds have passed or "clear" released it; "flood" answers `bytes` zero bytes
    made as they are sent, with their length declared, or gzip-compressed on the way with no length, so that a small
    transfer decodes to the full size)
-  {"cmd": "clear"}   drop faults and records, release stalled requests
+  {"cmd": "clear"}   drop faults, records and added files, release stalled requests
   {"cmd": "requests", "service": name}   the recorded requests
   {"cmd": "addFile", "os_hash": h, "size": s, "imdb": code | "show"/"season"/"episode": numbers}
   {"cmd": "ping"}
@@ -95,6 +95,7 @@ class State:
         self.sessions = {}  # token -> (email, expiry epoch)
         self.os_tokens = set()
         self.users = [dict(u) for u in catalogue.get("users", [])]
+        self.files = list(catalogue.get("files", []))  # the catalogue's own, which "clear" goes back to
         self.cache = {}
         self.scratch = tempfile.mkdtemp(prefix="ombrix-standin.")
 
@@ -137,6 +138,7 @@ class State:
             with self.lock:
                 self.faults.clear()
                 self.records.clear()
+                self.catalogue["files"] = list(self.files)
             self.release.set()
             return {"ok": True}
         if kind == "requests":

@@ -42,7 +42,7 @@ class StandIn {
              double seconds = 3600);
   bool answer(const QString& service, int status, const QByteArray& body, int count = -1,
               const QString& pathPart = {}, const QString& contentType = QStringLiteral("application/json"));
-  // Drops faults and recorded requests, and releases stalled requests.
+  // Drops faults, recorded requests and the files added with "addFile", and releases stalled requests.
   bool clear();
   // Any command of the program's command set; the answer object (empty on failure).
   QVariantMap command(const QVariantMap& cmd) const;
