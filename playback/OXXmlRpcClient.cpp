@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/XmlCheck.h"
 
 namespace {
 
@@ -298,6 +299,8 @@ bool OXXmlRpcClient::parseResponse(const QByteArray& xml, QVariant* answer, QStr
   };
   if (xml.size() > kMaxAnswerBytes)
     return fail(QStringLiteral("an answer of %1 bytes, more than %2").arg(xml.size()).arg(kMaxAnswerBytes));
+  if (const QString refused = ox::checkXml(xml, kMaxAttributes); !refused.isEmpty())
+    return fail(QStringLiteral("malformed XML-RPC answer: ") + refused);
   AnswerReader reader(xml);
   QVariant value;
   QString fault;

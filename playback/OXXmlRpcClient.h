@@ -19,12 +19,15 @@ class OXXmlRpcClient {
   bool call(const QString& methodName, const QVariantList& params, QVariant* answer, QString* error = nullptr) const;
 
   // Reads one XML-RPC methodResponse. true with the decoded value in `answer`; false with `error` set for a fault
-  // (error text "fault <code>: <string>") or any malformed, oversized or too deeply nested answer.
+  // (error text "fault <code>: <string>") or any malformed, oversized or too deeply nested answer, and before the XML
+  // reader sees it, for one that ox::checkXml refuses.
   static bool parseResponse(const QByteArray& xml, QVariant* answer, QString* error = nullptr);
 
   // The largest answer read, and the deepest nesting of structs and arrays in it.
   static constexpr qint64 kMaxAnswerBytes = 8 << 20;
   static constexpr int kMaxDepth = 64;
+  // The attributes one tag of an answer may carry: answers carry none, but for a few namespace declarations.
+  static constexpr int kMaxAttributes = 4;
 
   QUrl endpoint() const { return endpoint_; }
 

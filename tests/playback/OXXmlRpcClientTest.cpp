@@ -123,3 +123,24 @@ TEST(XmlRpcAnswers, MalformedOversizedOrDeepAnswersAreFailuresWithNoValue) {
     EXPECT_EQ(value, "untouched");
   }
 }
+
+// Shapes that hold Qt's reader for seconds (bench/bench_xml_check.cpp times them) are refused before it reads them;
+// what real answers carry still reads.
+TEST(XmlRpcAnswers, ManyAttributesOrADocumentTypeAreRefusedBeforeTheyAreRead) {
+  QByteArray wide = answer("ok"), typed = answer("ok"), attributes, declarations;
+  for (int i = 0; i < 100000; ++i) attributes += " a" + QByteArray::number(i) + "=''";
+  wide.insert(wide.indexOf("<methodResponse") + 15, attributes);
+  while (declarations.size() < 1300000)
+    declarations += "<!ATTLIST methodResponse a" + QByteArray::number(declarations.size()) + " CDATA #IMPLIED>\n";
+  typed.insert(typed.indexOf("<methodResponse"), "<!DOCTYPE methodResponse [" + declarations + "]>");
+  QString error;
+  EXPECT_FALSE(OXXmlRpcClient::parseResponse(wide, nullptr, &error));
+  EXPECT_EQ(error, "malformed XML-RPC answer: a tag with more than 4 attributes");
+  EXPECT_FALSE(OXXmlRpcClient::parseResponse(typed, nullptr, &error));
+  EXPECT_EQ(error, "malformed XML-RPC answer: a document type declaration");
+  EXPECT_TRUE(OXXmlRpcClient::parseResponse(
+      answer("<ex:i8>1</ex:i8>").replace("<methodResponse", "<methodResponse xmlns:ex=\"http://ws.apache.org/x\""),
+      nullptr, &error))
+      << error.toStdString();
+}
+
