@@ -13,8 +13,9 @@ class OXXmlRpcClient {
   explicit OXXmlRpcClient(const QUrl& endpoint, int connectTimeoutMs = 5000, int totalTimeoutMs = 20000);
 
   // Sends methodName(params...). Texts, whole numbers, booleans, doubles, maps and lists go out as XML-RPC strings,
-  // ints, booleans, doubles, structs and arrays. Answers false, with `error` set, on a transport failure, an HTTP
-  // status outside 2xx, an answer that is no XML-RPC response, or a fault; otherwise true with the decoded answer
+  // ints, booleans, doubles, structs and arrays; a lone surrogate in a text goes as U+FFFD. Answers false, with `error`
+  // set, for a call holding a text XML cannot carry (a control character: nothing is sent), on a transport failure, an
+  // HTTP status outside 2xx, an answer that is no XML-RPC response, or a fault; otherwise true with the decoded answer
   // as parseResponse gives it.
   bool call(const QString& methodName, const QVariantList& params, QVariant* answer, QString* error = nullptr) const;
 

@@ -1,10 +1,13 @@
-// The XML-RPC answer reader: what the subtitle service writes, and what anyone on the way may send instead.
+// The XML-RPC answer reader: what the subtitle service writes, and what anyone on the way may send instead; and the
+// calls as the service reads them.
 #include "playback/OXXmlRpcClient.h"
 
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QTimeZone>
+
+#include "tests/support/StandIn.h"
 
 namespace {
 
@@ -144,3 +147,25 @@ TEST(XmlRpcAnswers, ManyAttributesOrADocumentTypeAreRefusedBeforeTheyAreRead) {
       << error.toStdString();
 }
 
+// A file name's odd bytes or a cut magnet link leave a lone surrogate in a text: the call goes out well formed, with
+// U+FFFD in its place. A text the writer cannot carry at all (a control character) is never sent.
+TEST(XmlRpcCalls, ALoneSurrogateGoesAsAReplacementAndAnUnwritableTextNotAtAll) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.isRunning());
+  standIn.clear();
+  const OXXmlRpcClient client(QUrl(standIn.baseUrl("opensubtitles") + "/xml-rpc"));
+  const QString cut = QStringLiteral("Film") + QChar(0xD83D) + QStringLiteral(".mkv") + QChar(0xDC00);
+  QVariant answer;
+  QString error;
+  ASSERT_TRUE(client.call("CheckMovieHash", {cut, QVariantList{QVariantMap{{cut, cut}}}}, &answer, &error))
+      << error.toStdString();
+  const QString replaced = QStringLiteral("Film\uFFFD.mkv\uFFFD");
+  const QVariantList sent = standIn.requests("opensubtitles");
+  ASSERT_EQ(sent.size(), 1);
+  EXPECT_EQ(sent[0].toMap().value("rpc").toMap().value("params"),
+            QVariantList({replaced, QVariantList{QVariantMap{{replaced, replaced}}}}));
+
+  EXPECT_FALSE(client.call("LogOut", {QStringLiteral("a\x01z")}, &answer, &error));
+  EXPECT_EQ(error, "the call was not sent: a text holds a character XML cannot carry");
+  EXPECT_EQ(standIn.requests("opensubtitles").size(), 1);
+}
