@@ -12,8 +12,27 @@
 #include <cmath>
 
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/XmlCheck.h"
 
 namespace {
+
+// A text as the writer can carry it. A lone surrogate (from a file name's odd bytes or a cut magnet link) would make
+// it end the body broken; it stands as U+FFFD instead.
+QString writable(const QString& text) {
+  if (QStringView(text).isValidUtf16()) return text;
+  QString out;
+  out.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text.at(i);
+    if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+      out += c;
+      out += text.at(++i);
+    } else {
+      out += c.isSurrogate() ? QChar(QChar::ReplacementCharacter) : c;
+    }
+  }
+  return out;
+}
 
 void writeValue(QXmlStreamWriter& w, const QVariant& v) {
   w.writeStartElement(QStringLiteral("value"));
@@ -48,7 +67,7 @@ void writeValue(QXmlStreamWriter& w, const QVariant& v) {
       const QVariantMap map = v.toMap();
       for (auto it = map.begin(); it != map.end(); ++it) {
         w.writeStartElement(QStringLiteral("member"));
-        w.writeTextElement(QStringLiteral("name"), it.key());
+        w.writeTextElement(QStringLiteral("name"), writable(it.key()));
         writeValue(w, it.value());
         w.writeEndElement();
       }
@@ -64,17 +83,19 @@ void writeValue(QXmlStreamWriter& w, const QVariant& v) {
       w.writeEndElement();
       w.writeEndElement();
       break;
-    default: w.writeTextElement(QStringLiteral("string"), v.toString());
+    default: w.writeTextElement(QStringLiteral("string"), writable(v.toString()));
   }
   w.writeEndElement();
 }
 
+// Empty when the writer flags the body (a text holds a character XML cannot carry, such as a control character): the
+// writer leaves such a body cut short, and it is never sent.
 QByteArray methodCall(const QString& methodName, const QVariantList& params) {
   QByteArray xml;
   QXmlStreamWriter w(&xml);
   w.writeStartDocument();
   w.writeStartElement(QStringLiteral("methodCall"));
-  w.writeTextElement(QStringLiteral("methodName"), methodName);
+  w.writeTextElement(QStringLiteral("methodName"), writable(methodName));
   w.writeStartElement(QStringLiteral("params"));
   for (const QVariant& p : params) {
     w.writeStartElement(QStringLiteral("param"));
@@ -82,7 +103,7 @@ QByteArray methodCall(const QString& methodName, const QVariantList& params) {
     w.writeEndElement();
   }
   w.writeEndDocument();
-  return xml;
+  return w.hasError() ? QByteArray() : xml;
 }
 
 bool isDecimal(QStringView t) {
@@ -298,6 +319,8 @@ bool OXXmlRpcClient::parseResponse(const QByteArray& xml, QVariant* answer, QStr
   };
   if (xml.size() > kMaxAnswerBytes)
     return fail(QStringLiteral("an answer of %1 bytes, more than %2").arg(xml.size()).arg(kMaxAnswerBytes));
+  if (const QString refused = ox::checkXml(xml, kMaxAttributes); !refused.isEmpty())
+    return fail(QStringLiteral("malformed XML-RPC answer: ") + refused);
   AnswerReader reader(xml);
   QVariant value;
   QString fault;
@@ -318,6 +341,8 @@ bool OXXmlRpcClient::call(const QString& methodName, const QVariantList& params,
   request.method = "POST";
   request.url = endpoint_;
   request.body = methodCall(methodName, params);
+  if (request.body.isEmpty())
+    return fail(QStringLiteral("the call was not sent: a text holds a character XML cannot carry"));
   request.contentType = "text/xml";
   request.connectTimeoutMs = connectTimeoutMs_;
   request.totalTimeoutMs = totalTimeoutMs_;

@@ -2,6 +2,7 @@
 
 #include "core/OXServiceHosts.h"
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 #include "scanner/StringHelper.h"
 #include "scanner/XMLReader.h"
@@ -57,7 +58,10 @@ QVariant TVDbClient::requestURL(const QString& path, bool* answered, qint64 maxB
   request.maxBytes = maxBytes;
   const ox::HttpResponse response = ox::httpPerform(request);
   if (!response.transportOk) return {};
-  QVariant answer = XMLReader::dictionaryForXMLData(response.body);
+  XMLReader reader;
+  QVariant answer = reader.objectWithData(response.body);
+  if (!answer.isValid() && response.isSuccess())
+    ox::log(QStringLiteral("TheTVDB answer not read: %1").arg(reader.errorString()));
   if (answered) *answered = response.isRefusal() || (answer.isValid() && response.isSuccess());
   return answer;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/Text.h"
+#include "platform/foundation/XmlCheck.h"
 
 namespace {
 
@@ -41,7 +42,8 @@ QString trimmedText(const QString& s) {
 }  // namespace
 
 QVariant XMLReader::objectWithData(const QByteArray& data) {
-  errorPointer_.clear();
+  errorPointer_ = ox::checkXml(data, kAttributeLimit);
+  if (!errorPointer_.isEmpty()) return {};
   QXmlStreamReader xml(data);
   xml.setNamespaceProcessing(false);
   std::vector<OpenElement> stack(1);  // the document at the bottom

@@ -14,11 +14,13 @@
 // - text belongs to the element it stands in (also when it stands before a child element) and is trimmed of blanks
 //   and line breaks once, when its element ends.
 // The result is the document dictionary, whose one entry is the root element under its name; none (an invalid
-// QVariant) when the bytes are not a well-formed document, or nest elements more than kDepthLimit deep. External
-// entities are never loaded.
+// QVariant) when the bytes are not a well-formed document, nest elements more than kDepthLimit deep, or are refused
+// by ox::checkXml before they are parsed (a document type, more than kAttributeLimit attributes on one element).
 class XMLReader {
  public:
   static constexpr int kDepthLimit = 256;
+  // TheTVDB's elements carry no attributes; a few are read.
+  static constexpr int kAttributeLimit = 8;
 
   XMLReader() = default;
   QVariant objectWithData(const QByteArray& data);

@@ -13,6 +13,7 @@
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/OperationQueue.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/foundation/XmlCheck.h"
 #include "platform/system/Workspace.h"
 
 namespace ox {
@@ -47,6 +48,11 @@ QByteArray SoftwareUpdater::fetchFeed() const {
             .arg(url.toString(), response.transportOk ? QString::number(response.status) : response.error));
     return {};
   }
+  // An enclosure carries up to nine (address, length, type, versions, signatures, system); 16 leave room.
+  if (const QString refused = checkXml(response.body, 16); !refused.isEmpty()) {
+    log(QStringLiteral("Update feed %1 not read: %2").arg(url.toString(), refused));
+    return {};
+  }
   return response.body;
 }
 
@@ -61,6 +67,8 @@ QString SoftwareUpdater::versionInFeed(const QByteArray& feed) {
 
 QUrl SoftwareUpdater::releasePageInFeed(const QByteArray& feed) {
   QXmlStreamReader xml(feed);
+  // Names are matched as written. Qt's namespace processing would cost time quadratic in nested declarations.
+  xml.setNamespaceProcessing(false);
   QUrl channelLink, itemLink, notesLink;
   bool inItem = false;
   while (!xml.atEnd()) {

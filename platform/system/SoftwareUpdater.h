@@ -34,7 +34,8 @@ class SoftwareUpdater {
   QUrl feedURL() const;
   QString currentVersion() const;
 
-  // One GET of the feed; empty when it cannot be read (no address, no answer in time, an error status).
+  // One GET of the feed; empty when it cannot be read (no address, no answer in time, an error status, what
+  // ox::checkXml refuses).
   QByteArray fetchFeed() const;
   // The first version attribute (sparkle:version="...") of the feed's text; null when there is none.
   static QString versionInFeed(const QByteArray& feed);

@@ -1,10 +1,13 @@
-// The XML-RPC answer reader: what the subtitle service writes, and what anyone on the way may send instead.
+// The XML-RPC answer reader: what the subtitle service writes, and what anyone on the way may send instead; and the
+// calls as the service reads them.
 #include "playback/OXXmlRpcClient.h"
 
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QTimeZone>
+
+#include "tests/support/StandIn.h"
 
 namespace {
 
@@ -122,4 +125,47 @@ TEST(XmlRpcAnswers, MalformedOversizedOrDeepAnswersAreFailuresWithNoValue) {
         << error.toStdString();
     EXPECT_EQ(value, "untouched");
   }
+}
+
+// Shapes that hold Qt's reader for seconds (bench/bench_xml_check.cpp times them) are refused before it reads them;
+// what real answers carry still reads.
+TEST(XmlRpcAnswers, ManyAttributesOrADocumentTypeAreRefusedBeforeTheyAreRead) {
+  QByteArray wide = answer("ok"), typed = answer("ok"), attributes, declarations;
+  for (int i = 0; i < 100000; ++i) attributes += " a" + QByteArray::number(i) + "=''";
+  wide.insert(wide.indexOf("<methodResponse") + 15, attributes);
+  while (declarations.size() < 1300000)
+    declarations += "<!ATTLIST methodResponse a" + QByteArray::number(declarations.size()) + " CDATA #IMPLIED>\n";
+  typed.insert(typed.indexOf("<methodResponse"), "<!DOCTYPE methodResponse [" + declarations + "]>");
+  QString error;
+  EXPECT_FALSE(OXXmlRpcClient::parseResponse(wide, nullptr, &error));
+  EXPECT_EQ(error, "malformed XML-RPC answer: a tag with more than 4 attributes");
+  EXPECT_FALSE(OXXmlRpcClient::parseResponse(typed, nullptr, &error));
+  EXPECT_EQ(error, "malformed XML-RPC answer: a document type declaration");
+  EXPECT_TRUE(OXXmlRpcClient::parseResponse(
+      answer("<ex:i8>1</ex:i8>").replace("<methodResponse", "<methodResponse xmlns:ex=\"http://ws.apache.org/x\""),
+      nullptr, &error))
+      << error.toStdString();
+}
+
+// A file name's odd bytes or a cut magnet link leave a lone surrogate in a text: the call goes out well formed, with
+// U+FFFD in its place. A text the writer cannot carry at all (a control character) is never sent.
+TEST(XmlRpcCalls, ALoneSurrogateGoesAsAReplacementAndAnUnwritableTextNotAtAll) {
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.isRunning());
+  standIn.clear();
+  const OXXmlRpcClient client(QUrl(standIn.baseUrl("opensubtitles") + "/xml-rpc"));
+  const QString cut = QStringLiteral("Film") + QChar(0xD83D) + QStringLiteral(".mkv") + QChar(0xDC00);
+  QVariant answer;
+  QString error;
+  ASSERT_TRUE(client.call("CheckMovieHash", {cut, QVariantList{QVariantMap{{cut, cut}}}}, &answer, &error))
+      << error.toStdString();
+  const QString replaced = QStringLiteral("Film\uFFFD.mkv\uFFFD");
+  const QVariantList sent = standIn.requests("opensubtitles");
+  ASSERT_EQ(sent.size(), 1);
+  EXPECT_EQ(sent[0].toMap().value("rpc").toMap().value("params"),
+            QVariantList({replaced, QVariantList{QVariantMap{{replaced, replaced}}}}));
+
+  EXPECT_FALSE(client.call("LogOut", {QStringLiteral("a\x01z")}, &answer, &error));
+  EXPECT_EQ(error, "the call was not sent: a text holds a character XML cannot carry");
+  EXPECT_EQ(standIn.requests("opensubtitles").size(), 1);
 }

@@ -112,6 +112,22 @@ TEST(XMLReader, HostileShapesWithinTheSizeBoundsReadSafely) {
   EXPECT_LT(timer.elapsed(), 20000);
 }
 
+// Shapes that hold Qt's reader for seconds (bench/bench_xml_check.cpp times them) are no document, unread; a few
+// attributes still read.
+TEST(XMLReader, ManyAttributesOrADocumentTypeAreNoDocument) {
+  QByteArray wide = "<Data", declarations;
+  for (int i = 0; i < 100000; ++i) wide += " a" + QByteArray::number(i) + "=\"\"";
+  while (declarations.size() < 1300000)
+    declarations += "<!ATTLIST Data a" + QByteArray::number(declarations.size()) + " CDATA #IMPLIED>\n";
+  XMLReader reader;
+  EXPECT_FALSE(reader.objectWithData(wide + "><Series><id>1</id></Series></Data>").isValid());
+  EXPECT_EQ(reader.errorString(), "a tag with more than 8 attributes");
+  EXPECT_FALSE(reader.objectWithData("<!DOCTYPE Data [" + declarations + "]><Data><id>1</id></Data>").isValid());
+  EXPECT_EQ(reader.errorString(), "a document type declaration");
+  const QVariantMap few = read("<Data a='1' b='2' c='3' d='4' e='5' f='6' g='7' h='8'><id>1</id></Data>");
+  EXPECT_EQ(retrieveForPath(few, "Data.@h"), "8");
+}
+
 TEST(StringRegex, ReplaceExtractMatch) {
   EXPECT_EQ(StringRegex::stringByReplacingRegexPattern("Show.S01E03.mkv", "S(\\d+)E(\\d+)", "$2x$1"),
             "Show.03x01.mkv");
