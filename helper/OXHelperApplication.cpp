@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "platform/system/DistributedNotificationCenter.h"
 #include "platform/system/Workspace.h"
 #include "platform/ui/Application.h"
+#include "scanner/Keychain.h"
 
 #ifndef OX_VERSION
 #define OX_VERSION "0.0.0"
@@ -22,12 +25,17 @@
 
 namespace {
 
-// How long taking the process down may last once the library is saved.
-constexpr int kTeardownMs = 1000;
+// How long taking the process down may last once the library is saved, and at least, after a wait on the keychain.
+constexpr qint64 kTeardownMs = 1000;
+constexpr qint64 kLeastTeardownMs = 500;
+// How long into the quit a log-out's keychain deletion may still be waited for, and how long the whole quit may
+// take with its teardown: a quit ends within two seconds.
+constexpr qint64 kKeychainDeletionMs = 1300;
+constexpr qint64 kQuitMs = 1900;
 
 // Past the bound, the process ends where it stands: nothing is left to keep, and a thread still waiting on a
 // service (a request its token could not end, a keychain that does not answer) never sees the objects it uses go.
-void leaveWithin(int ms, int status) {
+void leaveWithin(qint64 ms, int status) {
   std::thread([ms, status] {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     static const char kLine[] = "Ombrix Helper: work still running at exit was left behind\n";
@@ -96,7 +104,11 @@ int OXHelperApplication::main(int argc, char** argv) {
   // Saves the library on every way out: a quit, SIGTERM or SIGINT, a display that goes away; what runs on after
   // the save is given a bounded time.
   return ox::Application::run([&helper] {
+    QElapsedTimer quitting;
+    quitting.start();
     helper.delegate()->applicationWillTerminate();
-    leaveWithin(kTeardownMs, 0);
+    const qint64 left = std::max<qint64>(0, kKeychainDeletionMs - quitting.elapsed());
+    ox::finishKeychainDeletions(std::chrono::milliseconds(left));
+    leaveWithin(std::clamp(kQuitMs - quitting.elapsed(), kLeastTeardownMs, kTeardownMs), 0);
   });
 }

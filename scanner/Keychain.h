@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <chrono>
 #include <optional>
 
 // Access to the user's secret store (the Secret Service, through QtKeychain). Plain-text storage is never used as a
@@ -22,5 +23,10 @@ bool deleteKeychainPassword(const QString& service, const QString& account);
 // runs after them.
 void readKeychainPasswordLater(const QString& service, const QString& account);
 void deleteKeychainPasswordLater(const QString& service, const QString& account);
+
+// Waits until every deletion asked for so far has been answered, or `within` has passed; answers whether all were.
+// The keychain thread ends at exit dropping what it still runs, so a quit waits here or a log-out just before it would
+// leave the password stored.
+bool finishKeychainDeletions(std::chrono::milliseconds within);
 
 }  // namespace ox

@@ -261,7 +261,7 @@ void OXOmbrixAPI::setPassword(const QString& password, const QString& account) {
 
 void OXOmbrixAPI::deletePasswordForAccount(const QString& account) {
   // Not waited for: a log-out must not hang on a keychain that does not answer, and whatever the keychain is asked
-  // next (a login's password) comes after the deletion.
+  // next (a login's password) comes after the deletion. A quit waits for it a while (finishKeychainDeletions).
   if (!account.isEmpty()) ox::deleteKeychainPasswordLater(kKeychainService, account);
   setEmail(QString());
 }

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVirtualObject>
 #include <QDateTime>
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -19,6 +22,7 @@
 
 #include "core/OXLibrary.h"
 #include "core/OXMovie.h"
+#include "scanner/Keychain.h"
 
 #include "tests/helper/HelperTestSupport.h"
 #include "tests/support/LoopbackServer.h"
@@ -404,8 +408,37 @@ class SilentSecrets : public QDBusVirtualObject {
   QString introspect(const QString&) const override { return {}; }
   int calls = 0;
 
- private:
+ protected:
   QDBusConnection connection_;
+};
+
+// A Secret Service that answers each call `delayMs` after it came, as a keyring on a busy desktop: the suite's own
+// keyring (this process's session bus) carries the call out at once, and its answer is held back for the rest.
+class SlowSecrets : public SilentSecrets {
+ public:
+  SlowSecrets(const QString& busAddress, int delayMs) : SilentSecrets(busAddress), delayMs_(delayMs) {}
+  bool handleMessage(const QDBusMessage& call, const QDBusConnection& connection) override {
+    SilentSecrets::handleMessage(call, connection);
+    QDBusMessage forward = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"), call.path(),
+                                                          call.interface(), call.member());
+    forward.setArguments(call.arguments());
+    auto* answer = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(forward), this);
+    QElapsedTimer since;
+    since.start();
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this, call, since](QDBusPendingCallWatcher* answered) {
+      const QDBusMessage reply = answered->reply();
+      answered->deleteLater();
+      QTimer::singleShot(std::max<qint64>(0, delayMs_ - since.elapsed()), this, [this, call, reply] {
+        connection_.send(reply.type() == QDBusMessage::ErrorMessage
+                             ? call.createErrorReply(reply.errorName(), reply.errorMessage())
+                             : call.createReply(reply.arguments()));
+      });
+    });
+    return true;
+  }
+
+ private:
+  int delayMs_;
 };
 
 }  // namespace
@@ -473,4 +506,35 @@ TEST_F(Program, AKeychainThatNeverAnswersHoldsNeitherTheStartNorTheFirstScanNorT
   sigtermEndsItWithinTwoSecondsSavingTheLibrary("with the keychain silent since start");
   EXPECT_FALSE((log + first->readAllStandardError()).contains("left behind"));
   EXPECT_FALSE(QSettings(defaults, QSettings::IniFormat).contains("email"));  // logged out
+}
+
+// With a keychain that answers each call after a second, a person logs in, logs out and quits at once: the password
+// is gone from the keychain when the helper has ended, and the quit still takes less than two seconds.
+TEST_F(Program, ALogOutRightBeforeTheQuitStillDeletesThePasswordFromASlowKeychain) {
+  const QString service = QStringLiteral("OmbrixMac"), account = QStringLiteral("quitter@ombrix.example");
+  oxtest::StandIn& standIn = oxtest::StandIn::shared();
+  ASSERT_TRUE(standIn.clear());
+  ASSERT_TRUE(standIn.answer("api", 201, R"({"id": 7, "token": "t0k3n", "expireAt": "2099-01-01T00:00:00+01:00"})",
+                             -1, "/users/me/sessions"));
+  SlowSecrets slow(bus.address(), 1000);
+  ASSERT_TRUE(slow.listen());
+  env.insert("OX_TEST_USER", "login logout");
+  ASSERT_TRUE(oxtest::startProcess(first, kScriptedHelper, {}, env));
+  QByteArray out;
+  ASSERT_TRUE(oxtest::spinUntil([&] { return (out += first->readAllStandardOutput()).contains("user: logout"); },
+                                60000))
+      << out.constData() << first->readAllStandardError().constData();
+  // Stored by the login; the deletion's Delete call waits on its search, answered a second after the log-out.
+  ASSERT_EQ(ox::keychainPassword(service, account), QStringLiteral("secret"));
+  QElapsedTimer quitting;
+  quitting.start();
+  ::kill(pid_t(first->processId()), SIGTERM);
+  // The stand-in answers on this thread, so the wait runs its events.
+  ASSERT_TRUE(oxtest::spinUntil([&] { return first->state() == QProcess::NotRunning; }, 30000));
+  const qint64 took = quitting.elapsed();
+  std::printf("quit right after a log-out, the keychain answering after 1 s: %lld ms\n", took);
+  EXPECT_LT(took, 2000);
+  EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+  EXPECT_FALSE(ox::keychainPassword(service, account).has_value());
+  standIn.clear();
 }

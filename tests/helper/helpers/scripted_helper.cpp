@@ -3,7 +3,8 @@
 //   "login"  types an e-mail and a password into the account form and presses Return;
 //   "search" picks an unrecognised film: the panel hands it to the manual search page, which searches at once;
 //   "logout" presses the status item (a stand-in for the desktop's tray icon) as soon as it is there, then Log Out.
-// It prints "user: <action>" when done. The process tests then stall the service and ask the helper to quit.
+// Several actions, separated by blanks, follow each other; a log-out after a login waits for its answer (the list).
+// It prints "user: <action>" as each is done. The process tests then stall the service and ask the helper to quit.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
@@ -64,9 +65,9 @@ class TrayItem : public ox::StatusItem {
   }
 };
 
-bool logOut() {
+bool logOut(bool afterLogin) {
   QWidget* list = widgetNamed(QStringLiteral("OXPanelListController"));
-  if (!TrayItem::shown() || !list) return false;
+  if (!TrayItem::shown() || !list || (afterLogin && !list->isVisible())) return false;
   TrayItem::shown()->press();
   for (auto* button : list->findChildren<QPushButton*>())
     if (button->text() == QStringLiteral("Log Out")) {
@@ -76,22 +77,22 @@ bool logOut() {
   return false;
 }
 
-bool perform(const QString& action) {
+bool perform(const QString& action, const QString& before) {
   if (action == QStringLiteral("login")) return login();
   if (action == QStringLiteral("search")) return search();
-  return action == QStringLiteral("logout") && logOut();
+  return action == QStringLiteral("logout") && logOut(before == QStringLiteral("login"));
 }
 
 void act() {
-  const QString action = qEnvironmentVariable("OX_TEST_USER");
-  if (action == QStringLiteral("logout"))
+  const QStringList actions = qEnvironmentVariable("OX_TEST_USER").split(u' ', Qt::SkipEmptyParts);
+  if (actions.contains(QStringLiteral("logout")))
     ox::StatusItem::setFactory([](double length) { return std::make_unique<TrayItem>(length); });
   auto* timer = new QTimer(qApp);
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
-    if (!perform(action)) return;
-    std::printf("user: %s\n", qPrintable(action));
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, actions, done = qsizetype(0)]() mutable {
+    if (!perform(actions.value(done), actions.value(done - 1))) return;
+    std::printf("user: %s\n", qPrintable(actions.value(done)));
     std::fflush(stdout);
-    timer->deleteLater();
+    if (++done == actions.size()) timer->deleteLater();
   });
   timer->start(100);
 }
