@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QVariantMap>
+#include <functional>
 
 #include "core/OXLibrary.h"
 
@@ -145,6 +146,49 @@ void BM_AddEpisodes(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kEpisodes);
 }
 BENCHMARK(BM_AddEpisodes)->Unit(benchmark::kMillisecond);
+
+// A streamer update: the lists cleared, then each catalogue entry merged as the update merges it. Every hundredth
+// entry repeats an earlier title (its links appended to that one), so each catalogue keeps 99 in 100 of its entries.
+template <class T>
+void addStreamCatalogue(benchmark::State& state, const std::function<QVariantMap(int)>& entry,
+                        const std::function<qsizetype(const OXLibrary&)>& kept) {
+  const int count = int(state.range(0));
+  QTemporaryDir dir;
+  const auto library = OXLibrary::libraryWithSupportFolder(dir.path());
+  std::vector<std::shared_ptr<T>> records;
+  for (int i = 0; i < count; ++i) records.push_back(T::initWithStreamerDictionary(entry(i % 100 == 99 ? i - 50 : i)));
+  for (auto _ : state) {
+    library->clearStreamsData();
+    for (const auto& record : records) library->addStreamContent(record);
+  }
+  if (kept(*library) != count - count / 100) state.SkipWithError("catalogue not kept as merged");
+  state.SetItemsProcessed(state.iterations() * count);
+}
+
+void BM_AddStreamMovies(benchmark::State& state) {
+  addStreamCatalogue<OXMovie>(
+      state,
+      [](int i) {
+        return QVariantMap{{"id", QStringLiteral("tt%1").arg(i, 7, 10, QLatin1Char('0'))},
+                           {"title", QStringLiteral("Long Harbour %1").arg(i)},
+                           {"poster", QStringLiteral("https://img.example/t/p/original/stream%1.jpg").arg(i)},
+                           {"links", QVariantList{QStringLiteral("magnet:?xt=urn:btih:%1").arg(i)}}};
+      },
+      [](const OXLibrary& library) { return library.moviesToStreams().size(); });
+}
+BENCHMARK(BM_AddStreamMovies)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AddStreamEpisodes(benchmark::State& state) {
+  addStreamCatalogue<OXEpisode>(
+      state,
+      [](int i) {
+        return QVariantMap{{"id", 500000 + i}, {"showid", 90000 + i / 40}, {"season", 1 + i % 40 / 10},
+                           {"episode", 1 + i % 10}, {"title", QStringLiteral("Episode %1").arg(i)},
+                           {"links", QVariantList{QStringLiteral("magnet:?xt=urn:btih:%1;dn=Tide.S01E01").arg(i)}}};
+      },
+      [](const OXLibrary& library) { return library.episodesToStreams().size(); });
+}
+BENCHMARK(BM_AddStreamEpisodes)->Arg(80000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -21,6 +21,11 @@ QString filePathOf(const std::shared_ptr<OXFile>& file) { return file ? file->fi
 QString filePathOf(const std::shared_ptr<OXMovie>& movie) { return filePathOf(movie->file()); }
 QString filePathOf(const std::shared_ptr<OXEpisode>& episode) { return filePathOf(episode->file()); }
 
+// What makes two streamer titles one.
+QString streamKeyOf(const std::shared_ptr<OXMovie>& movie) { return movie->imdb(); }
+quint64 streamKeyOf(const std::shared_ptr<OXShow>& show) { return show->showID(); }
+quint64 streamKeyOf(const std::shared_ptr<OXEpisode>& episode) { return episode->episodeID(); }
+
 // Keys of one record, written and read back in memory: rebuilds a record with a changed key.
 class RecordKeys final : public ox::Coder, public ox::Decoder {
  public:
@@ -103,10 +108,34 @@ void OXLibrary::PathIndexed<T>::reset(QList<std::shared_ptr<T>> list) {
   counted = items.isEmpty();
 }
 
+template <class T, class Key, class Hash>
+std::shared_ptr<T>* OXLibrary::KeyIndexed<T, Key, Hash>::listedOrAppend(const std::shared_ptr<T>& item) {
+  if (!indexed) {
+    indexed = true;
+    first.reserve(size_t(items.size()));
+    // Of records listed under one key, the first is the one found, as a scan of the list would find it.
+    for (qsizetype i = 0; i < items.size(); ++i) first.emplace(streamKeyOf(items.at(i)), i);
+  }
+  const auto [at, added] = first.emplace(streamKeyOf(item), items.size());
+  if (!added) return &items[at->second];
+  items << item;
+  return nullptr;
+}
+
+template <class T, class Key, class Hash>
+void OXLibrary::KeyIndexed<T, Key, Hash>::reset(QList<std::shared_ptr<T>> list) {
+  items = std::move(list);
+  first.clear();
+  indexed = items.isEmpty();
+}
+
 // The store's files (OXLibraryFiles.cpp) fill the lists too.
 template struct OXLibrary::PathIndexed<OXMovie>;
 template struct OXLibrary::PathIndexed<OXEpisode>;
 template struct OXLibrary::PathIndexed<OXFile>;
+template struct OXLibrary::KeyIndexed<OXMovie, QString, OXLibrary::PathHash>;
+template struct OXLibrary::KeyIndexed<OXShow, quint64>;
+template struct OXLibrary::KeyIndexed<OXEpisode, quint64>;
 
 // ---------------------------------------------------------------------------------------------------------------------
 // Creation and files
@@ -332,49 +361,36 @@ void OXLibrary::updateStreamers() { loadStreamers(); }
 
 OXLibrary::MovieList OXLibrary::moviesToStreams() const {
   std::lock_guard hold(lock_);
-  return detachedCopy(moviesStreamers_);
+  return detachedCopy(moviesStreamers_.items);
 }
 OXLibrary::ShowList OXLibrary::showsToStreams() const {
   std::lock_guard hold(lock_);
-  return detachedCopy(showsStreamers_);
+  return detachedCopy(showsStreamers_.items);
 }
 OXLibrary::EpisodeList OXLibrary::episodesToStreams() const {
   std::lock_guard hold(lock_);
-  return detachedCopy(episodesStreamers_);
+  return detachedCopy(episodesStreamers_.items);
 }
 
 void OXLibrary::addStreamContent(const ox::CodingPtr& record) {
   if (auto movie = std::dynamic_pointer_cast<OXMovie>(record)) {
     std::lock_guard hold(lock_);
-    for (auto& m : moviesStreamers_) {
-      if (m->imdb() == movie->imdb()) {
-        m = withLinksAppended(m, movie->links());
-        return;
-      }
-    }
-    moviesStreamers_ << movie;
+    if (auto* listed = moviesStreamers_.listedOrAppend(movie)) *listed = withLinksAppended(*listed, movie->links());
   } else if (auto show = std::dynamic_pointer_cast<OXShow>(record)) {
     std::lock_guard hold(lock_);
-    for (const auto& s : showsStreamers_)
-      if (s->showID() == show->showID()) return;
-    showsStreamers_ << show;
+    showsStreamers_.listedOrAppend(show);
   } else if (auto episode = std::dynamic_pointer_cast<OXEpisode>(record)) {
     std::lock_guard hold(lock_);
-    for (auto& e : episodesStreamers_) {
-      if (e->episodeID() == episode->episodeID()) {
-        e = withLinksAppended(e, episode->links());
-        return;
-      }
-    }
-    episodesStreamers_ << episode;
+    if (auto* listed = episodesStreamers_.listedOrAppend(episode))
+      *listed = withLinksAppended(*listed, episode->links());
   }
 }
 
 void OXLibrary::clearStreamsData() {
   std::lock_guard hold(lock_);
-  moviesStreamers_.clear();
-  showsStreamers_.clear();
-  episodesStreamers_.clear();
+  moviesStreamers_.reset({});
+  showsStreamers_.reset({});
+  episodesStreamers_.reset({});
 }
 
 // ---------------------------------------------------------------------------------------------------------------------

@@ -232,6 +232,19 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
     void countAll() const;
   };
 
+  // A streamer list with the position of the first record of each key (imdb, showID or episodeID), so that merging
+  // a catalogue needs no scan of the list. Records are only appended, or replaced in place by one of the same key, so
+  // positions hold until the list is reset. Like the path counts, the positions are made when first asked for.
+  template <class T, class Key, class Hash = std::hash<Key>>
+  struct KeyIndexed {
+    QList<std::shared_ptr<T>> items;
+    std::unordered_map<Key, qsizetype, Hash> first;
+    bool indexed = true;
+    // The listed record of the item's key, to be merged into; none when there was none and the item was appended.
+    std::shared_ptr<T>* listedOrAppend(const std::shared_ptr<T>& item);
+    void reset(QList<std::shared_ptr<T>> list);
+  };
+
   QString storeFolder_;  // ".../Ombrix"
 
   // Content, folders, languages, show cache, dates and streamer titles.
@@ -247,9 +260,9 @@ class OXLibrary : public std::enable_shared_from_this<OXLibrary> {
   ShowCache cacheShow_;
   QDateTime lastHomeBackdropUpdate_;
   QDateTime lastTrailersUpdate_;
-  MovieList moviesStreamers_;
-  ShowList showsStreamers_;
-  EpisodeList episodesStreamers_;
+  KeyIndexed<OXMovie, QString, PathHash> moviesStreamers_;
+  KeyIndexed<OXShow, quint64> showsStreamers_;
+  KeyIndexed<OXEpisode, quint64> episodesStreamers_;
   QDateTime lastStreamersUpdate_;
   bool listenSoundtracks_ = true;
   StreamerList streamers_;

@@ -210,9 +210,9 @@ void OXLibrary::readLibraryFile() {
   cacheShow_ = std::move(c.cache);
   lastHomeBackdropUpdate_ = c.homeBackdrops;
   lastTrailersUpdate_ = c.trailers;
-  moviesStreamers_ = std::move(c.moviesStreamers);
-  showsStreamers_ = std::move(c.showsStreamers);
-  episodesStreamers_ = std::move(c.episodesStreamers);
+  moviesStreamers_.reset(std::move(c.moviesStreamers));
+  showsStreamers_.reset(std::move(c.showsStreamers));
+  episodesStreamers_.reset(std::move(c.episodesStreamers));
   lastStreamersUpdate_ = c.streamersDate;
   listenSoundtracks_ = c.listen;
 }
@@ -238,9 +238,9 @@ std::unique_ptr<OXLibrary::Snapshot> OXLibrary::snapshot() {
     s->homeBackdrops = lastHomeBackdropUpdate_;
     s->trailers = lastTrailersUpdate_;
     s->cache = detachedCopy(cacheShow_);
-    s->moviesStreamers = detachedCopy(moviesStreamers_);
-    s->showsStreamers = detachedCopy(showsStreamers_);
-    s->episodesStreamers = detachedCopy(episodesStreamers_);
+    s->moviesStreamers = detachedCopy(moviesStreamers_.items);
+    s->showsStreamers = detachedCopy(showsStreamers_.items);
+    s->episodesStreamers = detachedCopy(episodesStreamers_.items);
     s->streamersDate = lastStreamersUpdate_;
     s->listen = listenSoundtracks_;
   }

@@ -15,15 +15,16 @@ QString imdbKey(const QString& imdb) { return QStringLiteral("imdbCode|%1").arg(
 QString episodeKey(quint64 episodeID) { return QStringLiteral("episodeID|%1").arg(episodeID); }
 
 // An entry as the store writes it: {"type", "value", "ratio"} under the key formed from its type and value. Only the
-// ratio is read, so an entry may lack the other two; but a key of its own, a value of another kind, or a key that
-// does not name its entry is damage that a save would write back.
+// ratio is read, so an entry may lack the other two, and one without a ratio reads as unwatched and is saved back as
+// it is; but a key of its own, a value of another kind, or a key that does not name its entry is damage that a save
+// would write back.
 bool isRatioEntry(const QString& key, const QVariant& v) {
   if (v.typeId() != QMetaType::QVariantMap) return false;
   const QVariantMap entry = v.toMap();
   for (auto it = entry.cbegin(); it != entry.cend(); ++it)
     if (it.key() != u"type" && it.key() != u"value" && it.key() != u"ratio") return false;
   const int ratio = entry.value(QStringLiteral("ratio")).typeId();
-  if (ratio != QMetaType::Double && ratio != QMetaType::LongLong) return false;
+  if (ratio != QMetaType::UnknownType && ratio != QMetaType::Double && ratio != QMetaType::LongLong) return false;
   const QVariant type = entry.value(QStringLiteral("type")), value = entry.value(QStringLiteral("value"));
   if (!type.isValid() && !value.isValid()) return true;
   const QString kind = type.typeId() == QMetaType::QString ? type.toString() : QString();

@@ -339,6 +339,40 @@ TEST_F(LibraryDamage, AReferenceNamingAnotherObjectIsKeptAside) {
   }
 }
 
+// A watched-ratio entry without its ratio reads as unwatched and costs the others nothing: the file is taken whole and
+// saved back with every entry as it was. A flipped byte in the one "ratio" text the entries share renames the key in
+// all of them: that file goes aside.
+TEST_F(LibraryDamage, ARatioEntryWithoutItsRatioReadsUnwatchedAndCostsNothingElse) {
+  const QVariantMap watched{{"imdbCode|tt1", QVariantMap{{"type", "imdbCode"}, {"value", "tt1"}, {"ratio", 0.5}}},
+                            {"episodeID|7", QVariantMap{{"type", "episodeID"}, {"value", 7}, {"ratio", 1.0}}}};
+  for (const QVariantMap& lacking : {QVariantMap{{"type", "imdbCode"}, {"value", "tt2"}}, QVariantMap{}}) {
+    QDir(storePath()).removeRecursively();
+    QVariantMap ratios = watched;
+    ratios.insert("imdbCode|tt2", lacking);
+    ASSERT_TRUE(libtest::writeFile(storePath("ratios.bin"), ox::archivedDataWithRootObject(ratios, "ratioList")));
+    open()->setRatioForIMDB(0.25f, "tt3");
+    EXPECT_TRUE(copiesAside("ratios.bin").isEmpty());
+    const auto library = open();
+    EXPECT_FLOAT_EQ(library->ratioForIMDB("tt1"), 0.5f);
+    EXPECT_FLOAT_EQ(library->ratioForEpisodeID(7), 1.f);
+    EXPECT_FLOAT_EQ(library->ratioForIMDB("tt3"), 0.25f);
+    EXPECT_EQ(library->ratioForIMDB("tt2"), 0.f);
+    EXPECT_EQ(library->ratioList().value("imdbCode|tt2"), lacking);
+  }
+
+  QByteArray renamed = ox::archivedDataWithRootObject(watched, "ratioList");
+  const qsizetype at = renamed.indexOf("\x55ratio");
+  ASSERT_GT(at, 0);
+  ASSERT_EQ(renamed.indexOf("\x55ratio", at + 1), -1);
+  renamed[at + 2] = 'b';
+  QDir(storePath()).removeRecursively();
+  ASSERT_TRUE(libtest::writeFile(storePath("ratios.bin"), renamed));
+  ::testing::internal::CaptureStderr();
+  open();
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(libtest::readFile(storePath("ratios.bin.corrupt")), renamed);
+}
+
 // Whatever the store writes it takes whole again, and none of it goes aside: an empty library, every kind of record
 // (a show both listed and cached, streamer titles of each kind, unknown files of both kinds), and the ratios.
 TEST_F(LibraryDamage, EveryFileTheStoreWritesLoadsWhole) {

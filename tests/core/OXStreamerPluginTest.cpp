@@ -6,6 +6,7 @@
 
 #include "core/OXLibrary.h"
 #include "core/OXStreamerPlugin.h"
+#include "platform/foundation/KeyedArchiver.h"
 #include "tests/core/CorePrinters.h"
 #include "tests/core/LibraryTestUtil.h"
 
@@ -113,6 +114,44 @@ TEST_F(Streamers, EqualTitlesMergeTheirLinksAndShowsKeepTheFirst) {
   EXPECT_TRUE(library->moviesToStreams().isEmpty() && library->showsToStreams().isEmpty() &&
               library->episodesToStreams().isEmpty());
   EXPECT_TRUE(library->lastStreamersUpdate().isValid());
+}
+
+// Whatever the list held before, loaded from the store or cleared, a merged title goes to the first listed record of
+// its key, as a scan of the list finds it: the rest keep their order, and titles without a key are one title.
+TEST_F(Streamers, MergedTitlesGoToTheFirstOfTheirKeyAndTheOrderStays) {
+  const auto movie = [](const QVariant& id, const char* link) {
+    QVariantMap entry{{"links", QVariantList{link}}};
+    if (id.isValid()) entry.insert("id", id);
+    return OXMovie::initWithStreamerDictionary(entry);
+  };
+  const auto ids = [](const OXLibrary::MovieList& movies) {
+    QStringList out;
+    for (const auto& m : movies) out << m->imdb() + ":" + m->links().join(',');
+    return out;
+  };
+  // A file of an earlier store may list a key twice.
+  QVariantList stored;
+  for (const auto& m : {movie("tt1", "a"), movie("tt2", "b"), movie("tt1", "c")}) stored << ox::wrapCoding(m);
+  ASSERT_TRUE(libtest::writeFile(tmp.path() + "/Ombrix/library.bin",
+                                 ox::archivedDataWithRootObject(stored, "moviesStreamers")));
+  const auto library = OXLibrary::libraryWithSupportFolder(tmp.path());
+  ASSERT_EQ(library->moviesToStreams().size(), 3);
+  for (const auto& m : {movie("tt1", "d"), movie({}, "e"), movie("tt3", "f"), movie("", "g"), movie("tt2", "h")})
+    library->addStreamContent(m);
+  EXPECT_EQ(ids(library->moviesToStreams()), QStringList({"tt1:a,d", "tt2:b,h", "tt1:c", ":e,g", "tt3:f"}));
+
+  library->clearStreamsData();
+  for (const auto& m : {movie("tt2", "i"), movie("tt1", "j"), movie("tt2", "k")}) library->addStreamContent(m);
+  EXPECT_EQ(ids(library->moviesToStreams()), QStringList({"tt2:i,k", "tt1:j"}));
+  const struct {
+    QVariant id;
+    const char* link;
+  } episodes[] = {{8, "a"}, {{}, "b"}, {7, "c"}, {0, "d"}, {8, "e"}};
+  for (const auto& e : episodes)
+    library->addStreamContent(OXEpisode::initWithStreamerDictionary({{"id", e.id}, {"links", QVariantList{e.link}}}));
+  QStringList links;
+  for (const auto& e : library->episodesToStreams()) links << e->links().join(',');
+  EXPECT_EQ(links, QStringList({"a,e", "b,d", "c"}));
 }
 
 }  // namespace
