@@ -12,6 +12,7 @@
 #include "core/OXApplicationSupport.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
+#include "platform/foundation/ImageDecoder.h"
 #include "platform/foundation/Log.h"
 #include "platform/layers/CALayer_AFNetworking.h"
 #include "platform/layers/LayoutManager.h"
@@ -431,7 +432,8 @@ void MoviesView::updateBackdrops() {
   const OXMediaFields* f = fieldsOf(objectSelected());
   const QUrl address = f ? f->backdrops() : QUrl();
   const QString path = cachedFile(QStringLiteral("backdrops"), address);
-  const QImage cached = path.isEmpty() ? QImage() : QImage(path);
+  // Decoded on the main thread, so only within the decoder's bounds: a cached file that is not whole is fetched.
+  const QImage cached = path.isEmpty() ? QImage() : ox::ImageDecoder::decodeFile(path);
   if (!cached.isNull()) {
     movieBackdrop_->setContents(renderedFor(cached, screenFrame().size()));
   } else {

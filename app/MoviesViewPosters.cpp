@@ -9,6 +9,7 @@
 #include "core/OXLibrary.h"
 #include "platform/foundation/FileName.h"
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/ImageDecoder.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/layers/CALayer_AFNetworking.h"
 #include "platform/layers/LayoutManager.h"
@@ -37,6 +38,7 @@ constexpr double kUnknownVeil = 0.7;
 // The poster picture of a record and the strength of the veil it gets when the title is unavailable: the helper's
 // cached copy, else the 500-point-wide one from the network (kept in the layers' picture cache, so a poster composed
 // again does not fetch it again), else the unknown poster, veiled less. `askNetwork` false goes without the network.
+// Only a picture that decodes whole within the decoder's bounds counts: a host may serve anything as a poster.
 QImage posterPicture(const QUrl& poster, bool askNetwork, const std::shared_ptr<const ox::HttpCancel>& cancel,
                      double* veilOpacity) {
   *veilOpacity = 1.0;
@@ -44,7 +46,7 @@ QImage posterPicture(const QUrl& poster, bool askNetwork, const std::shared_ptr<
   if (!name.isEmpty()) {
     const QString path = OXLibrary::shareLibrary()->pathWithFolder(QStringLiteral("posters"), name);
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
-      const QImage cached(path);
+      const QImage cached = ox::ImageDecoder::decodeFile(path);
       if (!cached.isNull()) return cached;
     }
   }
@@ -57,11 +59,11 @@ QImage posterPicture(const QUrl& poster, bool askNetwork, const std::shared_ptr<
     request.totalTimeoutMs = kPosterTotalTimeoutMs;
     request.cancel = cancel;
     request.maxBytes = OXDownloadBounds::kPoster;
-    QImage downloaded;
     const QByteArray kept = ox::af_sharedLayerImageCache().cachedImageForRequest(request);
-    if (!kept.isEmpty() && downloaded.loadFromData(kept)) return downloaded;
+    if (QImage downloaded = ox::ImageDecoder::decode(kept); !downloaded.isNull()) return downloaded;
     const ox::HttpResponse response = ox::httpPerform(request);
-    if (response.isSuccess() && downloaded.loadFromData(response.body)) {
+    if (QImage downloaded = response.isSuccess() ? ox::ImageDecoder::decode(response.body) : QImage();
+        !downloaded.isNull()) {
       ox::af_sharedLayerImageCache().cacheImage(response.body, request);
       return downloaded;
     }

@@ -15,12 +15,17 @@
 //     busy machine does not inflate. peak_rss_MB is the process's peak resident memory from the start of the case
 //     (building its browser included) to its end: run one case a process for a figure that no earlier case has
 //     raised, as bench/movies_bench.sh does.
+//   - StreamersOversizedPosters: the streamer browser of 60 plug-in titles whose host serves every poster as a PNG of
+//     5600 x 5600 pixels, of one bit a pixel (4 KB, which Qt keeps as 4 MB) or of colour (90 KB, 125 MB): from its
+//     set-up until the posters near the selection are composed (as unknown posters: no such picture is decoded),
+//     with the process's peak resident memory meanwhile.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <fstream>
 #include <string>
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -33,6 +38,7 @@
 #include "app/HomeView.h"
 #include "app/MoviesView.h"
 #include "app/OXMainInterface.h"
+#include "app/OXStreamersMoviesView.h"
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
 #include "platform/foundation/DelayedCall.h"
@@ -40,6 +46,7 @@
 #include "platform/layers/LayerClock.h"
 #include "platform/layers/Renderer.h"
 #include "platform/layers/Transaction.h"
+#include "tests/support/LoopbackServer.h"
 #include "tools/frames/Scenes.h"
 
 namespace {
@@ -313,6 +320,53 @@ void BM_MoviesSlideHeld(benchmark::State& state) {
   });
 }
 
+void BM_StreamersOversizedPosters(benchmark::State& state) {
+  static auto* host = new oxtest::LoopbackServer;  // lives past the application, as the browsers do
+  QByteArray png;
+  {
+    QImage huge(5600, 5600, state.range(0) == 1 ? QImage::Format_Mono : QImage::Format_RGB32);
+    huge.fill(Qt::darkCyan);
+    QBuffer out(&png);
+    out.open(QIODevice::WriteOnly);
+    huge.save(&out, "PNG");
+  }
+  host->setReply("/poster.png", {200, png, "image/png", {}});
+  OXLibrary* library = OXLibrary::shareLibrary();
+  int round = 0;
+  double peak = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    // Addresses of their own each round, so that no poster comes from the layers' picture cache.
+    library->clearStreamsData();
+    for (int i = 0; i < 60; ++i)
+      library->addStreamContent(OXMovie::initWithStreamerDictionary(
+          {{"id", QStringLiteral("tt96%1").arg(i, 5, 10, QLatin1Char('0'))},
+           {"title", QStringLiteral("Streamed %1").arg(i)},
+           {"poster", host->url(QStringLiteral("/poster.png?n=%1").arg(round * 60 + i)).toString()},
+           {"links", QStringList{QStringLiteral("magnet:?xt=urn:btih:%1").arg(i)}}}));
+    ++round;
+    resetPeakResident();
+    state.ResumeTiming();
+    auto view = std::make_shared<OXStreamersMoviesView>(QRectF(QPointF(0, 0), kScreen));
+    view->setupLayers();
+    QElapsedTimer composing;
+    composing.start();
+    while (view->pendingPosters() > 0 && composing.elapsed() < 600000)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents();
+    peak = std::max(peak, peakResidentMB());
+    state.PauseTiming();
+    view.reset();
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+  }
+  library->clearStreamsData();
+  state.counters["posters_asked"] = double(host->requestCount()) / round;
+  host->clearRequests();
+  state.counters["poster_KB"] = png.size() / 1024.0;
+  state.counters["peak_rss_MB"] = peak;
+}
+
 void BM_HomeFrameSteady(benchmark::State& state) { homeFrames(state, false); }
 void BM_HomeFrameCrossFade(benchmark::State& state) { homeFrames(state, true); }
 
@@ -322,6 +376,7 @@ BENCHMARK(BM_StartToHomeFirstFrame)->Unit(benchmark::kMillisecond)->UseManualTim
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_HomeFrameSteady)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_HomeFrameCrossFade)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_StreamersOversizedPosters)->Arg(1)->Arg(32)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 // The cases of one size before the next, so one browser is alive at a time.
 BENCHMARK(BM_MoviesSlideMoves)->Arg(500)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_MoviesSlideLabelsPreview)->Arg(500)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();

@@ -16,4 +16,7 @@ struct OXDownloadBounds {
   static constexpr qint64 kSeriesRecord = qint64(16) << 20;  // TheTVDB's series with all its episodes, or its updates
   static constexpr qint64 kCloudAnswer = qint64(4) << 20;    // an answer of the cloud account and content service
   static constexpr qint64 kQueueAnswer = qint64(64) << 10;   // a message queue's receipt, never read
+  // The most pixels a thumbnail may claim (ImageDecoder::kMostPixels bounds posters and backdrops): a still of 1920 x
+  // 1080 fits, and a page of them holds a quarter of what as many posters could.
+  static constexpr qint64 kThumbnailPixels = qint64(2048) * 2048;
 };

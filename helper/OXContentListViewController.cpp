@@ -294,7 +294,7 @@ void OXContentListViewController::loadPoster(QLabel* view, const QUrl& poster, c
         weak->setPixmap(QPixmap::fromImage(QImage::fromData(data)));
         weak->show();
       },
-      failed);
+      failed, OXDownloadBounds::kThumbnailPixels);
 }
 
 QWidget* OXContentListViewController::viewForRow(int row) {

@@ -258,7 +258,8 @@ void OXEpisodesMenuLayer::updateImages() {
     if (!thumb) continue;
     const QString url = thumb->value(QStringLiteral("imageThumb")).toString();
     if (url.isEmpty() || !thumb->value(QStringLiteral("isDefaultImage")).toBool()) continue;
-    setImageWithURL(thumb, QUrl(url));
+    setImageWithURLRequest(thumb, AFImageLoader::imageRequest(QUrl(url), OXDownloadBounds::kThumbnail), QImage(),
+                           nullptr, nullptr, OXDownloadBounds::kThumbnailPixels);
     // Asked for once, whatever the answer.
     thumb->setValue(QStringLiteral("isDefaultImage"), false);
   }

@@ -4,11 +4,9 @@
 // be, so a bucket that serves something else fills neither the disk nor the memory. Every file must also read as what
 // it is (a captive portal answers 200 with a page of its own): one that does not changes nothing, and a missing file
 // is fetched again at the next cycle.
-#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
@@ -20,6 +18,7 @@
 #include "core/OXServiceHosts.h"
 #include "core/OXShow.h"
 #include "platform/foundation/HttpClient.h"
+#include "platform/foundation/ImageDecoder.h"
 #include "platform/foundation/KeyedArchiver.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MappedFile.h"
@@ -89,21 +88,13 @@ QList<QUrl> homeBackdropImages(const QByteArray& body) {
   return images;
 }
 
-// A picture the main application can show: it decodes whole, as what its bytes say it is, whatever its name says.
-// A few kilobytes may claim a picture of gigabytes, so the size its header gives is bounded before anything is
-// decoded, and the downloads of a cycle decode one at a time: memory holds one picture, not a folder of them.
+// A picture the main application can show: it decodes whole, as what its bytes say it is, whatever its name says, and
+// within the bounds of the decoder (the size its header claims, a JPEG's scans). The downloads of a cycle decode one at
+// a time, so memory holds one picture, not a folder of them; a bounded decode holds the others only briefly.
 bool readsAsPicture(const QByteArray& bytes) {
-  constexpr qint64 kMostPixels = qint64(4096) * 4096;  // far above a "/w1920/" backdrop
-  QBuffer buffer;
-  buffer.setData(bytes);
-  if (!buffer.open(QIODevice::ReadOnly)) return false;
-  QImageReader reader(&buffer);
-  reader.setDecideFormatFromContent(true);
-  const QSize size = reader.size();
-  if (size.isValid() && qint64(size.width()) * size.height() > kMostPixels) return false;
   static std::mutex decoding;
   const std::lock_guard<std::mutex> lock(decoding);
-  return !reader.read().isNull();
+  return !ox::ImageDecoder::decode(bytes).isNull();
 }
 
 QUrl sizeVariant(const QUrl& url, const QString& segment) {

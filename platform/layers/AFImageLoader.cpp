@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include "platform/foundation/ImageDecoder.h"
+
 namespace ox {
 
 namespace {
@@ -34,7 +36,7 @@ void AFImageLoader::cancel(const Target& target) {
 }
 
 void AFImageLoader::load(const Target& target, const HttpRequest& request, const QImage& placeholder, Success success,
-                         Failure failure) {
+                         Failure failure, qint64 mostPixels) {
   if (auto op = target.pending()) {
     op->abandon();
     target.setPending(nullptr);
@@ -42,7 +44,7 @@ void AFImageLoader::load(const Target& target, const HttpRequest& request, const
   if (const QByteArray cached = m_cache.cachedImageForRequest(request); !cached.isNull()) {
     if (success) {
       success(nullptr, nullptr, cached);
-    } else if (const QImage image = QImage::fromData(cached); !image.isNull()) {
+    } else if (const QImage image = ImageDecoder::decode(cached, mostPixels); !image.isNull()) {
       target.show(image);
     }
     target.setPending(nullptr);
@@ -54,15 +56,16 @@ void AFImageLoader::load(const Target& target, const HttpRequest& request, const
   auto decoded = std::make_shared<QImage>();
   const bool wantsImage = !success;
   AFImageCache* cache = &m_cache;
-  op->setResponseProcessor([decoded, wantsImage, cache](AFHTTPRequestOperation& self, const QByteArray& data) {
-    if (!looksLikeImage(data)) return !wantsImage;
-    if (wantsImage && !self.isCancelled()) {
-      *decoded = QImage::fromData(data);
-      if (decoded->isNull()) return false;
-    }
-    cache->cacheImage(data, self.request());
-    return true;
-  });
+  op->setResponseProcessor(
+      [decoded, wantsImage, cache, mostPixels](AFHTTPRequestOperation& self, const QByteArray& data) {
+        if (!looksLikeImage(data)) return !wantsImage;
+        // Decoded even when nothing will show it: only a picture the object's kind can be is cached.
+        QImage image = ImageDecoder::decode(data, mostPixels);
+        if (image.isNull()) return false;
+        if (wantsImage && !self.isCancelled()) *decoded = std::move(image);
+        cache->cacheImage(data, self.request());
+        return true;
+      });
   // A later load on the object has replaced its pending operation, so only the current request gets through.
   auto current = [target, request](AFHTTPRequestOperation& self) {
     if (!target.alive()) return false;

@@ -45,9 +45,10 @@ class AFImageLoader {
   // sent; otherwise the placeholder, when there is one, shows until the download has been decoded on the queue. What
   // the object showed before stays when there is no placeholder, and stays on failure. Only the object's current
   // request shows when it arrives; every answer that is a picture is cached, shown or not, so a replaced download
-  // still runs to its end.
+  // still runs to its end. A picture is one that ImageDecoder reads whole within `mostPixels`, what the caller's kind
+  // can be: any other fails (with `success` too) and is not cached; one over the bound is not decoded past its header.
   void load(const Target& target, const HttpRequest& request, const QImage& placeholder, Success success,
-            Failure failure);
+            Failure failure, qint64 mostPixels);
   // Ends the object's pending load, its download with it: nothing of it shows or is cached.
   static void cancel(const Target& target);
 

@@ -35,9 +35,9 @@ void setImageWithURL(const LayerPtr& layer, const QUrl& url, const QImage& place
 }
 
 void setImageWithURLRequest(const LayerPtr& layer, const HttpRequest& request, const QImage& placeholder,
-                            AFImageLoader::Success success, AFImageLoader::Failure failure) {
+                            AFImageLoader::Success success, AFImageLoader::Failure failure, qint64 mostPixels) {
   if (!layer) return;
-  loader().load(targetFor(layer), request, placeholder, std::move(success), std::move(failure));
+  loader().load(targetFor(layer), request, placeholder, std::move(success), std::move(failure), mostPixels);
 }
 
 void cancelImageRequestOperation(const LayerPtr& layer) {

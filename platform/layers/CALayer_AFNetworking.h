@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/foundation/AFHTTPRequestOperation.h"
+#include "platform/foundation/ImageDecoder.h"
 #include "platform/layers/AFImageLoader.h"
 #include "platform/layers/Layer.h"
 
@@ -20,9 +21,11 @@ void setImageWithURL(const LayerPtr& layer, const QUrl& url, const QImage& place
 // A cached picture shows at once, or goes to `success` with no request and no response; otherwise the placeholder
 // (when given) shows, the download runs on the shared queue and is decoded there, and the answer shows, or goes to
 // `success` or `failure`, on the main thread while the layer's current request is still this one. Without a
-// placeholder, and after a failure, the layer keeps the contents it had.
+// placeholder, and after a failure, the layer keeps the contents it had. A picture that is not whole, or larger than
+// `mostPixels` (what the layer's kind can be), is a failure.
 void setImageWithURLRequest(const LayerPtr& layer, const HttpRequest& request, const QImage& placeholder,
-                            AFImageLoader::Success success, AFImageLoader::Failure failure);
+                            AFImageLoader::Success success, AFImageLoader::Failure failure,
+                            qint64 mostPixels = ImageDecoder::kMostPixels);
 // Ends the layer's pending load, if any, and its download with it: for a layer whose owner leaves.
 void cancelImageRequestOperation(const LayerPtr& layer);
 // The layer's pending load; empty when there is none.

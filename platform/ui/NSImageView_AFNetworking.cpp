@@ -40,9 +40,9 @@ void setImageWithURL(QLabel* view, const QUrl& url, const QImage& placeholder) {
 }
 
 void setImageWithURLRequest(QLabel* view, const HttpRequest& request, const QImage& placeholder,
-                            AFImageLoader::Success success, AFImageLoader::Failure failure) {
+                            AFImageLoader::Success success, AFImageLoader::Failure failure, qint64 mostPixels) {
   if (!view) return;
-  loader().load(targetFor(view), request, placeholder, std::move(success), std::move(failure));
+  loader().load(targetFor(view), request, placeholder, std::move(success), std::move(failure), mostPixels);
 }
 
 void cancelImageRequestOperation(QLabel* view) {

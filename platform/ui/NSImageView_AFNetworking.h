@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/foundation/AFHTTPRequestOperation.h"
+#include "platform/foundation/ImageDecoder.h"
 #include "platform/layers/AFImageLoader.h"
 
 class QLabel;
@@ -16,9 +17,11 @@ namespace ox {
 
 void setImageWithURL(QLabel* view, const QUrl& url, const QImage& placeholder = QImage());
 // As for layers: a cached picture at once, else the placeholder (when given) until the decoded answer of the view's
-// current request arrives; without a placeholder, and after a failure, the view keeps its picture.
+// current request arrives; without a placeholder, and after a failure, the view keeps its picture. A picture that is
+// not whole, or larger than `mostPixels`, is a failure.
 void setImageWithURLRequest(QLabel* view, const HttpRequest& request, const QImage& placeholder,
-                            AFImageLoader::Success success, AFImageLoader::Failure failure);
+                            AFImageLoader::Success success, AFImageLoader::Failure failure,
+                            qint64 mostPixels = ImageDecoder::kMostPixels);
 // Ends the view's pending load, if any, and its download with it.
 void cancelImageRequestOperation(QLabel* view);
 std::shared_ptr<AFHTTPRequestOperation> af_imageRequestOperation(const QLabel* view);

@@ -7,6 +7,7 @@
 
 #include "app/MyLayoutManager.h"
 #include "tests/app/MoviesViewFixture.h"
+#include "tests/support/Pictures.h"
 
 using apptest::near;
 
@@ -126,4 +127,37 @@ TEST_F(MoviesViewPostersTest, InALibraryOfThousandsOnlyThePostersNearTheSelectio
   const std::vector<ox::LayerPtr>& posters = view->coverflowLayer()->sublayers();
   for (quint64 i = view->selectedIndex() - 8; i <= view->selectedIndex() + 8; ++i)
     EXPECT_TRUE(composed(posters[std::size_t(i)])) << "poster " << i;
+}
+
+// The helper's copies cut short (as it once kept them) and a host's PNG of 4 KB that claims 5600 x 5600 pixels: the
+// first poster and the backdrop come whole from the bucket instead of grey below the cut, the second poster is the
+// unknown poster.
+TEST_F(MoviesViewPostersTest, PicturesNotWholeOrOverTheBoundAreNotShown) {
+  addMovie("tt8700001", "Alder", QColor(200, 40, 40));
+  addMovie("tt8700002", "Birch", QColor());
+  QImage green(500, 740, QImage::Format_RGB32), huge(5600, 5600, QImage::Format_Mono);
+  green.fill(Qt::green);
+  huge.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+  huge.fill(0);
+  const QByteArray whole = oxtest::jpegBytes(oxtest::detailedPicture(QSize(500, 740)));
+  for (const QString kind : {"poster", "backdrop"}) {
+    QFile cut(library()->pathWithFolder(kind + "s", kind + "_tt8700001.png"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cut.write(whole.left(whole.size() / 2));
+    cut.close();
+  }
+  bucket.setReply("/images/w500/poster_tt8700001.png", {200, oxtest::pngBytes(green), "image/png", {}});
+  bucket.setReply("/images/w1920/backdrop_tt8700001.png", {200, oxtest::pngBytes(green), "image/png", {}});
+  bucket.setReply("/images/w500/poster_tt8700002.png", {200, oxtest::pngBytes(huge), "image/png", {}});
+  auto view = makeView();
+  const std::vector<ox::LayerPtr>& posters = view->coverflowLayer()->sublayers();
+  ASSERT_EQ(posters.size(), 2u);
+  ASSERT_TRUE(composed(posters[0]) && composed(posters[1]));
+  const auto middle = [](const ox::LayerPtr& poster) {
+    return QColor(poster->layerValue("__imageLayer")->contents().pixel(161, 120));
+  };
+  EXPECT_TRUE(near(middle(posters[0]), Qt::green, 12));
+  EXPECT_LT(middle(posters[1]).value(), 128);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !view->movieBackdrop()->contents().isNull(); }));
+  EXPECT_EQ(view->movieBackdrop()->contents().pixelColor(10, 10), QColor(Qt::green));
 }

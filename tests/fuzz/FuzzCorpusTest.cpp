@@ -13,6 +13,7 @@
   X(binary_plist)          \
   X(file_title)            \
   X(library_store)         \
+  X(picture)               \
   X(search_answer)         \
   X(server_request)        \
   X(soundtrack)            \

@@ -21,6 +21,7 @@
 #include "scanner/OXCoreLibrary.h"
 #include "scanner/OXCoreLibraryDelegate.h"
 #include "tests/support/MediaSamples.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/TemporaryDir.h"
 #include "tests/support/TestUtil.h"
@@ -417,6 +418,54 @@ TEST_F(CoreLibrary, WebMAndMatroskaPreviewsAreKeptAndAPortalPageIsNot) {
   QStringList paths = bucketPaths();
   paths.sort();
   EXPECT_EQ(paths, QStringList({"/previews/tt1.wav", "/previews/tt2.wav", "/previews/tt3.wav", "/previews/tt3.wav"}));
+}
+
+// A connection that closes half-way through an answer without a length (HTTP/1.0) is a whole answer to the client,
+// and Qt decodes the JPEG it cut, grey below the cut: none is kept, so the next cycle keeps the whole one. A JPEG of
+// endless scans holds up neither its check nor the poster beside it.
+TEST_F(CoreLibrary, PicturesCutShortOrOfEndlessScansAreNotKeptAndHoldNoOtherPoster) {
+  for (const char* name : {"tt9000001.mkv", "tt9000002.mkv"}) ASSERT_TRUE(writeFile(movies + "/" + name, "a"));
+  OXCoreLibrary engine(library, false, identification());
+  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+  ASSERT_TRUE(standIn().fault("bucket", "500"));
+  runCycle(engine);  // identifies the movies, whose pictures the next cycle fetches
+  standIn().clear();
+  const auto serve = [](const char* kind, const QByteArray& body, qsizetype bytes = 0) {
+    return standIn()
+        .command({{"cmd", "fault"}, {"service", "bucket"}, {"kind", kind}, {"count", -1},
+                  {"path", "/w500/poster_tt9000001"}, {"contentType", "image/jpeg"}, {"base64", true},
+                  {"body", QString::fromLatin1(body.toBase64())}, {"bytes", bytes}})
+        .value("ok")
+        .toBool();
+  };
+  const auto fetchPosters = [&engine] {
+    engine.updatePosters();
+    engine.waitForDownloads();
+  };
+  const QString poster = file("posters/poster_tt9000001.png");
+  const QImage picture = oxtest::detailedPicture(QSize(500, 750));
+  for (const bool progressive : {false, true}) {
+    const QByteArray whole = oxtest::jpegBytes(picture, progressive);
+    for (const int share : progressive ? QList<int>{50, 90, 99} : QList<int>{50}) {
+      ASSERT_TRUE(serve("cut", whole, whole.size() * share / 100));
+      fetchPosters();
+      EXPECT_FALSE(QFileInfo::exists(poster)) << progressive << " " << share;
+      EXPECT_EQ(QDir(file("posters")).entryList(QDir::Files | QDir::Hidden), QStringList{"poster_tt9000002.png"});
+      standIn().clear();
+    }
+    ASSERT_TRUE(serve("answer", whole));
+    fetchPosters();
+    EXPECT_EQ(readFile(poster), whole) << progressive;
+    ASSERT_TRUE(QFile::remove(poster));
+    standIn().clear();
+  }
+
+  // 40 s and more of libjpeg's work, checked beside the stand-in's own poster for the other movie.
+  ASSERT_TRUE(QFile::remove(file("posters/poster_tt9000002.png")));
+  ASSERT_TRUE(serve("answer", oxtest::scanBomb(QSize(4096, 4096), 30000)));
+  EXPECT_LT(oxtest::msTakenBy(fetchPosters), 8000);
+  EXPECT_FALSE(QFileInfo::exists(poster));
+  EXPECT_FALSE(QImage(file("posters/poster_tt9000002.png")).isNull());
 }
 
 TEST_F(CoreLibrary, AgesAtTheirEdges) {

@@ -15,12 +15,13 @@ On start it prints one JSON line on standard output: {"services": {name: base UR
 "control": URL, "record": path} (also written to --ports-file). Every request is recorded (in memory, and as JSON lines
 in --record) before it is answered. Commands, as one JSON object per line on standard input or POSTed to
 control /command, each answered by one JSON line:
-  {"cmd": "fault", "service": "search"|"*", "kind": "stall"|"delay"|"500"|"garbage"|"close"|"answer"|"flood",
+  {"cmd": "fault", "service": "search"|"*", "kind": "stall"|"delay"|"500"|"garbage"|"close"|"answer"|"flood"|"cut",
    "count": n (-1 = until cleared), "path": "substring of the raw path", "seconds": stall or delay length, "status":
-   n, "body": text, "contentType": t, "bytes": flood length, "encoding": "gzip" or none, "base64": true when "body" is bytes in base64}
+   n, "body": text, "contentType": t, "bytes": flood or cut length, "encoding": "gzip" or none, "base64": true when "body" is bytes in base64}
    ("delay" answers as usual once the seconds have passed or "clear" released it; "flood" answers `bytes` zero bytes
    made as they are sent, with their length declared, or gzip-compressed on the way with no length, so that a small
-   transfer decodes to the full size)
+   transfer decodes to the full size; "cut" answers "body" as HTTP/1.0 with no length and closes the connection after
+   `bytes` of it, which a client cannot tell from the whole answer)
   {"cmd": "clear"}   drop faults, records and added files, release stalled requests
   {"cmd": "requests", "service": name}   the recorded requests
   {"cmd": "addFile", "os_hash": h, "size": s, "imdb": code | "show"/"season"/"episode": numbers}
@@ -128,7 +129,7 @@ class State:
             return {"ok": True}
         if kind == "fault":
             spec = {k: v for k, v in cmd.items() if k != "cmd"}
-            if spec.get("kind") not in ("stall", "delay", "500", "garbage", "close", "answer", "flood"):
+            if spec.get("kind") not in ("stall", "delay", "500", "garbage", "close", "answer", "flood", "cut"):
                 return {"ok": False, "error": "unknown fault kind"}
             with self.lock:
                 self.faults.append(spec)
@@ -434,6 +435,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send(int(fault.get("status", 200)), body, fault.get("contentType", "application/json"))
         elif kind == "flood":
             self.flood(int(fault.get("bytes", 2 << 30)), fault.get("encoding") == "gzip")
+        elif kind == "cut":
+            body = fault.get("body", "")
+            body = base64.b64decode(body) if fault.get("base64") else str(body).encode("utf-8")
+            self.protocol_version = "HTTP/1.0"
+            self.close_connection = True
+            self.send_response(int(fault.get("status", 200)))
+            self.send_header("Content-Type", fault.get("contentType", "application/octet-stream"))
+            self.end_headers()
+            self.wfile.write(body[:int(fault.get("bytes", len(body) // 2))])
 
     def flood(self, size, gzip):
         self.send_response(200)

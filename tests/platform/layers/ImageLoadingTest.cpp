@@ -8,6 +8,7 @@
 
 #include "platform/layers/CALayer_AFNetworking.h"
 #include "tests/support/LoopbackServer.h"
+#include "tests/support/Pictures.h"
 #include "tests/support/TestUtil.h"
 
 using namespace ox;
@@ -155,6 +156,34 @@ TEST_F(ImageLoadingTest, FailedOrUnusableAnswerKeepsTheContentsAndCachesNothing)
   setImageWithURL(layer, server.url("/blue.png"), QImage::fromData(solidPng(Qt::yellow)));
   EXPECT_EQ(shown(layer), QColor(Qt::yellow));
   ASSERT_TRUE(oxtest::spinUntil([&] { return shown(layer) == QColor(Qt::blue); }));
+}
+
+// Four kilobytes of PNG that become 125 MB once drawn, a JPEG cut short, and a picture over what its kind can be (with
+// a success block too): each fails, shows nothing and is not kept.
+TEST_F(ImageLoadingTest, PicturesNotWholeOrOverTheirKindsBoundFailAndAreNotCached) {
+  QImage huge(5600, 5600, QImage::Format_Mono);
+  huge.fill(0);
+  server.setReply("/huge.png", pngReply(png(huge)));
+  const QByteArray jpeg = oxtest::jpegBytes(oxtest::detailedPicture(QSize(64, 64)));
+  server.setReply("/cut.jpg", {200, jpeg.left(jpeg.size() / 2), "image/jpeg", {}});
+  LayerPtr layer = Layer::layer();
+  setImageWithURL(layer, server.url("/red.png"));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }));
+  int failures = 0;
+  bool succeeded = false;
+  const auto failed = [&](const HttpRequest&, const HttpResponse&, const QString&) { ++failures; };
+  for (const char* path : {"/huge.png", "/cut.jpg"}) {
+    setImageWithURLRequest(layer, AFImageLoader::imageRequest(server.url(path)), QImage(), nullptr, failed);
+    ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }));
+  }
+  setImageWithURLRequest(
+      layer, AFImageLoader::imageRequest(server.url("/blue.png")), QImage(),
+      [&](const HttpRequest*, const HttpResponse*, const QByteArray&) { succeeded = true; }, failed, 8 * 8 - 1);
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }));
+  EXPECT_EQ(failures, 3);
+  EXPECT_FALSE(succeeded);
+  EXPECT_EQ(shown(layer), QColor(Qt::red));
+  EXPECT_EQ(af_sharedLayerImageCache().count(), 1);
 }
 
 TEST_F(ImageLoadingTest, CancelledAndOrphanedLoadsShowNothing) {
