@@ -10,6 +10,7 @@
 #include "core/OXLibrary.h"
 #include "core/OXPreferencesValues.h"
 #include "core/OXTools.h"
+#include "platform/foundation/ImageDecoder.h"
 #include "platform/foundation/Log.h"
 #include "platform/layers/Fonts.h"
 #include "platform/layers/LayoutManager.h"
@@ -192,7 +193,8 @@ QImage HomeView::pictureAt(const QString& path) {
     std::lock_guard<std::mutex> hold(prefetch_->lock);
     if (prefetch_->path == path && !prefetch_->image.isNull()) return prefetch_->image;
   }
-  QImage image(path);
+  // A backdrop kept whole is shown; one cut short by an older helper is not, rather than grey below the cut.
+  QImage image = ox::ImageDecoder::decodeFile(path);
   if (image.isNull()) ox::log(QStringLiteral("Home backdrop %1 could not be read").arg(path));
   return image;
 }
@@ -206,7 +208,7 @@ void HomeView::prefetch(const QString& path) {
   }
   std::shared_ptr<Prefetch> slot = prefetch_;
   imageQueue_->addOperationWithBlock([slot, path] {
-    QImage image(path);
+    QImage image = ox::ImageDecoder::decodeFile(path);
     std::lock_guard<std::mutex> hold(slot->lock);
     if (slot->path == path) slot->image = std::move(image);
   });
