@@ -87,7 +87,7 @@ inline QString drawFrames(const QString& folder, const QStringList& scenes) {
   if (!oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), QStringList{folder} + scenes,
                             oxtest::programEnvironment()))
     return QStringLiteral("the frame tool did not start");
-  if (!tool->waitForFinished(60000)) return QStringLiteral("the frame tool did not finish");
+  if (!tool->waitForFinished(240000)) return QStringLiteral("the frame tool did not finish");
   if (tool->exitCode() != 0) return QString::fromLocal8Bit(tool->readAllStandardError());
   return {};
 }

@@ -172,7 +172,7 @@ TEST_F(BrowsingEndToEnd, AGenreNarrowsTheRowAndAShowsEpisodePlayedHalfwayChanges
   ASSERT_TRUE(oxtest::spinUntil([&] {
     player = episodes->videoPlayer();
     return player && ox::WindowServer::shared().keyWindow() == player->videoPlayerOSD();
-  }, 15000));
+  }, 60000));
   EXPECT_EQ(showsView->layer()->opacity(), 0);
   auto vlc = player->videoPlayerCore()->player();
   ASSERT_TRUE(oxtest::spinUntil([&] { return vlc->frameSink()->frameCount() >= 3 && vlc->time().value() >= 500; }));
@@ -230,7 +230,7 @@ TEST_F(BrowsingEndToEnd, ATrailerServedOverLoopbackPlaysToItsEndAndTheRowComesBa
   ASSERT_TRUE(oxtest::spinUntil([&] {
     window = trailers->foundationPlayer();
     return window && ox::WindowServer::shared().keyWindow() == window;
-  }, 15000));
+  }, 60000));
   EXPECT_FALSE(trailers->panelResume());
   ASSERT_TRUE(oxtest::spinUntil([&] { return window->player()->currentTime() >= 0.5; }, 10000));
   window->setFrame(QRectF(0, 0, 1920, 1080));  // the headless screen may be of another size

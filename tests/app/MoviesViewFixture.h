@@ -74,7 +74,7 @@ class MoviesViewTest : public ::testing::Test {
     view->setDelegate(switcher);
     ox::Transaction::flush();
     // Every poster composed and shown (the last hand-over comes through the main queue).
-    EXPECT_TRUE(oxtest::spinUntil([&] { return view->pendingPosters() == 0; }, 10000));
+    EXPECT_TRUE(oxtest::spinUntil([&] { return view->pendingPosters() == 0; }, 30000));
     oxtest::spinFor(50);
     ox::Transaction::flush();
     return view;

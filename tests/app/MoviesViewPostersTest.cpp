@@ -77,7 +77,7 @@ TEST_F(MoviesViewPostersTest, APosterLetGoFarFromTheMiddleComesBackComposedWhenT
   // Left held all the way back: the first posters are composed again, and nothing in view stays unknown.
   hold(view, false, count * MoviesView::kRepeatPeriod);
   EXPECT_EQ(view->selectedIndex(), 0u);
-  ASSERT_TRUE(oxtest::spinUntil([&] { return view->pendingPosters() == 0; }, 10000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return view->pendingPosters() == 0; }, 30000));
   oxtest::spinFor(50);
   settle();
   for (int i = 0; i <= 8; ++i) EXPECT_TRUE(composed(posters[std::size_t(i)])) << "poster " << i;

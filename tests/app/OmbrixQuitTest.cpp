@@ -61,7 +61,7 @@ class OmbrixQuit : public ::testing::Test {
     const bool seen = oxtest::spinUntil([&] {
       out += QString::fromUtf8(ombrix->readAllStandardOutput());
       return out.contains("playing ") || ombrix->state() == QProcess::NotRunning;
-    }, 60000);
+    }, 180000);
     const QStringList words = out.mid(out.indexOf("playing ")).split(' ');
     if (!seen || words.size() < 4 || words[3].toDouble() <= 0) return -1;
     return float(words[1].toDouble() / words[3].toDouble());

@@ -116,7 +116,7 @@ TEST_F(StreamersMovies, ATitlePlaysFromTheStreamsAddressAtItsResumedRatioAndLeav
   ASSERT_TRUE(waitFor([&] {
     player = view->videoPlayer();
     return player && ox::WindowServer::shared().keyWindow() == player->videoPlayerOSD();
-  }, 15000));
+  }, 60000));
   auto vlc = player->videoPlayerCore()->player();
   ASSERT_TRUE(waitFor([&] { return vlc->frameSink()->frameCount() >= 3; }, 15000));
   EXPECT_GE(stream.requestCount(), 1);

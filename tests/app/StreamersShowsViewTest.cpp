@@ -107,7 +107,7 @@ TEST_F(StreamersShows, AnEpisodePlaysFromItsStreamAndItsRatioGoesToTheEpisodeAsk
   ASSERT_TRUE(waitFor([&] {
     player = episodes->videoPlayer();
     return player && ox::WindowServer::shared().keyWindow() == player->videoPlayerOSD();
-  }, 15000));
+  }, 60000));
   EXPECT_FALSE(episodes->isLoading());
   EXPECT_EQ(OXPlayerController::displayTitle(episodes->request().record()), "1x1 - Night 1");
   auto vlc = player->videoPlayerCore()->player();

@@ -130,7 +130,7 @@ TEST_F(Panel, FormWithoutASessionListWithOneAndTheFormAgainAfterLogOut) {
   EXPECT_TRUE(panel.hasActivePanel());
 
   panel.loginSuccess();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return !panel.isSwitchingView(); }));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !panel.isSwitchingView(); }, 20000));
   QWidget* list = panel.panelListController()->view();
   EXPECT_EQ(panel.filledView(), list);
   EXPECT_EQ(panel.window()->size(), list->size());

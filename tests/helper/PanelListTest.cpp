@@ -48,7 +48,8 @@ QByteArray appcast(const QString& version) {
 
 // The answer's dialogue once it is on screen; none when none comes.
 QMessageBox* updateAnswer() {
-  oxtest::spinUntil([] { return ox::SoftwareUpdateAlert::current() && ox::SoftwareUpdateAlert::current()->isVisible(); });
+  oxtest::spinUntil([] { return ox::SoftwareUpdateAlert::current() && ox::SoftwareUpdateAlert::current()->isVisible(); },
+                    30000);
   return ox::SoftwareUpdateAlert::current();
 }
 
@@ -67,7 +68,7 @@ TEST(PanelList, CheckingForUpdatesByHandAlwaysAnswersInADialogue) {
   ox::registerInfoValues({{"SUFeedURL", feed.url("/appcast.xml").toString()},
                           {"CFBundleVersion", "1.2"},
                           {"CFBundleName", "Ombrix Helper"}});
-  ox::SoftwareUpdater::shared().setTimeouts(300, 600);
+  ox::SoftwareUpdater::shared().setTimeouts(10000, 20000);  // every feed here answers, at a busy machine's pace
   QList<QUrl> opened;
   ox::Workspace::shared().setURLOpener([&](const QUrl& url) {
     opened << url;

@@ -103,7 +103,7 @@ void showPage(OXSettingsWindowController& settings, int tag) {
 // list is the engine's delegate: what the scan lists reaches the counts through it. None when the engine stays busy.
 std::unique_ptr<OXPanelListController> panelListOnSources() {
   helpertest::resetHelperState();
-  if (!oxtest::spinUntil([] { return !OXCoreLibrary::shareCoreLibrary()->isUpdating(); }, 20000)) return nullptr;
+  if (!oxtest::spinUntil([] { return !OXCoreLibrary::shareCoreLibrary()->isUpdating(); }, 60000)) return nullptr;
   auto list = std::make_unique<OXPanelListController>();
   showPage(*list->settingsWindowController(), OXSettingsWindowController::kSourcesTag);
   return list;

@@ -74,7 +74,7 @@ TEST(Messages, TheEmptyTabShowsWhyAndTheListComesBackWithTheFirstFile) {
   OXPanelListController list;
   OXPopUpMessageViewController* message = list.popUpMessageViewController();
   OXCoreLibrary* engine = OXCoreLibrary::shareCoreLibrary();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 20000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !engine->isUpdating(); }, 60000));
   list.checkMessageView();
   ASSERT_TRUE(oxtest::spinUntil([&] { return list.isMessageViewShown(); }));
   EXPECT_EQ(message->titleField()->text(), "No movies available");

@@ -51,7 +51,8 @@ struct Outcome {
   QString out;
 };
 
-// Runs a program to its end; its exit code (-1 when it did not end by itself) and its output, both channels.
+// Runs a program to its end; its exit code (-1 when it did not end by itself) and its output, both channels. A busy
+// machine packs and strips a sanitized build's programs in minutes; a stuck program never ends.
 Outcome run(const QString& program, const QStringList& args,
             const QProcessEnvironment& env = oxtest::programEnvironment(), const QString& folder = {}) {
   QProcess p;
@@ -60,7 +61,7 @@ Outcome run(const QString& program, const QStringList& args,
   if (!folder.isEmpty()) p.setWorkingDirectory(folder);
   p.start(program, args);
   Outcome r;
-  if (!p.waitForFinished(120000)) {
+  if (!p.waitForFinished(600000)) {
     p.kill();  // our own child, stuck
     p.waitForFinished();
   } else if (p.exitStatus() == QProcess::NormalExit) {

@@ -294,7 +294,7 @@ TEST(OXPlayerController, UnplayableOrEmptyTitlesCloseWithErrorOnce) {
       stateAtClose = core.lock()->player()->state();
       c.reset();  // as the browsing views let go
     };
-    ASSERT_TRUE(oxtest::spinUntil([&] { return caller->closes() > 0; }, 15000));
+    ASSERT_TRUE(oxtest::spinUntil([&] { return caller->closes() > 0; }, 60000));
     oxtest::spinFor(300);
     EXPECT_EQ(caller->calls, QStringList({"closed:error"}));
     EXPECT_FALSE(c);

@@ -62,7 +62,7 @@ TEST(PlaybackFrames, DisplayAndOptionsPanelOverThePlayingPattern) {
   std::unique_ptr<QProcess> tool;
   ASSERT_TRUE(oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "playback"},
                                    oxtest::programEnvironment()));
-  ASSERT_TRUE(tool->waitForFinished(60000));
+  ASSERT_TRUE(tool->waitForFinished(240000));
   ASSERT_EQ(tool->exitCode(), 0) << tool->readAllStandardError().toStdString();
   const QImage display(out.filePath("playback_display.png")), options(out.filePath("playback_options.png"));
   ASSERT_EQ(display.size(), QSize(1920, 1080));
@@ -93,7 +93,7 @@ TEST(PlaybackFrames, EpisodeMenuAndTrailerDisplay) {
   std::unique_ptr<QProcess> tool;
   ASSERT_TRUE(oxtest::startProcess(tool, QStringLiteral(OX_BINARY_DIR "/tools/ox-frames"), {out.path(), "episodes", "trailer"},
                                    oxtest::programEnvironment()));
-  ASSERT_TRUE(tool->waitForFinished(60000));
+  ASSERT_TRUE(tool->waitForFinished(240000));
   ASSERT_EQ(tool->exitCode(), 0) << tool->readAllStandardError().toStdString();
   const QImage menu(out.filePath("episode_menu.png")), trailer(out.filePath("trailer_display.png"));
   ASSERT_EQ(menu.size(), QSize(1920, 1080));

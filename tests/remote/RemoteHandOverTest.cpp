@@ -21,7 +21,7 @@ TEST(RemoteHandOverTest, TheHolderInAnotherProcessHandsTheReceiverOverAndTakesIt
   std::unique_ptr<QProcess> peer;
   QByteArray said;
   auto peerSays = [&](const QByteArray& line, int times) {
-    return oxtest::spinUntil([&] { return (said += peer->readAllStandardOutput()).count(line + "\n") >= times; });
+    return oxtest::spinUntil([&] { return (said += peer->readAllStandardOutput()).count(line + "\n") >= times; }, 20000);
   };
   ASSERT_TRUE(oxtest::startProcess(peer, QStringLiteral(OX_TEST_REMOTE_PEER), {lock, helper, me},
                                    oxtest::programEnvironment()));

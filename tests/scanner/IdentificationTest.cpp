@@ -81,7 +81,7 @@ class Identification : public ::testing::Test {
   void cycle(OXCoreLibrary& engine) {
     const int before = stops;
     engine.updateLibrary();
-    ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating() && stops > before; }, 30000));
+    ASSERT_TRUE(oxtest::spinUntil([&] { return !engine.isUpdating() && stops > before; }, 60000));
   }
 
   // A sparse video file of 4 MiB and a little more, large enough to be sampled.

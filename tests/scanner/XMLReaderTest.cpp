@@ -109,7 +109,7 @@ TEST(XMLReader, HostileShapesWithinTheSizeBoundsReadSafely) {
   const QVariant wide = XMLReader::dictionaryForXMLData("<Data>" + QByteArray("<Episode>1</Episode>").repeated(300000) +
                                                         "</Data>");
   EXPECT_EQ(retrieveForPath(wide, "Data.Episode").toList().size(), 300000);
-  EXPECT_LT(timer.elapsed(), 20000);
+  EXPECT_LT(timer.elapsed(), 120000);
 }
 
 // Shapes that hold Qt's reader for seconds (bench/bench_xml_check.cpp times them) are no document, unread; a few

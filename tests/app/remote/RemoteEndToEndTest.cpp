@@ -127,7 +127,7 @@ TEST(RemoteEndToEnd, HomeToMoviesToAFilmAndBackWithTheRemoteAlone) {
   ASSERT_TRUE(waitFor([&] {
     player = movies->videoPlayer();
     return player && ox::WindowServer::shared().keyWindow() == player->videoPlayerOSD();
-  }, 15000));
+  }, 60000));
   EXPECT_EQ(VNAppDelegate::keyWindowResponder(),
             std::dynamic_pointer_cast<OXRemoteProtocol>(player->videoPlayerOSD()->osd()));
   auto vlc = player->videoPlayerCore()->player();

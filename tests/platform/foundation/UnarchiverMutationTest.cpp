@@ -56,7 +56,7 @@ TEST(UnarchiverMutation, SurvivesThousandsOfMutatedArchives) {
   // Most mutations break the archive; some (a changed character, a changed number) leave a readable one.
   EXPECT_GT(stillValid, 0);
   EXPECT_LT(stillValid, 4000);
-  EXPECT_LT(timer.elapsed(), 10000);
+  EXPECT_LT(timer.elapsed(), 60000);  // one input whose reading blows up would take minutes or never end
 }
 
 }  // namespace

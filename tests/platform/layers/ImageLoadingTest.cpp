@@ -128,7 +128,7 @@ TEST_F(ImageLoadingTest, StaleAnswerNeverOverwritesTheNewerRequest) {
 TEST_F(ImageLoadingTest, FailedOrUnusableAnswerKeepsTheContentsAndCachesNothing) {
   LayerPtr layer = Layer::layer();
   setImageWithURL(layer, server.url("/red.png"));
-  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return idle(layer); }, 20000));
   QString error;
   int status = 0;
   setImageWithURLRequest(layer, AFImageLoader::imageRequest(server.url("/missing.png")), QImage(), nullptr,

@@ -370,8 +370,10 @@ TEST(VLCMedia, OptionsPassThroughAndBadSourcesGiveNothing) {
 TEST(VLCMedia, CommandLineFormOptionsTakeEffect) {
   REQUIRE_SAMPLES();
   VLCMediaPlayer player;
-  auto media = VLCMedia::mediaWithPath(s.clip);
-  media->addOptions({{QStringLiteral("--rate"), QStringLiteral("4")}});  // a 2 s title played in half a second
+  // A 20 s title played in 5 s: a busy machine's slower start and decoding stay far from the 20 s of the title's own
+  // pace.
+  auto media = VLCMedia::mediaWithPath(s.longBars);
+  media->addOptions({{QStringLiteral("--rate"), QStringLiteral("4")}});
   EXPECT_EQ(media->options(), QStringList{"--rate=4"});
   player.setMedia(media);
   QElapsedTimer t;
@@ -382,8 +384,8 @@ TEST(VLCMedia, CommandLineFormOptionsTakeEffect) {
     if (state == VLCMediaPlayerStateEnded && t.isValid()) endedAt = t.elapsed();
   });
   player.play();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return endedAt >= 0; }, 15000));
-  EXPECT_LT(endedAt, 1800);  // at its own pace it would take 2 s
+  ASSERT_TRUE(oxtest::spinUntil([&] { return endedAt >= 0; }, 60000));
+  EXPECT_LT(endedAt, 12000);
 }
 
 TEST(VLCMedia, LocalHttpStreamAddressPlays) {

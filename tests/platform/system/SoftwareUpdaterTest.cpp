@@ -31,7 +31,8 @@ QByteArray appcast(const QString& version, const QString& itemLink = "https://om
 class UpdaterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SoftwareUpdater::shared().setTimeouts(300, 600);
+    // Time enough for a busy machine to answer; a feed that never answers is given up on quickly where a test asks.
+    SoftwareUpdater::shared().setTimeouts(10000, 20000);
     ox::registerInfoValues({{"SUFeedURL", server.url("/appcast.xml").toString()}, {"CFBundleVersion", "1.2.9"}});
     ox::Workspace::shared().setURLOpener([this](const QUrl& url) {
       opened << url;
@@ -93,6 +94,7 @@ TEST_F(UpdaterTest, FeedIsReadOverTheLoopbackAndFailuresGiveNothing) {
   EXPECT_TRUE(SoftwareUpdater::shared().fetchFeed().isEmpty());
   server.setReply("/appcast.xml", {404, "gone", "text/plain", {}});
   EXPECT_TRUE(SoftwareUpdater::shared().fetchFeed().isEmpty());
+  SoftwareUpdater::shared().setTimeouts(300, 600);
   server.setNeverAnswer(true);
   EXPECT_TRUE(SoftwareUpdater::shared().fetchFeed().isEmpty());  // given up after the timeout
   server.setNeverAnswer(false);
