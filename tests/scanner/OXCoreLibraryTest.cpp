@@ -96,6 +96,15 @@ class CoreLibrary : public ::testing::Test {
     engine.waitForDownloads();
   }
 
+  // Two catalogue movies identified by a cycle whose pictures the bucket refused: the next cycle fetches them.
+  void identifyTwoMoviesWithoutTheirPictures(OXCoreLibrary& engine) {
+    for (const char* name : {"tt9000001.mkv", "tt9000002.mkv"}) ASSERT_TRUE(writeFile(movies + "/" + name, "a"));
+    library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
+    ASSERT_TRUE(standIn().fault("bucket", "500"));
+    runCycle(engine);
+    standIn().clear();
+  }
+
   QStringList bucketPaths() {
     QStringList paths;
     for (const QVariant& r : standIn().requests("bucket")) paths << r.toMap().value("path").toString();
@@ -324,12 +333,8 @@ TEST_F(CoreLibrary, PicturesAndPreviewsThatDoNotDecodeAreNotKeptAndAreFetchedAga
   const QByteArray poster = ox::httpGet(QUrl(bucket + "/images/w500/poster_tt9000001.png")).body;
   const QUrl home(QString::fromUtf8(ox::httpGet(QUrl(bucket + "/homeBackdropsMovies.txt")).body.split(',')[0]));
   const QByteArray backdrop = ox::httpGet(OXCoreLibrary::get1920ModeFromURL(home)).body;
-  for (const char* name : {"tt9000001.mkv", "tt9000002.mkv"}) ASSERT_TRUE(writeFile(movies + "/" + name, "a"));
   OXCoreLibrary engine(library, false, identification());
-  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
-  ASSERT_TRUE(standIn().fault("bucket", "500"));
-  runCycle(engine);  // identifies the movies, whose pictures the next cycle fetches
-  standIn().clear();
+  identifyTwoMoviesWithoutTheirPictures(engine);
   ASSERT_TRUE(writeFile(file("posters/poster_tt9000001.png"), poster));
   ASSERT_TRUE(writeFile(file("homeMoviesBackdrops/" + home.fileName()), backdrop));
   const auto entries = [this](const QString& folder) {
@@ -424,12 +429,8 @@ TEST_F(CoreLibrary, WebMAndMatroskaPreviewsAreKeptAndAPortalPageIsNot) {
 // and Qt decodes the JPEG it cut, grey below the cut: none is kept, so the next cycle keeps the whole one. A JPEG of
 // endless scans holds up neither its check nor the poster beside it.
 TEST_F(CoreLibrary, PicturesCutShortOrOfEndlessScansAreNotKeptAndHoldNoOtherPoster) {
-  for (const char* name : {"tt9000001.mkv", "tt9000002.mkv"}) ASSERT_TRUE(writeFile(movies + "/" + name, "a"));
   OXCoreLibrary engine(library, false, identification());
-  library->rootList()->addURLs({QUrl::fromLocalFile(movies + "/")}, 1);
-  ASSERT_TRUE(standIn().fault("bucket", "500"));
-  runCycle(engine);  // identifies the movies, whose pictures the next cycle fetches
-  standIn().clear();
+  identifyTwoMoviesWithoutTheirPictures(engine);
   const auto serve = [](const char* kind, const QByteArray& body, qsizetype bytes = 0) {
     return standIn()
         .command({{"cmd", "fault"}, {"service", "bucket"}, {"kind", kind}, {"count", -1},

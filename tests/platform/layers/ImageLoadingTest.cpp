@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -16,18 +15,10 @@ using oxtest::LoopbackServer;
 
 namespace {
 
-QByteArray png(const QImage& image) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes;
-}
-
 QByteArray solidPng(const QColor& c) {
   QImage img(8, 8, QImage::Format_RGB32);
   img.fill(c);
-  return png(img);
+  return oxtest::pngBytes(img);
 }
 
 LoopbackServer::Reply pngReply(const QByteArray& body) { return {200, body, "image/png", {}}; }
@@ -163,7 +154,7 @@ TEST_F(ImageLoadingTest, FailedOrUnusableAnswerKeepsTheContentsAndCachesNothing)
 TEST_F(ImageLoadingTest, PicturesNotWholeOrOverTheirKindsBoundFailAndAreNotCached) {
   QImage huge(5600, 5600, QImage::Format_Mono);
   huge.fill(0);
-  server.setReply("/huge.png", pngReply(png(huge)));
+  server.setReply("/huge.png", pngReply(oxtest::pngBytes(huge)));
   const QByteArray jpeg = oxtest::jpegBytes(oxtest::detailedPicture(QSize(64, 64)));
   server.setReply("/cut.jpg", {200, jpeg.left(jpeg.size() / 2), "image/jpeg", {}});
   LayerPtr layer = Layer::layer();
@@ -224,7 +215,7 @@ TEST_F(ImageLoadingTest, MemoryStaysUnderTheCapWhileLoadingTwoThousandPictures) 
     QRandomGenerator rng(r.query.value(0).second.toUInt());
     for (int y = 0; y < img.height(); ++y)
       for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, rng.generate() | 0xFF000000u);
-    return pngReply(png(img));
+    return pngReply(oxtest::pngBytes(img));
   });
   auto url = [&](int n) { return server.url(QStringLiteral("/noise.png?n=%1").arg(n)); };
   std::vector<LayerPtr> layers;
