@@ -4,7 +4,6 @@
 // Python's plistlib.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -191,11 +190,3 @@ void BM_AddStreamEpisodes(benchmark::State& state) {
 BENCHMARK(BM_AddStreamEpisodes)->Arg(80000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

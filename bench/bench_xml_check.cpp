@@ -5,7 +5,6 @@
 // 0.5 s or more for it, is an error of the run.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QUrl>
 
@@ -133,11 +132,3 @@ void BM_CheckOfALargeSoundAnswer(benchmark::State& state) {
 BENCHMARK(BM_CheckOfALargeSoundAnswer)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
