@@ -251,7 +251,7 @@ TEST_F(BrowsingEndToEnd, ATrailerServedOverLoopbackPlaysToItsEndAndTheRowComesBa
   EXPECT_TRUE(fetched);
 
   // The two-second trailer ends by itself: the window goes, every observation with it, and the row is back.
-  ASSERT_TRUE(oxtest::spinUntil([&] { return !trailers->foundationPlayer() && trailers->acceptEvents(); }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !trailers->foundationPlayer() && trailers->acceptEvents(); }, 60000));
   EXPECT_FALSE(trailers->isObservingTrailer());
   EXPECT_FALSE(trailers->isPlaying());
   EXPECT_FALSE(trailers->errorPanel());

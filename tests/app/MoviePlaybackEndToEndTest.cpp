@@ -100,7 +100,7 @@ TEST(MoviePlaybackEndToEnd, HomeToAMoviePlayedHalfwayThenResumedWhereItWasLeft) 
   ASSERT_TRUE(oxtest::spinUntil([&] {
     player = view->videoPlayer();
     return player && ox::WindowServer::shared().keyWindow() == player->videoPlayerOSD();
-  }, 15000));
+  }, 60000));
   EXPECT_FALSE(view->player());
   EXPECT_EQ(player->videoPlayerOSD()->osd()->subtitles().size(), 2);
   // The session logs out once its answer is on its way, while the film opens.
@@ -151,7 +151,7 @@ TEST(MoviePlaybackEndToEnd, HomeToAMoviePlayedHalfwayThenResumedWhereItWasLeft) 
     if (!player || ox::WindowServer::shared().keyWindow() != player->videoPlayerOSD()) return false;
     resumedAt = player->videoPlayerCore()->player()->position();
     return true;
-  }, 15000));
+  }, 60000));
   EXPECT_GE(resumedAt, stored - 0.02f);
   EXPECT_LT(resumedAt, stored + 0.15f);
   press(27);

@@ -415,7 +415,7 @@ TEST_F(MoviesViewTest, AnOpenSubtitlesThatFailsOrTimesOutStartsTheFilmWithoutSub
     ASSERT_TRUE(oxtest::spinUntil([&] {
       player = view->videoPlayer();
       return player && ox::WindowServer::shared().keyWindow() == player->videoPlayerOSD();
-    }, 15000));
+    }, 60000));
     EXPECT_EQ(player->videoPlayerOSD()->osd()->subtitles().size(), fault == "none" ? 2 : 0);
     view->keyMenu();
     ASSERT_TRUE(oxtest::spinUntil([&] { return !view->videoPlayer(); }, 5000));

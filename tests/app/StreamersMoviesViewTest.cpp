@@ -118,7 +118,7 @@ TEST_F(StreamersMovies, ATitlePlaysFromTheStreamsAddressAtItsResumedRatioAndLeav
     return player && ox::WindowServer::shared().keyWindow() == player->videoPlayerOSD();
   }, 60000));
   auto vlc = player->videoPlayerCore()->player();
-  ASSERT_TRUE(waitFor([&] { return vlc->frameSink()->frameCount() >= 3; }, 15000));
+  ASSERT_TRUE(waitFor([&] { return vlc->frameSink()->frameCount() >= 3; }, 60000));
   EXPECT_GE(stream.requestCount(), 1);
   EXPECT_GE(vlc->position(), 0.2f);  // resumed, not from the start
 

@@ -111,7 +111,7 @@ TEST_F(StreamersShows, AnEpisodePlaysFromItsStreamAndItsRatioGoesToTheEpisodeAsk
   EXPECT_FALSE(episodes->isLoading());
   EXPECT_EQ(OXPlayerController::displayTitle(episodes->request().record()), "1x1 - Night 1");
   auto vlc = player->videoPlayerCore()->player();
-  ASSERT_TRUE(waitFor([&] { return vlc->frameSink()->frameCount() >= 3 && vlc->time().value() >= 300; }, 15000));
+  ASSERT_TRUE(waitFor([&] { return vlc->frameSink()->frameCount() >= 3 && vlc->time().value() >= 300; }, 60000));
   EXPECT_GE(stream.requestCount(), 1);
 
   player->videoPlayerOSD()->osd()->keyMenu();

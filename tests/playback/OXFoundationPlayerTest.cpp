@@ -75,7 +75,7 @@ TEST(OXFoundationPlayer, ATrailerOverLoopbackPlaysToItsEndUnderItsOwnDisplay) {
   EXPECT_EQ(osd->bufferingText()->string(), "Buffering...");
   EXPECT_EQ(osd->bufferingText()->opacity(), 0.0);
 
-  ASSERT_TRUE(oxtest::spinUntil([&] { return caller->loaded == 1; }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return caller->loaded == 1; }, 60000));
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->isKeyWindow());
   EXPECT_FALSE(window->delegatePlayer());  // told once, then let go
@@ -98,7 +98,7 @@ TEST(OXFoundationPlayer, ATrailerOverLoopbackPlaysToItsEndUnderItsOwnDisplay) {
   EXPECT_FALSE(osd->isPause());
   EXPECT_EQ(window->player()->rate(), 1.0f);
 
-  ASSERT_TRUE(oxtest::spinUntil([&] { return watch.ends == 1; }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return watch.ends == 1; }, 60000));
   EXPECT_EQ(osd->durationAsString(), "00:00:02");
   EXPECT_FLOAT_EQ(osd->currentTimeAsPercentage(), 1.0f);
   EXPECT_EQ(osd->durationToEndAsString(), "-00:00:00");
@@ -120,7 +120,7 @@ TEST(OXFoundationPlayer, ATrailerThatCannotBePlayedEndsAndClosesItsWindow) {
   ASSERT_TRUE(window);
   Watch watch(window->player()->currentItem());
   window->makeKeyAndOrderFront();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return watch.ends == 1; }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return watch.ends == 1; }, 60000));
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(window->player()->error().isEmpty());
   oxtest::spinFor(200);

@@ -50,7 +50,7 @@ TEST(AVPlayer, PlaysWithBufferStatesPeriodicTimesAndOneEnd) {
   EXPECT_FALSE(player->isPlaybackLikelyToKeepUp());
   player->play();
   EXPECT_EQ(player->rate(), 1.0f);
-  ASSERT_TRUE(oxtest::spinUntil([&] { return w.ends == 1; }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return w.ends == 1; }, 60000));
   oxtest::spinFor(300);
   EXPECT_EQ(w.ends, 1);
   EXPECT_EQ(player->rate(), 0.0f);
@@ -72,7 +72,7 @@ TEST(AVPlayer, PauseStopsTheRateAndSeeksStayInsideTheItem) {
   std::vector<double> ticks;
   player->addPeriodicTimeObserverForInterval(1.0, [&](double t) { ticks.push_back(t); });
   player->play();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return player->isPlaybackLikelyToKeepUp() && player->duration() > 0; }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return player->isPlaybackLikelyToKeepUp() && player->duration() > 0; }, 60000));
   player->pause();
   EXPECT_EQ(player->rate(), 0.0f);
   player->seekToTime(-6);  // a seek back from 4 s by 10 s
@@ -100,7 +100,7 @@ TEST(AVPlayer, LoopsAsOftenAsAskedThenStops) {
   player->setVolume(0.1f);
   player->setMuted(true);
   player->play();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return w.ends == 2; }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return w.ends == 2; }, 60000));
   oxtest::spinFor(1500);
   EXPECT_EQ(w.ends, 2);
   EXPECT_EQ(player->rate(), 0.0f);
@@ -155,7 +155,7 @@ TEST(AVPlayer, UnplayableItemFailsWithRateZero) {
   Watch w(player.get());
   player->setNumberOfLoops(-1);
   player->play();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return w.failures == 1; }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return w.failures == 1; }, 60000));
   EXPECT_EQ(player->rate(), 0.0f);
   EXPECT_FALSE(player->error().isEmpty());
   oxtest::spinFor(300);
@@ -168,6 +168,6 @@ TEST(AVPlayer, OwnerMayDropThePlayerWhenTheItemEnds) {
   auto player = AVPlayer::playerWithURL(QUrl::fromLocalFile(s.tone));
   QObject::connect(player.get(), &AVPlayer::didPlayToEndTime, [&] { player.reset(); });  // as a trailer view closes
   player->play();
-  ASSERT_TRUE(oxtest::spinUntil([&] { return !player; }, 15000));
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !player; }, 60000));
   oxtest::spinFor(300);
 }

@@ -20,7 +20,7 @@ TEST(VLCVideoView, ShowsTheNewestFrameKeptToThePictureShape) {
   player->setMedia(VLCMedia::mediaWithPath(s.bars));
   player->play();
   ASSERT_TRUE(oxtest::spinUntil([&] { return view->frameSink()->frameCount() >= 2 && !view->layer()->contents().isNull(); },
-                                15000));
+                                60000));
   player->pause();
   Renderer renderer;
   const QImage img = renderer.renderToImage(view->layer(), QSize(400, 150), LayerClock::now());
