@@ -26,8 +26,13 @@
 #define OX_TEST_ASAN 1
 #endif
 #endif
-#ifdef OX_TEST_ASAN
+#if defined(OX_TEST_ASAN) || defined(OX_TEST_TSAN)
 #include <dlfcn.h>
+#endif
+#ifdef OX_TEST_TSAN
+#include <sched.h>
+
+#include <cstdarg>
 #endif
 #ifdef OX_TEST_TSAN
 // Qt is not instrumented: its thread pool and event queues move data under futex-based locks that ThreadSanitizer
@@ -35,6 +40,24 @@
 // QProcess spawns with a vfork-style clone, after which the sanitizer takes the process for a forked child of many
 // threads and would refuse new threads; the stand-in helper spawns from a throw-away thread for that reason.
 extern "C" const char* __tsan_default_options() { return "ignore_noninstrumented_modules=1 die_after_fork=0"; }
+
+// The sanitizer's clone interceptor does a fork's bookkeeping in the child, and a vfork-style child shares the
+// parent's memory: its reset of the thread registry lands in the parent, whose later threads then start on broken
+// records (a failed check or a crash at thread creation, tests apart). Such a child only runs to its exec, so it goes
+// straight to the C library's clone; every other clone still passes through the sanitizer.
+extern "C" int clone(int (*fn)(void*), void* stack, int flags, void* arg, ...) {
+  va_list rest;
+  va_start(rest, arg);
+  pid_t* const parentTid = va_arg(rest, pid_t*);
+  void* const tls = va_arg(rest, void*);
+  pid_t* const childTid = va_arg(rest, pid_t*);
+  va_end(rest);
+  using Clone = int (*)(int (*)(void*), void*, int, void*, ...);
+  static const Clone sanitized = reinterpret_cast<Clone>(dlsym(RTLD_NEXT, "clone"));
+  static const Clone plain = reinterpret_cast<Clone>(dlsym(dlopen("libc.so.6", RTLD_LAZY | RTLD_NOLOAD), "clone"));
+  const bool sharesMemory = (flags & CLONE_VM) && (flags & CLONE_VFORK);
+  return (sharesMemory && plain ? plain : sanitized)(fn, stack, flags, arg, parentTid, tls, childTid);
+}
 #endif
 
 // Every test executable owns the Qt application of the process, so that main-queue work and timers run
