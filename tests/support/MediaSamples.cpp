@@ -16,7 +16,7 @@ namespace oxtest {
 
 namespace {
 // Bump when the samples change, so an older set in the build folder is made again.
-const char kStamp[] = "ready-6";
+const char kStamp[] = "ready-7";
 
 // Runs every ffmpeg command at once (each spends most of its time starting up); true when all succeed. They start
 // as the tests' other programs do, so a sanitized test process keeps seeing its own locks afterwards.
@@ -79,6 +79,9 @@ bool generate(const MediaSamples& s) {
           QStringList{"sine=frequency=440:duration=20"} + h264 +
           QStringList{"-c:a", "aac", "-b:a", "32k", "-shortest", s.longBars},
       lavfi + QStringList{"testsrc=size=160x120:rate=25:duration=20"} + h264 + QStringList{"-f", "h264", s.rawStream},
+      lavfi + QStringList{"testsrc=size=160x120:rate=10:duration=90"} + lavfi +
+          QStringList{"sine=frequency=440:duration=90"} + h264 +
+          QStringList{"-c:a", "aac", "-b:a", "32k", "-shortest", s.feature},
   });
   if (!made) return false;
   QFile whole(s.longBars), cut(s.cutBars);
@@ -100,6 +103,7 @@ MediaSamples make() {
   s.frame = d + "frame.mkv";
   s.longClip = d + "long.mkv";
   s.longBars = d + "long-bars.mkv";
+  s.feature = d + "feature.mkv";
   s.cutBars = d + "cut-bars.mkv";
   s.rawStream = d + "stream.h264";
   s.subtitles = d + "cues.srt";

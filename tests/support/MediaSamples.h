@@ -13,6 +13,7 @@ struct MediaSamples {
   QString tone;          // 1 s, audio only
   QString longClip;      // 30 s, 160x120 test pattern with two audio tracks (eng, fra): room for jumps
   QString longBars;      // 20 s, 320x240 colour bars at 10 fps with a 440 Hz tone: a film to leave half-way
+  QString feature;       // 90 s, 160x120 test pattern at 10 fps with a 440 Hz tone: still playing a minute in
   QString cutBars;       // the first quarter of longBars' bytes: it announces 20 s and ends after about 4
   QString rawStream;     // 20 s of raw H.264, 160x120 test pattern: no container, so no length is ever known
   QString frame;         // one frame of the test pattern: over before its first time report
