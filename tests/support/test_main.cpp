@@ -33,8 +33,7 @@
 #include <sched.h>
 
 #include <cstdarg>
-#endif
-#ifdef OX_TEST_TSAN
+
 // Qt is not instrumented: its thread pool and event queues move data under futex-based locks that ThreadSanitizer
 // cannot see, so memory touched inside Qt's own code would be reported as racing. Races in our code still are.
 // QProcess spawns with a vfork-style clone, after which the sanitizer takes the process for a forked child of many
