@@ -23,6 +23,12 @@ constexpr qint64 kMediumJumpMs = 60 * 1000;
 constexpr qint64 kLongJumpMs = 5 * 60 * 1000;
 // How close to its length a title's last time report must come for its end to count as the title's end.
 constexpr qint64 kEndSlackMs = 2000;
+// libvlc carries a seek out on its own thread and goes on reporting the old place until then, and reports already
+// queued for the main thread come after the seek too. Until a report comes from the target on (less this slack), and
+// short of the old place for a seek back, the old place is not taken back; a seek that never takes is given up on
+// after the patience.
+constexpr qint64 kSeekSlackMs = 1000;
+constexpr qint64 kSeekPatienceMs = 5000;
 
 const libvlc_event_e kEvents[] = {
     libvlc_MediaPlayerOpening,     libvlc_MediaPlayerBuffering,        libvlc_MediaPlayerPlaying,
@@ -141,7 +147,7 @@ void VLCMediaPlayer::handle(const Event& ev) {
       vlcState_ = libvlc_Opening;
       cache_ = -1;
       time_ = playedTime_ = 0;
-      jumpTarget_ = -1;
+      jumpTarget_ = seekTarget_ = -1;
       position_ = 0;
       updateState();
       break;
@@ -186,7 +192,8 @@ void VLCMediaPlayer::handle(const Event& ev) {
       updateState();
       break;
     case libvlc_MediaPlayerTimeChanged:
-      if (vlcState_ == libvlc_Ended) break;
+      if (vlcState_ == libvlc_Ended || !settlesSeek(ev.time)) break;
+      seekTarget_ = -1;
       time_ = ev.time;
       // A jump's first report is only its target; playback has gone from there once a later time comes.
       if (jumpTarget_ < 0 || ev.time > jumpTarget_) {
@@ -196,7 +203,9 @@ void VLCMediaPlayer::handle(const Event& ev) {
       notify(true);
       break;
     case libvlc_MediaPlayerPositionChanged:
-      if (vlcState_ != libvlc_Ended) position_ = ev.position;
+      // libvlc sends it just before the time of the same report, which settles the seek.
+      if (vlcState_ != libvlc_Ended && settlesSeek(qint64(double(ev.position) * double(length_))))
+        position_ = ev.position;
       break;
     case libvlc_MediaPlayerLengthChanged:
       length_ = ev.length;
@@ -204,6 +213,17 @@ void VLCMediaPlayer::handle(const Event& ev) {
     default:
       break;
   }
+}
+
+bool VLCMediaPlayer::settlesSeek(qint64 reportedMs) const {
+  if (seekTarget_ < 0 || seekClock_.elapsed() > kSeekPatienceMs) return true;
+  return reportedMs >= seekTarget_ - kSeekSlackMs && (seekTarget_ >= seekFrom_ || reportedMs < seekFrom_);
+}
+
+void VLCMediaPlayer::awaitSeek(qint64 fromMs, qint64 targetMs) {
+  seekFrom_ = fromMs;
+  seekTarget_ = targetMs;
+  seekClock_.start();
 }
 
 // libvlc reports buffering apart from its state; while it opens or plays with an unfilled cache we are buffering.
@@ -260,7 +280,7 @@ void VLCMediaPlayer::notify(bool timeChange) {
 void VLCMediaPlayer::setMedia(std::shared_ptr<VLCMedia> media) {
   media_ = std::move(media);
   time_ = playedTime_ = 0;
-  jumpTarget_ = -1;
+  jumpTarget_ = seekTarget_ = -1;
   length_ = 0;
   position_ = 0;
   if (!mp_) return;
@@ -303,7 +323,11 @@ void VLCMediaPlayer::setPosition(float position) {
   position_ = position;
   // The place to start from: where the title was left before, reached whether or not more of it plays.
   jumpTarget_ = -1;
-  if (length_ > 0) time_ = playedTime_ = qint64(double(position) * double(length_));
+  if (length_ > 0) {
+    const qint64 from = time_;
+    time_ = playedTime_ = qint64(double(position) * double(length_));
+    awaitSeek(from, time_);
+  }
 }
 
 VLCTime VLCMediaPlayer::remainingTime() const {
@@ -316,6 +340,7 @@ void VLCMediaPlayer::setTime(qint64 ms) {
   ms = std::max<qint64>(0, ms);
   if (length_ > 0) ms = std::min(ms, length_);
   libvlc_media_player_set_time(mp_, ms);
+  awaitSeek(time_, ms);
   time_ = jumpTarget_ = ms;
   if (length_ > 0) position_ = float(double(ms) / double(length_));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -164,6 +165,8 @@ class VLCMediaPlayer : public QObject {
   static void onEvent(const libvlc_event_t* event, void* opaque);
   void notify(bool timeChange);
   void handle(const Event& event);
+  void awaitSeek(qint64 fromMs, qint64 targetMs);
+  bool settlesSeek(qint64 reportedMs) const;
   void updateState();
   void jump(qint64 ms);
   // Stops and releases the libvlc player; the object stays, silent. At libvlc's release and in the destructor.
@@ -185,6 +188,9 @@ class VLCMediaPlayer : public QObject {
   qint64 time_ = 0;
   qint64 playedTime_ = 0;  // the last time played: time_ may be a jump's target that never played
   qint64 jumpTarget_ = -1;  // the last jump's target until playback has gone past it
+  qint64 seekTarget_ = -1;  // the last seek's target until libvlc reports from there
+  qint64 seekFrom_ = 0;      // the time it was sent from
+  QElapsedTimer seekClock_;  // since it was sent
   qint64 length_ = 0;
   float position_ = 0;
 };

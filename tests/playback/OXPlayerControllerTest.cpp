@@ -501,3 +501,24 @@ TEST(OXPlayerController, StreamEntryPlaysTheAddressUnderTheDataTitle) {
   oxtest::spinFor(200);
   EXPECT_EQ(caller->calls, QStringList({"loaded"}));
 }
+
+// A resumed film left at once, before libvlc plays from where it was sent: the reports it made before the seek, queued
+// behind the first one on a busy machine, do not take the point back, and leaving keeps where the film was left.
+TEST(OXPlayerController, AResumedFilmLeftAtOnceKeepsItsPoint) {
+  REQUIRE_SAMPLES();
+  ExitWatch exits;
+  auto c = OXPlayerController::initWithData(movieAt(s.longBars), 0.5f, {});
+  auto caller = std::make_shared<Caller>();
+  c->setDelegate(caller);
+  auto player = c->videoPlayerCore()->player();
+  QObject context;
+  QObject::connect(player.get(), &VLCMediaPlayer::stateChanged, &context, [](int state) {
+    if (state == VLCMediaPlayerStatePlaying) QThread::msleep(800);  // the main thread busy as reports come
+  });
+  ASSERT_TRUE(oxtest::spinUntil([&] { return caller->calls.contains("loaded"); }, 60000));
+  oxtest::spinUntil([] { return false; }, 300);
+  c->videoPlayerOSD()->osd()->keyMenu();
+  ASSERT_TRUE(oxtest::spinUntil([&] { return !exits.percentages.empty(); }, 20000));
+  EXPECT_NEAR(exits.percentages.front(), 0.5f, 0.05f);
+  c->close(false);
+}
